@@ -1,0 +1,34 @@
+#pragma once
+// The processor's identification instructions and flag-register tests.
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+namespace platform {
+
+struct CpuidRegisters {
+    uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+};
+
+class Processor {
+public:
+    virtual ~Processor() = default;
+    // Inverts the ID flag (bit 21) of the flag register; true when it changed.
+    virtual bool idFlagToggles() = 0;
+    virtual CpuidRegisters cpuid(uint32_t leaf) = 0;
+    // One reading of the time-stamp counter; throws NoTimeStampCounter without one.
+    virtual uint64_t readTimeStamp() = 0;
+    // The class tests for processors without CPUID: true when positive.
+    virtual bool test8086() = 0;
+    virtual bool test80286() = 0;
+    virtual bool test80386() = 0;
+};
+
+struct NoTimeStampCounter : std::runtime_error {
+    NoTimeStampCounter() : std::runtime_error("The processor has no time-stamp counter") {}
+};
+
+// This machine's processor (on other architectures: no CPUID, no counter).
+Processor& realProcessor();
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+// The per-user store (a text file in the Windows .reg format) and the
+// machine's read-only processor key (made from /proc/cpuinfo).
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+class UserRegistry {
+public:
+    virtual ~UserRegistry() = default;
+    // Opens key, creating it when missing. False when it cannot be created.
+    virtual bool createKey(const std::string& key) = 0;
+    // The value when it exists and is a REG_DWORD; otherwise nothing.
+    virtual std::optional<uint32_t> readDword(const std::string& key, const std::string& name) = 0;
+    virtual std::optional<std::string> readString(const std::string& key, const std::string& name) = 0;
+    // False (with lastError) when the value could not be stored.
+    virtual bool writeDword(const std::string& key, const std::string& name, uint32_t value) = 0;
+    virtual bool writeString(const std::string& key, const std::string& name, const std::string& value) = 0;
+    virtual std::string lastError() const = 0;
+};
+
+// The store kept in one .reg file; every write rewrites the file atomically.
+std::unique_ptr<UserRegistry> openRegFile(const std::filesystem::path& file);
+// $XDG_CONFIG_HOME/lentora/registry.reg (XDG_CONFIG_HOME defaults to ~/.config).
+std::filesystem::path defaultUserRegistryPath();
+// A store held in memory only, for tests.
+std::unique_ptr<UserRegistry> memoryRegistry();
+
+class MachineRegistry {
+public:
+    virtual ~MachineRegistry() = default;
+    // Opens the first processor's key; false when it cannot be opened.
+    virtual bool openProcessorKey() = 0;
+    // A REG_DWORD value of the open key; nothing when missing or of another type.
+    virtual std::optional<uint32_t> readDword(const std::string& name) = 0;
+    virtual void closeKey() = 0;
+};
+
+// "~MHz" is the "cpu MHz" of processor 0 in the given cpuinfo file.
+std::unique_ptr<MachineRegistry> cpuinfoRegistry(const std::filesystem::path& cpuinfo = "/proc/cpuinfo");
+// A machine key with the given DWORD values (none: the key cannot be opened).
+std::unique_ptr<MachineRegistry> fakeMachineRegistry(std::optional<std::map<std::string, uint32_t>> values);
+
+}  // namespace platform

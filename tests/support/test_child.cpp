@@ -1,0 +1,21 @@
+// Records its arguments and working directory, then sleeps or exits as told.
+// LENTORA_CHILD_RECORD: file to write (one line per argument, then "cwd=<dir>").
+// LENTORA_CHILD_SLEEP_MS: how long to stay alive (default 0).
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    if (const char* record = std::getenv("LENTORA_CHILD_RECORD")) {
+        std::ofstream out(record, std::ios::app);
+        for (int i = 1; i < argc; ++i) out << "arg=" << argv[i] << '\n';
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd)) out << "cwd=" << cwd << '\n';
+        out << "end\n";
+    }
+    if (const char* ms = std::getenv("LENTORA_CHILD_SLEEP_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(ms)));
+    return 0;
+}
