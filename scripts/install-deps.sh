@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building and testing Lentora need,
+# asking apt only when something is missing. Run as root.
+set -euo pipefail
+packages=(
+  g++ make ninja-build cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  googletest libgtest-dev libgmock-dev
+  xvfb xauth trayer x11-utils imagemagick fonts-dejavu-core
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,31 @@
+#pragma once
+// The speed benchmark: how long this machine takes for a fixed number of
+// generator draws. The result scales the burner's busy loops.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "engine/generator.h"
+#include "platform/clock.h"
+#include "platform/registry.h"
+
+inline constexpr int64_t kBenchmarkDraws = 50'000'001;
+inline constexpr const char* kRegistryKey = "software\\Halvix\\Lentora!!!";
+inline constexpr const char* kBenchValue = "bench";
+
+// Milliseconds of local time taken by `draws` floating-point draws. A
+// measurement across local midnight still gives the true elapsed time.
+int32_t MeasureBench(platform::Clock& clock, TGenerator& generator, int64_t draws = kBenchmarkDraws);
+
+// Milliseconds between two times of day, assuming less than a day passed.
+int32_t elapsedMs(const platform::TimeOfDay& from, const platform::TimeOfDay& to);
+
+// The stored benchmark time: nothing when the key or a REG_DWORD "bench" is missing.
+std::optional<int32_t> readStoredBench(platform::UserRegistry& registry);
+// Stores the time as REG_DWORD "bench"; on failure returns the reason.
+std::optional<std::string> storeBench(platform::UserRegistry& registry, int32_t benchmarkTime);
+
+// The start-up rule: use the stored time; measure (runBenchmark) when it is
+// missing, and again when the time is then 0. Returns the time in force.
+int32_t loadBenchmarkTime(platform::UserRegistry& registry, const std::function<int32_t()>& runBenchmark);

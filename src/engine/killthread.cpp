@@ -1,0 +1,93 @@
+#include "engine/killthread.h"
+
+#include <exception>
+
+int64_t baseCount(int32_t benchmarkTime) {
+    return nearest(13500.0L / benchmarkTime * 50000.0L);
+}
+
+int64_t heavyA(int32_t factor, uint64_t d) {
+    double x = (factor - 3 + static_cast<double>(d)) / 7;
+    if (factor == 98) x = 20;
+    return nearest(static_cast<long double>(x) * x * 150000);
+}
+
+int64_t heavyCount(int64_t a, int32_t benchmarkTime, uint64_t r) {
+    return nearest(a * (13500.0L / benchmarkTime) + r);
+}
+
+int64_t runNormalLoop(int64_t lastIndex, int64_t g, platform::Clock& clock, int& sleeps) {
+    int64_t i = 0;
+    for (; i <= lastIndex; ++i) {
+        if (i == 1) {
+            clock.sleep(2);
+            ++sleeps;
+        } else if (i == g) {
+            clock.sleep(2);
+            ++sleeps;
+        }
+        asm volatile("" : "+r"(i));  // each pass must really run
+    }
+    return i;
+}
+
+int64_t runCountDown(int64_t count) {
+    int64_t passes = 0;
+    for (int64_t k = count; k > 0; --k) {
+        asm volatile("" : "+r"(k));
+        ++passes;
+    }
+    return passes;
+}
+
+TKillThread::TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime)
+    : clock_(clock), benchmarkTime_(benchmarkTime) {}
+
+TKillThread::~TKillThread() = default;
+
+void TKillThread::Execute() {
+    // Nothing may leave the thread: an error ends the burner quietly.
+    try {
+        do {
+            RunCycle();
+        } while (!Terminated());
+    } catch (...) {
+    }
+}
+
+void TKillThread::reseed() {
+    const platform::TimeOfDay t = clock_.systemTime();
+    generator_.seed = static_cast<uint32_t>(((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond);
+}
+
+CycleReport TKillThread::RunCycle() {
+    reseed();
+    const int32_t f = factor.load(std::memory_order_relaxed);
+    const int32_t benchmarkTime = benchmarkTime_.load(std::memory_order_relaxed);
+    return f < 96 ? normalCycle(f, benchmarkTime) : heavyCycle(f, benchmarkTime);
+}
+
+CycleReport TKillThread::normalCycle(int32_t f, int32_t benchmarkTime) {
+    CycleReport report;
+    // A benchmark time of 0 or below gives no scale: such a cycle only sleeps.
+    int64_t base = benchmarkTime > 0 ? baseCount(benchmarkTime) : 0;
+    base += static_cast<int64_t>(generator_.Draw(100));
+    const int64_t work = f > 0 ? f * base : 0;
+    report.g = static_cast<int64_t>(generator_.Draw(static_cast<uint64_t>(work) + 1));
+    report.plannedPasses = work + 2;
+    report.passes = runNormalLoop(work + 1, report.g, clock_, report.sleeps);
+    return report;
+}
+
+CycleReport TKillThread::heavyCycle(int32_t f, int32_t benchmarkTime) {
+    CycleReport report;
+    report.heavy = true;
+    const uint64_t d = generator_.Draw(2);
+    const uint64_t r = generator_.Draw(40000);
+    const int64_t m = benchmarkTime > 0 ? heavyCount(heavyA(f, d), benchmarkTime, r) : -1;
+    report.plannedPasses = m + 1 > 0 ? m + 1 : 0;
+    report.passes = runCountDown(m + 1);
+    clock_.sleep(1);
+    report.sleeps = 1;
+    return report;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The burner: a thread that slows the machine down by occupying its
+// processor with counted busy loops whose length grows with the slow-down
+// factor and is scaled by the benchmark time, giving the processor back
+// through short sleeps. It is resumed and suspended from outside.
+#include <atomic>
+#include <cstdint>
+
+#include "engine/generator.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+
+// What one cycle did, so tests can check the loops pass by pass.
+struct CycleReport {
+    bool heavy = false;
+    int64_t passes = 0;      // busy-loop passes executed
+    int64_t plannedPasses = 0;
+    int64_t g = 0;           // the normal cycle's random sleep point
+    int sleeps = 0;
+};
+
+// Plain arithmetic of the cycles.
+int64_t baseCount(int32_t benchmarkTime);  // nearest(13500 / B * 50000)
+int64_t heavyA(int32_t factor, uint64_t d);  // nearest(x * x * 150000)
+int64_t heavyCount(int64_t a, int32_t benchmarkTime, uint64_t r);  // m
+
+// The busy loops. They call nothing but clock.sleep at the stated points and
+// return the number of passes made; each pass is a compare-and-count that
+// the optimiser must keep.
+int64_t runNormalLoop(int64_t lastIndex, int64_t g, platform::Clock& clock, int& sleeps);
+int64_t runCountDown(int64_t count);
+
+class TKillThread : public platform::SuspendableThread {
+public:
+    TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime);
+    ~TKillThread() override;
+
+    // The slow-down factor in percent, read at the start of every cycle.
+    std::atomic<int32_t> factor{0};
+
+    // One cycle of the burner's body: reseed, read the factor, burn.
+    CycleReport RunCycle();
+    TGenerator& generator() { return generator_; }
+
+protected:
+    void Execute() override;
+
+private:
+    CycleReport normalCycle(int32_t f, int32_t benchmarkTime);
+    CycleReport heavyCycle(int32_t f, int32_t benchmarkTime);
+    void reseed();
+
+    platform::Clock& clock_;
+    const std::atomic<int32_t>& benchmarkTime_;
+    TGenerator generator_;
+};

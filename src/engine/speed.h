@@ -1,0 +1,6 @@
+#pragma once
+#include <cstdint>
+
+// The virtual clock speed at a slow-down factor: S - S * p / 100, computed
+// in extended precision in that order.
+double virtualSpeed(double realSpeed, int32_t factor);
