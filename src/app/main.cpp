@@ -1,1 +1,40 @@
-int main() { return 0; }
+// Program entry: the splash window, the application object, the main window
+// with its start-up sequence, then the message loop.
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "shell/application.h"
+#include "shell/controls/dialogs.h"
+#include "shell/controls/taskicon.h"
+#include "shell/helpviewer.h"
+#include "shell/mainwindow.h"
+#include "shell/splash.h"
+
+int main(int argc, char** argv) {
+    // The parameters as given, before the toolkit removes the options it knows.
+    const std::vector<std::string> parameters(argv + 1, argv + argc);
+
+    TLentoraApplication app(argc, argv);
+    QtDialogs dialogs;
+    app.setDialogs(&dialogs);
+
+    auto* splash = new Tsplashform;
+    splash->show();
+    splash->repaint();
+    app.processEvents();
+
+    auto registry = platform::openRegFile(platform::defaultUserRegistryPath());
+    auto machineRegistry = platform::cpuinfoRegistry();
+    QtTrayShell trayShell;
+    THelpViewer help(helpFilePath());
+    Services services{platform::systemClock(), platform::systemControl(), *registry,
+                      platform::realProcessor(), *machineRegistry, platform::processStarter(),
+                      dialogs, trayShell, help, parameters};
+
+    Tform1 form1(std::move(services));
+    form1.show();
+    const int result = app.exec();
+    delete splash;
+    return result;
+}

@@ -43,7 +43,7 @@ int64_t runCountDown(int64_t count) {
 TKillThread::TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime)
     : clock_(clock), benchmarkTime_(benchmarkTime) {}
 
-TKillThread::~TKillThread() = default;
+TKillThread::~TKillThread() { terminateAndWait(); }
 
 void TKillThread::Execute() {
     // Nothing may leave the thread: an error ends the burner quietly.

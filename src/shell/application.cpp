@@ -1,0 +1,24 @@
+#include "shell/application.h"
+
+#include "shell/controls/dialogs.h"
+
+TLentoraApplication::TLentoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("LENTORA2.05");
+    setApplicationDisplayName("Lentora");
+    setWindowIcon(QIcon(":/lentora/lentora.png"));
+}
+
+bool TLentoraApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        HandleException(error);
+    } catch (...) {
+        HandleException(std::runtime_error("Unknown error"));
+    }
+    return false;
+}
+
+void TLentoraApplication::HandleException(const std::exception& error) {
+    if (dialogs_) dialogs_->error(activeWindow(), QString::fromLocal8Bit(error.what()));
+}

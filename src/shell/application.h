@@ -1,0 +1,19 @@
+#pragma once
+// The application object: it shows an error that escapes an event handler
+// in a message box, and the program goes on.
+#include <QApplication>
+
+class Dialogs;
+
+class TLentoraApplication : public QApplication {
+public:
+    TLentoraApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+    void setDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
+    // Shows an error's message; used by notify and by components that catch
+    // errors in their own callbacks.
+    void HandleException(const std::exception& error);
+
+private:
+    Dialogs* dialogs_ = nullptr;
+};

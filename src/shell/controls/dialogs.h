@@ -1,0 +1,43 @@
+#pragma once
+// Message boxes and the open-file dialog, behind a small interface so that
+// tests can answer them in advance instead of blocking on a modal window.
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A modal box with the information icon and one OK button.
+    virtual void information(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A modal box showing an error's message.
+    virtual void error(QWidget* parent, const QString& text) = 0;
+    // The open-file dialog: an existing file's full path, or nothing when cancelled.
+    // It never changes the process's current directory.
+    virtual std::optional<QString> openFile(QWidget* parent, const QString& filter) = 0;
+};
+
+class QtDialogs : public Dialogs {
+public:
+    void information(QWidget* parent, const QString& caption, const QString& text) override;
+    void error(QWidget* parent, const QString& text) override;
+    std::optional<QString> openFile(QWidget* parent, const QString& filter) override;
+};
+
+// Records every box shown and answers file dialogs from a queue.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        QString kind, caption, text;
+    };
+    std::vector<Shown> shown;
+    std::vector<std::optional<QString>> fileAnswers;  // consumed from the front
+    std::vector<QString> fileFilters;                  // the filters asked with
+
+    void information(QWidget*, const QString& caption, const QString& text) override;
+    void error(QWidget*, const QString& text) override;
+    std::optional<QString> openFile(QWidget*, const QString& filter) override;
+};

@@ -1,0 +1,17 @@
+#include "shell/fonts.h"
+
+#include <QStringList>
+
+QFont windowFont() {
+    QFont font;
+    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
+    font.setPixelSize(11);
+    return font;
+}
+
+QFont tahomaFont() {
+    QFont font;
+    font.setFamilies({"Tahoma", "DejaVu Sans", "Liberation Sans"});
+    font.setPixelSize(13);
+    return font;
+}

@@ -1,0 +1,6 @@
+#pragma once
+#include <QFont>
+
+// The window's fonts, with the nearest families this machine has.
+QFont windowFont();   // "MS Sans Serif", 8 point (11 pixels)
+QFont tahomaFont();   // "Tahoma", 13 pixels

@@ -1,0 +1,133 @@
+// The main window's creation: the start-up sequence that brings up every
+// part of the program, in its fixed order.
+#include "shell/mainwindow.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+#include "cmdline/statustext.h"
+#include "shell/controls/dialogs.h"
+#include "shell/hinttracker.h"
+
+namespace {
+// Burners outlive the window: they are never joined, they end with the
+// process. Keeping them here leaves them reachable to leak checkers.
+template <typename T>
+T* keepForever(std::unique_ptr<T> object) {
+    static auto* kept = new std::vector<std::shared_ptr<void>>;
+    T* raw = object.get();
+    kept->push_back(std::shared_ptr<T>(std::move(object)));
+    return raw;
+}
+}  // namespace
+
+Tform1::Tform1(Services services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)), engine_(keepForever(std::make_unique<EngineState>())) {
+    buildWindow();
+    try {
+        FormCreate();
+    } catch (const std::exception& e) {
+        // The start-up cannot be completed: tell the user and end cleanly.
+        services_.dialogs.error(this, QString::fromLocal8Bit(e.what()));
+        QTimer::singleShot(0, this, [this] { close(); });
+        if (!engine_->burner) createBurner();
+    }
+}
+
+Tform1::~Tform1() {
+    // The burners stay suspended for good; no thread is joined.
+    if (engine_->burner) engine_->burner->Suspend();
+}
+
+void Tform1::FormCreate() {
+    services_.clock.sleep(services_.startupSleepMs);
+    version5_ = services_.system.majorVersion() >= 5;
+    services_.system.setProcessPriorityClass(version5_ ? platform::PriorityClass::High
+                                                       : platform::PriorityClass::Realtime);
+    services_.system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    setClientHeight(kHeightLaunchBoxHidden);
+    loadBenchmark();
+    slowDownRunning_ = false;
+    identifyProcessor();
+    parseCommandLine();
+    StatusBar1->setText(QString::fromLocal8Bit(startupStatusText(commandLineOk_, settings_)));
+    createBurner();
+    UpdateSpeedLabels();
+    TrackBar1Change();
+    hints_ = new THintTracker(this);
+    hints_->OnHint = [this](const QString& hint) { AppHint(hint); };
+}
+
+void Tform1::loadBenchmark() {
+    engine_->benchmarkTime = loadBenchmarkTime(services_.registry, [this] {
+        RunBenchmark();
+        return engine_->benchmarkTime.load();
+    });
+    benchtime->setText(QString::number(engine_->benchmarkTime.load()));
+}
+
+void Tform1::RunBenchmark() {
+    ++benchmarkRuns_;
+    setWindowTitle("Calculating your system speed , Please wait a little ....");
+    setEnabled(false);
+    engine_->benchmarkTime = MeasureBench(services_.clock, generator_, services_.benchmarkDraws);
+    benchtime->setText(QString::number(engine_->benchmarkTime.load()));
+    if (auto failure = storeBench(services_.registry, engine_->benchmarkTime.load())) {
+        // The new time is in use; it only could not be kept for the next start.
+        services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
+    }
+    setWindowTitle(kCaption);
+    setEnabled(true);
+}
+
+void Tform1::identifyProcessor() {
+    try {
+        cpuid_ = std::make_unique<TCPUID>(services_.processor, services_.clock, services_.machineRegistry);
+    } catch (...) {
+        cpuid_.reset();
+        settings_.processorUnknown = true;
+    }
+}
+
+void Tform1::parseCommandLine() {
+    const double speed = cpuid_ ? cpuid_->ProcessorSpeed() : 0.0;
+    commandLineOk_ = parameters(services_.parameters, settings_, speed, [this] {
+        services_.dialogs.information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed");
+    });
+}
+
+void Tform1::createBurner() {
+    std::vector<int> processors = services_.processors;
+    if (processors.empty()) processors = services_.system.allowedProcessors();
+    engine_->burner = std::make_unique<TBurner>(services_.clock, engine_->benchmarkTime, processors);
+}
+
+void Tform1::paintEvent(QPaintEvent* event) {
+    FormPaint();
+    QMainWindow::paintEvent(event);
+}
+
+void Tform1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+}
+
+void Tform1::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+}
+
+void Tform1::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event); }
+
+void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
+
+void Tform1::LaunchClick() {}
+void Tform1::launchapp(const std::string&, int32_t, bool, bool) {}
+void Tform1::sectickerTimer() {}
+void Tform1::AppMinimize() {}
+void Tform1::AppRestore() {}
+void Tform1::tiTrayDblClick() {}
+void Tform1::Contents1Click() {}
+void Tform1::Commandline1Click() {}
+void Tform1::About1Click() {}

@@ -1,0 +1,150 @@
+#pragma once
+// The main window: the slow-down controls above, the launch box below, the
+// status bar at the bottom. The window only wires controls to the engine,
+// the processor identification, the command line and the launch box.
+#include <QMainWindow>
+#include <atomic>
+#include <memory>
+
+#include "cmdline/parameters.h"
+#include "cpuid/cpuid.h"
+#include "engine/burner.h"
+#include "shell/services.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QListView;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTimer;
+class TGauge;
+class THintTracker;
+class TTaskIcon;
+class TProperties;
+class TAboutBox;
+class LaunchList;
+class waitforapplication;
+
+inline constexpr const char* kCaption = "Lentora 2.05";
+inline constexpr int kClientWidth = 529;
+inline constexpr int kHeightLaunchBoxHidden = 196;
+inline constexpr int kHeightLaunchBoxShown = 360;
+
+class Tform1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Tform1(Services services, QWidget* parent = nullptr);
+    ~Tform1() override;
+
+    // The slow-down control.
+    void StartSlowDown(int32_t factor);
+    void StopSlowDown(int32_t position);
+    void UpdateSpeedLabels();
+    void TrackBar1Change();
+    void Button1Click();
+    void FormPaint();
+    void TunetoyourCPU1Click();
+    void RunBenchmark();
+    // The watcher's stop from its own thread: the burners stop at once, the
+    // window follows on its own thread in the same order.
+    void StopSlowDownFromWatcher(int32_t position);
+
+    // Launch box.
+    void DownClick();
+    void UpClick();
+    void LaunchClick();
+    void launchapp(const std::string& command, int32_t factor, bool minimize, bool close);
+    void sectickerTimer();
+
+    // Tray.
+    void AppMinimize();
+    void AppRestore();
+    void tiTrayDblClick();
+    void AppHint(const QString& hint);
+
+    // Help menu and About box.
+    void Contents1Click();
+    void Commandline1Click();
+    void About1Click();
+
+    // State, read by tests and the launch box.
+    bool slowDownRunning() const { return slowDownRunning_; }
+    int32_t benchmarkTime() const { return engine_->benchmarkTime.load(); }
+    bool processorUnknown() const { return settings_.processorUnknown; }
+    const CommandLineSettings& settings() const { return settings_; }
+    bool commandLineOk() const { return commandLineOk_; }
+    TBurner& burner() { return *engine_->burner; }
+    TCPUID* cpuid() { return cpuid_.get(); }
+    int trackBarChanges() const { return trackBarChanges_; }
+    int benchmarkRuns() const { return benchmarkRuns_; }
+    int clientHeight() const;
+    void setClientHeight(int height);
+
+    // Controls, named as in the window's design.
+    QFrame* panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    TGauge* Gauge1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QFrame* Panel3 = nullptr;
+    QSlider* TrackBar1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QFrame* Panel4 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* benchtime = nullptr;
+    QPushButton* Down = nullptr;
+    QPushButton* Up = nullptr;
+    QListView* ListBox1 = nullptr;
+    QPushButton* Add = nullptr;
+    QPushButton* Remove = nullptr;
+    QPushButton* Propertybutton = nullptr;
+    QPushButton* Launch = nullptr;
+    QLabel* StatusBar1 = nullptr;
+    QAction* TunetoyourCPU1 = nullptr;
+    QAction* Contents1 = nullptr;
+    QAction* Commandline1 = nullptr;
+    QAction* About1 = nullptr;
+    QTimer* secticker = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildWindow();
+    void buildMenu();
+    void buildUpperPart(QWidget* client);
+    void buildLaunchBox(QWidget* client);
+    void FormCreate();
+    void loadBenchmark();
+    void identifyProcessor();
+    void parseCommandLine();
+    void createBurner();
+    void finishStop(int32_t position);
+
+    Services services_;
+    QWidget* client_ = nullptr;
+    // The benchmark time and the burners, shared with the burner threads and
+    // kept alive for the life of the process.
+    struct EngineState {
+        std::atomic<int32_t> benchmarkTime{0};
+        std::unique_ptr<TBurner> burner;
+    };
+    EngineState* engine_;
+    bool slowDownRunning_ = false;
+    bool version5_ = false;
+    bool commandLineOk_ = true;
+    CommandLineSettings settings_;
+    std::unique_ptr<TCPUID> cpuid_;
+    TGenerator generator_;
+    THintTracker* hints_ = nullptr;
+    int trackBarChanges_ = 0;
+    int benchmarkRuns_ = 0;
+};

@@ -1,0 +1,82 @@
+// Starting and stopping the slow-down, the factor on the track bar, and what
+// the factor means in clock speed.
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "engine/speed.h"
+#include "shell/controls/gauge.h"
+#include "shell/mainwindow.h"
+#include "shell/speedlabels.h"
+
+void Tform1::StartSlowDown(int32_t factor) {
+    TrackBar1->setValue(factor);  // clamps to 0..98; a change runs TrackBar1Change
+    Button1->setText("Stop!!!");
+    slowDownRunning_ = true;
+    TrackBar1Change();
+    Launch->setEnabled(false);
+    TunetoyourCPU1->setEnabled(false);
+}
+
+void Tform1::StopSlowDown(int32_t position) {
+    engine_->burner->Suspend();
+    finishStop(position);
+}
+
+void Tform1::finishStop(int32_t position) {
+    slowDownRunning_ = false;
+    Button1->setText("Start!!!");
+    setWindowTitle(kCaption);
+    Launch->setEnabled(true);
+    TrackBar1->setEnabled(true);
+    Button1->setEnabled(true);
+    TunetoyourCPU1->setEnabled(true);
+    TrackBar1->setValue(position);
+}
+
+void Tform1::StopSlowDownFromWatcher(int32_t position) {
+    engine_->burner->Suspend();  // the slow-down ends now, not when the window gets to it
+    QMetaObject::invokeMethod(
+        this,
+        [this, position] { finishStop(position); },
+        Qt::QueuedConnection);
+}
+
+void Tform1::Button1Click() {
+    if (slowDownRunning_) {
+        StopSlowDown(TrackBar1->value());
+    } else {
+        StartSlowDown(TrackBar1->value());
+        engine_->burner->Resume();
+    }
+}
+
+void Tform1::TrackBar1Change() {
+    ++trackBarChanges_;
+    const int p = TrackBar1->value();
+    engine_->burner->SetPriority(burnerPriorityFor(p));
+    engine_->burner->SetFactor(p);
+    Gauge1->setProgress(p);
+    if (slowDownRunning_) setWindowTitle(QString("Lentora 2.05 - Running at %1%").arg(p));
+    UpdateSpeedLabels();
+}
+
+void Tform1::UpdateSpeedLabels() {
+    if (settings_.processorUnknown || !cpuid_) {
+        Label4->setText("Real CPU speed: Unknown");
+        Label3->setText("CPU to Kill : Unknown");
+        Label5->setText("Virtual CPU speed: Unknown");
+        return;
+    }
+    const double s = cpuid_->ProcessorSpeed();
+    const double v = virtualSpeed(s, TrackBar1->value());
+    Label4->setText("Real CPU speed: " + formatMhz(s) + " Mhz");
+    Label3->setText("CPU to Kill : " + QString::fromStdString(cpuid_->ProcessorDescription()));
+    Label5->setText("Virtual CPU speed: " + formatMhz(v) + " Mhz");
+    for (QLabel* l : {Label3, Label4, Label5}) l->adjustSize();
+}
+
+void Tform1::FormPaint() { Gauge1->setProgress(TrackBar1->value()); }
+
+void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }

@@ -1,0 +1,38 @@
+#pragma once
+// What the main window needs from the outside world. The program passes the
+// machine's real services; tests pass fakes, temporary files and short times.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/benchmark.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/processor.h"
+#include "platform/registry.h"
+#include "platform/thread.h"
+
+class Dialogs;
+class TrayShell;
+class HelpViewer;
+
+struct Services {
+    platform::Clock& clock;
+    platform::SystemControl& system;
+    platform::UserRegistry& registry;
+    platform::Processor& processor;
+    platform::MachineRegistry& machineRegistry;
+    platform::ProcessStarter& processes;
+    Dialogs& dialogs;
+    TrayShell& trayShell;
+    HelpViewer& help;
+    // The program's parameters, without its own name.
+    std::vector<std::string> parameters;
+    // The launch list file; a relative name is looked up in the current directory.
+    std::filesystem::path launchFile = "lentora.ini";
+    uint32_t startupSleepMs = 500;
+    int64_t benchmarkDraws = kBenchmarkDraws;
+    // Processors to put burners on (empty: the ones the process may run on).
+    std::vector<int> processors;
+    int tickIntervalMs = 1000;
+};

@@ -1,0 +1,9 @@
+#include "shell/speedlabels.h"
+
+#include <QLocale>
+
+QString formatMhz(double mhz) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(mhz, 'f', 2);
+}

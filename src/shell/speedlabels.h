@@ -1,0 +1,6 @@
+#pragma once
+#include <QString>
+
+// A clock speed with exactly two decimals, the user's decimal separator and
+// no thousands separators.
+QString formatMhz(double mhz);

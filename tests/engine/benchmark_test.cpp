@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "engine/benchmark.h"
+#include "platform/fake_clock.h"
+#include "platform/registry.h"
+
+TEST(Benchmark, ElapsedTimeAcrossMidnightIsPositive) {
+    EXPECT_EQ(elapsedMs({23, 59, 59, 900}, {0, 0, 0, 150}), 250);
+    EXPECT_EQ(elapsedMs({10, 0, 0, 0}, {10, 0, 1, 5}), 1005);
+}
+
+TEST(Benchmark, MeasureBenchTimesTheDrawsWithTheLocalClock) {
+    platform::FakeClock clock;
+    clock.queueLocalTimes({{23, 59, 59, 990}, {0, 0, 0, 40}});
+    TGenerator g;
+    g.seed = 7;
+    EXPECT_EQ(MeasureBench(clock, g, 1000), 50);
+    // Every draw advanced the generator.
+    TGenerator expected;
+    expected.seed = 7;
+    for (int i = 0; i < 1000; ++i) expected.Advance();
+    EXPECT_EQ(g.seed, expected.seed);
+}
+
+TEST(Benchmark, TheDrawsReallyRunOnTheMachine) {
+    // If the optimiser dropped the work, ten times the draws would take no longer.
+    TGenerator g;
+    platform::Clock& clock = platform::systemClock();
+    const int32_t small = MeasureBench(clock, g, 2'000'000);
+    const int32_t large = MeasureBench(clock, g, 40'000'000);
+    EXPECT_GT(large, 10);
+    EXPECT_GT(large, small);
+}
+
+TEST(BenchmarkStore, FirstStartMeasuresAndLaterStartsReadTheStoredTime) {
+    auto registry = platform::memoryRegistry();
+    int runs = 0;
+    auto measure = [&] { ++runs; storeBench(*registry, 42); return 42; };
+    EXPECT_EQ(loadBenchmarkTime(*registry, measure), 42);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(loadBenchmarkTime(*registry, measure), 42);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(registry->readDword(kRegistryKey, kBenchValue), 42u);
+}
+
+TEST(BenchmarkStore, TextValueOrZeroMeasuresAgainNegativeIsUsed) {
+    auto registry = platform::memoryRegistry();
+    registry->createKey(kRegistryKey);
+    registry->writeString(kRegistryKey, kBenchValue, "50");
+    int runs = 0;
+    auto measure = [&] { ++runs; return 77; };
+    EXPECT_EQ(loadBenchmarkTime(*registry, measure), 77);
+    EXPECT_EQ(runs, 1);
+
+    registry->writeDword(kRegistryKey, kBenchValue, 0);
+    runs = 0;
+    EXPECT_EQ(loadBenchmarkTime(*registry, measure), 77);
+    EXPECT_EQ(runs, 1);
+
+    registry->writeDword(kRegistryKey, kBenchValue, static_cast<uint32_t>(-20));
+    runs = 0;
+    EXPECT_EQ(loadBenchmarkTime(*registry, measure), -20);
+    EXPECT_EQ(runs, 0);
+}
+
+TEST(BenchmarkStore, AMeasurementOfZeroIsRetriedOnce) {
+    auto registry = platform::memoryRegistry();
+    int runs = 0;
+    EXPECT_EQ(loadBenchmarkTime(*registry, [&] { return runs++ == 0 ? 0 : 9; }), 9);
+    EXPECT_EQ(runs, 2);
+}
+
+TEST(BenchmarkStore, AFailedWriteIsReported) {
+    auto registry = platform::memoryRegistry(true);
+    auto failure = storeBench(*registry, 10);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_NE(failure->find("Failed to set data for 'bench'"), std::string::npos);
+}

@@ -1,0 +1,104 @@
+// One burner cycle at a time, with a scripted clock: the exact draws, passes
+// and sleeps of the normal and the heavy cycle.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "engine/killthread.h"
+#include "platform/fake_clock.h"
+
+namespace {
+struct CycleFixture : ::testing::Test {
+    platform::FakeClock clock;
+    std::atomic<int32_t> benchmark{1000};
+    TKillThread burner{clock, benchmark};
+
+    // The generator as the cycle will see it after reseeding at this time.
+    TGenerator reseeded(platform::TimeOfDay t) {
+        TGenerator g;
+        g.seed = static_cast<uint32_t>(((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond);
+        return g;
+    }
+};
+}  // namespace
+
+TEST_F(CycleFixture, FactorZeroMakesTwoPassesAndTwoSleeps) {
+    burner.factor = 0;
+    const CycleReport r = burner.RunCycle();
+    EXPECT_FALSE(r.heavy);
+    EXPECT_EQ(r.passes, 2);
+    EXPECT_EQ(r.g, 0);
+    EXPECT_EQ(r.sleeps, 2);
+    EXPECT_EQ(clock.sleeps(), (std::vector<uint32_t>{2, 2}));
+}
+
+TEST_F(CycleFixture, ReseedsFromUtcTimeOfDayEveryCycle) {
+    const platform::TimeOfDay t{13, 45, 12, 345};
+    clock.setSystemTime(t);
+    burner.factor = 50;
+    benchmark = 100'000'000;  // keeps the loop short: base is 0 plus the draw
+    const CycleReport r = burner.RunCycle();
+    TGenerator expected = reseeded(t);
+    const uint64_t base = 0 + expected.Draw(100);
+    const uint64_t g = expected.Draw(50 * base + 1);
+    EXPECT_EQ(r.plannedPasses, int64_t(50 * base + 2));
+    EXPECT_EQ(r.passes, r.plannedPasses);
+    EXPECT_EQ(r.g, int64_t(g));
+    EXPECT_EQ(burner.generator().seed, expected.seed);
+}
+
+TEST_F(CycleFixture, FactorFiftyAtBenchmarkThousandPassCountIsInRange) {
+    burner.factor = 50;
+    const CycleReport r = burner.RunCycle();
+    EXPECT_GE(r.passes, 33'750'002);
+    EXPECT_LE(r.passes, 33'754'952);
+    EXPECT_EQ(r.passes, r.plannedPasses);
+    EXPECT_EQ(r.sleeps, r.g == 1 ? 1 : 2);
+}
+
+TEST(NormalLoop, SleepsOnceWhenTheRandomPointIsOne) {
+    platform::FakeClock clock;
+    int sleeps = 0;
+    EXPECT_EQ(runNormalLoop(11, 1, clock, sleeps), 12);
+    EXPECT_EQ(sleeps, 1);
+    sleeps = 0;
+    EXPECT_EQ(runNormalLoop(11, 7, clock, sleeps), 12);
+    EXPECT_EQ(sleeps, 2);
+    EXPECT_EQ(clock.sleeps(), (std::vector<uint32_t>{2, 2, 2}));
+}
+
+TEST_F(CycleFixture, FactorNinetyFiveIsNormalAndNinetySixHeavy) {
+    benchmark = 100'000'000;  // tiny counts
+    burner.factor = 95;
+    EXPECT_FALSE(burner.RunCycle().heavy);
+    burner.factor = 96;
+    const CycleReport heavy = burner.RunCycle();
+    EXPECT_TRUE(heavy.heavy);
+    EXPECT_EQ(heavy.sleeps, 1);
+    EXPECT_EQ(clock.sleeps().back(), 1u);
+}
+
+TEST_F(CycleFixture, FactorNinetyEightDrawsTwiceAndCountsDownMPlusOne) {
+    const platform::TimeOfDay t{1, 2, 3, 4};
+    clock.setSystemTime(t);
+    benchmark = 1'000'000;  // m = 60,000,000 * 0.0135 + r = 810,000 + r
+    burner.factor = 98;
+    const CycleReport r = burner.RunCycle();
+    TGenerator expected = reseeded(t);
+    expected.Draw(2);  // drawn though it does not change x
+    const uint64_t rr = expected.Draw(40000);
+    EXPECT_TRUE(r.heavy);
+    EXPECT_EQ(r.passes, int64_t(810'000 + rr + 1));
+    EXPECT_EQ(burner.generator().seed, expected.seed);
+}
+
+TEST_F(CycleFixture, NonPositiveBenchmarkTimeOnlySleeps) {
+    benchmark = 0;
+    burner.factor = 50;
+    EXPECT_EQ(burner.RunCycle().passes, 2);
+    burner.factor = 98;
+    EXPECT_EQ(burner.RunCycle().passes, 0);
+    benchmark = -5;
+    burner.factor = 50;
+    EXPECT_EQ(burner.RunCycle().passes, 2);
+}
