@@ -6,7 +6,7 @@
 
 #include "shell/application.h"
 #include "shell/controls/dialogs.h"
-#include "shell/controls/taskicon.h"
+#include "shell/controls/qttrayshell.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 #include "shell/splash.h"
@@ -26,11 +26,10 @@ int main(int argc, char** argv) {
 
     auto registry = platform::openRegFile(platform::defaultUserRegistryPath());
     auto machineRegistry = platform::cpuinfoRegistry();
-    QtTrayShell trayShell;
     THelpViewer help(helpFilePath());
     Services services{platform::systemClock(), platform::systemControl(), *registry,
                       platform::realProcessor(), *machineRegistry, platform::processStarter(),
-                      dialogs, trayShell, help, parameters};
+                      dialogs, std::make_shared<QtTrayShell>(), help, parameters};
 
     Tform1 form1(std::move(services));
     form1.show();

@@ -1,5 +1,7 @@
 #include "shell/application.h"
 
+#include <QIcon>
+
 #include "shell/controls/dialogs.h"
 
 TLentoraApplication::TLentoraApplication(int& argc, char** argv) : QApplication(argc, argv) {

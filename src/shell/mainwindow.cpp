@@ -2,6 +2,7 @@
 // part of the program, in its fixed order.
 #include "shell/mainwindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include "cmdline/statustext.h"
 #include "shell/controls/dialogs.h"
 #include "shell/hinttracker.h"
+#include "launch/launchlist.h"
 
 namespace {
 // Burners outlive the window: they are never joined, they end with the
@@ -38,6 +40,11 @@ Tform1::Tform1(Services services, QWidget* parent)
 }
 
 Tform1::~Tform1() {
+    // A watch still running goes on without the window, and ends with the process.
+    if (watcher_ && !watcher_->finished()) {
+        watcher_->detachHost();
+        keepForever(std::move(watcher_));
+    }
     // The burners stay suspended for good; no thread is joined.
     if (engine_->burner) engine_->burner->Suspend();
 }
@@ -50,6 +57,8 @@ void Tform1::FormCreate() {
     services_.system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     setClientHeight(kHeightLaunchBoxHidden);
     loadBenchmark();
+    launchList_ = new LaunchList(this);
+    connectLaunchBox();
     slowDownRunning_ = false;
     identifyProcessor();
     parseCommandLine();
@@ -57,8 +66,12 @@ void Tform1::FormCreate() {
     createBurner();
     UpdateSpeedLabels();
     TrackBar1Change();
+    loadLaunchList();
+    setUpTrayIcon();
+    installedAppHandlers_ = true;
     hints_ = new THintTracker(this);
     hints_->OnHint = [this](const QString& hint) { AppHint(hint); };
+    qApp->installEventFilter(hints_);
 }
 
 void Tform1::loadBenchmark() {
@@ -110,10 +123,6 @@ void Tform1::paintEvent(QPaintEvent* event) {
     QMainWindow::paintEvent(event);
 }
 
-void Tform1::changeEvent(QEvent* event) {
-    QMainWindow::changeEvent(event);
-}
-
 void Tform1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
@@ -122,12 +131,6 @@ void Tform1::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event);
 
 void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
 
-void Tform1::LaunchClick() {}
-void Tform1::launchapp(const std::string&, int32_t, bool, bool) {}
-void Tform1::sectickerTimer() {}
-void Tform1::AppMinimize() {}
-void Tform1::AppRestore() {}
-void Tform1::tiTrayDblClick() {}
 void Tform1::Contents1Click() {}
 void Tform1::Commandline1Click() {}
 void Tform1::About1Click() {}

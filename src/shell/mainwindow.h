@@ -9,6 +9,7 @@
 #include "cmdline/parameters.h"
 #include "cpuid/cpuid.h"
 #include "engine/burner.h"
+#include "launch/watcher.h"
 #include "shell/services.h"
 
 class QAction;
@@ -32,7 +33,7 @@ inline constexpr int kClientWidth = 529;
 inline constexpr int kHeightLaunchBoxHidden = 196;
 inline constexpr int kHeightLaunchBoxShown = 360;
 
-class Tform1 : public QMainWindow {
+class Tform1 : public QMainWindow, public WatchHost {
     Q_OBJECT
 public:
     explicit Tform1(Services services, QWidget* parent = nullptr);
@@ -57,6 +58,18 @@ public:
     void LaunchClick();
     void launchapp(const std::string& command, int32_t factor, bool minimize, bool close);
     void sectickerTimer();
+    void FormActivate();
+    LaunchList& launchList() { return *launchList_; }
+    waitforapplication* watcher() { return watcher_.get(); }
+    LaunchTiming& timing() { return engine_->timing; }
+    TTaskIcon* tiTray = nullptr;
+
+    // What the watcher asks of the window (each carried out on its thread).
+    void SetProgress(int percent) override;
+    void EnableTicker() override;
+    void DisableTicker() override;
+    void DeactivateTrayIcon() override;
+    void RepaintAndUpdateSpeedLabels() override;
 
     // Tray.
     void AppMinimize();
@@ -128,6 +141,12 @@ private:
     void parseCommandLine();
     void createBurner();
     void finishStop(int32_t position);
+    void loadLaunchList();
+    void connectLaunchBox();
+    void setUpTrayIcon();
+    void onWindowThread(std::function<void()> work);
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     Services services_;
     QWidget* client_ = nullptr;
@@ -136,6 +155,7 @@ private:
     struct EngineState {
         std::atomic<int32_t> benchmarkTime{0};
         std::unique_ptr<TBurner> burner;
+        LaunchTiming timing;
     };
     EngineState* engine_;
     bool slowDownRunning_ = false;
@@ -145,6 +165,10 @@ private:
     std::unique_ptr<TCPUID> cpuid_;
     TGenerator generator_;
     THintTracker* hints_ = nullptr;
+    LaunchList* launchList_ = nullptr;
+    std::unique_ptr<waitforapplication> watcher_;
+    bool commandLineLaunched_ = false;
+    bool installedAppHandlers_ = false;
     int trackBarChanges_ = 0;
     int benchmarkRuns_ = 0;
 };

@@ -2,6 +2,7 @@
 // What the main window needs from the outside world. The program passes the
 // machine's real services; tests pass fakes, temporary files and short times.
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ struct Services {
     platform::MachineRegistry& machineRegistry;
     platform::ProcessStarter& processes;
     Dialogs& dialogs;
-    TrayShell& trayShell;
+    std::shared_ptr<TrayShell> trayShell;
     HelpViewer& help;
     // The program's parameters, without its own name.
     std::vector<std::string> parameters;

@@ -36,10 +36,11 @@ TEST_F(CycleFixture, ReseedsFromUtcTimeOfDayEveryCycle) {
     const platform::TimeOfDay t{13, 45, 12, 345};
     clock.setSystemTime(t);
     burner.factor = 50;
-    benchmark = 100'000'000;  // keeps the loop short: base is 0 plus the draw
+    benchmark = 100'000'000;  // keeps the loop short: base is 7 plus the draw
     const CycleReport r = burner.RunCycle();
     TGenerator expected = reseeded(t);
-    const uint64_t base = 0 + expected.Draw(100);
+    const uint64_t base = baseCount(100'000'000) + expected.Draw(100);
+    EXPECT_EQ(baseCount(100'000'000), 7);
     const uint64_t g = expected.Draw(50 * base + 1);
     EXPECT_EQ(r.plannedPasses, int64_t(50 * base + 2));
     EXPECT_EQ(r.passes, r.plannedPasses);

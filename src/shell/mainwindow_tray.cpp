@@ -1,0 +1,42 @@
+// Minimized, the program leaves the taskbar for the notification area.
+#include <QApplication>
+#include <QEvent>
+#include <QWindowStateChangeEvent>
+
+#include "shell/controls/taskicon.h"
+#include "shell/mainwindow.h"
+
+void Tform1::setUpTrayIcon() {
+    tiTray = new TTaskIcon(this, services_.trayShell);
+    tiTray->setIcon(QApplication::windowIcon());
+    tiTray->OnDblClick = [this](QObject*) { tiTrayDblClick(); };
+}
+
+void Tform1::AppMinimize() {
+    tiTray->setToolTip(windowTitle());
+    tiTray->setActive(true);
+    // Without a notification area the window keeps its taskbar entry:
+    // hidden, the program could not be reached again.
+    if (tiTray->active()) hide();
+}
+
+void Tform1::AppRestore() {
+    tiTray->setActive(false);
+    raise();
+    activateWindow();
+}
+
+void Tform1::tiTrayDblClick() {
+    showNormal();
+}
+
+void Tform1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !installedAppHandlers_) return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    const bool wasMinimized = change->oldState() & Qt::WindowMinimized;
+    if (isMinimized() && !wasMinimized)
+        AppMinimize();
+    else if (!isMinimized() && wasMinimized)
+        AppRestore();
+}
