@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     // The parameters as given, before the toolkit removes the options it knows.
     const std::vector<std::string> parameters(argv + 1, argv + argc);
 
+    Q_INIT_RESOURCE(resources);  // the pictures live in a static library
     TLentoraApplication app(argc, argv);
     QtDialogs dialogs;
     app.setDialogs(&dialogs);

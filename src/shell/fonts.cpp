@@ -4,14 +4,14 @@
 
 QFont windowFont() {
     QFont font;
-    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
+    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans Condensed", "DejaVu Sans"});
     font.setPixelSize(11);
     return font;
 }
 
 QFont tahomaFont() {
     QFont font;
-    font.setFamilies({"Tahoma", "DejaVu Sans", "Liberation Sans"});
+    font.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans Condensed", "DejaVu Sans"});
     font.setPixelSize(13);
     return font;
 }

@@ -1,0 +1,153 @@
+// The slow-down control as the user drives it: the button, the track bar,
+// the caption, the labels and the burners.
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "cputime.h"
+#include "shell/controls/gauge.h"
+#include "window_fixture.h"
+
+using SlowDownControl = WindowFixture;
+
+TEST_F(SlowDownControl, StartsStoppedWithTheDesignedTexts) {
+    Tform1& f = open();
+    EXPECT_FALSE(f.slowDownRunning());
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+    EXPECT_EQ(f.Button1->text(), "Start!!!");
+    EXPECT_TRUE(f.Launch->isEnabled());
+    EXPECT_TRUE(f.TunetoyourCPU1->isEnabled());
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(f.burner().Factor(), 0);
+    EXPECT_EQ(f.benchtime->text(), "400");
+    EXPECT_EQ(f.clientHeight(), kHeightLaunchBoxHidden);
+    EXPECT_EQ(f.Label3->text(), "CPU to Kill : 80486 Processor");
+}
+
+TEST_F(SlowDownControl, ButtonStartsAndStopsAndTheStateTableHolds) {
+    Tform1& f = open();
+    f.TrackBar1->setValue(45);
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    EXPECT_TRUE(f.slowDownRunning());
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 45%");
+    EXPECT_EQ(f.Button1->text(), "Stop!!!");
+    EXPECT_TRUE(f.Button1->isEnabled());
+    EXPECT_TRUE(f.TrackBar1->isEnabled());
+    EXPECT_FALSE(f.Launch->isEnabled());
+    EXPECT_FALSE(f.TunetoyourCPU1->isEnabled());
+    EXPECT_EQ(f.burner().SuspendCount(), 0);
+
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    EXPECT_FALSE(f.slowDownRunning());
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+    EXPECT_EQ(f.Button1->text(), "Start!!!");
+    EXPECT_TRUE(f.Launch->isEnabled());
+    EXPECT_TRUE(f.TunetoyourCPU1->isEnabled());
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(f.TrackBar1->value(), 45);
+    EXPECT_EQ(f.burner().Factor(), 45);
+}
+
+TEST_F(SlowDownControl, MovingTheTrackBarWhileRunningFollowsAtOnce) {
+    Tform1& f = open();
+    f.Button1Click();
+    f.TrackBar1->setValue(96);
+    EXPECT_EQ(f.burner().Priority(), platform::ThreadPriority::AboveNormal);
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 96%");
+    f.TrackBar1->setValue(97);
+    EXPECT_EQ(f.burner().Priority(), platform::ThreadPriority::TimeCritical);
+    EXPECT_EQ(f.burner().Factor(), 97);
+    EXPECT_EQ(f.Gauge1->progress(), 97);
+    f.TrackBar1->setValue(0);  // keep the machine usable before stopping
+    f.Button1Click();
+}
+
+TEST_F(SlowDownControl, StartClampsTheFactorAndRunsTheChangeHandlerOnceOrTwice) {
+    Tform1& f = open();
+    int before = f.trackBarChanges();
+    f.StartSlowDown(0);  // same position: one run
+    EXPECT_EQ(f.trackBarChanges() - before, 1);
+    f.StopSlowDown(0);
+    before = f.trackBarChanges();
+    f.StartSlowDown(100);  // clamped to 98: the move and the explicit run
+    EXPECT_EQ(f.trackBarChanges() - before, 2);
+    EXPECT_EQ(f.TrackBar1->value(), 98);
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 98%");
+    f.StopSlowDown(0);
+    f.StartSlowDown(-5);
+    EXPECT_EQ(f.TrackBar1->value(), 0);
+    f.StopSlowDown(30);
+    EXPECT_EQ(f.TrackBar1->value(), 30);
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+}
+
+TEST_F(SlowDownControl, LabelsShowRealAndVirtualSpeedWithTwoDecimals) {
+    Tform1& f = open();
+    f.TrackBar1->setValue(98);
+    EXPECT_EQ(f.Label4->text(), "Real CPU speed: 500.00 Mhz");
+    EXPECT_EQ(f.Label5->text(), "Virtual CPU speed: 10.00 Mhz");
+    f.TrackBar1->setValue(0);
+    EXPECT_EQ(f.Label5->text(), "Virtual CPU speed: 500.00 Mhz");
+}
+
+TEST_F(SlowDownControl, UnknownProcessorKeepsUnknownTextsWhileTheGaugeMoves) {
+    Tform1& f = open({"/NOCPUID"});
+    f.TrackBar1->setValue(40);
+    EXPECT_EQ(f.Label4->text(), "Real CPU speed: Unknown");
+    EXPECT_EQ(f.Label3->text(), "CPU to Kill : Unknown");
+    EXPECT_EQ(f.Label5->text(), "Virtual CPU speed: Unknown");
+    EXPECT_EQ(f.Gauge1->progress(), 40);
+}
+
+TEST_F(SlowDownControl, FailedIdentificationSetsTheUnknownFlagWithoutAMessage) {
+    machine = platform::fakeMachineRegistry(std::nullopt);  // no speed and no counter: creation fails
+    Tform1& f = open();
+    EXPECT_TRUE(f.processorUnknown());
+    EXPECT_EQ(f.cpuid(), nullptr);
+    EXPECT_EQ(f.Label4->text(), "Real CPU speed: Unknown");
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(SlowDownControl, StartReallyBurnsAndStopReallyStops) {
+    Tform1& f = open();
+    f.TrackBar1->setValue(80);
+    f.Button1Click();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    f.TrackBar1->setValue(0);
+    f.Button1Click();
+    const pid_t tid = f.burner().thread(0).threadId();
+    const long used = threadCpuMs(tid);
+    EXPECT_GT(used, 40);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(threadCpuMs(tid) - used, 20);
+}
+
+TEST_F(SlowDownControl, TuneToYourCpuMeasuresStoresAndShowsTheNewTime) {
+    Tform1& f = open();
+    EXPECT_EQ(f.benchmarkRuns(), 0);
+    f.TunetoyourCPU1->trigger();
+    EXPECT_EQ(f.benchmarkRuns(), 1);
+    EXPECT_EQ(f.benchtime->text(), QString::number(f.benchmarkTime()));
+    EXPECT_EQ(registry->readDword(kRegistryKey, kBenchValue), static_cast<uint32_t>(f.benchmarkTime()));
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+    EXPECT_TRUE(f.isEnabled());
+}
+
+TEST_F(SlowDownControl, FirstStartMeasuresAndStoresAFailedStoreIsReportedAndTheWindowComesBack) {
+    registry = platform::memoryRegistry(true);
+    Tform1& f = open();
+    EXPECT_GE(f.benchmarkRuns(), 1);
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_TRUE(dialogs.shown.front().text.startsWith("Failed to set data for 'bench'"));
+    EXPECT_TRUE(f.isEnabled());
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+}
+
+TEST_F(SlowDownControl, StartUpPrioritiesFollowTheVersion) {
+    system.setMajorVersion(4);
+    open();
+    ASSERT_FALSE(system.priorityClasses().empty());
+    EXPECT_EQ(system.priorityClasses().front(), platform::PriorityClass::Realtime);
+    EXPECT_EQ(system.threadPriorities().front(), platform::ThreadPriority::TimeCritical);
+}

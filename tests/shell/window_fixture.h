@@ -1,0 +1,81 @@
+#pragma once
+// A main window on fakes: a known processor (no CPUID, 500 MHz from the
+// machine key), a per-user store in memory, a temporary working directory,
+// scripted dialogs and tray, short ticks. Child processes and burners are real.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "engine/benchmark.h"
+#include "platform/fake_processor.h"
+#include "platform/fake_system.h"
+#include "shell/controls/dialogs.h"
+#include "shell/controls/faketrayshell.h"
+#include "shell/helpviewer.h"
+#include "shell/mainwindow.h"
+
+struct RecordingHelp : HelpViewer {
+    struct Call {
+        QString file;
+        int command, data;
+    };
+    std::vector<Call> calls;
+    void WinHelp(QWidget*, const QString& file, int command, int data) override {
+        calls.push_back({file, command, data});
+    }
+};
+
+struct WindowFixture : ::testing::Test {
+    QTemporaryDir dir;
+    platform::FakeSystemControl system;
+    std::unique_ptr<platform::MemoryRegistry> registry = platform::memoryRegistry();
+    platform::FakeProcessor processor;
+    std::unique_ptr<platform::MachineRegistry> machine =
+        platform::fakeMachineRegistry(std::map<std::string, uint32_t>{{"~MHz", 500}});
+    ScriptedDialogs dialogs;
+    std::shared_ptr<FakeTrayShell> tray = std::make_shared<FakeTrayShell>();
+    RecordingHelp help;
+    std::unique_ptr<Tform1> form;
+
+    WindowFixture() {
+        registry->createKey(kRegistryKey);
+        registry->writeDword(kRegistryKey, kBenchValue, 400);  // short burner cycles
+    }
+
+    ~WindowFixture() override {
+        if (form && form->slowDownRunning()) form->StopSlowDown(0);
+    }
+
+    Services services(std::vector<std::string> parameters = {}) {
+        Services s{platform::systemClock(), system, *registry, processor, *machine, platform::processStarter(),
+                   dialogs, tray, help, std::move(parameters)};
+        s.launchFile = (dir.path() + "/lentora.ini").toStdString();
+        s.startupSleepMs = 0;
+        s.benchmarkDraws = 200'000;
+        s.processors = {0};
+        s.tickIntervalMs = 40;
+        return s;
+    }
+
+    Tform1& open(std::vector<std::string> parameters = {}) {
+        form = std::make_unique<Tform1>(services(std::move(parameters)));
+        return *form;
+    }
+
+    // Processes events until the condition holds or the time is up.
+    static bool waitFor(const std::function<bool()>& condition, int ms = 10000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+};
