@@ -1,0 +1,212 @@
+// Launching real programs from the launch box and the command line, paced
+// by a short timer: the phases, the progress bar, the burners, the end.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <cstdlib>
+#include <sys/wait.h>
+
+#include "launch/launchlist.h"
+#include "window_fixture.h"
+
+namespace {
+std::string childPath() { return std::getenv("LENTORA_TEST_CHILD"); }
+
+struct Launching : WindowFixture {
+    QString record;
+    std::vector<int> progress;
+
+    Launching() {
+        record = dir.path() + "/record.txt";
+        setenv("LENTORA_CHILD_RECORD", record.toLocal8Bit().constData(), 1);
+        setenv("LENTORA_CHILD_SLEEP_MS", "0", 1);
+    }
+    ~Launching() override {
+        unsetenv("LENTORA_CHILD_RECORD");
+        unsetenv("LENTORA_CHILD_SLEEP_MS");
+    }
+
+    Tform1& openWithEntry(LaunchEntry entry, std::vector<std::string> parameters = {}) {
+        Tform1& f = open(std::move(parameters));
+        f.launchList().append(std::move(entry));
+        f.ListBox1->setCurrentIndex(f.launchList().index(f.launchList().count() - 1));
+        QObject::connect(f.ProgressBar1, &QProgressBar::valueChanged, [this](int v) { progress.push_back(v); });
+        return f;
+    }
+
+    static LaunchEntry entry(std::string path, std::string factor, std::string runFor, std::string wait,
+                             std::string close = "noclose", std::string minimize = "notminimized") {
+        return {"child", std::move(path), std::move(factor), std::move(runFor), std::move(wait), std::move(close),
+                std::move(minimize)};
+    }
+
+    QStringList recorded() {
+        QFile file(record);
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        return QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    bool watchEnded(Tform1& f) {
+        return waitFor([&] { return f.watcher() && f.watcher()->finished() && !f.slowDownRunning(); });
+    }
+};
+}  // namespace
+
+TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {
+    setenv("LENTORA_CHILD_SLEEP_MS", "600", 1);
+    Tform1& f = openWithEntry(entry(childPath(), "30", "0", "0"));
+    f.TrackBar1->setValue(12);
+    f.LaunchClick();
+    EXPECT_TRUE(f.slowDownRunning());
+    EXPECT_FALSE(f.Button1->isEnabled());
+    EXPECT_FALSE(f.TrackBar1->isEnabled());
+    EXPECT_FALSE(f.Launch->isEnabled());
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 30%");
+    ASSERT_TRUE(waitFor([&] { return f.burner().SuspendCount() == 0; }));
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(f.TrackBar1->value(), 12);
+    EXPECT_EQ(f.burner().Factor(), 12);
+    EXPECT_TRUE(f.Button1->isEnabled());
+    EXPECT_TRUE(f.Launch->isEnabled());
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+    for (int v : progress) EXPECT_EQ(v, 0);
+    EXPECT_EQ(f.timing().waitSeconds, 0);
+    EXPECT_FALSE(f.secticker->isActive());
+}
+
+TEST_F(Launching, WaitPhaseClimbsThenBurns) {
+    setenv("LENTORA_CHILD_SLEEP_MS", "3000", 1);
+    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "3"));
+    f.LaunchClick();
+    // The application runs first; the burners stay off while the bar climbs
+    // 0 (already shown), 33, 66, and start at the next tick.
+    ASSERT_TRUE(waitFor([&] { return progress.size() >= 2; }));
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(recorded().last(), "end") << "started before the wait";
+    ASSERT_TRUE(waitFor([&] { return f.burner().SuspendCount() == 0; }));
+    EXPECT_EQ(progress, (std::vector<int>{33, 66}));
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+}
+
+TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {
+    setenv("LENTORA_CHILD_SLEEP_MS", "4000", 1);
+    Tform1& f = openWithEntry(entry(childPath(), "20", "4", "0"));
+    f.LaunchClick();
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_EQ(std::vector<int>(progress.begin(), progress.begin() + 4), (std::vector<int>{100, 75, 50, 25}));
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+    const pid_t pid = f.watcher()->applicationPid();
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(kill(pid, 0), 0) << "the application outlives its watch";
+    // It is reaped when it ends: no zombie is left.
+    kill(pid, SIGKILL);
+    EXPECT_TRUE(waitFor([&] { return kill(pid, 0) != 0; }, 5000));
+}
+
+TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
+    Tform1& f = openWithEntry(entry(dir.path().toStdString() + "/missing/program", "20", "0", "5", "close"));
+    f.show();
+    f.LaunchClick();
+    EXPECT_TRUE(waitFor([&] { return !f.isVisible(); }));
+    EXPECT_TRUE(f.watcher()->terminateRequest);
+    EXPECT_TRUE(recorded().isEmpty());
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
+}
+
+TEST_F(Launching, ApplicationEndingDuringTheWaitEndsTheWatch) {
+    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "30"));
+    f.LaunchClick();
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_LT(progress.size(), 5u);
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
+}
+
+TEST_F(Launching, NegativeWaitStartsTheApplicationBeforeBurning) {
+    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "-3"));
+    f.LaunchClick();
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_EQ(recorded().last(), "end");
+}
+
+TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {
+    QDir(dir.path()).mkdir("game dir");
+    const QString copy = dir.path() + "/game dir/child";
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(childPath()), copy));
+    Tform1& f = openWithEntry(entry(copy.toStdString() + " a \"b c\"", "10", "0", "0"));
+    f.LaunchClick();
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_EQ(recorded(), (QStringList{"arg=a", "arg=b c", "cwd=" + dir.path() + "/game dir", "end"}));
+}
+
+TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {
+    setenv("LENTORA_CHILD_SLEEP_MS", "800", 1);
+    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    f.LaunchClick();
+    waitforapplication* first = f.watcher();
+    f.LaunchClick();
+    EXPECT_EQ(f.watcher(), first);
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_EQ(recorded().count("end"), 1);
+}
+
+TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {
+    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0", "noclose", "minimized"));
+    f.show();
+    f.LaunchClick();
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_TRUE(f.isMinimized());
+    ASSERT_FALSE(tray->requests.empty());
+    EXPECT_EQ(tray->requests.front().op, FakeTrayShell::Op::Add);
+    EXPECT_STREQ(tray->requests.front().data.szTip, "Lentora 2.05");
+}
+
+TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {
+    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    f.show();
+    f.DownClick();
+    f.ListBox1->setFocus();
+    QApplication::sendEvent(f.ListBox1, new QFocusEvent(QEvent::FocusIn));
+    ASSERT_NE(f.watcher(), nullptr);
+    ASSERT_TRUE(watchEnded(f));
+}
+
+TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
+    Tform1& f = openWithEntry(entry("unused", "0", "0", "0"),
+                              {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
+    EXPECT_EQ(f.StatusBar1->text(),
+              QString::fromStdString("runfor:2   wait:1   speed:50   APP:" + childPath() + " x "));
+    f.FormActivate();
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 50%");
+    ASSERT_TRUE(watchEnded(f));
+    waitforapplication* first = f.watcher();
+    f.FormActivate();
+    EXPECT_EQ(f.watcher(), first);
+    EXPECT_EQ(recorded(), (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
+}
+
+TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {
+    setenv("LENTORA_CHILD_SLEEP_MS", "5000", 1);
+    form = std::make_unique<Tform1>([&] {
+        Services s = services();
+        s.tickIntervalMs = 1000;
+        return s;
+    }());
+    Tform1& f = *form;
+    f.launchList().append(entry(childPath(), "10", "2", "0"));
+    f.ListBox1->setCurrentIndex(f.launchList().index(0));
+    const auto start = std::chrono::steady_clock::now();
+    f.LaunchClick();
+    ASSERT_TRUE(watchEnded(f));
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(ms.count(), 900);
+    EXPECT_LT(ms.count(), 4000);
+    kill(f.watcher()->applicationPid(), SIGKILL);
+}
