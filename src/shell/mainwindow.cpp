@@ -37,6 +37,9 @@ Tform1::Tform1(Services services, QWidget* parent)
         QTimer::singleShot(0, this, [this] { close(); });
         if (!engine_->burner) createBurner();
     }
+    // Created hidden once and reused.
+    createAboutBox();
+    createPropertiesDialog();
 }
 
 Tform1::~Tform1() {
@@ -134,3 +137,4 @@ void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
 void Tform1::Contents1Click() {}
 void Tform1::Commandline1Click() {}
 void Tform1::About1Click() {}
+void Tform1::createAboutBox() {}

@@ -59,6 +59,12 @@ public:
     void launchapp(const std::string& command, int32_t factor, bool minimize, bool close);
     void sectickerTimer();
     void FormActivate();
+    // The launch list's buttons and the properties dialog (created once, reused).
+    void AddClick();
+    void PropertybuttonClick();
+    void RemoveClick();
+    TProperties* Properties = nullptr;
+    TAboutBox* AboutBox = nullptr;
     LaunchList& launchList() { return *launchList_; }
     waitforapplication* watcher() { return watcher_.get(); }
     LaunchTiming& timing() { return engine_->timing; }
@@ -143,6 +149,8 @@ private:
     void finishStop(int32_t position);
     void loadLaunchList();
     void connectLaunchBox();
+    void createPropertiesDialog();
+    void createAboutBox();
     void setUpTrayIcon();
     void onWindowThread(std::function<void()> work);
     bool event(QEvent* event) override;

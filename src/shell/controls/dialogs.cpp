@@ -32,7 +32,9 @@ void ScriptedDialogs::error(QWidget*, const QString& text) { shown.push_back({"e
 std::optional<QString> ScriptedDialogs::openFile(QWidget*, const QString& filter) {
     fileFilters.push_back(filter);
     if (fileAnswers.empty()) return std::nullopt;
-    auto answer = fileAnswers.front();
+    const bool chosen = fileAnswers.front().has_value();
+    const QString path = chosen ? *fileAnswers.front() : QString();
     fileAnswers.erase(fileAnswers.begin());
-    return answer;
+    if (!chosen) return std::nullopt;
+    return path;
 }
