@@ -28,8 +28,13 @@ public:
 std::unique_ptr<UserRegistry> openRegFile(const std::filesystem::path& file);
 // $XDG_CONFIG_HOME/lentora/registry.reg (XDG_CONFIG_HOME defaults to ~/.config).
 std::filesystem::path defaultUserRegistryPath();
-// A store held in memory only, for tests.
-std::unique_ptr<UserRegistry> memoryRegistry();
+// A store held in memory only, for tests. Its writes (and the creation of a
+// missing key) can be made to fail, as on a full disk.
+class MemoryRegistry : public UserRegistry {
+public:
+    virtual void setFailWrites(bool fail) = 0;
+};
+std::unique_ptr<MemoryRegistry> memoryRegistry(bool failWrites = false);
 
 class MachineRegistry {
 public:

@@ -1,0 +1,11 @@
+#pragma once
+// Finding the program a command names.
+#include <string>
+
+namespace platform {
+
+// The path of the executable regular file that `name` names: `name` itself
+// when it holds a '/', otherwise the first match in PATH. Empty when none.
+std::string findProgram(const std::string& name);
+
+}  // namespace platform
