@@ -50,9 +50,18 @@ void waitforapplication::waitForTick() {
     waiting_ = false;
 }
 
+std::string applicationDirectory(const std::string& command) {
+    // The directory of the program itself: arguments that hold a '/' (as
+    // options and files on Linux often do) must not decide where it starts.
+    // A program named without a '/' starts in our current directory.
+    const size_t firstWordEnd = command.find_first_of(" \t");
+    if (command.substr(0, firstWordEnd).find('/') == std::string::npos) return std::string();
+    const std::vector<std::string> words = platform::splitCommand(command);
+    return words.empty() ? std::string() : platform::directoryPart(words.front());
+}
+
 std::unique_ptr<platform::Process> waitforapplication::startApplication() {
-    // The application starts in the directory its command names, or in ours.
-    auto app = processes_.start(applicationCommand + ' ', platform::directoryPart(applicationCommand));
+    auto app = processes_.start(applicationCommand + ' ', applicationDirectory(applicationCommand));
     applicationPid_ = app ? app->pid() : 0;
     return app;
 }

@@ -12,6 +12,10 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 
+// Where a launched command starts: the directory part of its program's path,
+// or the current directory (empty) when the program is named without a '/'.
+std::string applicationDirectory(const std::string& command);
+
 // The window's side of a watch.
 class WatchHost {
 public:

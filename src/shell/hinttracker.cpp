@@ -24,8 +24,10 @@ bool THintTracker::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseMove:
         case QEvent::Enter:
+            // The widget the mouse is over receives these first.
+            if (watched->isWidgetType()) Update(static_cast<QWidget*>(watched));
+            break;
         case QEvent::Leave:
-        case QEvent::HoverMove:
             Update(QApplication::widgetAt(QCursor::pos()));
             break;
         default:

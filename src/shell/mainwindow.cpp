@@ -134,7 +134,3 @@ void Tform1::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event);
 
 void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
 
-void Tform1::Contents1Click() {}
-void Tform1::Commandline1Click() {}
-void Tform1::About1Click() {}
-void Tform1::createAboutBox() {}

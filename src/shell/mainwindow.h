@@ -151,6 +151,7 @@ private:
     void connectLaunchBox();
     void createPropertiesDialog();
     void createAboutBox();
+    void setTabOrder();
     void setUpTrayIcon();
     void onWindowThread(std::function<void()> work);
     bool event(QEvent* event) override;

@@ -13,10 +13,11 @@
 #include <sys/wait.h>
 
 #include "launch/launchlist.h"
+#include "test_paths.h"
 #include "window_fixture.h"
 
 namespace {
-std::string childPath() { return std::getenv("LENTORA_TEST_CHILD"); }
+std::string childPath() { return testChildPath(); }
 
 struct Launching : WindowFixture {
     QString record;
@@ -209,4 +210,21 @@ TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {
     EXPECT_GE(ms.count(), 900);
     EXPECT_LT(ms.count(), 4000);
     kill(f.watcher()->applicationPid(), SIGKILL);
+}
+
+TEST(ApplicationDirectory, IsTheProgramsOwnDirectoryWhateverTheArguments) {
+    const std::string child = testChildPath();
+    const std::string childDir = child.substr(0, child.rfind('/') + 1);
+    EXPECT_EQ(applicationDirectory(child + " --config=/etc/x"), childDir);
+    EXPECT_EQ(applicationDirectory(child), childDir);
+    EXPECT_EQ(applicationDirectory("true /tmp/file"), "");
+    EXPECT_EQ(applicationDirectory("true"), "");
+}
+
+TEST_F(Launching, ArgumentsWithSlashesDoNotChangeWhereTheProgramStarts) {
+    Tform1& f = openWithEntry(entry(childPath() + " --file=/etc/hostname", "10", "0", "0"));
+    f.LaunchClick();
+    ASSERT_TRUE(watchEnded(f));
+    EXPECT_EQ(recorded(), (QStringList{"arg=--file=/etc/hostname",
+                                       "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
 }

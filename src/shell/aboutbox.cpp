@@ -1,0 +1,79 @@
+#include "shell/aboutbox.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "shell/helpviewer.h"
+
+namespace {
+QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {
+    auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url.toString(), text.toHtmlEscaped()), parent);
+    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    QObject::connect(label, &QLabel::linkActivated, box, [box](const QString& link) { box->OpenLink(QUrl(link)); });
+    return label;
+}
+
+QString docFile(const QString& name) {
+    const QString dir = QApplication::applicationDirPath();
+    for (const QString& candidate : {dir + "/" + name, dir + "/../share/doc/lentora/" + name, dir + "/../../" + name})
+        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+    return dir + "/../share/doc/lentora/" + name;
+}
+}  // namespace
+
+bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+    // The picture is a link to the home page, like the first text link.
+    if (watched == ProgramIcon && event->type() == QEvent::MouseButtonRelease) OpenLink(HomePageUrl());
+    return QDialog::eventFilter(watched, event);
+}
+
+QUrl TAboutBox::HomePageUrl() { return QUrl::fromLocalFile(docFile("README.md")); }
+
+QUrl TAboutBox::ContactUrl() {
+    QUrl url = QUrl::fromLocalFile(docFile("README.md"));
+    url.setFragment("reporting-problems");
+    return url;
+}
+
+QUrl TAboutBox::CreditsUrl() { return QUrl::fromLocalFile(helpFilePath()); }
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("About Lentora!!!");
+    setProperty("helpContext", 80);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    OpenLink = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+
+    ProgramIcon = new QLabel(this);
+    ProgramIcon->setPixmap(QApplication::windowIcon().pixmap(48, 48));
+    ProgramIcon->setCursor(Qt::PointingHandCursor);
+    ProgramIcon->setToolTip("Home page");
+    ProgramIcon->installEventFilter(this);
+    ProductName = new QLabel("Lentora!!!", this);
+    QFont big = ProductName->font();
+    big.setPixelSize(18);
+    big.setBold(true);
+    ProductName->setFont(big);
+    Version = new QLabel("Version 2.0.5.1", this);
+    HomePage = linkLabel(this, "Home page", HomePageUrl(), this);
+    Contact = linkLabel(this, "Contact and problems", ContactUrl(), this);
+    Credits = linkLabel(this, "Credits", CreditsUrl(), this);
+    OKButton = new QPushButton("OK", this);
+    OKButton->setDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(ProgramIcon, 0, 0, 2, 1, Qt::AlignTop);
+    layout->addWidget(ProductName, 0, 1);
+    layout->addWidget(Version, 1, 1);
+    layout->addWidget(new QLabel("Runs your old programs as on a slower processor.", this), 2, 1);
+    layout->addWidget(HomePage, 3, 1);
+    layout->addWidget(Contact, 4, 1);
+    layout->addWidget(Credits, 5, 1);
+    layout->addWidget(OKButton, 6, 1, Qt::AlignRight);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The About box: the program's icon, name and version, and three links that
+// open with the desktop's default action.
+#include <QDialog>
+#include <QUrl>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget* parent = nullptr);
+    // How a link is opened (the desktop's default action unless replaced).
+    std::function<void(const QUrl&)> OpenLink;
+    QLabel* ProgramIcon = nullptr;
+    QLabel* ProductName = nullptr;
+    QLabel* Version = nullptr;
+    QLabel* HomePage = nullptr;
+    QLabel* Contact = nullptr;
+    QLabel* Credits = nullptr;
+    QPushButton* OKButton = nullptr;
+
+    // The project's own pages: its README and its help file.
+    static QUrl HomePageUrl();
+    static QUrl ContactUrl();
+    static QUrl CreditsUrl();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// F1 opens the help topic of the window or menu in front: each carries its
+// context number in the property "helpContext".
+#include <QObject>
+#include <functional>
+
+class THelpKey : public QObject {
+public:
+    explicit THelpKey(std::function<void(int context)> showTopic, QObject* parent = nullptr)
+        : QObject(parent), showTopic_(std::move(showTopic)) {}
+    // The context number for a widget: its own or its nearest parent's; 0 if none.
+    static int ContextOf(QObject* object);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<void(int)> showTopic_;
+};

@@ -1,0 +1,140 @@
+// The window itself: the launch box, the hints in the status bar, the help
+// commands and F1, the About box.
+#include <QAction>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+#include "shell/aboutbox.h"
+#include "shell/helpviewer.h"
+#include "shell/hinttracker.h"
+#include "window_fixture.h"
+
+using MainWindow = WindowFixture;
+
+TEST_F(MainWindow, DownShowsTheLaunchBoxAndUpHidesIt) {
+    Tform1& f = open();
+    f.show();
+    EXPECT_EQ(f.clientHeight(), 196);
+    EXPECT_TRUE(f.Down->isVisible());
+    EXPECT_FALSE(f.Up->isVisible());
+    EXPECT_FALSE(f.Up->isEnabled());
+    QTest::mouseClick(f.Down, Qt::LeftButton);
+    EXPECT_EQ(f.clientHeight(), 360);
+    EXPECT_FALSE(f.Down->isVisible());
+    EXPECT_TRUE(f.Up->isVisible() && f.Up->isEnabled());
+    EXPECT_EQ(f.StatusBar1->geometry().bottom(), 359);
+    EXPECT_TRUE(f.ListBox1->isVisible());
+    QTest::mouseClick(f.Up, Qt::LeftButton);
+    EXPECT_EQ(f.clientHeight(), 196);
+    EXPECT_TRUE(f.Down->isVisible() && f.Down->isEnabled());
+    EXPECT_EQ(f.StatusBar1->geometry().top(), 171);
+}
+
+TEST_F(MainWindow, StatusBarShowsTheHintUnderTheMouseOnlyWhenItChanges) {
+    Tform1& f = open({"/SPEED=40", "/WAIT=5", "/usr/bin/true"});
+    EXPECT_EQ(f.StatusBar1->text(), "runforever   wait:5   speed:40   APP:/usr/bin/true ");
+    f.show();
+    QTest::mouseMove(f.TrackBar1);
+    EXPECT_EQ(f.StatusBar1->text(), "Use the trackbar to select the slow down factor");
+    QTest::mouseMove(f.benchtime);
+    EXPECT_EQ(f.StatusBar1->text(), "Time needed to your CPU to perform the benchmark , the less is the better is!");
+    QTest::mouseMove(f.centralWidget(), QPoint(132, 50));  // between the panels: no hint
+    EXPECT_EQ(f.StatusBar1->text(), "");
+}
+
+TEST_F(MainWindow, NestedControlsTakeTheirParentsHint) {
+    Tform1& f = open();
+    EXPECT_EQ(THintTracker::HintOf(f.Label6), f.Panel4->toolTip());
+    EXPECT_EQ(THintTracker::HintOf(f.Label1), "");
+}
+
+TEST_F(MainWindow, HelpMenuOpensContentsAndTheCommandLineTopic) {
+    Tform1& f = open();
+    f.Contents1->trigger();
+    f.Commandline1->trigger();
+    ASSERT_EQ(help.calls.size(), 2u);
+    EXPECT_EQ(help.calls[0].command, HELP_FINDER);
+    EXPECT_EQ(help.calls[0].data, 0);
+    EXPECT_EQ(help.calls[1].command, HELP_CONTEXT);
+    EXPECT_EQ(help.calls[1].data, 10);
+    EXPECT_TRUE(help.calls[0].file.endsWith("lentora.hlp"));
+}
+
+TEST_F(MainWindow, F1OpensTheTopicOfTheWindowInFront) {
+    Tform1& f = open();
+    f.show();
+    f.activateWindow();
+    QApplication::setActiveWindow(&f);
+    QTest::keyClick(&f, Qt::Key_F1);
+    ASSERT_EQ(help.calls.size(), 1u);
+    EXPECT_EQ(help.calls[0].data, 20);
+    EXPECT_EQ(f.AboutBox->property("helpContext").toInt(), 80);
+    for (QAction* menu : f.menuBar()->actions()) EXPECT_EQ(menu->menu()->property("helpContext").toInt(), 100);
+}
+
+TEST_F(MainWindow, AboutBoxIsModalAndReused) {
+    Tform1& f = open();
+    TAboutBox* box = f.AboutBox;
+    EXPECT_EQ(box->windowTitle(), "About Lentora!!!");
+    EXPECT_EQ(box->ProductName->text(), "Lentora!!!");
+    EXPECT_EQ(box->Version->text(), "Version 2.0.5.1");
+    EXPECT_TRUE(box->OKButton->isDefault());
+    bool wasModal = false;
+    for (int round = 0; round < 2; ++round) {
+        QTimer::singleShot(0, [&] {
+            wasModal = QApplication::activeModalWidget() == box;
+            box->OKButton->click();
+        });
+        f.About1Click();
+        EXPECT_TRUE(wasModal);
+        EXPECT_EQ(f.AboutBox, box);
+    }
+}
+
+TEST_F(MainWindow, AboutBoxLinksGoToTheDesktopsDefaultAction) {
+    Tform1& f = open();
+    std::vector<QUrl> opened;
+    f.AboutBox->OpenLink = [&](const QUrl& url) { opened.push_back(url); };
+    emit f.AboutBox->HomePage->linkActivated(TAboutBox::HomePageUrl().toString());
+    emit f.AboutBox->Credits->linkActivated(TAboutBox::CreditsUrl().toString());
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_TRUE(opened[0].toLocalFile().endsWith("README.md"));
+    EXPECT_TRUE(opened[1].toLocalFile().endsWith("lentora.hlp"));
+}
+
+TEST(HelpFile, TopicsAreFoundByContextNumberAndAMissingFileIsReported) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/help.hlp";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("header\n@topic 10 Command line\n<p>options</p>\n@topic 20 Using\n<p>use</p>\n");
+    file.close();
+    const HelpFile help = readHelpFile(path);
+    ASSERT_EQ(help.topics.size(), 2u);
+    EXPECT_TRUE(helpPage(help, HELP_CONTEXT, 10).contains("options"));
+    EXPECT_FALSE(helpPage(help, HELP_CONTEXT, 10).contains("use</p>"));
+    EXPECT_TRUE(helpPage(help, HELP_FINDER, 0).contains("Command line"));
+    EXPECT_TRUE(helpPage(help, HELP_CONTEXT, 99).contains("no help topic"));
+    const HelpFile missing = readHelpFile(dir.path() + "/nothing.hlp");
+    EXPECT_TRUE(helpPage(missing, HELP_FINDER, 0).contains("Cannot open the help file"));
+}
+
+TEST(HelpFile, TheShippedFileHasEveryTopicTheProgramAsksFor) {
+    const HelpFile help = readHelpFile(QString(LENTORA_SOURCE_DIR) + "/data/lentora.hlp");
+    ASSERT_TRUE(help.error.isEmpty());
+    for (int context : {10, 20, 30, 80, 100})
+        EXPECT_FALSE(helpPage(help, HELP_CONTEXT, context).contains("no help topic")) << context;
+}
+
+TEST(HelpViewerWindow, ShowsTheTopicAndReportsAMissingFile) {
+    THelpViewer viewer("/nonexistent/lentora.hlp");
+    viewer.WinHelp(nullptr, QString(), HELP_FINDER, 0);
+    ASSERT_NE(viewer.window(), nullptr);
+    EXPECT_TRUE(viewer.window()->isVisible());
+    delete viewer.window();
+}
