@@ -36,3 +36,9 @@ int TBurner::SuspendCount() const { return threads_.front()->suspendCount(); }
 platform::ThreadPriority burnerPriorityFor(int32_t factor) {
     return factor > 96 ? platform::ThreadPriority::TimeCritical : platform::ThreadPriority::AboveNormal;
 }
+
+void TBurner::SetMode(EngineMode mode) {
+    for (auto& t : threads_) t->mode.store(mode, std::memory_order_relaxed);
+}
+
+EngineMode TBurner::Mode() const { return threads_.front()->mode.load(std::memory_order_relaxed); }

@@ -19,6 +19,9 @@ public:
     void SetFactor(int32_t factor);
     int32_t Factor() const;
     void SetPriority(platform::ThreadPriority priority);
+    // Takes effect at each burner's next cycle.
+    void SetMode(EngineMode mode);
+    EngineMode Mode() const;
     platform::ThreadPriority Priority() const;
     int SuspendCount() const;
 

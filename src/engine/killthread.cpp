@@ -1,6 +1,9 @@
 #include "engine/killthread.h"
 
+#include <algorithm>
 #include <exception>
+
+#include "platform/cpu_clock.h"
 
 int64_t baseCount(int32_t benchmarkTime) {
     return nearest(13500.0L / benchmarkTime * 50000.0L);
@@ -64,7 +67,40 @@ CycleReport TKillThread::RunCycle() {
     reseed();
     const int32_t f = factor.load(std::memory_order_relaxed);
     const int32_t benchmarkTime = benchmarkTime_.load(std::memory_order_relaxed);
+    if (mode.load(std::memory_order_relaxed) == EngineMode::Accurate) return accurateCycle(f);
     return f < 96 ? normalCycle(f, benchmarkTime) : heavyCycle(f, benchmarkTime);
+}
+
+int64_t accurateCycleLengthNs(int64_t busyNs, int32_t factor) {
+    if (factor <= 0) return kAccuratePeriodNs;
+    return busyNs * 100 / std::min(factor, 100);
+}
+
+CycleReport TKillThread::accurateCycle(int32_t f) {
+    CycleReport report;
+    const int64_t start = platform::monotonicNs();
+    if (f <= 0) {
+        // No slow-down: no processor time at all, only a sleep.
+        busyDebtNs_ = 0;
+        platform::sleepUntilNs(start + kAccuratePeriodNs);
+        report.sleeps = 1;
+        return report;
+    }
+    // Busy for the factor's share of the period, counted in this thread's own
+    // processor time, so that time the scheduler gave to others is not counted.
+    const int64_t target = std::clamp<int64_t>(kAccuratePeriodNs * f / 100 + busyDebtNs_, 0, 2 * kAccuratePeriodNs);
+    const int64_t cpuStart = platform::threadCpuTimeNs();
+    int64_t busy = 0;
+    while (busy < target) {
+        report.passes += runCountDown(2000);
+        busy = platform::threadCpuTimeNs() - cpuStart;
+    }
+    busyDebtNs_ = target - busy;
+    // Then sleep so that the whole cycle, preemptions included, is
+    // busy * 100 / factor long: the others get the rest.
+    platform::sleepUntilNs(start + accurateCycleLengthNs(busy, f));
+    report.sleeps = 1;
+    return report;
 }
 
 CycleReport TKillThread::normalCycle(int32_t f, int32_t benchmarkTime) {

@@ -10,6 +10,18 @@
 #include "platform/clock.h"
 #include "platform/thread.h"
 
+// Classic: busy loops scaled by the benchmark time. Accurate: each burner
+// holds its processor for exactly the factor's share of every period.
+enum class EngineMode { Classic, Accurate };
+
+// The accurate mode's period: short enough that a slowed program does not
+// stutter visibly.
+inline constexpr int64_t kAccuratePeriodNs = 10'000'000;
+
+// How long the accurate cycle sleeps after `busyNs` of processor time so
+// that the busy share of the whole cycle is factor percent.
+int64_t accurateCycleLengthNs(int64_t busyNs, int32_t factor);
+
 // What one cycle did, so tests can check the loops pass by pass.
 struct CycleReport {
     bool heavy = false;
@@ -37,6 +49,8 @@ public:
 
     // The slow-down factor in percent, read at the start of every cycle.
     std::atomic<int32_t> factor{0};
+    // The engine mode, read at the start of every cycle.
+    std::atomic<EngineMode> mode{EngineMode::Classic};
 
     // One cycle of the burner's body: reseed, read the factor, burn.
     CycleReport RunCycle();
@@ -48,9 +62,11 @@ protected:
 private:
     CycleReport normalCycle(int32_t f, int32_t benchmarkTime);
     CycleReport heavyCycle(int32_t f, int32_t benchmarkTime);
+    CycleReport accurateCycle(int32_t f);
     void reseed();
 
     platform::Clock& clock_;
     const std::atomic<int32_t>& benchmarkTime_;
     TGenerator generator_;
+    int64_t busyDebtNs_ = 0;  // processor time owed from earlier accurate cycles
 };

@@ -1,0 +1,27 @@
+#include "platform/cpu_clock.h"
+
+#include <cerrno>
+#include <time.h>
+
+namespace platform {
+namespace {
+int64_t readNs(clockid_t id) {
+    timespec ts{};
+    clock_gettime(id, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+}  // namespace
+
+int64_t threadCpuTimeNs() { return readNs(CLOCK_THREAD_CPUTIME_ID); }
+
+int64_t monotonicNs() { return readNs(CLOCK_MONOTONIC); }
+
+void sleepUntilNs(int64_t deadlineNs) {
+    timespec ts{static_cast<time_t>(deadlineNs / 1'000'000'000), static_cast<long>(deadlineNs % 1'000'000'000)};
+    // An absolute deadline: restarting after a suspension's signal sleeps
+    // only what is left, if anything.
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+}
+
+}  // namespace platform
