@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "cmdline/statustext.h"
+#include "engine/enginemode_store.h"
 #include "shell/controls/dialogs.h"
 #include "shell/hinttracker.h"
 #include "launch/launchlist.h"
@@ -119,6 +120,10 @@ void Tform1::createBurner() {
     std::vector<int> processors = services_.processors;
     if (processors.empty()) processors = services_.system.allowedProcessors();
     engine_->burner = std::make_unique<TBurner>(services_.clock, engine_->benchmarkTime, processors);
+    // The user's choice of engine holds for every start, command-line launches too.
+    const EngineMode mode = readStoredMode(services_.registry);
+    engine_->burner->SetMode(mode);
+    AccurateSlowdown1->setChecked(mode == EngineMode::Accurate);
 }
 
 void Tform1::paintEvent(QPaintEvent* event) {

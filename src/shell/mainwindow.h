@@ -47,6 +47,7 @@ public:
     void Button1Click();
     void FormPaint();
     void TunetoyourCPU1Click();
+    void AccurateSlowdown1Click();
     void RunBenchmark();
     // The watcher's stop from its own thread: the burners stop at once, the
     // window follows on its own thread in the same order.
@@ -125,6 +126,7 @@ public:
     QPushButton* Launch = nullptr;
     QLabel* StatusBar1 = nullptr;
     QAction* TunetoyourCPU1 = nullptr;
+    QAction* AccurateSlowdown1 = nullptr;
     QAction* Contents1 = nullptr;
     QAction* Commandline1 = nullptr;
     QAction* About1 = nullptr;

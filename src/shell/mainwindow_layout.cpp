@@ -66,6 +66,9 @@ void Tform1::buildMenu() {
     QMenu* options = menuBar()->addMenu("Options");
     TunetoyourCPU1 = options->addAction("Tune to your CPU");
     connect(TunetoyourCPU1, &QAction::triggered, this, [this] { TunetoyourCPU1Click(); });
+    AccurateSlowdown1 = options->addAction("Accurate slow-down");
+    AccurateSlowdown1->setCheckable(true);
+    connect(AccurateSlowdown1, &QAction::triggered, this, [this] { AccurateSlowdown1Click(); });
     QMenu* help = menuBar()->addMenu("Help");
     Contents1 = help->addAction("Contents");
     Commandline1 = help->addAction("Command line");

@@ -5,7 +5,9 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "engine/enginemode_store.h"
 #include "engine/speed.h"
+#include "shell/controls/dialogs.h"
 #include "shell/controls/gauge.h"
 #include "shell/mainwindow.h"
 #include "shell/speedlabels.h"
@@ -80,3 +82,10 @@ void Tform1::UpdateSpeedLabels() {
 void Tform1::FormPaint() { Gauge1->setProgress(TrackBar1->value()); }
 
 void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
+
+void Tform1::AccurateSlowdown1Click() {
+    const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
+    engine_->burner->SetMode(mode);
+    if (auto failure = storeMode(services_.registry, mode))
+        services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
+}

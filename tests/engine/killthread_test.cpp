@@ -103,3 +103,20 @@ TEST_F(CycleFixture, NonPositiveBenchmarkTimeOnlySleeps) {
     burner.factor = 50;
     EXPECT_EQ(burner.RunCycle().passes, 2);
 }
+
+TEST(AccurateCycle, LengthMakesTheBusyShareTheFactor) {
+    EXPECT_EQ(accurateCycleLengthNs(5'000'000, 50), 10'000'000);
+    EXPECT_EQ(accurateCycleLengthNs(9'800'000, 98), 10'000'000);
+    // Time the burner was preempted does not count as busy: the cycle stays
+    // busy * 100 / factor long whatever the wall time of the busy part.
+    EXPECT_EQ(accurateCycleLengthNs(1'000'000, 10), 10'000'000);
+    EXPECT_EQ(accurateCycleLengthNs(0, 0), kAccuratePeriodNs);
+}
+
+TEST_F(CycleFixture, AccurateFactorZeroOnlySleeps) {
+    burner.mode = EngineMode::Accurate;
+    burner.factor = 0;
+    const CycleReport r = burner.RunCycle();
+    EXPECT_EQ(r.passes, 0);
+    EXPECT_EQ(r.sleeps, 1);
+}

@@ -151,3 +151,35 @@ TEST_F(SlowDownControl, StartUpPrioritiesFollowTheVersion) {
     EXPECT_EQ(system.priorityClasses().front(), platform::PriorityClass::Realtime);
     EXPECT_EQ(system.threadPriorities().front(), platform::ThreadPriority::TimeCritical);
 }
+
+TEST_F(SlowDownControl, AccurateSlowDownIsStoredPerUserAndUsedAtTheNextStart) {
+    Tform1& f = open();
+    EXPECT_FALSE(f.AccurateSlowdown1->isChecked());
+    EXPECT_EQ(f.burner().Mode(), EngineMode::Classic);
+    f.AccurateSlowdown1->trigger();
+    EXPECT_EQ(f.burner().Mode(), EngineMode::Accurate);
+    EXPECT_EQ(registry->readDword(kRegistryKey, "accurate"), 1u);
+    form.reset();
+    Tform1& again = open();
+    EXPECT_TRUE(again.AccurateSlowdown1->isChecked());
+    EXPECT_EQ(again.burner().Mode(), EngineMode::Accurate);
+}
+
+TEST_F(SlowDownControl, AccurateModeHoldsTheProcessorForTheFactorsShare) {
+    Tform1& f = open();
+    f.AccurateSlowdown1->trigger();
+    f.TrackBar1->setValue(50);
+    f.Button1Click();
+    const pid_t tid = [&] {
+        waitFor([&] { return f.burner().thread(0).threadId() != 0; });
+        return f.burner().thread(0).threadId();
+    }();
+    const long before = threadCpuMs(tid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const long used = threadCpuMs(tid) - before;
+    f.TrackBar1->setValue(0);
+    f.Button1Click();
+    // Half of one second, with generous bounds for a shared machine.
+    EXPECT_GT(used, 250);
+    EXPECT_LT(used, 750);
+}

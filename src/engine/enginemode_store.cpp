@@ -1,0 +1,15 @@
+#include "engine/enginemode_store.h"
+
+#include "engine/benchmark.h"
+
+EngineMode readStoredMode(platform::UserRegistry& registry) {
+    const auto value = registry.readDword(kRegistryKey, kAccurateValue);
+    return value == 1u ? EngineMode::Accurate : EngineMode::Classic;
+}
+
+std::optional<std::string> storeMode(platform::UserRegistry& registry, EngineMode mode) {
+    if (!registry.createKey(kRegistryKey) ||
+        !registry.writeDword(kRegistryKey, kAccurateValue, mode == EngineMode::Accurate ? 1u : 0u))
+        return "Failed to set data for 'accurate': " + registry.lastError();
+    return std::nullopt;
+}
