@@ -6,7 +6,7 @@ packages=(
   g++ make ninja-build cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
-  xvfb xauth trayer x11-utils imagemagick fonts-dejavu-core fonts-liberation
+  xvfb xauth trayer x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QWindowStateChangeEvent>
 
+#include "shell/controls/dialogs.h"
 #include "shell/controls/taskicon.h"
 #include "shell/mainwindow.h"
 
@@ -10,6 +11,8 @@ void Tform1::setUpTrayIcon() {
     tiTray = new TTaskIcon(this, services_.trayShell);
     tiTray->setIcon(QApplication::windowIcon());
     tiTray->OnDblClick = [this](QObject*) { tiTrayDblClick(); };
+    // An error in a tray handler is shown like any other; the icon stays usable.
+    tiTray->errorHandler = [this](const std::exception& e) { services_.dialogs.error(this, QString::fromLocal8Bit(e.what())); };
 }
 
 void Tform1::AppMinimize() {
