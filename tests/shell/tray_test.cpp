@@ -1,0 +1,56 @@
+// Minimized, the program shows its tray icon with the caption of that moment;
+// a double click on the icon brings the window back.
+#include <QSlider>
+
+#include "shell/controls/taskicon.h"
+#include "window_fixture.h"
+
+using Tray = WindowFixture;
+
+TEST_F(Tray, MinimizingWhileRunningShowsTheRunningCaptionAsTooltip) {
+    Tform1& f = open();
+    f.show();
+    f.TrackBar1->setValue(45);
+    f.Button1Click();
+    f.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
+    EXPECT_STREQ(tray->requests.back().data.szTip, "Lentora 2.05 - Running at 45%");
+    EXPECT_FALSE(f.isVisible()) << "the taskbar entry goes away";
+    f.TrackBar1->setValue(0);
+    f.Button1Click();
+}
+
+TEST_F(Tray, DoubleClickOnTheIconRestoresTheWindowAndRemovesTheIcon) {
+    Tform1& f = open();
+    f.show();
+    f.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
+    EXPECT_STREQ(tray->requests.back().data.szTip, "Lentora 2.05");
+    ASSERT_TRUE(tray->notify(0x0203));  // the shell's left double click
+    ASSERT_TRUE(waitFor([&] { return !f.tiTray->active(); }, 3000));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_FALSE(f.isMinimized());
+    EXPECT_EQ(tray->requests.back().op, FakeTrayShell::Op::Remove);
+}
+
+TEST_F(Tray, WithoutANotificationAreaTheWindowKeepsItsTaskbarEntry) {
+    tray->addSucceeds = false;
+    Tform1& f = open();
+    f.show();
+    f.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !tray->requests.empty(); }, 3000));
+    EXPECT_FALSE(f.tiTray->active());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(f.isMinimized());
+    f.showNormal();
+    EXPECT_FALSE(f.isMinimized());
+}
+
+TEST_F(Tray, TheIconGoesAwayWithTheWindow) {
+    Tform1& f = open();
+    f.show();
+    f.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
+    form.reset();
+    EXPECT_EQ(tray->requests.back().op, FakeTrayShell::Op::Remove);
+}
