@@ -14,13 +14,18 @@ class Processor {
 public:
     virtual ~Processor() = default;
     // Inverts the ID flag (bit 21) of the flag register; true when it changed.
+    // The flag register is restored before returning.
     virtual bool idFlagToggles() = 0;
+    // Executes CPUID with EAX = leaf (ECX = 0).
     virtual CpuidRegisters cpuid(uint32_t leaf) = 0;
     // One reading of the time-stamp counter; throws NoTimeStampCounter without one.
     virtual uint64_t readTimeStamp() = 0;
     // The class tests for processors without CPUID: true when positive.
+    // 8086/8088: bits 12-15 of FLAGS stay set after writing them cleared.
     virtual bool test8086() = 0;
+    // 80286: bits 12-15 of FLAGS stay clear after writing them set.
     virtual bool test80286() = 0;
+    // 80386: the alignment-check flag (bit 18) cannot be toggled.
     virtual bool test80386() = 0;
 };
 

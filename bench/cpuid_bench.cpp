@@ -1,0 +1,102 @@
+// The spread of TCPUID's measured clock speed over ten creations on this
+// machine, and its distance from the kernel's TSC frequency in parts per
+// million.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cpuid/cpuid.h"
+
+namespace {
+
+constexpr int kCreations = 10;
+
+std::string commandOutput(const char* command) {
+    std::string output;
+    if (FILE* pipe = popen(command, "r")) {
+        char buffer[4096];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+            output.append(buffer, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+// The number that follows `label` in the log and is itself followed by
+// " MHz"; nothing when the log has no such line.
+std::optional<double> loggedMhz(const std::string& log, const std::string& label) {
+    auto at = log.find(label);
+    if (at == std::string::npos)
+        return std::nullopt;
+    std::size_t used = 0;
+    double mhz = 0;
+    try {
+        mhz = std::stod(log.substr(at + label.size(), 32), &used);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (log.compare(at + label.size() + used, 4, " MHz") != 0)
+        return std::nullopt;
+    return mhz;
+}
+
+struct Reference {
+    double mhz = 0;
+    std::string source;
+};
+
+// The refined TSC calibration from the kernel log, else the detected TSC
+// frequency, else the first "cpu MHz" of /proc/cpuinfo.
+std::optional<Reference> kernelFigure() {
+    std::string log = commandOutput("dmesg 2>/dev/null");
+    if (auto mhz = loggedMhz(log, "tsc: Refined TSC clocksource calibration: "))
+        return Reference{*mhz, "dmesg refined TSC calibration"};
+    if (auto mhz = loggedMhz(log, "tsc: Detected "))
+        return Reference{*mhz, "dmesg detected TSC"};
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("cpu MHz", 0) == 0)
+            return Reference{std::stod(line.substr(line.find(':') + 1)), "/proc/cpuinfo cpu MHz"};
+    return std::nullopt;
+}
+
+double ppm(double value, double reference) { return (value - reference) / reference * 1e6; }
+
+}  // namespace
+
+int main() {
+    auto registry = platform::cpuinfoRegistry();
+    std::vector<double> speeds;
+    for (int i = 0; i < kCreations; ++i) {
+        TCPUID cpu(platform::realProcessor(), platform::systemClock(), *registry);
+        speeds.push_back(cpu.ProcessorSpeed());
+        std::printf("creation %2d: %.6f MHz\n", i + 1, speeds.back());
+    }
+    double min = speeds[0], max = speeds[0], sum = 0;
+    for (double s : speeds) {
+        min = std::min(min, s);
+        max = std::max(max, s);
+        sum += s;
+    }
+    double mean = sum / speeds.size();
+    double squares = 0;
+    for (double s : speeds)
+        squares += (s - mean) * (s - mean);
+    double stddev = std::sqrt(squares / (speeds.size() - 1));
+    std::printf("ProcessorSpeed over %d creations: min %.6f  max %.6f  mean %.6f  stddev %.6f MHz (%.1f ppm)\n",
+                kCreations, min, max, mean, stddev, stddev / mean * 1e6);
+
+    auto reference = kernelFigure();
+    if (!reference) {
+        std::printf("the kernel gives no clock figure to compare with\n");
+        return 0;
+    }
+    std::printf("kernel figure (%s): %.3f MHz\n", reference->source.c_str(), reference->mhz);
+    std::printf("difference: mean %+.1f ppm  min %+.1f ppm  max %+.1f ppm\n", ppm(mean, reference->mhz),
+                ppm(min, reference->mhz), ppm(max, reference->mhz));
+    return 0;
+}

@@ -1,0 +1,130 @@
+// The real processor: CPUID, RDTSC and the flag-register tests.
+#include "platform/processor.h"
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <x86intrin.h>
+#endif
+
+namespace platform {
+
+namespace {
+
+#if defined(__x86_64__)
+
+constexpr uint64_t kIdFlag = 0x200000;  // bit 21 of RFLAGS
+constexpr unsigned kTimeStampFeature = 1u << 4;  // leaf 1 EDX; <cpuid.h> has no name for it
+
+// The asm blocks below push onto the stack. They step over the 128-byte red
+// zone first, where the compiler may keep locals of this leaf function.
+
+uint64_t toggledFlagsReadBack(uint64_t mask, uint64_t& original) {
+    uint64_t readBack;
+    asm volatile(
+        "lea -128(%%rsp), %%rsp\n\t"
+        "pushfq\n\t"
+        "pop %[orig]\n\t"
+        "mov %[orig], %[back]\n\t"
+        "xor %[mask], %[back]\n\t"
+        "push %[back]\n\t"
+        "popfq\n\t"
+        "pushfq\n\t"
+        "pop %[back]\n\t"
+        "push %[orig]\n\t"
+        "popfq\n\t"
+        "lea 128(%%rsp), %%rsp"
+        : [orig] "=&r"(original), [back] "=&r"(readBack)
+        : [mask] "r"(mask)
+        : "cc", "memory");
+    return readBack;
+}
+
+uint64_t maskedFlagsReadBack(uint64_t keep) {
+    uint64_t original, readBack;
+    asm volatile(
+        "lea -128(%%rsp), %%rsp\n\t"
+        "pushfq\n\t"
+        "pop %[orig]\n\t"
+        "mov %[orig], %[back]\n\t"
+        "and %[keep], %[back]\n\t"
+        "push %[back]\n\t"
+        "popfq\n\t"
+        "pushfq\n\t"
+        "pop %[back]\n\t"
+        "push %[orig]\n\t"
+        "popfq\n\t"
+        "lea 128(%%rsp), %%rsp"
+        : [orig] "=&r"(original), [back] "=&r"(readBack)
+        : [keep] "r"(keep)
+        : "cc", "memory");
+    return readBack;
+}
+
+bool processorHasTimeStampCounter() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (edx & kTimeStampFeature) != 0;
+}
+
+class MachineProcessor final : public Processor {
+public:
+    bool idFlagToggles() override {
+        uint64_t original = 0;
+        uint64_t readBack = toggledFlagsReadBack(kIdFlag, original);
+        return ((readBack ^ original) & kIdFlag) != 0;
+    }
+
+    CpuidRegisters cpuid(uint32_t leaf) override {
+        CpuidRegisters r;
+        __cpuid_count(leaf, 0, r.eax, r.ebx, r.ecx, r.edx);
+        return r;
+    }
+
+    uint64_t readTimeStamp() override {
+        static const bool present = processorHasTimeStampCounter();
+        if (!present)
+            throw NoTimeStampCounter();
+        return __rdtsc();
+    }
+
+    // Writing bits 12-15 cleared only clears IOPL (ignored in user mode) and
+    // NT, which is already clear in user mode: harmless, so the test runs.
+    bool test8086() override {
+        return (maskedFlagsReadBack(~uint64_t(0xF000)) & 0xF000) == 0xF000;
+    }
+
+    // Not executed: setting NT (bit 14) in 64-bit mode makes the next
+    // interrupt return fault. Every x86-64 processor keeps bits 12-15
+    // writable in this sense, so the answer is known to be negative.
+    bool test80286() override { return false; }
+
+    // Not executed: setting the alignment-check flag in user mode turns on
+    // alignment checking (Linux sets CR0.AM) for whatever runs while it is
+    // set, a signal handler included. Every x86-64 processor has the flag,
+    // so the answer is known to be negative.
+    bool test80386() override { return false; }
+};
+
+#else
+
+// Another architecture: no CPUID, no time-stamp counter, and the x86 class
+// tests mean nothing, so none is positive.
+class MachineProcessor final : public Processor {
+public:
+    bool idFlagToggles() override { return false; }
+    CpuidRegisters cpuid(uint32_t) override { return {}; }
+    uint64_t readTimeStamp() override { throw NoTimeStampCounter(); }
+    bool test8086() override { return false; }
+    bool test80286() override { return false; }
+    bool test80386() override { return false; }
+};
+
+#endif
+
+}  // namespace
+
+Processor& realProcessor() {
+    static MachineProcessor processor;
+    return processor;
+}
+
+}  // namespace platform

@@ -1,0 +1,132 @@
+// The real component on this machine against the kernel's view of the
+// processor: /proc/cpuinfo and the TSC frequency it logged at boot.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+
+#include "cpuid/cpuid.h"
+
+namespace {
+
+// The "name : value" fields of processor 0.
+std::map<std::string, std::string> firstProcessorFields() {
+    std::map<std::string, std::string> fields;
+    std::ifstream in("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(in, line) && !line.empty()) {
+        auto colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        auto name = line.substr(0, line.find_last_not_of(" \t", colon - 1) + 1);
+        auto value = colon + 2 <= line.size() ? line.substr(colon + 2) : std::string();
+        fields[name] = value;
+    }
+    return fields;
+}
+
+std::string commandOutput(const char* command) {
+    std::string output;
+    if (FILE* pipe = popen(command, "r")) {
+        char buffer[4096];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+            output.append(buffer, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+// The number that follows `label` in the log and is itself followed by
+// " MHz"; nothing when the log has no such line.
+std::optional<double> loggedMhz(const std::string& log, const std::string& label) {
+    auto at = log.find(label);
+    if (at == std::string::npos)
+        return std::nullopt;
+    std::size_t used = 0;
+    double mhz = 0;
+    try {
+        mhz = std::stod(log.substr(at + label.size(), 32), &used);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (log.compare(at + label.size() + used, 4, " MHz") != 0)
+        return std::nullopt;
+    return mhz;
+}
+
+// The kernel's TSC frequency in MHz: the refined calibration when logged,
+// else the detected figure.
+std::optional<double> kernelTscMhz() {
+    std::string log = commandOutput("dmesg 2>/dev/null");
+    if (auto refined = loggedMhz(log, "tsc: Refined TSC clocksource calibration: "))
+        return refined;
+    return loggedMhz(log, "tsc: Detected ");
+}
+
+bool hasFlag(const std::string& flags, const std::string& flag) {
+    return (" " + flags + " ").find(" " + flag + " ") != std::string::npos;
+}
+
+}  // namespace
+
+TEST(RealProcessor, IdentificationAgreesWithCpuinfo) {
+    auto fields = firstProcessorFields();
+    if (!fields.count("vendor_id") || !fields.count("cpu family"))
+        GTEST_SKIP() << "/proc/cpuinfo names no x86 processor";
+    auto registry = platform::cpuinfoRegistry();
+    TCPUID cpu(platform::realProcessor(), platform::systemClock(), *registry);
+
+    ASSERT_TRUE(cpu.HasCPUID());
+    EXPECT_EQ(cpu.ProcessorVendor(), fields["vendor_id"]);
+    // The kernel adds the extended fields; only the base fields are decoded.
+    int family = std::stoi(fields["cpu family"]);
+    EXPECT_EQ(cpu.ProcessorFamily(), std::min(family, 15));
+    EXPECT_EQ(cpu.ProcessorModel(), std::stoi(fields["model"]) & 0xF);
+    EXPECT_EQ(cpu.ProcessorStepping(), std::stoi(fields["stepping"]));
+    EXPECT_EQ(cpu.HasFPU(), hasFlag(fields["flags"], "fpu"));
+    EXPECT_EQ(cpu.HasTimeStamp(), hasFlag(fields["flags"], "tsc"));
+    EXPECT_FALSE(cpu.ProcessorDescription().empty());
+    EXPECT_NE(uint64_t(cpu.TimeStampHiHi()) << 48 | uint64_t(cpu.TimeStampHiLo()) << 32 |
+                  uint64_t(cpu.TimeStampLoHi()) << 16 | cpu.TimeStampLoLo(),
+              0u);
+}
+
+TEST(RealProcessor, SpeedAgreesWithTheKernelsTscFrequency) {
+    std::optional<double> reference = kernelTscMhz();
+    double bound = 0.005;
+    if (!reference) {
+        auto fields = firstProcessorFields();
+        if (!fields.count("cpu MHz"))
+            GTEST_SKIP() << "neither dmesg nor /proc/cpuinfo gives a clock figure";
+        reference = std::stod(fields["cpu MHz"]);
+        bound = 0.05;  // cpu MHz may be a momentary, scaled figure
+    }
+    auto registry = platform::cpuinfoRegistry();
+    // The measurement ends with a counter poll and a time-stamp reading; a
+    // preemption between the two (the machine is shared) lengthens it, so
+    // one of three creations has to agree.
+    double best = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        TCPUID cpu(platform::realProcessor(), platform::systemClock(), *registry);
+        EXPECT_GT(cpu.MeasuredSpeed(), 0.0);
+        if (std::abs(cpu.ProcessorSpeed() - *reference) < std::abs(best - *reference))
+            best = cpu.ProcessorSpeed();
+        if (std::abs(best - *reference) <= *reference * bound)
+            break;
+    }
+    EXPECT_NEAR(best, *reference, *reference * bound);
+}
+
+TEST(RealProcessor, HasCpuidAndNoClassTestIsPositive) {
+    if (!firstProcessorFields().count("vendor_id"))
+        GTEST_SKIP() << "/proc/cpuinfo names no x86 processor";
+    platform::Processor& processor = platform::realProcessor();
+    EXPECT_TRUE(processor.idFlagToggles());
+    EXPECT_FALSE(processor.test8086());
+    EXPECT_FALSE(processor.test80286());
+    EXPECT_FALSE(processor.test80386());
+    uint64_t first = processor.readTimeStamp();
+    EXPECT_GT(processor.readTimeStamp(), first);
+}
