@@ -1,7 +1,7 @@
 #pragma once
 // Time sources and sleeping. The program asks for time of day (local and
 // UTC), a millisecond tick count that wraps like a 32-bit counter, and a
-// high-resolution counter; tests substitute a scripted clock.
+// high-resolution counter; tests substitute a scripted clock (fake_clock.h).
 #include <cstdint>
 
 namespace platform {
@@ -16,6 +16,7 @@ struct TimeOfDay {
 class Clock {
 public:
     virtual ~Clock() = default;
+    // Time of day to the millisecond.
     virtual TimeOfDay localTime() = 0;
     virtual TimeOfDay systemTime() = 0;  // UTC
     // Milliseconds since an arbitrary start, modulo 2^32.
@@ -27,10 +28,12 @@ public:
     virtual void sleep(uint32_t ms) = 0;
 };
 
-// The machine's clocks.
+// The machine's clocks: frequency 1,000,000,000 with a nanosecond counter
+// that is not slewed by time adjustments.
 Clock& systemClock();
 
-// Sleeps at least ms milliseconds (restarts with the remaining time after EINTR).
+// Sleeps at least ms milliseconds (restarts with the remaining time after an
+// interruption, so the time a thread spends suspended does not count).
 void sleepMs(uint32_t ms);
 
 }  // namespace platform

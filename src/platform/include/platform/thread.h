@@ -10,12 +10,20 @@
 
 namespace platform {
 
+// Normal: the process's level. AboveNormal: one step above it.
+// TimeCritical: the highest level the system has.
 enum class ThreadPriority { Normal, AboveNormal, TimeCritical };
 
 class SuspendableThread {
 public:
+    // Created suspended (count 1); the system thread starts at the first
+    // resume that brings the count to 0, so Execute never runs before the
+    // derived object is complete.
     SuspendableThread();
-    virtual ~SuspendableThread();  // sets the terminate request, resumes and joins
+    // Sets the terminate request, resumes and joins. A derived class whose
+    // Execute uses its own members should call terminateAndWait() in its
+    // own destructor, before those members go.
+    virtual ~SuspendableThread();
     SuspendableThread(const SuspendableThread&) = delete;
     SuspendableThread& operator=(const SuspendableThread&) = delete;
 
@@ -23,7 +31,9 @@ public:
     // Resuming a thread that is not suspended does nothing.
     void resume();
     // Increments the suspend count; the first suspend stops the thread within
-    // about a millisecond and returns once the thread acknowledged it.
+    // about a millisecond and returns once the thread acknowledged it (or
+    // after 100 ms without an acknowledgement; the thread then stops as soon
+    // as the system delivers the request). A thread may suspend itself.
     void suspend();
     int suspendCount() const;
     // True while the thread is stopped in its suspension (or not started yet).
@@ -31,24 +41,32 @@ public:
     bool finished() const;
 
     // Applied at once when running, otherwise when the thread starts.
-    // Returns false when the system refused (the thread still runs).
+    // Returns false when the system refused (the thread still runs); short
+    // of rights it takes the best level the user may set.
     bool setPriority(ThreadPriority priority);
     ThreadPriority priority() const;
-    // Pins the thread to one processor; takes effect when the thread starts.
+    // Pins the thread to one processor; takes effect when the thread starts
+    // (at once when it runs already).
     void setProcessor(int cpu);
 
     void terminate();  // sets the terminate request
     bool terminated() const;
+    // Sets the terminate request, clears the suspend count and waits until
+    // Execute returned. A thread that never started is not started.
+    void terminateAndWait();
 
     // Kernel thread id, 0 before the thread started.
     pid_t threadId() const;
+
+    struct State;  // the implementation's; public for its signal handler
 
 protected:
     virtual void Execute() = 0;
     bool Terminated() const { return terminated(); }
 
 private:
-    struct State;
+    void start();
+    static void* run(void* state);
     std::unique_ptr<State> state_;
 };
 
@@ -60,6 +78,8 @@ public:
     virtual ~SystemControl() = default;
     // Major number of the operating system release; 0 when the query fails.
     virtual int majorVersion() = 0;
+    // Raises every thread of the process; false when the system refused
+    // (failures are harmless: everything then runs at normal priority).
     virtual bool setProcessPriorityClass(PriorityClass cls) = 0;
     virtual bool setCurrentThreadPriority(ThreadPriority priority) = 0;
     // Processors this process may run on.

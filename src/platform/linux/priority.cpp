@@ -1,0 +1,78 @@
+#include "priority.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace platform::priority {
+namespace {
+
+constexpr int kHighestNice = -20;
+constexpr int kLowestNice = 19;
+constexpr int kUnset = 1000;
+
+std::atomic<int> processNiceValue{kUnset};
+
+// The main thread's nice; its thread id is the process id.
+int startNice() {
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, getpid());
+    return errno == 0 ? nice : 0;
+}
+
+// The lowest nice value an unprivileged thread may take: 20 - RLIMIT_NICE.
+int lowestAllowedNice() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0)
+        return kLowestNice + 1;
+    const rlim_t cur = limit.rlim_cur == RLIM_INFINITY ? 40 : std::min<rlim_t>(limit.rlim_cur, 40);
+    return 20 - static_cast<int>(cur);
+}
+
+bool refusedForRights(int error) { return error == EACCES || error == EPERM; }
+
+}  // namespace
+
+int processNice() {
+    int nice = processNiceValue.load();
+    if (nice == kUnset) {
+        int expected = kUnset;
+        processNiceValue.compare_exchange_strong(expected, startNice());
+        nice = processNiceValue.load();
+    }
+    return nice;
+}
+
+void setProcessNice(int nice) { processNiceValue.store(std::clamp(nice, kHighestNice, kLowestNice)); }
+
+int niceFor(ThreadPriority priority) {
+    switch (priority) {
+    case ThreadPriority::Normal:
+        return processNice();
+    case ThreadPriority::AboveNormal:
+        return std::max(processNice() - 1, kHighestNice);
+    case ThreadPriority::TimeCritical:
+        return kHighestNice;
+    }
+    return processNice();
+}
+
+bool setThreadNice(pid_t tid, int nice) {
+    nice = std::clamp(nice, kHighestNice, kLowestNice);
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0)
+        return true;
+    if (!refusedForRights(errno))
+        return false;
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    if (errno != 0)
+        return false;
+    const int best = std::max(nice, lowestAllowedNice());
+    if (best >= current)
+        return false;  // the rights allow nothing better than the present level
+    return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), best) == 0;
+}
+
+}  // namespace platform::priority

@@ -1,0 +1,98 @@
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include "platform/thread.h"
+#include "priority.h"
+
+namespace platform {
+namespace {
+
+// "6.1.0-18-amd64" -> 6; anything without a leading number -> 0.
+int leadingNumber(const char* text) {
+    if (!std::isdigit(static_cast<unsigned char>(text[0])))
+        return 0;
+    return static_cast<int>(std::strtol(text, nullptr, 10));
+}
+
+int niceForClass(PriorityClass cls) { return cls == PriorityClass::Realtime ? -20 : -10; }
+
+// Linux keeps a nice value per thread, so the whole process means every
+// thread it has. Threads that ended meanwhile don't count.
+bool setEveryThreadNice(int nice) {
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr)
+        return priority::setThreadNice(0, nice);
+    bool allSet = true;
+    while (const dirent* entry = readdir(tasks)) {
+        const pid_t tid = static_cast<pid_t>(std::atoi(entry->d_name));
+        if (tid > 0 && !priority::setThreadNice(tid, nice))
+            allSet = false;
+    }
+    closedir(tasks);
+    return allSet;
+}
+
+// The scheduler first shares the processor between sessions (autogroups);
+// raising ours lets the process hold against programs of other sessions.
+void setAutogroupNice(int nice) {
+    FILE* file = std::fopen("/proc/self/autogroup", "w");
+    if (file == nullptr)
+        return;
+    std::fprintf(file, "%d", nice);
+    std::fclose(file);  // refused without the rights: harmless
+}
+
+class LinuxSystemControl final : public SystemControl {
+public:
+    int majorVersion() override {
+        utsname names{};
+        if (uname(&names) != 0)
+            return 0;
+        return leadingNumber(names.release);
+    }
+
+    bool setProcessPriorityClass(PriorityClass cls) override {
+        const int nice = niceForClass(cls);
+        const bool set = setEveryThreadNice(nice);
+        setAutogroupNice(nice);
+        // Normal threads follow the level reached, which may be less than
+        // asked when the user's rights did not allow more.
+        errno = 0;
+        const int reached = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+        if (errno == 0)
+            priority::setProcessNice(reached);
+        return set;
+    }
+
+    bool setCurrentThreadPriority(ThreadPriority level) override {
+        return priority::setThreadNice(0, priority::niceFor(level));
+    }
+
+    std::vector<int> allowedProcessors() override {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        std::vector<int> cpus;
+        if (sched_getaffinity(getpid(), sizeof set, &set) != 0)
+            return cpus;
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+            if (CPU_ISSET(cpu, &set))
+                cpus.push_back(cpu);
+        return cpus;
+    }
+};
+
+}  // namespace
+
+SystemControl& systemControl() {
+    static LinuxSystemControl control;
+    return control;
+}
+
+}  // namespace platform

@@ -1,0 +1,265 @@
+// Suspension by signals: suspend() sends kSuspendSignal to the thread; its
+// handler acknowledges and waits in sigsuspend() until the suspend count is
+// 0 and kResumeSignal wakes it. The thread's own code polls nothing, and the
+// signal path touches only lock-free atomics.
+#include "platform/thread.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cxxabi.h>
+#include <ctime>
+#include <mutex>
+#include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include "priority.h"
+
+namespace platform {
+
+enum class Phase { NotStarted, Starting, Running, Finished };
+
+struct SuspendableThread::State {
+    SuspendableThread* owner = nullptr;
+    std::atomic<int> count{1};
+    std::atomic<Phase> phase{Phase::NotStarted};
+    std::atomic<bool> stopped{false};  // inside the suspension handler
+    std::atomic<bool> terminate{false};
+    std::atomic<pid_t> tid{0};
+    std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
+    std::atomic<int> cpu{-1};
+    pthread_t self{};    // written by the thread before it becomes Running
+    pthread_t handle{};  // written by the starter, used to join
+    bool joined = false;
+};
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free
+                  && std::atomic<Phase>::is_always_lock_free,
+              "the signal handler may use only lock-free atomics");
+
+namespace {
+
+int suspendSignal() { return SIGRTMIN + 4; }
+int resumeSignal() { return SIGRTMIN + 5; }
+
+// Runs on the suspended thread. The resume signal is blocked on entry (it
+// is in sa_mask), so a resume that comes between the count test and
+// sigsuspend() stays pending and ends the wait at once.
+void onSuspend(int, siginfo_t* info, void*) {
+    if (info->si_code != SI_QUEUE || info->si_pid != getpid() || info->si_value.sival_ptr == nullptr)
+        return;  // not ours
+    const int savedErrno = errno;
+    auto* state = static_cast<SuspendableThread::State*>(info->si_value.sival_ptr);
+    sigset_t waitMask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &waitMask);
+    sigdelset(&waitMask, resumeSignal());
+    do {
+        state->stopped.store(true);
+        while (state->count.load() > 0)
+            sigsuspend(&waitMask);
+        state->stopped.store(false);
+    } while (state->count.load() > 0);  // suspended again while leaving
+    errno = savedErrno;
+}
+
+// Only wakes sigsuspend(); the default action would end the process.
+void onResume(int, siginfo_t*, void*) {}
+
+void installHandler(int signal, void (*handler)(int, siginfo_t*, void*), int blocked) {
+    struct sigaction action {};
+    action.sa_sigaction = handler;
+    action.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    if (blocked != 0)
+        sigaddset(&action.sa_mask, blocked);
+    sigaction(signal, &action, nullptr);
+}
+
+void installHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        installHandler(suspendSignal(), onSuspend, resumeSignal());
+        installHandler(resumeSignal(), onResume, 0);
+    });
+}
+
+void send(SuspendableThread::State& state, int signal) {
+    sigval value{};
+    value.sival_ptr = &state;
+    pthread_sigqueue(state.self, signal, value);
+}
+
+void unblockSuspensionSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, suspendSignal());
+    sigaddset(&set, resumeSignal());
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+bool acknowledged(const SuspendableThread::State& state) {
+    return state.stopped.load() || state.count.load() == 0 || state.phase.load() == Phase::Finished;
+}
+
+// Waits for the handler's acknowledgement without taking any lock the
+// stopped thread might hold: spin first, then sleep in short steps.
+void awaitAcknowledgement(const SuspendableThread::State& state) {
+    for (int spin = 0; spin < 2000; ++spin) {
+        if (acknowledged(state))
+            return;
+        sched_yield();
+    }
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    const timespec step{0, 50'000};
+    while (!acknowledged(state)) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long elapsedMs = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
+        if (elapsedMs >= 100)
+            return;
+        nanosleep(&step, nullptr);
+    }
+}
+
+bool pinToProcessor(pid_t tid, int cpu) {
+    if (cpu < 0 || cpu >= CPU_SETSIZE)
+        return false;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    return sched_setaffinity(tid, sizeof set, &set) == 0;
+}
+
+}  // namespace
+
+SuspendableThread::SuspendableThread() : state_(std::make_unique<State>()) {
+    state_->owner = this;
+    installHandlers();
+}
+
+SuspendableThread::~SuspendableThread() { terminateAndWait(); }
+
+void SuspendableThread::start() {
+    State& state = *state_;
+    Phase expected = Phase::NotStarted;
+    if (!state.phase.compare_exchange_strong(expected, Phase::Starting))
+        return;
+    if (pthread_create(&state.handle, nullptr, run, &state) != 0) {
+        // No thread: stay suspended, a later resume tries again.
+        state.count.fetch_add(1);
+        state.phase.store(Phase::NotStarted);
+    }
+}
+
+void SuspendableThread::resume() {
+    State& state = *state_;
+    int count = state.count.load();
+    do {
+        if (count == 0)
+            return;
+    } while (!state.count.compare_exchange_weak(count, count - 1));
+    if (count != 1)
+        return;
+    const Phase phase = state.phase.load();
+    if (phase == Phase::NotStarted)
+        start();
+    else if (phase == Phase::Running)
+        send(state, resumeSignal());
+    // Starting: the new thread tests the count after it became Running.
+}
+
+void SuspendableThread::suspend() {
+    State& state = *state_;
+    if (state.count.fetch_add(1) != 0)
+        return;
+    if (state.phase.load() != Phase::Running)
+        return;  // a starting thread tests the count before it runs Execute
+    send(state, suspendSignal());
+    // To itself the signal is delivered before pthread_sigqueue returns, so
+    // the thread is already past its suspension here.
+    if (!pthread_equal(state.self, pthread_self()))
+        awaitAcknowledgement(state);
+}
+
+int SuspendableThread::suspendCount() const { return state_->count.load(); }
+
+bool SuspendableThread::isStopped() const {
+    switch (state_->phase.load()) {
+    case Phase::NotStarted:
+        return true;
+    case Phase::Starting:
+        return state_->count.load() > 0;
+    case Phase::Running:
+        return state_->stopped.load();
+    case Phase::Finished:
+        return false;
+    }
+    return false;
+}
+
+bool SuspendableThread::finished() const { return state_->phase.load() == Phase::Finished; }
+
+bool SuspendableThread::setPriority(ThreadPriority priority) {
+    state_->priority.store(priority);
+    const pid_t tid = state_->tid.load();
+    if (tid == 0 || finished())
+        return true;  // applied when the thread starts
+    return priority::setThreadNice(tid, priority::niceFor(priority));
+}
+
+ThreadPriority SuspendableThread::priority() const { return state_->priority.load(); }
+
+void SuspendableThread::setProcessor(int cpu) {
+    state_->cpu.store(cpu);
+    const pid_t tid = state_->tid.load();
+    if (tid != 0 && !finished())
+        pinToProcessor(tid, cpu);
+}
+
+void SuspendableThread::terminate() { state_->terminate.store(true); }
+
+bool SuspendableThread::terminated() const { return state_->terminate.load(); }
+
+void SuspendableThread::terminateAndWait() {
+    State& state = *state_;
+    state.terminate.store(true);
+    if (state.count.exchange(0) > 0 && state.phase.load() == Phase::Running)
+        send(state, resumeSignal());
+    if (state.phase.load() == Phase::NotStarted || state.joined)
+        return;
+    pthread_join(state.handle, nullptr);
+    state.joined = true;
+}
+
+pid_t SuspendableThread::threadId() const { return state_->tid.load(); }
+
+void* SuspendableThread::run(void* arg) {
+    auto& state = *static_cast<SuspendableThread::State*>(arg);
+    unblockSuspensionSignals();
+    state.self = pthread_self();
+    state.tid.store(gettid());
+    // A new thread inherits its creator's nice value; set its own. The tid
+    // is published first, so a concurrent setPriority() is applied by one
+    // of the two.
+    priority::setThreadNice(0, priority::niceFor(state.priority.load()));
+    if (state.cpu.load() >= 0)
+        pinToProcessor(0, state.cpu.load());
+    state.phase.store(Phase::Running);
+    // A suspend that came while starting found no thread to signal.
+    if (state.count.load() > 0)
+        send(state, suspendSignal());
+    try {
+        state.owner->Execute();
+    } catch (abi::__forced_unwind&) {
+        state.phase.store(Phase::Finished);  // pthread_exit: let it unwind
+        throw;
+    } catch (...) {
+        // Nothing may leave the thread; it simply ends.
+    }
+    state.phase.store(Phase::Finished);
+    return nullptr;
+}
+
+}  // namespace platform

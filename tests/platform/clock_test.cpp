@@ -1,0 +1,178 @@
+// The machine's clocks and the scripted clock that other tests drive.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <set>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/fake_clock.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Steady = std::chrono::steady_clock;
+using platform::TimeOfDay;
+
+int msOfDay(const TimeOfDay& t) { return ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond; }
+
+bool inRange(const TimeOfDay& t) {
+    return t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 61
+        && t.millisecond >= 0 && t.millisecond < 1000;
+}
+
+// Sets TZ for one test and restores it.
+class TimeZone {
+public:
+    explicit TimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ"))
+            old_ = old, hadOld_ = true;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        if (hadOld_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+TEST(SystemClock, SleepLastsAtLeastTheTimeAsked) {
+    for (uint32_t ms : {0u, 1u, 30u}) {
+        const auto start = Steady::now();
+        platform::sleepMs(ms);
+        EXPECT_GE(Steady::now() - start, std::chrono::milliseconds(ms));
+    }
+    const auto start = Steady::now();
+    platform::systemClock().sleep(20);
+    EXPECT_GE(Steady::now() - start, 20ms);
+}
+
+TEST(SystemClock, TickCountAdvancesInMilliseconds) {
+    auto& clock = platform::systemClock();
+    const uint32_t first = clock.tickCount();
+    uint32_t last = first;
+    for (int i = 0; i < 1000; ++i) {
+        const uint32_t now = clock.tickCount();
+        EXPECT_LE(static_cast<uint32_t>(now - first), static_cast<uint32_t>(2000));
+        EXPECT_GE(now - first, last - first);  // never goes back (modulo 2^32)
+        last = now;
+    }
+    platform::sleepMs(100);
+    const uint32_t elapsed = clock.tickCount() - first;
+    EXPECT_GE(elapsed, 100u);
+    EXPECT_LT(elapsed, 2000u);
+}
+
+TEST(SystemClock, PerformanceCounterCountsNanoseconds) {
+    auto& clock = platform::systemClock();
+    ASSERT_EQ(clock.performanceFrequency(), 1'000'000'000);
+    const int64_t first = clock.performanceCounter();
+    int64_t last = first;
+    for (int i = 0; i < 1000; ++i) {
+        const int64_t now = clock.performanceCounter();
+        EXPECT_GE(now, last);
+        last = now;
+    }
+    platform::sleepMs(100);
+    const int64_t elapsed = clock.performanceCounter() - first;
+    EXPECT_GE(elapsed, 100'000'000);
+    EXPECT_LT(elapsed, 2'000'000'000);
+}
+
+TEST(SystemClock, SystemTimeIsUtcTimeOfDay) {
+    const TimeOfDay t = platform::systemClock().systemTime();
+    ASSERT_TRUE(inRange(t));
+    const int64_t utcMs = (static_cast<int64_t>(std::time(nullptr)) % 86400) * 1000;
+    const int64_t diff = (msOfDay(t) - utcMs + 86'400'000) % 86'400'000;
+    EXPECT_TRUE(diff < 2000 || diff > 86'400'000 - 2000) << diff;
+}
+
+TEST(SystemClock, LocalTimeFollowsTheTimeZone) {
+    TimeZone zone("UTC-3");  // POSIX sign: three hours east of UTC
+    auto& clock = platform::systemClock();
+    const TimeOfDay utc = clock.systemTime();
+    const TimeOfDay local = clock.localTime();
+    ASSERT_TRUE(inRange(local));
+    const int diff = ((msOfDay(local) - msOfDay(utc)) % 86'400'000 + 86'400'000) % 86'400'000;
+    EXPECT_NEAR(diff, 3 * 3600 * 1000, 1000);
+}
+
+TEST(SystemClock, TimeOfDayHasMillisecondResolution) {
+    std::set<int> milliseconds;
+    const auto end = Steady::now() + 30ms;
+    while (Steady::now() < end)
+        milliseconds.insert(platform::systemClock().localTime().millisecond);
+    EXPECT_GE(milliseconds.size(), 5u);
+}
+
+TEST(FakeClock, QueuedTimesComeFirstThenTheFixedOne) {
+    platform::FakeClock clock;
+    clock.setLocalTime({12, 0, 0, 0});
+    clock.queueLocalTimes({{23, 59, 59, 500}, {0, 0, 0, 700}});
+    EXPECT_EQ(msOfDay(clock.localTime()), msOfDay({23, 59, 59, 500}));
+    EXPECT_EQ(msOfDay(clock.localTime()), 700);
+    EXPECT_EQ(clock.localTime().hour, 12);
+    EXPECT_EQ(clock.localTimeReads(), 3);
+    EXPECT_EQ(clock.systemTime().hour, 0);  // UTC scripted apart
+}
+
+TEST(FakeClock, TickStepDrivesAOneSecondBusyWaitAcrossTheWrap) {
+    platform::FakeClock clock;
+    clock.setTickCount(0xFFFFFE00u);
+    clock.setTickStep(1);
+    const uint32_t t0 = clock.tickCount();
+    while (clock.tickCount() == t0) {
+    }
+    while (clock.tickCount() - t0 < 1000u) {
+    }
+    EXPECT_EQ(clock.tickCountReads(), 1001);
+    EXPECT_EQ(clock.tickCount(), 489u);  // 0xFFFFFE00 + 1001, modulo 2^32
+}
+
+TEST(FakeClock, TickQueueAndSourceTakeOver) {
+    platform::FakeClock clock;
+    clock.setTickCount(5);
+    clock.queueTickCounts({100, 200});
+    int calls = 0;
+    clock.setTickSource([&] { return static_cast<uint32_t>(1000 + ++calls); });
+    EXPECT_EQ(clock.tickCount(), 100u);
+    EXPECT_EQ(clock.tickCount(), 200u);
+    EXPECT_EQ(clock.tickCount(), 1001u);
+    EXPECT_EQ(clock.tickCount(), 1002u);
+}
+
+TEST(FakeClock, PerformanceCounterAdvancesPerReading) {
+    platform::FakeClock clock;
+    clock.setPerformanceFrequency(3'579'545);
+    clock.setPerformanceCounter(1000);
+    clock.setPerformanceStep(10'000);
+    const int64_t target = clock.performanceCounter() + clock.performanceFrequency();
+    while (clock.performanceCounter() < target) {
+    }
+    EXPECT_EQ(clock.performanceCounterReads(), 1 + 358);
+    clock.setPerformanceFrequency(0);
+    EXPECT_EQ(clock.performanceFrequency(), 0);
+}
+
+TEST(FakeClock, SleepIsRecordedAndHooked) {
+    platform::FakeClock clock;
+    std::vector<uint32_t> hooked;
+    clock.setSleepHook([&](uint32_t ms) { hooked.push_back(ms); });
+    const auto start = Steady::now();
+    clock.sleep(2);
+    clock.sleep(60'000);
+    EXPECT_LT(Steady::now() - start, 1s);
+    EXPECT_EQ(clock.sleeps(), (std::vector<uint32_t>{2, 60'000}));
+    EXPECT_EQ(hooked, clock.sleeps());
+}
+
+}  // namespace
