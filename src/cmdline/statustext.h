@@ -1,0 +1,9 @@
+#pragma once
+// The status bar's text after start-up: a summary of what the command line
+// asked for, the parse error, or nothing.
+
+#include <string>
+
+#include "cmdline/parameters.h"
+
+std::string startupStatusText(bool parsedOk, const CommandLineSettings& settings);

@@ -1,0 +1,9 @@
+#pragma once
+// One application of the launch box. Every field is kept as the bytes stored
+// in the launch list file; numbers are converted only where they are used.
+
+#include <string>
+
+struct LaunchEntry {
+    std::string name, path, factor, runFor, wait, closeToken, minimizeToken;
+};

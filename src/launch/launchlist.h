@@ -1,0 +1,38 @@
+#pragma once
+// The launch list in memory: all seven columns of every entry in one model,
+// which is also the item list of the main window's list box (ListBox1), so
+// the list box and the columns can never disagree in length or order.
+
+#include <QAbstractListModel>
+#include <vector>
+
+#include "launch/launchentry.h"
+
+class LaunchList : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    explicit LaunchList(QObject* parent = nullptr);
+
+    int count() const;
+    // Throws std::out_of_range for an index outside 0..count()-1.
+    const LaunchEntry& entry(int i) const;
+
+    void append(LaunchEntry entry);
+    // replace and remove ignore an index outside 0..count()-1, so a stale
+    // selection cannot corrupt the list.
+    void replace(int i, LaunchEntry entry);
+    void remove(int i);
+    void setEntries(std::vector<LaunchEntry> entries);
+    const std::vector<LaunchEntry>& entries() const;
+
+    // One row per entry; Qt::DisplayRole is the name, decoded from the
+    // system's 8-bit encoding.
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    bool contains(int i) const;
+
+    std::vector<LaunchEntry> entries_;
+};

@@ -1,0 +1,60 @@
+#include "launch/tokens.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct TokenCase {
+    std::string token;
+    bool launchCloses, dialogCloses, launchMinimizes, dialogMinimizes;
+};
+
+void PrintTo(const TokenCase& c, std::ostream* os) {
+    *os << '"' << c.token << '"';
+}
+
+class TokenReading : public testing::TestWithParam<TokenCase> {};
+
+TEST_P(TokenReading, LaunchAndDialog) {
+    const TokenCase& c = GetParam();
+    EXPECT_EQ(launchCloses(c.token), c.launchCloses);
+    EXPECT_EQ(dialogClosesChecked(c.token), c.dialogCloses);
+    EXPECT_EQ(launchMinimizes(c.token), c.launchMinimizes);
+    EXPECT_EQ(dialogMinimizeChecked(c.token), c.dialogMinimizes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tokens, TokenReading,
+    testing::Values(TokenCase{"close", true, true, false, true}, TokenCase{"noclose", false, false, false, true},
+                    TokenCase{"minimized", false, false, true, true},
+                    TokenCase{"notminimized", false, false, false, false},
+                    // Exact and case-sensitive: anything else is unknown, and for an
+                    // unknown minimize token the dialog checks the box while the
+                    // launch does not minimize.
+                    TokenCase{"Close", false, false, false, true}, TokenCase{"close ", false, false, false, true},
+                    TokenCase{"Minimized", false, false, false, true},
+                    TokenCase{"NOTMINIMIZED", false, false, false, true},
+                    TokenCase{"notminimized ", false, false, false, true}, TokenCase{"", false, false, false, true}));
+
+TEST(TokenWriting, ClosePair) {
+    EXPECT_STREQ(closeToken(true), "close");
+    EXPECT_STREQ(closeToken(false), "noclose");
+}
+
+TEST(TokenWriting, MinimizePair) {
+    EXPECT_STREQ(minimizeToken(true), "minimized");
+    EXPECT_STREQ(minimizeToken(false), "notminimized");
+}
+
+TEST(TokenWriting, WrittenTokensReadBack) {
+    for (bool flag : {false, true}) {
+        EXPECT_EQ(launchCloses(closeToken(flag)), flag);
+        EXPECT_EQ(dialogClosesChecked(closeToken(flag)), flag);
+        EXPECT_EQ(launchMinimizes(minimizeToken(flag)), flag);
+        EXPECT_EQ(dialogMinimizeChecked(minimizeToken(flag)), flag);
+    }
+}
+
+}  // namespace
