@@ -20,7 +20,9 @@ void Tform1::AppMinimize() {
     tiTray->setActive(true);
     // Without a notification area the window keeps its taskbar entry:
     // hidden, the program could not be reached again.
-    if (tiTray->active()) hide();
+    // Queued: the toolkit shows a window it minimizes after telling us.
+    if (tiTray->active())
+        QMetaObject::invokeMethod(this, [this] { if (isMinimized() && tiTray->active()) hide(); }, Qt::QueuedConnection);
 }
 
 void Tform1::AppRestore() {

@@ -15,7 +15,7 @@ TEST_F(Tray, MinimizingWhileRunningShowsTheRunningCaptionAsTooltip) {
     f.showMinimized();
     ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
     EXPECT_STREQ(tray->requests.back().data.szTip, "Lentora 2.05 - Running at 45%");
-    EXPECT_FALSE(f.isVisible()) << "the taskbar entry goes away";
+    EXPECT_TRUE(waitFor([&] { return !f.isVisible(); }, 3000)) << "the taskbar entry goes away";
     f.TrackBar1->setValue(0);
     f.Button1Click();
 }
