@@ -1,6 +1,8 @@
 // The window itself: the launch box, the hints in the status bar, the help
 // commands and F1, the About box.
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -137,4 +139,28 @@ TEST(HelpViewerWindow, ShowsTheTopicAndReportsAMissingFile) {
     ASSERT_NE(viewer.window(), nullptr);
     EXPECT_TRUE(viewer.window()->isVisible());
     delete viewer.window();
+}
+
+TEST_F(MainWindow, StartUpLoadsTheLaunchListIntoTheListBox) {
+    QFile file(dir.path() + "/lentora.ini");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Old game\r\nSlow tool\r\n/games/old\r\n/tools/slow\r\n60\r\n40\r\n0\r\n300\r\n5\r\n0\r\n"
+               "close\r\nnoclose\r\nminimized\r\nnotminimized\r\n");
+    file.close();
+    Tform1& f = open();
+    ASSERT_EQ(f.ListBox1->model()->rowCount(), 2);
+    EXPECT_EQ(f.ListBox1->model()->index(0, 0).data().toString(), "Old game");
+    EXPECT_EQ(f.ListBox1->model()->index(1, 0).data().toString(), "Slow tool");
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(MainWindow, AnUnreadableLaunchListIsReportedAndTheWindowStaysUsable) {
+    QDir(dir.path()).mkdir("lentora.ini");
+    Tform1& f = open();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].text.contains("lentora.ini"));
+    EXPECT_EQ(f.ListBox1->model()->rowCount(), 0);
+    f.Button1Click();
+    EXPECT_TRUE(f.slowDownRunning());
+    f.Button1Click();
 }
