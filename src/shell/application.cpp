@@ -6,7 +6,6 @@
 
 TLentoraApplication::TLentoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("LENTORA2.05");
-    setApplicationDisplayName("Lentora");
     setWindowIcon(QIcon(":/lentora/lentora.png"));
 }
 

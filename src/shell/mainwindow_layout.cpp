@@ -46,7 +46,7 @@ QPushButton* button(QWidget* parent, int x, int y, int w, int h, const QString& 
 void Tform1::buildWindow() {
     setWindowTitle(kCaption);
     setFont(windowFont());
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     client_ = new QWidget(this);
     setCentralWidget(client_);
