@@ -132,7 +132,10 @@ void Tform1::paintEvent(QPaintEvent* event) {
 }
 
 void Tform1::closeEvent(QCloseEvent* event) {
+    // FormClose: closing the main window ends the program, also when it is
+    // hidden in the tray. The burners are not waited for.
     QMainWindow::closeEvent(event);
+    QCoreApplication::quit();
 }
 
 void Tform1::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event); }

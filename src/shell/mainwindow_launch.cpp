@@ -71,7 +71,7 @@ void Tform1::sectickerTimer() {
     if (!watcher_) return;
     if (watcher_->terminateRequest) {
         secticker->stop();
-        close();
+        close();  // FormClose ends the program
         return;
     }
     watcher_->Tick();
