@@ -1,7 +1,46 @@
 // The launch list's Add, Remove and Properties buttons.
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QPushButton>
+
+#include "launch/launchlist.h"
+#include "launch/propertiesform.h"
+#include "shell/controls/dialogs.h"
 #include "shell/mainwindow.h"
 
-void Tform1::createPropertiesDialog() {}
-void Tform1::AddClick() {}
-void Tform1::PropertybuttonClick() {}
-void Tform1::RemoveClick() {}
+void Tform1::createPropertiesDialog() {
+    // A start-up that failed early may not have made the list; the window
+    // closes then, but its buttons must not reach a missing list meanwhile.
+    if (!launchList_) launchList_ = new LaunchList(this);
+    Properties = new TProperties(this, services_.dialogs, *launchList_, services_.launchFile,
+                                 [this] { return ListBox1->currentIndex().row(); });
+    connect(Add, &QPushButton::clicked, this, [this] { AddClick(); });
+    connect(Remove, &QPushButton::clicked, this, [this] { RemoveClick(); });
+    connect(Propertybutton, &QPushButton::clicked, this, [this] { PropertybuttonClick(); });
+}
+
+void Tform1::AddClick() {
+    Properties->adding = true;
+    const std::optional<QString> path = services_.dialogs.openFile(this, kApplicationFilter);
+    if (!path) return;
+    Properties->FillForAdd(*path);
+    Properties->DisableMainWindow();
+    Properties->ShowModal();
+}
+
+void Tform1::PropertybuttonClick() {
+    const int i = ListBox1->currentIndex().row();
+    if (i < 0 || i >= launchList_->count()) return;
+    Properties->adding = false;
+    Properties->FillFromEntry(launchList_->entry(i));
+    Properties->ShowModal();
+}
+
+void Tform1::RemoveClick() {
+    const int i = ListBox1->currentIndex().row();
+    if (i < 0 || i >= launchList_->count()) return;
+    launchList_->remove(i);
+    // As in a list box, deleting the selected item leaves nothing selected,
+    // so a second press does not remove the entry that moved up.
+    ListBox1->selectionModel()->clear();
+}

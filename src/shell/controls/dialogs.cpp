@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "shell/controls/applicationfilter.h"
+
 void QtDialogs::information(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox::information(parent, caption, text, QMessageBox::Ok);
 }
@@ -14,11 +16,25 @@ void QtDialogs::error(QWidget* parent, const QString& text) {
 
 std::optional<QString> QtDialogs::openFile(QWidget* parent, const QString& filter) {
     // QFileDialog never changes the current directory, and with ExistingFile
-    // it only accepts files that exist.
+    // it only accepts files that exist. Qt's own dialog is needed for the
+    // proxy model that also shows programs without an extension.
     QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(filter);
-    dialog.setOption(QFileDialog::ReadOnly, false);
+    const std::vector<FileFilterEntry> entries = parseFileFilter(filter);
+    if (!entries.empty()) {
+        // The model lists every file; the proxy does the filtering.
+        QStringList names;
+        for (const FileFilterEntry& entry : entries) names << entry.name + " (*)";
+        auto* proxy = new ApplicationFilterProxy(entries.front().patterns, &dialog);
+        dialog.setProxyModel(proxy);
+        dialog.setNameFilters(names);
+        QObject::connect(&dialog, &QFileDialog::filterSelected, proxy, [proxy, names, entries](const QString& name) {
+            const qsizetype i = names.indexOf(name);
+            if (i >= 0) proxy->setPatterns(entries[static_cast<size_t>(i)].patterns);
+        });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front();
 }
