@@ -3,7 +3,7 @@
 # asking apt only when something is missing. Run as root.
 set -euo pipefail
 packages=(
-  g++ make ninja-build cmake pkg-config
+  g++ make ninja-build cmake pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
   xvfb xauth trayer x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation

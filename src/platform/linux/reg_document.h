@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -37,7 +38,12 @@ public:
     const std::vector<Section>& sections() const { return sections_; }
 
 private:
+    // Positions by lower-cased name, so that a damaged or hostile file with
+    // many thousands of keys or values still reads in linear time.
+    using Index = std::unordered_map<std::string, size_t>;
     std::vector<Section> sections_;
+    Index sectionIndex_;
+    std::vector<Index> valueIndex_;  // one per section
 };
 
 }  // namespace platform::reg

@@ -194,7 +194,14 @@ private:
         // A file that exists but cannot be read is not replaced: its values would be lost.
         if (!file.ok) return false;
         if (!edit(document)) return ensureDirectory(directoryOf(file_), lastError_);
-        return replaceFile(file_, reg::formatRegText(document), file.mode, lastError_);
+        const std::string text = reg::formatRegText(document);
+        // A store longer than what is read back would lose its end, where a
+        // new value goes: refuse rather than report a lost write as stored.
+        if (text.size() > kReadLimit) {
+            lastError_ = reason("Cannot write", file_, EFBIG);
+            return false;
+        }
+        return replaceFile(file_, text, file.mode, lastError_);
     }
 
     std::filesystem::path file_;

@@ -102,24 +102,27 @@ bool acknowledged(const SuspendableThread::State& state) {
     return state.stopped.load() || state.count.load() == 0 || state.phase.load() == Phase::Finished;
 }
 
+long msSince(const timespec& start) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
+}
+
 // Waits for the handler's acknowledgement without taking any lock the
-// stopped thread might hold: spin first, then sleep in short steps.
+// stopped thread might hold: yield first, then sleep in short steps. The
+// time limit covers the yielding too: when the target runs at a higher
+// priority on the same processor, every yield may give it a whole time slice.
 void awaitAcknowledgement(const SuspendableThread::State& state) {
-    for (int spin = 0; spin < 2000; ++spin) {
-        if (acknowledged(state))
-            return;
-        sched_yield();
-    }
     timespec start{};
     clock_gettime(CLOCK_MONOTONIC, &start);
     const timespec step{0, 50'000};
-    while (!acknowledged(state)) {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const long elapsedMs = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
-        if (elapsedMs >= 100)
+    for (int round = 0; !acknowledged(state); ++round) {
+        if (msSince(start) >= 100)
             return;
-        nanosleep(&step, nullptr);
+        if (round < 2000)
+            sched_yield();
+        else
+            nanosleep(&step, nullptr);
     }
 }
 

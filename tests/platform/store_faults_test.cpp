@@ -1,0 +1,94 @@
+// Damaged per-user stores that a user, another program or a broken disk may
+// leave behind: each must read in bounded time, count as missing where it
+// cannot be understood, and take a new value.
+#include <platform/registry.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kKey = "software\\Halvix\\Lentora!!!";
+const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
+
+class StoreFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/lentora-storefault-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        file_ = dir_ / "registry.reg";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void spit(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
+
+    // Seconds that reading "bench", storing it and reading it back take.
+    double readWriteRead(uint32_t value) {
+        const auto start = std::chrono::steady_clock::now();
+        auto store = platform::openRegFile(file_);
+        EXPECT_EQ(store->readDword(kKey, "bench"), std::nullopt);
+        EXPECT_TRUE(store->writeDword(kKey, "bench", value)) << store->lastError();
+        EXPECT_EQ(store->readDword(kKey, "bench"), value);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+
+    fs::path dir_, file_;
+};
+
+// A megabyte of distinct value names once took some 17 seconds per read,
+// and the store is read at every access: the program hung at start-up.
+TEST_F(StoreFaults, TensOfThousandsOfValuesReadInBoundedTime) {
+    std::string text = kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n";
+    for (int i = 0; text.size() < (1u << 20) - 64; ++i) text += "\"v" + std::to_string(i) + "\"=dword:00000001\n";
+    spit(text);
+    EXPECT_LT(readWriteRead(400), 5.0);
+    EXPECT_EQ(platform::openRegFile(file_)->readDword(kKey, "v40000"), 1u) << "the other values are kept";
+}
+
+// Written back, such a store grew past what is read, so the new value at its
+// end was lost while the write reported success. Now the write fails.
+TEST_F(StoreFaults, StoreThatWouldGrowPastTheReadLimitRefusesTheWrite) {
+    std::string text = kHeader;
+    for (int i = 0; text.size() < (1u << 20) - 64; ++i) text += "[HKEY_CURRENT_USER\\k" + std::to_string(i) + "]\n";
+    spit(text);
+    const auto start = std::chrono::steady_clock::now();
+    auto store = platform::openRegFile(file_);
+    EXPECT_EQ(store->readDword(kKey, "bench"), std::nullopt);
+    EXPECT_FALSE(store->writeDword(kKey, "bench", 401));
+    EXPECT_NE(store->lastError().find("File too large"), std::string::npos) << store->lastError();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+    std::ifstream in(file_, std::ios::binary);
+    std::ostringstream kept;
+    kept << in.rdbuf();
+    EXPECT_EQ(kept.str(), text);
+}
+
+TEST_F(StoreFaults, ValueNamesDifferingInCaseOnlyAreOneValue) {
+    spit(kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"BENCH\"=dword:00000001\n[hkey_current_user\\" + kKey +
+         "]\n\"Bench\"=dword:00000002\n");
+    auto store = platform::openRegFile(file_);
+    EXPECT_EQ(store->readDword(kKey, "bench"), 2u);
+    ASSERT_TRUE(store->writeDword(kKey, "bEnCh", 3));
+    std::ifstream in(file_, std::ios::binary);
+    std::ostringstream written;
+    written << in.rdbuf();
+    EXPECT_EQ(written.str(), kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"BENCH\"=dword:00000003\n\n")
+        << "one key, one value, in the first spelling";
+}
+
+TEST_F(StoreFaults, NulBytesAndAnEndWithoutLineBreakReadAsMissing) {
+    using namespace std::string_literals;
+    spit(kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"bench\"=dword:000\0\0190\n\"kept\"=dword:00000007"s);
+    auto store = platform::openRegFile(file_);
+    EXPECT_EQ(store->readDword(kKey, "bench"), std::nullopt);
+    EXPECT_EQ(store->readDword(kKey, "kept"), 7u);
+}
+
+}  // namespace

@@ -1,0 +1,288 @@
+// The whole window against real failures of what it depends on: a per-user
+// store that cannot be written or is damaged, a launch list file that is
+// not a file or is enormous, launched paths that cannot run or are full of
+// shell syntax, and children killed by signals.
+#include <QFile>
+#include <QListView>
+#include <QPushButton>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+
+#include "launch/launchlist.h"
+#include "test_paths.h"
+#include "window_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void spit(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+
+struct Faults : WindowFixture {
+    fs::path root() const { return dir.path().toStdString(); }
+
+    // The window on a real .reg store instead of the fixture's memory one.
+    Tform1& openOn(platform::UserRegistry& store, fs::path launchFile = {}) {
+        Services base = services();
+        Services s{base.clock,          base.system,         store,
+                   base.processor,      base.machineRegistry, base.processes,
+                   base.dialogs,        base.trayShell,      base.help,
+                   base.parameters,     launchFile.empty() ? base.launchFile : launchFile,
+                   base.startupSleepMs, base.benchmarkDraws, base.processors,
+                   base.tickIntervalMs};
+        form = std::make_unique<Tform1>(s);
+        return *form;
+    }
+
+    void expectOnlyNotSavedMessages() const {
+        for (const auto& box : dialogs.shown)
+            EXPECT_TRUE(box.text.startsWith("Failed to set data for 'bench'")) << box.text.toStdString();
+    }
+
+    static void expectWindowBack(Tform1& f) {
+        EXPECT_TRUE(f.isEnabled());
+        EXPECT_TRUE(f.Button1->isEnabled());
+        EXPECT_TRUE(f.Launch->isEnabled());
+        EXPECT_TRUE(f.TunetoyourCPU1->isEnabled());
+        EXPECT_FALSE(f.slowDownRunning());
+        EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+    }
+};
+
+// --- the per-user store ---
+
+// As root a read-only directory does not stop a write, so the store's
+// directory is made impossible instead: a regular file stands in its path.
+TEST_F(Faults, StoreThatCannotBeWrittenReportsTheBenchmarkNotSavedAndTheWindowComesBack) {
+    spit(root() / "config", "not a directory");
+    auto store = platform::openRegFile(root() / "config" / "lentora" / "registry.reg");
+    Tform1& f = openOn(*store);
+    // A measurement of 0 ms (the tests measure briefly) is taken again; both
+    // are reported as not saved.
+    EXPECT_GE(f.benchmarkRuns(), 1);
+    ASSERT_GE(dialogs.shown.size(), 1u);
+    expectOnlyNotSavedMessages();
+    expectWindowBack(f);
+
+    const size_t shown = dialogs.shown.size();
+    f.TunetoyourCPU1->trigger();
+    EXPECT_GT(dialogs.shown.size(), shown);
+    expectOnlyNotSavedMessages();
+    expectWindowBack(f);
+    EXPECT_EQ(slurp(root() / "config"), "not a directory");
+}
+
+// A full disk during the store's rewrite: the size limit stops the write of
+// the new file half-way; the old store stays as it was.
+TEST_F(Faults, DiskFullWhileStoringTheBenchmarkKeepsTheOldStore) {
+    const fs::path file = root() / "registry.reg";
+    auto store = platform::openRegFile(file);
+    ASSERT_TRUE(store->writeDword(kRegistryKey, kBenchValue, 400));
+    ASSERT_TRUE(store->writeString(kRegistryKey, "padding", std::string(200, 'p')));
+    const std::string before = slurp(file);
+    Tform1& f = openOn(*store);
+    ASSERT_EQ(f.benchmarkRuns(), 0) << "the stored time is used";
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = before.size() / 2;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    f.TunetoyourCPU1->trigger();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_GE(f.benchmarkRuns(), 1);
+    ASSERT_GE(dialogs.shown.size(), 1u);
+    expectOnlyNotSavedMessages();
+    EXPECT_TRUE(dialogs.shown[0].text.contains("File too large")) << dialogs.shown[0].text.toStdString();
+    EXPECT_EQ(slurp(file), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root()), fs::directory_iterator()), 1)
+        << "a temporary file was left behind";
+    expectWindowBack(f);
+}
+
+struct DamagedStore : Faults, ::testing::WithParamInterface<const char*> {
+    static std::string contents(const std::string& kind) {
+        const std::string header = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" +
+                                   std::string(kRegistryKey) + "]\n";
+        if (kind == "garbage") {
+            std::string bytes;
+            uint32_t seed = 7;
+            for (int i = 0; i < 64 * 1024; ++i) bytes += char((seed = seed * 134775813u + 1) >> 24);
+            return bytes;
+        }
+        if (kind == "text bench") return header + "\"bench\"=\"400\"\n";
+        if (kind == "huge") {
+            std::string text = header;
+            const std::string junk = "\"junk\"=\"" + std::string(4000, 'j') + "\"\n";
+            while (text.size() < 8u * 1024 * 1024) text += junk;
+            return text + "\"bench\"=dword:00000190\n";  // beyond what is read
+        }
+        std::string text = header;  // "many values": tens of thousands of names
+        for (int i = 0; text.size() < 1000 * 1000; ++i) text += "\"v" + std::to_string(i) + "\"=dword:00000001\n";
+        return text;
+    }
+};
+
+TEST_P(DamagedStore, ProgramStartsMeasuresAndStoresADword) {
+    const fs::path file = root() / "registry.reg";
+    spit(file, contents(GetParam()));
+    auto store = platform::openRegFile(file);
+    const auto start = std::chrono::steady_clock::now();
+    Tform1& f = openOn(*store);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);
+    EXPECT_GE(f.benchmarkRuns(), 1);
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text.toStdString();
+    EXPECT_EQ(platform::openRegFile(file)->readDword(kRegistryKey, kBenchValue),
+              static_cast<uint32_t>(f.benchmarkTime()));
+    expectWindowBack(f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DamagedStore, ::testing::Values("garbage", "text bench", "huge", "many values"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
+
+// --- the launch list file ---
+
+TEST_F(Faults, DirectoryNamedLikeTheLaunchFileIsReportedAndTheProgramRuns) {
+    fs::create_directory(root() / "lentora.ini");
+    Tform1& f = open();
+    EXPECT_EQ(f.launchList().count(), 0);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].text.contains("Is a directory")) << dialogs.shown[0].text.toStdString();
+    expectWindowBack(f);
+    EXPECT_TRUE(fs::is_directory(root() / "lentora.ini"));
+}
+
+TEST_F(Faults, LaunchFileBehindAPlainFileIsAnEmptyList) {
+    spit(root() / "plain", "x");
+    Tform1& f = openOn(*registry, root() / "plain" / "lentora.ini");
+    EXPECT_EQ(f.launchList().count(), 0);
+    expectWindowBack(f);
+}
+
+TEST_F(Faults, MillionShortLinesInTheLaunchFileLoadInBoundedTime) {
+    std::string text;
+    text.reserve(7'000'000);
+    for (int i = 0; i < 1'000'000; ++i) text += i % 7 == 1 ? "/bin/true\r\n" : "1\r\n";
+    spit(root() / "lentora.ini", text);
+    const auto start = std::chrono::steady_clock::now();
+    Tform1& f = open();
+    f.show();
+    QApplication::processEvents();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);
+    EXPECT_EQ(f.launchList().count(), 1'000'000 / 7);
+    EXPECT_TRUE(dialogs.shown.empty());
+    expectWindowBack(f);
+}
+
+// --- launched programs ---
+
+struct LaunchFaults : Faults {
+    QString record;
+    LaunchFaults() {
+        record = dir.path() + "/record.txt";
+        setenv("LENTORA_CHILD_RECORD", record.toLocal8Bit().constData(), 1);
+        setenv("LENTORA_CHILD_SLEEP_MS", "0", 1);
+    }
+    ~LaunchFaults() override {
+        unsetenv("LENTORA_CHILD_RECORD");
+        unsetenv("LENTORA_CHILD_SLEEP_MS");
+    }
+
+    Tform1& launch(const std::string& path, const std::string& runFor = "0") {
+        Tform1& f = open();
+        f.TrackBar1->setValue(7);
+        f.launchList().append({"fault", path, "40", runFor, "0", "noclose", "notminimized"});
+        f.ListBox1->setCurrentIndex(f.launchList().index(f.launchList().count() - 1));
+        f.LaunchClick();
+        return f;
+    }
+
+    // The watch ended and left the window as before the launch.
+    void expectCleanEnd(Tform1& f) {
+        ASSERT_TRUE(waitFor([&] { return f.watcher() && f.watcher()->finished() && !f.slowDownRunning(); }));
+        EXPECT_EQ(f.burner().SuspendCount(), 1);
+        EXPECT_EQ(f.burner().Factor(), 7);
+        EXPECT_EQ(f.TrackBar1->value(), 7);
+        EXPECT_EQ(f.timing().runForSeconds, 0);
+        expectWindowBack(f);
+    }
+};
+
+TEST_F(LaunchFaults, DirectoryAsProgramStartsNothingAndTheWatchEnds) {
+    Tform1& f = launch(root().string());
+    expectCleanEnd(f);
+    EXPECT_EQ(f.watcher()->applicationPid(), 0);
+}
+
+TEST_F(LaunchFaults, FilesThatAreNotProgramsAreNeverHandedToAShell) {
+    const fs::path marker = root() / "marker";
+    const std::string script = "touch " + marker.string() + "\n";
+    spit(root() / "plain", script);  // not executable
+    spit(root() / "noshebang", script);
+    fs::permissions(root() / "noshebang", fs::perms::owner_all);  // executable, in no format the kernel runs
+    for (const char* name : {"plain", "noshebang"}) {
+        Tform1& f = launch((root() / name).string());
+        expectCleanEnd(f);
+        EXPECT_EQ(f.watcher()->applicationPid(), 0) << name;
+        form.reset();
+    }
+    EXPECT_FALSE(fs::exists(marker));
+}
+
+TEST_F(LaunchFaults, ShellSyntaxInThePathReachesTheProgramAsPlainArguments) {
+    const fs::path marker = root() / "marker";
+    const std::string m = marker.string();
+    const std::string command = testChildPath() + " ; touch " + m + " $(touch " + m + ") `touch " + m + "` \"quoted " +
+                                m + "\" 'single' a\ntouch " + m + " && touch " + m + " | touch " + m;
+    Tform1& f = launch(command);
+    expectCleanEnd(f);
+    EXPECT_GT(f.watcher()->applicationPid(), 0);
+    EXPECT_FALSE(fs::exists(marker));
+    QFile file(record);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString seen = QString::fromLocal8Bit(file.readAll());
+    EXPECT_TRUE(seen.startsWith("arg=;\narg=touch\n")) << seen.toStdString();
+    EXPECT_TRUE(seen.contains("arg=$(touch\n")) << seen.toStdString();
+    EXPECT_TRUE(seen.contains(QString::fromStdString("arg=quoted " + m + "\n"))) << seen.toStdString();
+    EXPECT_TRUE(seen.contains("arg=&&\n")) << seen.toStdString();
+}
+
+struct KilledChild : LaunchFaults, ::testing::WithParamInterface<int> {};
+
+// Both while the watcher waits for the end and while it counts down a run-for.
+TEST_P(KilledChild, EndsTheWatch) {
+    setenv("LENTORA_CHILD_SLEEP_MS", "30000", 1);
+    for (const char* runFor : {"0", "100000"}) {
+        Tform1& f = launch(testChildPath(), runFor);
+        ASSERT_TRUE(waitFor([&] { return f.watcher()->applicationPid() > 0 && f.burner().SuspendCount() == 0; }));
+        const pid_t pid = f.watcher()->applicationPid();
+        ASSERT_EQ(kill(pid, GetParam()), 0);
+        expectCleanEnd(f);
+        EXPECT_TRUE(waitFor([&] { return kill(pid, 0) != 0; }, 5000)) << "no zombie is left";
+        form.reset();
+    }
+}
+
+// Signals that leave no core file behind.
+INSTANTIATE_TEST_SUITE_P(Signals, KilledChild, ::testing::Values(SIGKILL, SIGTERM, SIGINT));
+
+}  // namespace
