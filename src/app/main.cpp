@@ -28,9 +28,16 @@ int main(int argc, char** argv) {
     auto registry = platform::openRegFile(platform::defaultUserRegistryPath());
     auto machineRegistry = platform::cpuinfoRegistry();
     THelpViewer help(helpFilePath());
-    Services services{platform::systemClock(), platform::systemControl(), *registry,
-                      platform::realProcessor(), *machineRegistry, platform::processStarter(),
-                      dialogs, std::make_shared<QtTrayShell>(), help, parameters};
+    Services services{.clock = platform::systemClock(),
+                      .system = platform::systemControl(),
+                      .registry = *registry,
+                      .processor = platform::realProcessor(),
+                      .machineRegistry = *machineRegistry,
+                      .processes = platform::processStarter(),
+                      .dialogs = dialogs,
+                      .trayShell = std::make_shared<QtTrayShell>(),
+                      .help = help,
+                      .parameters = parameters};
 
     Tform1 form1(std::move(services));
     form1.show();

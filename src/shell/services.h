@@ -28,12 +28,12 @@ struct Services {
     std::shared_ptr<TrayShell> trayShell;
     HelpViewer& help;
     // The program's parameters, without its own name.
-    std::vector<std::string> parameters;
+    std::vector<std::string> parameters{};
     // The launch list file; a relative name is looked up in the current directory.
     std::filesystem::path launchFile = "lentora.ini";
     uint32_t startupSleepMs = 500;
     int64_t benchmarkDraws = kBenchmarkDraws;
     // Processors to put burners on (empty: the ones the process may run on).
-    std::vector<int> processors;
+    std::vector<int> processors{};
     int tickIntervalMs = 1000;
 };

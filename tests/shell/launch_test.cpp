@@ -173,8 +173,12 @@ TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {
     Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
     f.show();
     f.DownClick();
-    f.ListBox1->setFocus();
-    QApplication::sendEvent(f.ListBox1, new QFocusEvent(QEvent::FocusIn));
+    QApplication::setActiveWindow(&f);
+    f.Propertybutton->setFocus();
+    QTest::keyClick(f.Propertybutton, Qt::Key_Tab);  // to Launch
+    EXPECT_EQ(f.watcher(), nullptr);
+    QTest::keyClick(f.Launch, Qt::Key_Tab);  // to the list
+    ASSERT_TRUE(f.ListBox1->hasFocus());
     ASSERT_NE(f.watcher(), nullptr);
     ASSERT_TRUE(watchEnded(f));
 }

@@ -53,8 +53,16 @@ struct WindowFixture : ::testing::Test {
     }
 
     Services services(std::vector<std::string> parameters = {}) {
-        Services s{platform::systemClock(), system, *registry, processor, *machine, platform::processStarter(),
-                   dialogs, tray, help, std::move(parameters)};
+        Services s{.clock = platform::systemClock(),
+                   .system = system,
+                   .registry = *registry,
+                   .processor = processor,
+                   .machineRegistry = *machine,
+                   .processes = platform::processStarter(),
+                   .dialogs = dialogs,
+                   .trayShell = tray,
+                   .help = help,
+                   .parameters = std::move(parameters)};
         s.launchFile = (dir.path() + "/lentora.ini").toStdString();
         s.startupSleepMs = 0;
         s.benchmarkDraws = 200'000;
