@@ -7,6 +7,7 @@
 #include "shell/application.h"
 #include "shell/controls/dialogs.h"
 #include "shell/controls/qttrayshell.h"
+#include "shell/fonts.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 #include "shell/splash.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
 
     Q_INIT_RESOURCE(resources);  // the pictures live in a static library
     TLentoraApplication app(argc, argv);
+    app.setFont(windowFont());  // every window, dialogs included
     QtDialogs dialogs;
     app.setDialogs(&dialogs);
 
