@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
   xvfb xauth trayer x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
+  libx11-dev desktop-file-utils man-db libcap2-bin
 )
 missing=()
 for p in "${packages[@]}"; do

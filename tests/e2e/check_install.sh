@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs Lentora into a temporary prefix and checks what a desktop user gets:
+# the program, its help file where the help window looks, the menu entry, the
+# icon, the manual page and the README; then starts the installed program.
+# Usage: check_install.sh <cmake> <build dir> <test child>
+set -euo pipefail
+cmake_command=$1 build=$2 child=$3
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$cmake_command" --install "$build" --prefix "$prefix" >/dev/null
+
+[[ -x $prefix/bin/lentora ]] || fail "bin/lentora is missing or not executable"
+for file in share/lentora/lentora.hlp share/applications/lentora.desktop \
+            share/icons/hicolor/64x64/apps/lentora.png share/man/man1/lentora.1 share/doc/lentora/README.md; do
+  [[ -s $prefix/$file ]] || fail "$file is missing"
+done
+# The help window looks in <bindir>/../share/lentora.
+[[ -f $prefix/bin/../share/lentora/lentora.hlp ]] || fail "the help file is not where the program looks"
+
+# The icon must be the size of the folder it is in: a 64x64 PNG.
+icon=$prefix/share/icons/hicolor/64x64/apps/lentora.png
+[[ $(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n') == 89504e470d0a1a0a ]] || fail "the icon is not a PNG"
+[[ $(od -An -j16 -N8 -tx1 "$icon" | tr -d ' \n') == 0000004000000040 ]] || fail "the icon is not 64x64"
+
+desktop=$prefix/share/applications/lentora.desktop
+grep -qx 'Exec=lentora' "$desktop" || fail "the desktop entry does not start lentora"
+grep -qx 'Icon=lentora' "$desktop" || fail "the desktop entry does not name the icon"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
+else
+  echo "note: desktop-file-validate is not installed; desktop entry not validated"
+fi
+
+if command -v man >/dev/null; then
+  page=$prefix/share/man/man1/lentora.1
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+  [[ -z $warnings ]] || fail "man warns about the page: $warnings"
+  text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$page" 2>/dev/null | col -b)
+  for word in /NOCPUID /MINIMIZE /CLOSE /WAIT= /RUNFOR= /SPEED= /VIRTSPEED= //foo lentora.ini registry.reg \
+              EXAMPLES "EXIT STATUS" "cap_sys_nice"; do
+    grep -qF -- "$word" <<<"$text" || fail "the manual page does not mention $word"
+  done
+else
+  echo "note: man is not installed; manual page not rendered"
+fi
+
+# The installed program starts, measures, launches and ends with /CLOSE.
+home=$prefix/home
+mkdir -p "$home"
+status=0
+(cd "$home" && HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=offscreen \
+  LENTORA_CHILD_RECORD=$home/record timeout 60 "$prefix/bin/lentora" /CLOSE "$child" installed) \
+  >/dev/null 2>&1 || status=$?
+[[ $status == 0 ]] || fail "the installed program ended with status $status"
+grep -qx 'arg=installed' "$home/record" || fail "the installed program did not launch its program"
+grep -q '"bench"=dword:' "$home/.config/lentora/registry.reg" || fail "the installed program kept no benchmark"
+echo "installed tree is complete"

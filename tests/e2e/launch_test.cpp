@@ -1,0 +1,130 @@
+// Launching from the command line, as a shortcut does: the program starts in
+// its own directory with its arguments, the burners work only during the
+// run-for window, and Lentora ends by itself with /CLOSE.
+#include <gtest/gtest.h>
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+
+#include "lentora_process.h"
+#include "sandbox.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<std::string> argumentsAndDirectory(const Sandbox& sandbox) {
+    std::vector<std::string> lines = sandbox.recordedLines();
+    if (!lines.empty() && lines.back() == "end") lines.pop_back();
+    return lines;
+}
+
+// Threads that used at least `ms` of processor time.
+int busyThreads(const std::map<pid_t, long>& used, long ms) {
+    int busy = 0;
+    for (const auto& [tid, cpu] : used) busy += cpu >= ms;
+    return busy;
+}
+
+struct Ending {
+    std::optional<int> status;
+    std::map<pid_t, long> lastCpu;  // each thread's last reading before it ended
+};
+
+// Threads end one by one while the process exits, so each keeps its last reading.
+Ending watchUntilEnd(LentoraProcess& lentora, std::chrono::milliseconds limit) {
+    Ending ending;
+    waitUntil(limit, [&] {
+        for (const auto& [tid, ms] : lentora.workerCpu()) ending.lastCpu[tid] = ms;
+        return !lentora.running();
+    });
+    ending.status = lentora.waitForExit(0ms);
+    return ending;
+}
+
+}  // namespace
+
+TEST(CommandLineLaunch, RunsTheProgramSlowedDownForTheRunForWindowThenEnds) {
+    Sandbox sandbox;
+    LentoraProcess lentora(sandbox, {.args = {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", "/CLOSE",
+                                              sandbox.program.string(), "a", "b c"},
+                                     .childSleepMs = 6000});
+
+    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); })) << "the program was not started";
+    const auto launched = lentora.children();
+    const auto atStart = lentora.workerCpu();
+    std::this_thread::sleep_for(700ms);  // inside the one-second wait
+    const auto inWait = lentora.workerCpu();
+    const Ending ending = watchUntilEnd(lentora, 15s);
+    reapAdopted(launched);  // the program outlives the watch
+
+    ASSERT_TRUE(ending.status) << "Lentora did not end after the watch";
+    EXPECT_TRUE(WIFEXITED(*ending.status) && WEXITSTATUS(*ending.status) == 0) << *ending.status;
+    EXPECT_LT(totalCpu(cpuSince(atStart, inWait)), 150) << "the burners worked during the wait";
+    const auto inRun = cpuSince(inWait, ending.lastCpu);
+    EXPECT_GE(busyThreads(inRun, 150), allowedProcessorCount()) << "not every processor had a working burner";
+    // The parameters are joined into one command with single blanks, as on a
+    // shortcut's command line, so quotes do not survive: "b c" arrives as two.
+    const std::vector<std::string> expected = {"arg=a", "arg=b", "arg=c", "cwd=" + sandbox.programDir.string()};
+    EXPECT_EQ(argumentsAndDirectory(sandbox), expected);
+}
+
+TEST(CommandLineLaunch, BurnersStopWhenTheRunForWindowEndsAndTheProgramIsReapedLater) {
+    Sandbox sandbox;
+    // No /CLOSE: Lentora stays after the watch; the program outlives the watch.
+    LentoraProcess lentora(sandbox, {.args = {"/SPEED=50", "/RUNFOR=1", sandbox.program.string()},
+                                     .childSleepMs = 3500});
+    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); }));
+    const auto atStart = lentora.workerCpu();
+    ASSERT_FALSE(lentora.children().empty()) << "the program is not Lentora's child";
+
+    // The window lasts one to two ticks; then the burners rest.
+    std::this_thread::sleep_for(2300ms);
+    const auto afterWindow = lentora.workerCpu();
+    std::this_thread::sleep_for(700ms);
+    const auto later = lentora.workerCpu();
+    EXPECT_GE(busyThreads(cpuSince(atStart, afterWindow), 100), 1) << "no burner worked in the window";
+    EXPECT_LT(totalCpu(cpuSince(afterWindow, later)), 100) << "the burners went on after the window";
+
+    // The program ends after its watch did: it must not stay a zombie.
+    EXPECT_TRUE(waitUntil(5s, [&] { return lentora.children().empty(); }))
+        << "the ended program was not reaped, state " << (lentora.children().empty() ? ' ' : lentora.children().begin()->second);
+    EXPECT_TRUE(lentora.running()) << "Lentora ended without /CLOSE";
+}
+
+TEST(CommandLineLaunch, ProgramThatEndsDuringTheWatchIsReaped) {
+    Sandbox sandbox;
+    LentoraProcess lentora(sandbox, {.args = {"/SPEED=20", "/RUNFOR=0", sandbox.program.string()},
+                                     .childSleepMs = 200});
+    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); }));
+
+    EXPECT_TRUE(waitUntil(4s, [&] { return lentora.children().empty(); })) << "the ended program stayed a zombie";
+    std::this_thread::sleep_for(1500ms);  // the watch has ended with the program
+    const auto before = lentora.workerCpu();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LT(totalCpu(cpuSince(before, lentora.workerCpu())), 100) << "the burners outlived the program";
+    EXPECT_TRUE(lentora.running());
+}
+
+class InvalidCommandLine : public testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(InvalidCommandLine, StartsNothingAndLentoraStaysUntilClosed) {
+    Sandbox sandbox;
+    std::vector<std::string> args;
+    for (const std::string& arg : GetParam()) args.push_back(arg == "PROGRAM" ? sandbox.program.string() : arg);
+    LentoraProcess lentora(sandbox, {.args = args});
+
+    // A valid command line starts the program within about a second.
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.record)) << "the program was started";
+    EXPECT_TRUE(lentora.children().empty());
+    ASSERT_TRUE(lentora.running()) << "Lentora did not stay";
+    lentora.signal(SIGTERM);
+    EXPECT_TRUE(lentora.waitForExit(5s));
+}
+
+INSTANTIATE_TEST_SUITE_P(E2e, InvalidCommandLine,
+                         testing::Values(std::vector<std::string>{"/SPEED=99", "PROGRAM"},
+                                         std::vector<std::string>{"PROGRAM", "/SPEED=50"},
+                                         std::vector<std::string>{"/HELP", "PROGRAM"}));

@@ -1,0 +1,63 @@
+#pragma once
+// The real lentora binary, started as a separate process the way a user or a
+// shortcut starts it, and observed only from outside: its exit status, its
+// threads and their processor time in /proc, its child processes.
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class Sandbox;
+
+struct RunOptions {
+    std::vector<std::string> args = {};
+    std::string display = {};       // an X display; empty: the offscreen platform
+    long childSleepMs = 0;       // how long the test child stays
+    std::string binary = {};        // empty: the built lentora
+    std::vector<std::string> wrapper = {};  // e.g. setpriv ... --, put before the binary
+};
+
+class LentoraProcess {
+public:
+    LentoraProcess(const Sandbox& sandbox, const RunOptions& options);
+    ~LentoraProcess();  // kills and reaps a process the test left running
+    LentoraProcess(const LentoraProcess&) = delete;
+    LentoraProcess& operator=(const LentoraProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // The wait status once the process ended within the limit.
+    std::optional<int> waitForExit(std::chrono::milliseconds limit);
+    bool running();
+    void signal(int number) const;
+
+    // Processor time in ms of each thread but the main one, by thread id.
+    std::map<pid_t, long> workerCpu() const;
+    // Whether a thread (the main thread's id is pid()) runs above ordinary
+    // programs: a negative nice value or a real-time policy.
+    std::optional<bool> threadRaised(pid_t tid) const;
+    // Process ids of the process's children, with their state letter.
+    std::map<pid_t, char> children() const;
+
+private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+    int status_ = 0;  // the wait status once reaped
+};
+
+// Sum of a per-thread CPU map.
+long totalCpu(const std::map<pid_t, long>& cpu);
+// CPU used per thread between two readings (threads in `later` only).
+std::map<pid_t, long> cpuSince(const std::map<pid_t, long>& earlier, const std::map<pid_t, long>& later);
+
+// Processes whose parent is this test process, with their state letter.
+std::map<pid_t, char> ownChildren();
+// Reaps an adopted process after killing it (the test is its subreaper).
+void killAndReap(pid_t pid);
+// The same for each of these processes that this test has adopted.
+void reapAdopted(const std::map<pid_t, char>& processes);
+// Polls until the condition holds or the limit passes.
+bool waitUntil(std::chrono::milliseconds limit, const std::function<bool()>& condition);
+int allowedProcessorCount();
