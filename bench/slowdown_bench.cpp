@@ -113,9 +113,11 @@ void curve(TBurner& burner, const std::vector<int>& factors, const char* title) 
     std::printf("\n%s\n", title);
     std::printf("| factor | window shows | victim pinned to a burner's processor | victim free to run anywhere |\n");
     std::printf("|---:|---:|---:|---:|\n");
-    const double basePinned = victimRate(true);
-    const double baseFree = victimRate(false);
     for (int f : factors) {
+        // The reference rates are taken right before each factor, so that a
+        // change in the machine's other load spoils one row, not the table.
+        const double basePinned = victimRate(true);
+        const double baseFree = victimRate(false);
         burner.SetPriority(burnerPriorityFor(f));
         burner.SetFactor(f);
         burner.Resume();

@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
 
     Tform1 form1(std::move(services));
     form1.show();
+    // The command-line launch belongs to the window's first activation; a
+    // desktop that does not give new windows the focus must not hold it back.
+    QTimer::singleShot(0, &form1, [&form1] { form1.FormActivate(); });
     const int result = app.exec();
     delete splash;
     return result;

@@ -92,6 +92,16 @@ bool isOption(const std::string& typed, ParseContext& context) {
 // The parameters are taken from the last to the first: everything after the
 // last accepted option is the application command, so an option standing
 // after a non-option, or an unknown switch, makes the command line invalid.
+// A parameter that held blanks (it was quoted on the command line) is quoted
+// again, so that it reaches the application as one argument: on Linux paths
+// and arguments with blanks are common. Parameters without blanks, such as
+// the words of an unquoted path, are joined as they stand.
+static std::string quotedIfBlank(const std::string& parameter) {
+    if (parameter.find_first_of(" \t") == std::string::npos || parameter.find('"') != std::string::npos)
+        return parameter;
+    return '"' + parameter + '"';
+}
+
 bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
                 const std::function<void()>& showVirtspeedRefused) {
     const bool unknownAtStart = settings.processorUnknown;
@@ -106,7 +116,7 @@ bool parameters(const std::vector<std::string>& params, CommandLineSettings& set
         } else if (optionsSeen || (typed.starts_with('/') && !isPath(typed))) {
             ok = false;  // keep going: each refused "/VIRTSPEED" still reports
         } else {
-            settings.application = typed + ' ' + settings.application;
+            settings.application = quotedIfBlank(typed) + ' ' + settings.application;
         }
     }
     if (!ok) resetSettings(settings, unknownAtStart);
