@@ -9,39 +9,11 @@
 #include <vector>
 
 #include "cpuid/cpuid.h"
+#include "platform/kernel_clock.h"
 
 namespace {
 
 constexpr int kCreations = 10;
-
-std::string commandOutput(const char* command) {
-    std::string output;
-    if (FILE* pipe = popen(command, "r")) {
-        char buffer[4096];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
-// The number that follows `label` in the log and is itself followed by
-// " MHz"; nothing when the log has no such line.
-std::optional<double> loggedMhz(const std::string& log, const std::string& label) {
-    auto at = log.find(label);
-    if (at == std::string::npos)
-        return std::nullopt;
-    std::size_t used = 0;
-    double mhz = 0;
-    try {
-        mhz = std::stod(log.substr(at + label.size(), 32), &used);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    if (log.compare(at + label.size() + used, 4, " MHz") != 0)
-        return std::nullopt;
-    return mhz;
-}
 
 struct Reference {
     double mhz = 0;
@@ -51,11 +23,7 @@ struct Reference {
 // The refined TSC calibration from the kernel log, else the detected TSC
 // frequency, else the first "cpu MHz" of /proc/cpuinfo.
 std::optional<Reference> kernelFigure() {
-    std::string log = commandOutput("dmesg 2>/dev/null");
-    if (auto mhz = loggedMhz(log, "tsc: Refined TSC clocksource calibration: "))
-        return Reference{*mhz, "dmesg refined TSC calibration"};
-    if (auto mhz = loggedMhz(log, "tsc: Detected "))
-        return Reference{*mhz, "dmesg detected TSC"};
+    if (auto mhz = platform::kernelTscMhz()) return Reference{*mhz, "kernel log TSC calibration"};
     std::ifstream in("/proc/cpuinfo");
     std::string line;
     while (std::getline(in, line))
