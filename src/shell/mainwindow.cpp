@@ -56,8 +56,7 @@ Tform1::~Tform1() {
 void Tform1::FormCreate() {
     services_.clock.sleep(services_.startupSleepMs);
     version5_ = services_.system.majorVersion() >= 5;
-    services_.system.setProcessPriorityClass(version5_ ? platform::PriorityClass::High
-                                                       : platform::PriorityClass::Realtime);
+    services_.system.setProcessPriorityClass(designedPriorityClass());
     services_.system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     setClientHeight(kHeightLaunchBoxHidden);
     loadBenchmark();
@@ -76,6 +75,24 @@ void Tform1::FormCreate() {
     hints_ = new THintTracker(this);
     hints_->OnHint = [this](const QString& hint) { AppHint(hint); };
     qApp->installEventFilter(hints_);
+}
+
+platform::PriorityClass Tform1::designedPriorityClass() const {
+    return version5_ ? platform::PriorityClass::High : platform::PriorityClass::Realtime;
+}
+
+void Tform1::applyEngineMode(EngineMode mode) {
+    engine_->burner->SetMode(mode);
+    // The accurate engine sleeps the rest of every period, so it can take the
+    // strongest class without starving anything; with the designed class the
+    // kernel still gives other programs about a fifth of the processor, and
+    // factors above 80 % would all feel the same.
+    services_.system.setProcessPriorityClass(mode == EngineMode::Accurate ? platform::PriorityClass::Realtime
+                                                                         : designedPriorityClass());
+    // The class sets every thread of the process: put the window's thread
+    // back on top and the burners at their factor's level.
+    services_.system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    engine_->burner->SetPriority(burnerPriorityFor(TrackBar1->value()));
 }
 
 void Tform1::loadBenchmark() {
@@ -122,7 +139,7 @@ void Tform1::createBurner() {
     engine_->burner = std::make_unique<TBurner>(services_.clock, engine_->benchmarkTime, processors);
     // The user's choice of engine holds for every start, command-line launches too.
     const EngineMode mode = readStoredMode(services_.registry);
-    engine_->burner->SetMode(mode);
+    applyEngineMode(mode);
     AccurateSlowdown1->setChecked(mode == EngineMode::Accurate);
 }
 

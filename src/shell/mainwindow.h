@@ -149,6 +149,8 @@ private:
     void parseCommandLine();
     void createBurner();
     void finishStop(int32_t position);
+    platform::PriorityClass designedPriorityClass() const;
+    void applyEngineMode(EngineMode mode);
     void loadLaunchList();
     void connectLaunchBox();
     void createPropertiesDialog();

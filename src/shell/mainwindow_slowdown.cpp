@@ -85,7 +85,7 @@ void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
 
 void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
-    engine_->burner->SetMode(mode);
+    applyEngineMode(mode);
     if (auto failure = storeMode(services_.registry, mode))
         services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }

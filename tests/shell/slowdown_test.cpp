@@ -159,6 +159,13 @@ TEST_F(SlowDownControl, AccurateSlowDownIsStoredPerUserAndUsedAtTheNextStart) {
     f.AccurateSlowdown1->trigger();
     EXPECT_EQ(f.burner().Mode(), EngineMode::Accurate);
     EXPECT_EQ(registry->readDword(kRegistryKey, "accurate"), 1u);
+    EXPECT_EQ(system.priorityClasses().back(), platform::PriorityClass::Realtime);
+    EXPECT_EQ(system.threadPriorities().back(), platform::ThreadPriority::TimeCritical)
+        << "the window's thread stays on top after the class change";
+    f.AccurateSlowdown1->trigger();
+    EXPECT_EQ(f.burner().Mode(), EngineMode::Classic);
+    EXPECT_EQ(system.priorityClasses().back(), platform::PriorityClass::High);
+    f.AccurateSlowdown1->trigger();
     form.reset();
     Tform1& again = open();
     EXPECT_TRUE(again.AccurateSlowdown1->isChecked());
