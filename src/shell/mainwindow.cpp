@@ -155,7 +155,6 @@ void Tform1::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
-void Tform1::resizeEvent(QResizeEvent* event) { QMainWindow::resizeEvent(event); }
 
 void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
 
