@@ -6,7 +6,9 @@
 #include <QSlider>
 
 #include "cputime.h"
+#include "engine/speed.h"
 #include "shell/controls/gauge.h"
+#include "shell/speedlabels.h"
 #include "window_fixture.h"
 
 using SlowDownControl = WindowFixture;
@@ -189,4 +191,12 @@ TEST_F(SlowDownControl, AccurateModeHoldsTheProcessorForTheFactorsShare) {
     // Half of one second, with generous bounds for a shared machine.
     EXPECT_GT(used, 250);
     EXPECT_LT(used, 750);
+}
+
+TEST(SpeedLabels, TwoDecimalsOfTheRealAndVirtualSpeed) {
+    EXPECT_EQ(formatMhz(451.0349), "451.03");
+    EXPECT_EQ(formatMhz(virtualSpeed(451.0349, 50)), "225.52");
+    EXPECT_EQ(formatMhz(virtualSpeed(500, 98)), "10.00");
+    EXPECT_EQ(formatMhz(0), "0.00");
+    EXPECT_EQ(formatMhz(123456.0), "123456.00") << "no thousands separator";
 }
