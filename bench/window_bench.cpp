@@ -9,8 +9,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <time.h>
 #include <vector>
 
 #include "engine/killthread.h"
@@ -64,6 +66,22 @@ std::vector<double> inputLatencies(Tform1& form, int samples) {
     return ms;
 }
 
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// A stopped Lentora, its window open and its event loop running, should use
+// no processor time.
+void idleUse(Tform1&) {
+    const double before = processCpuSeconds();
+    QEventLoop loop;
+    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
+    loop.exec();
+    std::printf("Processor time of the whole stopped program over 10 s: %.3f s\n", processCpuSeconds() - before);
+}
+
 void measure(Tform1& form, EngineMode mode, const char* name) {
     form.burner().SetMode(mode);
     form.TrackBar1->setValue(98);
@@ -97,6 +115,7 @@ int main(int argc, char** argv) {
                 timer.nsecsElapsed() / 1e6);
     form.show();
     QApplication::processEvents();
+    idleUse(form);
     measure(form, EngineMode::Classic, "classic");
     measure(form, EngineMode::Accurate, "accurate");
     return 0;
