@@ -1,3 +1,4 @@
+#include "file_text.h"
 #include "sandbox.h"
 
 #include <cstdio>
@@ -17,13 +18,6 @@ fs::path makeTempRoot() {
     std::string pattern = (fs::temp_directory_path() / "lentora-e2e-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     return pattern;
-}
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 }  // namespace
@@ -51,7 +45,7 @@ fs::path Sandbox::storePath() const { return configHome / "lentora" / "registry.
 
 std::optional<std::string> Sandbox::readStore() const {
     if (!fs::exists(storePath())) return std::nullopt;
-    return readAll(storePath());
+    return slurp(storePath());
 }
 
 void Sandbox::writeStore(const std::string& text) const {

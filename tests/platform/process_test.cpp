@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "file_text.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -23,13 +25,6 @@ using Strings = std::vector<std::string>;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void makeExecutable(const fs::path& file, const std::string& text = "#!/bin/sh\n") {
     std::ofstream(file) << text;

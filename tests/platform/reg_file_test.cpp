@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "file_text.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -19,13 +21,6 @@ using platform::openRegFile;
 namespace {
 
 const std::string kKey = "software\\Halvix\\Lentora!!!";
-
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void spit(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;

@@ -1,3 +1,4 @@
+#include "file_text.h"
 // The whole window against real failures of what it depends on: a per-user
 // store that cannot be written or is damaged, a launch list file that is
 // not a file or is enormous, launched paths that cannot run or are full of
@@ -20,13 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void spit(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
