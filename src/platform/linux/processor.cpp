@@ -18,35 +18,17 @@ constexpr unsigned kTimeStampFeature = 1u << 4;  // leaf 1 EDX; <cpuid.h> has no
 // The asm blocks below push onto the stack. They step over the 128-byte red
 // zone first, where the compiler may keep locals of this leaf function.
 
-uint64_t toggledFlagsReadBack(uint64_t mask, uint64_t& original) {
+// Writes (flags AND keep) XOR toggle to the flag register, reads it back,
+// and restores the original flags; `original` receives them.
+uint64_t flagsReadBack(uint64_t keep, uint64_t toggle, uint64_t& original) {
     uint64_t readBack;
     asm volatile(
         "lea -128(%%rsp), %%rsp\n\t"
         "pushfq\n\t"
         "pop %[orig]\n\t"
         "mov %[orig], %[back]\n\t"
-        "xor %[mask], %[back]\n\t"
-        "push %[back]\n\t"
-        "popfq\n\t"
-        "pushfq\n\t"
-        "pop %[back]\n\t"
-        "push %[orig]\n\t"
-        "popfq\n\t"
-        "lea 128(%%rsp), %%rsp"
-        : [orig] "=&r"(original), [back] "=&r"(readBack)
-        : [mask] "r"(mask)
-        : "cc", "memory");
-    return readBack;
-}
-
-uint64_t maskedFlagsReadBack(uint64_t keep) {
-    uint64_t original, readBack;
-    asm volatile(
-        "lea -128(%%rsp), %%rsp\n\t"
-        "pushfq\n\t"
-        "pop %[orig]\n\t"
-        "mov %[orig], %[back]\n\t"
         "and %[keep], %[back]\n\t"
+        "xor %[toggle], %[back]\n\t"
         "push %[back]\n\t"
         "popfq\n\t"
         "pushfq\n\t"
@@ -55,7 +37,7 @@ uint64_t maskedFlagsReadBack(uint64_t keep) {
         "popfq\n\t"
         "lea 128(%%rsp), %%rsp"
         : [orig] "=&r"(original), [back] "=&r"(readBack)
-        : [keep] "r"(keep)
+        : [keep] "r"(keep), [toggle] "r"(toggle)
         : "cc", "memory");
     return readBack;
 }
@@ -69,7 +51,7 @@ class MachineProcessor final : public Processor {
 public:
     bool idFlagToggles() override {
         uint64_t original = 0;
-        uint64_t readBack = toggledFlagsReadBack(kIdFlag, original);
+        uint64_t readBack = flagsReadBack(~uint64_t(0), kIdFlag, original);
         return ((readBack ^ original) & kIdFlag) != 0;
     }
 
@@ -89,7 +71,8 @@ public:
     // Writing bits 12-15 cleared only clears IOPL (ignored in user mode) and
     // NT, which is already clear in user mode: harmless, so the test runs.
     bool test8086() override {
-        return (maskedFlagsReadBack(~uint64_t(0xF000)) & 0xF000) == 0xF000;
+        uint64_t original;
+        return (flagsReadBack(~uint64_t(0xF000), 0, original) & 0xF000) == 0xF000;
     }
 
     // Not executed: setting NT (bit 14) in 64-bit mode makes the next
