@@ -57,7 +57,7 @@ public:
     void DownClick();
     void UpClick();
     void LaunchClick();
-    void launchapp(const std::string& command, int32_t factor, bool minimize, bool close);
+    void launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close);
     void sectickerTimer();
     void FormActivate();
     // The launch list's buttons and the properties dialog (created once, reused).
@@ -77,6 +77,7 @@ public:
     void DisableTicker() override;
     void DeactivateTrayIcon() override;
     void RepaintAndUpdateSpeedLabels() override;
+    void ReportStartFailure(const std::string& message) override;
 
     // Tray.
     void AppMinimize();
@@ -152,6 +153,7 @@ private:
     void applyEngineMode(EngineMode mode);
     void loadLaunchList();
     void connectLaunchBox();
+    void endUnwatchedLaunch();
     void createPropertiesDialog();
     void createAboutBox();
     void setTabOrder();

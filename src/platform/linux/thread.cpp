@@ -29,6 +29,7 @@ struct SuspendableThread::State {
     std::atomic<pid_t> tid{0};
     std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
     std::atomic<int> cpu{-1};
+    std::atomic<int> startError{0};
     pthread_t self{};    // written by the thread before it becomes Running
     pthread_t handle{};  // written by the starter, used to join
     bool joined = false;
@@ -144,7 +145,9 @@ void SuspendableThread::start() {
     Phase expected = Phase::NotStarted;
     if (!state.phase.compare_exchange_strong(expected, Phase::Starting))
         return;
-    if (pthread_create(&state.handle, nullptr, run, &state) != 0) {
+    const int error = pthread_create(&state.handle, nullptr, run, &state);
+    state.startError.store(error);
+    if (error != 0) {
         // No thread: stay suspended, a later resume tries again.
         state.count.fetch_add(1);
         state.phase.store(Phase::NotStarted);
@@ -198,6 +201,8 @@ bool SuspendableThread::isStopped() const {
 }
 
 bool SuspendableThread::finished() const { return state_->phase.load() == Phase::Finished; }
+
+int SuspendableThread::startError() const { return state_->startError.load(); }
 
 bool SuspendableThread::setPriority(ThreadPriority priority) {
     state_->priority.store(priority);

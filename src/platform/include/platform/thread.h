@@ -39,6 +39,9 @@ public:
     // True while the thread is stopped in its suspension (or not started yet).
     bool isStopped() const;
     bool finished() const;
+    // The system's error number from the last resume that could not create
+    // the thread (0 when none did); such a thread stays suspended.
+    int startError() const;
 
     // Applied at once when running, otherwise when the thread starts.
     // Returns false when the system refused (the thread still runs); short
