@@ -63,7 +63,9 @@ std::string applicationDirectory(const std::vector<std::string>& arguments) {
 }
 
 std::string startFailureText(const std::string& program, const std::string& reason) {
-    return "Cannot start " + program + ": " + reason;
+    // The command line's text ends in a blank; it does not belong before the colon.
+    const size_t end = program.find_last_not_of(' ');
+    return "Cannot start " + program.substr(0, end == std::string::npos ? 0 : end + 1) + ": " + reason;
 }
 
 std::unique_ptr<platform::Process> waitforapplication::startApplication() {

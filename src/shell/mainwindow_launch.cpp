@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>

@@ -106,6 +106,25 @@ TEST(CommandLineLaunch, ProgramThatEndsDuringTheWatchIsReaped) {
     EXPECT_TRUE(lentora.running());
 }
 
+// Options of the toolkit standing after the program's name are the
+// program's: Lentora neither aborts nor takes them.
+TEST(CommandLineLaunch, ToolkitOptionsAfterTheProgramGoToTheProgram) {
+    Sandbox sandbox;
+    const std::vector<std::string> options = {"-platform", "x", "-display", ":0", "-geometry", "300x150+200+300",
+                                              "-reverse"};
+    std::vector<std::string> args = {"/SPEED=10", "/CLOSE", sandbox.program.string()};
+    args.insert(args.end(), options.begin(), options.end());
+    LentoraProcess lentora(sandbox, {.args = args});
+    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); })) << "the program was not started";
+    const auto status = lentora.waitForExit(10s);
+    ASSERT_TRUE(status) << "Lentora did not end after the watch";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    std::vector<std::string> expected;
+    for (const std::string& option : options) expected.push_back("arg=" + option);
+    expected.push_back("cwd=" + sandbox.programDir.string());
+    EXPECT_EQ(argumentsAndDirectory(sandbox), expected);
+}
+
 class InvalidCommandLine : public testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(InvalidCommandLine, StartsNothingAndLentoraStaysUntilClosed) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
@@ -216,13 +217,24 @@ TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {
     kill(f.watcher()->applicationPid(), SIGKILL);
 }
 
-TEST(ApplicationDirectory, IsTheProgramsOwnDirectoryWhateverTheArguments) {
+TEST(ApplicationDirectory, IsTheResolvedProgramsOwnDirectoryWhateverTheArguments) {
     const std::string child = testChildPath();
     const std::string childDir = child.substr(0, child.rfind('/') + 1);
-    EXPECT_EQ(applicationDirectory(child + " --config=/etc/x"), childDir);
-    EXPECT_EQ(applicationDirectory(child), childDir);
-    EXPECT_EQ(applicationDirectory("true /tmp/file"), "");
-    EXPECT_EQ(applicationDirectory("true"), "");
+    const auto directoryOf = [](const std::string& text) { return applicationDirectory(launchArguments({text})); };
+    EXPECT_EQ(directoryOf(child + " --config=/etc/x"), childDir);
+    EXPECT_EQ(directoryOf(child), childDir);
+    EXPECT_EQ(directoryOf(" " + child), childDir) << "a leading blank";
+    EXPECT_EQ(directoryOf("true /tmp/file"), "");
+    EXPECT_EQ(directoryOf("true"), "");
+    // A relative path with a blank, found from our own directory.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub dir"));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(child), dir.path() + "/sub dir/prog"));
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    const std::string relative = directoryOf("sub dir/prog arg");
+    QDir::setCurrent(saved);
+    EXPECT_EQ(relative, "sub dir/");
 }
 
 TEST_F(Launching, ArgumentsWithSlashesDoNotChangeWhereTheProgramStarts) {
@@ -231,4 +243,86 @@ TEST_F(Launching, ArgumentsWithSlashesDoNotChangeWhereTheProgramStarts) {
     ASSERT_TRUE(watchEnded(f));
     EXPECT_EQ(recorded(), (QStringList{"arg=--file=/etc/hostname",
                                        "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
+}
+
+// The command line's parameters reach the program as they were given: blanks,
+// quotes and empty ones, a path holding a quote, an unquoted path with blanks.
+TEST_F(Launching, CommandLineArgumentsArriveAsGiven) {
+    QDir(dir.path()).mkpath("say \"it\"");
+    QDir(dir.path()).mkpath("old games");
+    const QString quoted = dir.path() + "/say \"it\"", spaced = dir.path() + "/old games";
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(childPath()), quoted + "/child"));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(childPath()), spaced + "/child"));
+    const struct {
+        std::vector<std::string> parameters;
+        QStringList seen;
+    } cases[] = {
+        {{(quoted + "/child").toStdString(), "say \"hi there\"", "", "a\"b", "--title=\"x\""},
+         {"arg=say \"hi there\"", "arg=", "arg=a\"b", "arg=--title=\"x\"", "cwd=" + quoted}},
+        {{(dir.path() + "/old").toStdString(), "games/child", "x"}, {"arg=x", "cwd=" + spaced}},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(record);
+        std::vector<std::string> parameters = {"/SPEED=5"};
+        parameters.insert(parameters.end(), c.parameters.begin(), c.parameters.end());
+        Tform1& f = open(parameters);
+        f.FormActivate();
+        ASSERT_TRUE(watchEnded(f));
+        EXPECT_EQ(recorded(), c.seen + QStringList{"end"});
+    }
+}
+
+// A program that cannot start says why in the status bar, without a dialog,
+// and the window leaves its running state.
+TEST_F(Launching, StartFailureIsShownAndTheControlsComeBack) {
+    const QString plain = dir.path() + "/plain";
+    QFile file(plain);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const struct {
+        QString path, reason;
+    } cases[] = {{dir.path() + "/missing", "No such file or directory"},
+                 {dir.path(), "Is a directory"},
+                 {plain, "Permission denied"}};
+    for (const auto& c : cases) {
+        Tform1& f = openWithEntry(entry(c.path.toStdString(), "30", "0", "0"));
+        f.LaunchClick();
+        ASSERT_TRUE(watchEnded(f));
+        EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == "Cannot start " + c.path + ": " + c.reason; }))
+            << f.StatusBar1->text().toStdString();
+        EXPECT_TRUE(f.Launch->isEnabled() && f.Button1->isEnabled() && f.TrackBar1->isEnabled());
+        EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+    }
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+// The list launches when the focus moves to it from another control, never
+// when the window gets the focus back (another program, a menu, a dialog,
+// the tray), so an entry that minimizes the window cannot trap it.
+TEST_F(Launching, OnlyFocusMovedFromAnotherControlLaunches) {
+    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    f.show();
+    f.DownClick();
+    f.ListBox1->setFocus();
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(f.ListBox1->hasFocus());
+    EXPECT_EQ(f.watcher(), nullptr) << "the window's activation launched";
+    const struct {
+        Qt::FocusReason reason;
+        bool launches;
+    } cases[] = {{Qt::TabFocusReason, true},          {Qt::BacktabFocusReason, true},
+                 {Qt::MouseFocusReason, true},        {Qt::ShortcutFocusReason, true},
+                 {Qt::ActiveWindowFocusReason, false}, {Qt::PopupFocusReason, false},
+                 {Qt::MenuBarFocusReason, false},     {Qt::OtherFocusReason, false}};
+    for (const auto& c : cases) {
+        QFocusEvent focusIn(QEvent::FocusIn, c.reason);
+        QApplication::sendEvent(f.ListBox1, &focusIn);
+        EXPECT_EQ(f.slowDownRunning(), c.launches) << "focus reason " << c.reason;
+        if (f.slowDownRunning()) {
+            ASSERT_TRUE(watchEnded(f));
+        }
+    }
 }
