@@ -11,7 +11,12 @@
 #include <QSlider>
 #include <QTimer>
 #include <cstdlib>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include "launch/launchlist.h"
 #include "test_paths.h"
@@ -325,4 +330,64 @@ TEST_F(Launching, OnlyFocusMovedFromAnotherControlLaunches) {
             ASSERT_TRUE(watchEnded(f));
         }
     }
+}
+
+namespace {
+// Thread creation fails on the calling thread as it fails for a user at the
+// system's limit of processes: its real user becomes an unused one, the
+// limit 0, and the rights that lift the limit are off. Root only; other
+// threads keep root and are not limited. The raw calls change this thread only.
+class ThreadLimitReached {
+public:
+    ThreadLimitReached() {
+        getrlimit(RLIMIT_NPROC, &saved_);
+        const rlimit none{0, saved_.rlim_max};
+        setrlimit(RLIMIT_NPROC, &none);
+        syscall(SYS_setresuid, 54321, -1, -1);
+        syscall(SYS_capget, &header_, caps_);
+        __user_cap_data_struct lowered[2] = {caps_[0], caps_[1]};
+        lowered[0].effective &= ~((1u << CAP_SYS_RESOURCE) | (1u << CAP_SYS_ADMIN));
+        syscall(SYS_capset, &header_, lowered);
+    }
+    ~ThreadLimitReached() {
+        syscall(SYS_capset, &header_, caps_);
+        syscall(SYS_setresuid, 0, -1, -1);
+        setrlimit(RLIMIT_NPROC, &saved_);
+    }
+    static bool holds() {
+        pthread_t thread;
+        const int error = pthread_create(&thread, nullptr, [](void*) -> void* { return nullptr; }, nullptr);
+        if (error == 0) pthread_join(thread, nullptr);
+        return error == EAGAIN;
+    }
+
+private:
+    rlimit saved_{};
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps_[2]{};
+};
+}  // namespace
+
+// No thread can watch the launch: it ends at once, with the reason, and the
+// close flag still ends the program.
+TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to limit one thread";
+    Tform1& f = openWithEntry(entry(childPath(), "40", "0", "0", "close"));
+    f.TrackBar1->setValue(12);
+    {
+        ThreadLimitReached limit;
+        if (!limit.holds()) GTEST_SKIP() << "the limit does not hold here";
+        f.LaunchClick();
+    }
+    ASSERT_FALSE(ThreadLimitReached::holds()) << "the limit outlived its scope";
+    EXPECT_FALSE(f.slowDownRunning());
+    EXPECT_TRUE(f.Launch->isEnabled() && f.Button1->isEnabled() && f.TrackBar1->isEnabled());
+    EXPECT_EQ(f.TrackBar1->value(), 12);
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    const QString shown = QString::fromStdString("Cannot start " + childPath() + ": Resource temporarily unavailable");
+    EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == shown; })) << f.StatusBar1->text().toStdString();
+    EXPECT_TRUE(f.watcher()->terminateRequest);
+    EXPECT_TRUE(f.secticker->isActive());
+    EXPECT_TRUE(recorded().isEmpty());
 }
