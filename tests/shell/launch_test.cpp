@@ -16,7 +16,6 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "launch/launchlist.h"
 #include "test_paths.h"
@@ -126,6 +125,9 @@ TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
     EXPECT_TRUE(f.watcher()->terminateRequest);
     EXPECT_TRUE(recorded().isEmpty());
     EXPECT_EQ(f.burner().SuspendCount(), 1);
+    const QString shown = "Cannot start " + dir.path() + "/missing/program: No such file or directory";
+    EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == shown; })) << f.StatusBar1->text().toStdString();
+    EXPECT_TRUE(dialogs.shown.empty()) << "a start with the close flag waits on no dialog";
 }
 
 TEST_F(Launching, ApplicationEndingDuringTheWaitEndsTheWatch) {
@@ -189,6 +191,22 @@ TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {
     ASSERT_TRUE(watchEnded(f));
 }
 
+// The window getting the focus back (from another program, a menu, a dialog,
+// the tray) gives it to the list without moving it there: no launch.
+TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {
+    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    f.show();
+    f.DownClick();
+    f.ListBox1->setFocus();
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(&f);
+    QFocusEvent menuClosed(QEvent::FocusIn, Qt::PopupFocusReason);
+    QApplication::sendEvent(f.ListBox1, &menuClosed);
+    EXPECT_FALSE(f.slowDownRunning());
+}
+
 TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
     Tform1& f = openWithEntry(entry("unused", "0", "0", "0"),
                               {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
@@ -227,19 +245,9 @@ TEST(ApplicationDirectory, IsTheResolvedProgramsOwnDirectoryWhateverTheArguments
     const std::string childDir = child.substr(0, child.rfind('/') + 1);
     const auto directoryOf = [](const std::string& text) { return applicationDirectory(launchArguments({text})); };
     EXPECT_EQ(directoryOf(child + " --config=/etc/x"), childDir);
-    EXPECT_EQ(directoryOf(child), childDir);
     EXPECT_EQ(directoryOf(" " + child), childDir) << "a leading blank";
     EXPECT_EQ(directoryOf("true /tmp/file"), "");
     EXPECT_EQ(directoryOf("true"), "");
-    // A relative path with a blank, found from our own directory.
-    QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkdir("sub dir"));
-    ASSERT_TRUE(QFile::copy(QString::fromStdString(child), dir.path() + "/sub dir/prog"));
-    const QString saved = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    const std::string relative = directoryOf("sub dir/prog arg");
-    QDir::setCurrent(saved);
-    EXPECT_EQ(relative, "sub dir/");
 }
 
 TEST_F(Launching, ArgumentsWithSlashesDoNotChangeWhereTheProgramStarts) {
@@ -250,144 +258,47 @@ TEST_F(Launching, ArgumentsWithSlashesDoNotChangeWhereTheProgramStarts) {
                                        "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
 }
 
-// The command line's parameters reach the program as they were given: blanks,
-// quotes and empty ones, a path holding a quote, an unquoted path with blanks.
-TEST_F(Launching, CommandLineArgumentsArriveAsGiven) {
-    QDir(dir.path()).mkpath("say \"it\"");
-    QDir(dir.path()).mkpath("old games");
-    const QString quoted = dir.path() + "/say \"it\"", spaced = dir.path() + "/old games";
-    ASSERT_TRUE(QFile::copy(QString::fromStdString(childPath()), quoted + "/child"));
-    ASSERT_TRUE(QFile::copy(QString::fromStdString(childPath()), spaced + "/child"));
-    const struct {
-        std::vector<std::string> parameters;
-        QStringList seen;
-    } cases[] = {
-        {{(quoted + "/child").toStdString(), "say \"hi there\"", "", "a\"b", "--title=\"x\""},
-         {"arg=say \"hi there\"", "arg=", "arg=a\"b", "arg=--title=\"x\"", "cwd=" + quoted}},
-        {{(dir.path() + "/old").toStdString(), "games/child", "x"}, {"arg=x", "cwd=" + spaced}},
-    };
-    for (const auto& c : cases) {
-        QFile::remove(record);
-        std::vector<std::string> parameters = {"/SPEED=5"};
-        parameters.insert(parameters.end(), c.parameters.begin(), c.parameters.end());
-        Tform1& f = open(parameters);
-        f.FormActivate();
-        ASSERT_TRUE(watchEnded(f));
-        EXPECT_EQ(recorded(), c.seen + QStringList{"end"});
-    }
-}
-
-// A program that cannot start says why in the status bar, without a dialog,
-// and the window leaves its running state.
-TEST_F(Launching, StartFailureIsShownAndTheControlsComeBack) {
-    const QString plain = dir.path() + "/plain";
-    QFile file(plain);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    const struct {
-        QString path, reason;
-    } cases[] = {{dir.path() + "/missing", "No such file or directory"},
-                 {dir.path(), "Is a directory"},
-                 {plain, "Permission denied"}};
-    for (const auto& c : cases) {
-        Tform1& f = openWithEntry(entry(c.path.toStdString(), "30", "0", "0"));
-        f.LaunchClick();
-        ASSERT_TRUE(watchEnded(f));
-        EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == "Cannot start " + c.path + ": " + c.reason; }))
-            << f.StatusBar1->text().toStdString();
-        EXPECT_TRUE(f.Launch->isEnabled() && f.Button1->isEnabled() && f.TrackBar1->isEnabled());
-        EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
-    }
-    EXPECT_TRUE(dialogs.shown.empty());
-}
-
-// The list launches when the focus moves to it from another control, never
-// when the window gets the focus back (another program, a menu, a dialog,
-// the tray), so an entry that minimizes the window cannot trap it.
-TEST_F(Launching, OnlyFocusMovedFromAnotherControlLaunches) {
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
-    f.show();
-    f.DownClick();
-    f.ListBox1->setFocus();
-    QWidget other;
-    other.show();
-    QApplication::setActiveWindow(&other);
-    QApplication::setActiveWindow(&f);
-    ASSERT_TRUE(f.ListBox1->hasFocus());
-    EXPECT_EQ(f.watcher(), nullptr) << "the window's activation launched";
-    const struct {
-        Qt::FocusReason reason;
-        bool launches;
-    } cases[] = {{Qt::TabFocusReason, true},          {Qt::BacktabFocusReason, true},
-                 {Qt::MouseFocusReason, true},        {Qt::ShortcutFocusReason, true},
-                 {Qt::ActiveWindowFocusReason, false}, {Qt::PopupFocusReason, false},
-                 {Qt::MenuBarFocusReason, false},     {Qt::OtherFocusReason, false}};
-    for (const auto& c : cases) {
-        QFocusEvent focusIn(QEvent::FocusIn, c.reason);
-        QApplication::sendEvent(f.ListBox1, &focusIn);
-        EXPECT_EQ(f.slowDownRunning(), c.launches) << "focus reason " << c.reason;
-        if (f.slowDownRunning()) {
-            ASSERT_TRUE(watchEnded(f));
-        }
-    }
-}
-
-namespace {
-// Thread creation fails on the calling thread as it fails for a user at the
-// system's limit of processes: its real user becomes an unused one, the
-// limit 0, and the rights that lift the limit are off. Root only; other
-// threads keep root and are not limited. The raw calls change this thread only.
-class ThreadLimitReached {
-public:
+// Thread creation fails on this thread as for a user at the system's limit of
+// processes: an unused real user, the limit 0, the rights that lift it off.
+// Root only; the raw calls change this thread alone.
+struct ThreadLimitReached {
+    rlimit saved{};
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2]{}, lowered[2]{};
     ThreadLimitReached() {
-        getrlimit(RLIMIT_NPROC, &saved_);
-        const rlimit none{0, saved_.rlim_max};
+        getrlimit(RLIMIT_NPROC, &saved);
+        const rlimit none{0, saved.rlim_max};
         setrlimit(RLIMIT_NPROC, &none);
         syscall(SYS_setresuid, 54321, -1, -1);
-        syscall(SYS_capget, &header_, caps_);
-        __user_cap_data_struct lowered[2] = {caps_[0], caps_[1]};
+        syscall(SYS_capget, &header, caps);
+        lowered[0] = caps[0];
         lowered[0].effective &= ~((1u << CAP_SYS_RESOURCE) | (1u << CAP_SYS_ADMIN));
-        syscall(SYS_capset, &header_, lowered);
+        syscall(SYS_capset, &header, lowered);
     }
     ~ThreadLimitReached() {
-        syscall(SYS_capset, &header_, caps_);
+        syscall(SYS_capset, &header, caps);
         syscall(SYS_setresuid, 0, -1, -1);
-        setrlimit(RLIMIT_NPROC, &saved_);
+        setrlimit(RLIMIT_NPROC, &saved);
     }
-    static bool holds() {
-        pthread_t thread;
-        const int error = pthread_create(&thread, nullptr, [](void*) -> void* { return nullptr; }, nullptr);
-        if (error == 0) pthread_join(thread, nullptr);
-        return error == EAGAIN;
-    }
-
-private:
-    rlimit saved_{};
-    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct caps_[2]{};
 };
-}  // namespace
 
-// No thread can watch the launch: it ends at once, with the reason, and the
+// No thread can watch the launch: it ends at once with the reason, and the
 // close flag still ends the program.
 TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to limit one thread";
     Tform1& f = openWithEntry(entry(childPath(), "40", "0", "0", "close"));
-    f.TrackBar1->setValue(12);
     {
         ThreadLimitReached limit;
-        if (!limit.holds()) GTEST_SKIP() << "the limit does not hold here";
+        try {
+            std::thread([] {}).join();
+            GTEST_SKIP() << "the limit does not hold here";
+        } catch (const std::system_error&) {
+        }
         f.LaunchClick();
     }
-    ASSERT_FALSE(ThreadLimitReached::holds()) << "the limit outlived its scope";
-    EXPECT_FALSE(f.slowDownRunning());
-    EXPECT_TRUE(f.Launch->isEnabled() && f.Button1->isEnabled() && f.TrackBar1->isEnabled());
-    EXPECT_EQ(f.TrackBar1->value(), 12);
-    EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
-    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_TRUE(!f.slowDownRunning() && f.Launch->isEnabled() && f.Button1->isEnabled() && f.TrackBar1->isEnabled());
     const QString shown = QString::fromStdString("Cannot start " + childPath() + ": Resource temporarily unavailable");
     EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == shown; })) << f.StatusBar1->text().toStdString();
-    EXPECT_TRUE(f.watcher()->terminateRequest);
-    EXPECT_TRUE(f.secticker->isActive());
-    EXPECT_TRUE(recorded().isEmpty());
+    EXPECT_TRUE(f.watcher()->terminateRequest && f.secticker->isActive());
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
 }
