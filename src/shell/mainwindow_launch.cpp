@@ -74,9 +74,9 @@ void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool m
     Button1->setEnabled(false);
     TrackBar1->setEnabled(false);
     repaint();
-    watcher_->resume();
-    if (const int error = watcher_->startError()) {
-        ReportStartFailure(startFailureText(command.text, std::generic_category().message(error)));
+    if (!watcher_->resume()) {
+        const std::string reason = std::generic_category().message(watcher_->startError());
+        ReportStartFailure(startFailureText(command.text, reason));
         endUnwatchedLaunch();
     }
 }

@@ -173,11 +173,12 @@ SuspendableThread::SuspendableThread() : state_(std::make_unique<State>()) {
 
 SuspendableThread::~SuspendableThread() { terminateAndWait(); }
 
-void SuspendableThread::start() {
+// False when the system could not create the thread.
+bool SuspendableThread::start() {
     State& state = *state_;
     Phase expected = Phase::NotStarted;
     if (!state.phase.compare_exchange_strong(expected, Phase::Starting))
-        return;
+        return true;
     const int error = pthread_create(&state.handle, nullptr, run, &state);
     state.startError.store(error);
     if (error != 0) {
@@ -185,6 +186,7 @@ void SuspendableThread::start() {
         state.count.fetch_add(1);
         state.phase.store(Phase::NotStarted);
     }
+    return error == 0;
 }
 
 bool SuspendableThread::resume() {
@@ -198,8 +200,8 @@ bool SuspendableThread::resume() {
         return true;
     const Phase phase = state.phase.load();
     if (phase == Phase::NotStarted)
-        start();
-    else if (phase == Phase::Running && !send(state, resumeSignal())) {
+        return start();
+    if (phase == Phase::Running && !send(state, resumeSignal())) {
         state.count.fetch_add(1);  // still suspended: say so
         return false;
     }

@@ -71,7 +71,7 @@ protected:
     bool Terminated() const { return terminated(); }
 
 private:
-    void start();
+    bool start();
     static void* run(void* state);
     std::unique_ptr<State> state_;
 };
