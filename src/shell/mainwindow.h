@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "cmdline/parameters.h"
 #include "cpuid/cpuid.h"
@@ -183,6 +184,8 @@ private:
     LaunchList* launchList_ = nullptr;
     std::unique_ptr<waitforapplication> watcher_;
     bool commandLineLaunched_ = false;
+    std::mutex startFailureMutex_;
+    std::string startFailure_;  // the latest start failure, for the status bar
     bool installedAppHandlers_ = false;
     int trackBarChanges_ = 0;
     int benchmarkRuns_ = 0;

@@ -150,7 +150,14 @@ void Tform1::ReportStartFailure(const std::string& message) {
     // The status bar shows it; standard error too, for a start from a
     // shortcut with "/CLOSE", whose window is gone a second later.
     std::fprintf(stderr, "lentora: %s\n", message.c_str());
-    onWindowThread([this, text = QString::fromLocal8Bit(message)] { StatusBar1->setText(text); });
+    {
+        std::lock_guard lock(startFailureMutex_);  // the message crosses threads
+        startFailure_ = message;
+    }
+    onWindowThread([this] {
+        std::lock_guard lock(startFailureMutex_);
+        StatusBar1->setText(QString::fromLocal8Bit(startFailure_));
+    });
 }
 
 bool Tform1::event(QEvent* event) {
