@@ -29,7 +29,8 @@ public:
 
     // Decrements the suspend count; at 0 the thread (first) runs.
     // Resuming a thread that is not suspended does nothing. False when the
-    // request could not reach the thread: it stays suspended, count unchanged.
+    // request could not reach the thread, or the system could not create it
+    // (startError() says why): it stays suspended, count unchanged.
     bool resume();
     // Increments the suspend count; the first suspend stops the thread within
     // about a millisecond and returns once the thread acknowledged it (or
