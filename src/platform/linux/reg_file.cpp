@@ -44,13 +44,15 @@ public:
     }
 
     std::optional<uint32_t> readDword(const std::string& key, const std::string& name) override {
-        const reg::Data* data = load().value(key, name);
+        const reg::Document document = load();
+        const reg::Data* data = document.value(key, name);
         if (const auto* number = data ? std::get_if<uint32_t>(data) : nullptr) return *number;
         return std::nullopt;
     }
 
     std::optional<std::string> readString(const std::string& key, const std::string& name) override {
-        const reg::Data* data = load().value(key, name);
+        const reg::Document document = load();
+        const reg::Data* data = document.value(key, name);
         if (const auto* text = data ? std::get_if<std::string>(data) : nullptr) return *text;
         return std::nullopt;
     }

@@ -55,7 +55,7 @@ struct Resolved {
 };
 
 Resolved resolve(const fs::path& file) {
-    Resolved r{file};
+    Resolved r{file, false, {}};
     for (int depth = 0; depth < 40; ++depth) {
         struct stat link {};
         if (lstat(r.path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return r;
@@ -79,7 +79,7 @@ FileText readOpen(int fd, const fs::path& file, std::size_t maxBytes) {
     if (fstat(fd, &st) != 0) return {FileText::State::Failed, {}, true, fileMessage("read", file, reasonOf(errno))};
     if (S_ISDIR(st.st_mode)) return {FileText::State::Failed, {}, true, fileMessage("open", file, reasonOf(EISDIR))};
     if (!S_ISREG(st.st_mode)) return {FileText::State::Failed, {}, true, fileMessage("open", file, "Not a regular file")};
-    FileText result{FileText::State::Read};
+    FileText result{FileText::State::Read, {}, true, {}};
     char buffer[65536];
     while (result.text.size() <= maxBytes) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
