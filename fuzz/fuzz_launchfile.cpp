@@ -62,7 +62,7 @@ void merges(const std::vector<LaunchEntry>& entries) {
     const std::vector<LaunchEntry> merged = mergeLaunchEntries(base, mine, origins, theirs);
     if (!contains(merged, mineAdded) || !contains(merged, theirsAdded)) std::abort();
     for (const LaunchEntry& e : mine)
-        if (!contains(merged, e) && !contains(base, e) ) std::abort();  // a change of mine was lost
+        if (!contains(merged, e) && !contains(base, e)) std::abort();  // a change of mine was lost
     if (mergeLaunchEntries(base, mine, origins, base) != mine) std::abort();
 }
 
