@@ -321,17 +321,22 @@ TEST_F(FailedSave, SaveWithinTheLimitStillWorks) {
 
 // --- saves where the folder, the owner or a link is not the usual one ---
 
-// Each case prepares the folder and names the file whose bytes matter (the
-// launch list itself or what a link points at), then saves as root or as
-// another user. The old text must stay where the save fails; the owner and
-// mode of the file always stay.
+// Each case sets the folder's mode, the owner and mode of the file whose
+// bytes matter (the launch list itself, or what a link as lentora.ini points
+// at), and saves as root or as another user. The old text must stay where
+// the save fails; the owner and mode of the file always stay.
+enum class Link { None, PlantedByAnother, OwnToAnothersFile, OwnToOwnFile };
+
 struct SafeSaveCase {
     std::string name;
-    std::function<fs::path(const fs::path& dir, const fs::path& file)> prepare;
+    mode_t folderMode;
+    uid_t fileOwner;
+    mode_t fileMode;
+    Link link;
     bool asNobody;
     rlim_t fileSizeLimit;
     std::string error;      // "" when the save works
-    std::string loadError;  // what loading says, "" when it loads
+    std::string loadError;  // "" when loading works
 };
 
 void PrintTo(const SafeSaveCase& c, std::ostream* os) { *os << c.name; }
@@ -343,74 +348,53 @@ void own(const fs::path& path, uid_t uid, mode_t mode) {
         ADD_FAILURE() << "cannot prepare " << path;
 }
 
-fs::path linkedVictim(const fs::path& dir, const fs::path& file, uid_t linkOwner, uid_t victimOwner) {
-    fs::create_directory(dir / "victim");
-    const fs::path victim = dir / "victim" / "precious.txt";
-    fs::rename(file, victim);
-    own(victim, victimOwner, 0644);
-    fs::create_symlink(victim, file);
-    own(file, linkOwner, 0);
-    return victim;
-}
-
 TEST_P(SafeSave, KeepsWhatMustBeKept) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user (uid 65534)";
+    const SafeSaveCase& c = GetParam();
     const std::string old = crlfLines(kExampleLines);
     writeBytes(file(), old);
-    own(dir(), 0, 0755);
-    const fs::path kept = GetParam().prepare(dir(), file());
-    struct stat before {};
-    ASSERT_EQ(stat(kept.c_str(), &before), 0);
-    const bool wasLink = fs::is_symlink(file());
+    own(dir(), 0, c.folderMode);
+    fs::path kept = file();
+    if (c.link != Link::None) {
+        kept = dir() / "victim" / "precious.txt";
+        fs::create_directory(kept.parent_path());
+        fs::rename(file(), kept);
+        fs::create_symlink(kept, file());
+        own(file(), c.link == Link::PlantedByAnother ? kNobody : 0, 0);
+    }
+    own(kept, c.fileOwner, c.fileMode);
     const std::vector<LaunchEntry> entries(100, kSlowTool);
-    const std::optional<uid_t> user = GetParam().asNobody ? std::optional<uid_t>(kNobody) : std::nullopt;
-    const std::string error = inChild([&] { return saveLaunchFile(file(), entries); }, user, GetParam().fileSizeLimit);
+    const std::optional<uid_t> user = c.asNobody ? std::optional<uid_t>(kNobody) : std::nullopt;
+    const std::string error = inChild([&] { return saveLaunchFile(file(), entries); }, user, c.fileSizeLimit);
     const std::string loadError = inChild([&] { return loadLaunchFile(file()).error; }, user);
 
-    if (GetParam().error.empty()) EXPECT_EQ(error, "");
-    else EXPECT_NE(error.find(GetParam().error), std::string::npos) << error;
-    EXPECT_EQ(readBytes(kept), GetParam().error.empty() ? formatLaunchText(entries) : old);
+    EXPECT_EQ(error.empty(), c.error.empty()) << error;
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    EXPECT_EQ(readBytes(kept), c.error.empty() ? formatLaunchText(entries) : old);
     struct stat after {};
-    ASSERT_EQ(stat(kept.c_str(), &after), 0);
-    EXPECT_EQ(after.st_uid, before.st_uid);
-    EXPECT_EQ(after.st_mode, before.st_mode);
-    EXPECT_EQ(fs::is_symlink(file()), wasLink);
-    if (GetParam().loadError.empty()) EXPECT_EQ(loadError, "");
-    else EXPECT_NE(loadError.find(GetParam().loadError), std::string::npos) << loadError;
+    ASSERT_EQ(lstat(kept.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, c.fileOwner);
+    EXPECT_EQ(after.st_mode & 07777, c.fileMode);
+    EXPECT_EQ(fs::is_symlink(file()), c.link != Link::None);
+    EXPECT_EQ(loadError.empty(), c.loadError.empty()) << loadError;
+    EXPECT_NE(loadError.find(c.loadError), std::string::npos) << loadError;
 }
 
+constexpr rlim_t kNoLimit = RLIM_INFINITY;
 INSTANTIATE_TEST_SUITE_P(
     Cases, SafeSave,
     testing::Values(
-        SafeSaveCase{"FolderNotWritableFileWritable",
-                     [](const fs::path&, const fs::path& f) { return own(f, kNobody, 0644), f; }, true, RLIM_INFINITY,
-                     "", ""},
-        SafeSaveCase{"FolderNotWritableDiskFull",
-                     [](const fs::path&, const fs::path& f) { return own(f, kNobody, 0644), f; }, true, 64,
-                     "File too large", ""},
-        SafeSaveCase{"AnotherUsersFileKeepsOwnerAndMode",
-                     [](const fs::path&, const fs::path& f) { return own(f, kNobody, 0640), f; }, false,
-                     RLIM_INFINITY, "", ""},
-        SafeSaveCase{"ReadOnlyFile", [](const fs::path&, const fs::path& f) { return own(f, 0, 0444), f; }, false,
-                     RLIM_INFINITY, "Permission denied", ""},
-        SafeSaveCase{"UnreadableFile",
-                     [](const fs::path& d, const fs::path& f) {
-                         own(d, kNobody, 0755);
-                         return own(f, kNobody, 0200), f;
-                     },
-                     true, RLIM_INFINITY, "It cannot be read (Permission denied)", "Permission denied"},
-        SafeSaveCase{"LinkPlantedByAnotherUserInASharedFolder",
-                     [](const fs::path& d, const fs::path& f) {
-                         own(d, 0, 01777);
-                         return linkedVictim(d, f, kNobody, 0);
-                     },
-                     false, RLIM_INFINITY, "another user made", "another user made"},
-        SafeSaveCase{"OwnLinkToAnotherUsersFile",
-                     [](const fs::path& d, const fs::path& f) { return linkedVictim(d, f, 0, kNobody); }, false,
-                     RLIM_INFINITY, "belongs to another user", ""},
-        SafeSaveCase{"OwnLinkToOwnFile",
-                     [](const fs::path& d, const fs::path& f) { return linkedVictim(d, f, 0, 0); }, false,
-                     RLIM_INFINITY, "", ""}),
+        SafeSaveCase{"FolderNotWritable", 0755, kNobody, 0644, Link::None, true, kNoLimit, "", ""},
+        SafeSaveCase{"FolderNotWritableDiskFull", 0755, kNobody, 0644, Link::None, true, 64, "File too large", ""},
+        SafeSaveCase{"AnotherUsersFile", 0755, kNobody, 0640, Link::None, false, kNoLimit, "", ""},
+        SafeSaveCase{"ReadOnlyFile", 0755, 0, 0444, Link::None, false, kNoLimit, "Permission denied", ""},
+        SafeSaveCase{"UnreadableFile", 0755, kNobody, 0200, Link::None, true, kNoLimit,
+                     "It cannot be read (Permission denied)", "Permission denied"},
+        SafeSaveCase{"LinkPlantedInASharedFolder", 01777, 0, 0644, Link::PlantedByAnother, false, kNoLimit,
+                     "another user made", "another user made"},
+        SafeSaveCase{"OwnLinkToAnotherUsersFile", 0755, kNobody, 0644, Link::OwnToAnothersFile, false, kNoLimit,
+                     "belongs to another user", ""},
+        SafeSaveCase{"OwnLinkToOwnFile", 0755, 0, 0644, Link::OwnToOwnFile, false, kNoLimit, "", ""}),
     [](const auto& info) { return info.param.name; });
 
 // Temporary files of a save that crashed go at the next save: only the

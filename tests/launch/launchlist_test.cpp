@@ -139,7 +139,7 @@ TEST(LaunchListSave, TwoCopiesSavingInTurnLoseNothing) {
         copies[i % 2].append(named("e" + std::to_string(i)));
         ASSERT_EQ(copies[i % 2].save(file), "");
     }
-    EXPECT_EQ(loadLaunchFile(file).entries.size(), 10u);
+    ASSERT_EQ(loadLaunchFile(file).entries.size(), 10u);
     copies[0].remove(0);
     copies[0].replace(0, named("changed"));
     ASSERT_EQ(copies[0].save(file), "");
