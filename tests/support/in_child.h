@@ -11,7 +11,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-
 inline constexpr uid_t kNobody = 65534;
 
 inline std::string inChild(const std::function<std::string()>& run, std::optional<uid_t> user = {},
