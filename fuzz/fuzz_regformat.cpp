@@ -15,7 +15,9 @@
 using namespace platform::reg;
 
 namespace {
-bool oneLine(std::string_view text) { return text.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos; }
+bool oneLine(std::string_view text) {
+    return text.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos;
+}
 
 void setKeepsTheRest(std::string_view text, const Document& before, const std::string& key, const std::string& name,
                      const Data& data) {

@@ -40,7 +40,9 @@ std::string limitsText() {
            " bytes a line.";
 }
 
-std::string tooLarge() { return "File too large: it holds more than " + std::to_string(kLaunchFileMaxBytes) + " bytes" + limitsText(); }
+std::string tooLarge() {
+    return "File too large: it holds more than " + std::to_string(kLaunchFileMaxBytes) + " bytes" + limitsText();
+}
 
 std::string_view untilNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 

@@ -248,7 +248,7 @@ std::string repeatedLines(size_t lines, const std::string& line) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LaunchLimits,
-    testing::Values(LimitCase{"AtTheLimits", repeatedLines(7 * kLaunchMaxEntries, "twelve bytes"), "", kLaunchMaxEntries},
+    testing::Values(LimitCase{"AtTheLimits", repeatedLines(7 * kLaunchMaxEntries, "12 bytes...."), "", 10000},
                     LimitCase{"OneEntryTooMany", repeatedLines(7 * kLaunchMaxEntries + 7, ""), "than 10000 entries", 0},
                     LimitCase{"LongName", std::string(4097, 'n') + repeatedLines(7, ""), "longer than 4096 bytes", 0},
                     LimitCase{"SixteenMegabytesOfBlankLines", repeatedLines(8 << 20, ""), "File too large", 0}),

@@ -258,8 +258,8 @@ TEST_F(RegFileTest, WritesChangeOnlyTheirOwnLines) {
     fs::create_symlink(real, file_);
     spit(leftover, "half");
     fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::hours(1));
-    const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n; kept as written\r\n"
-                             "[HKEY_CURRENT_USER\\software\\Other]\r\n\"bench\"=dword:00000009\r\n\r\n[HKEY_CURRENT_USER\\" +
+    const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n; kept as written\r\n[HKEY_CURRENT_USER"
+                             "\\software\\Other]\r\n\"bench\"=dword:00000009\r\n\r\n[HKEY_CURRENT_USER\\" +
                              kKey + "]\r\n\"blob\"=hex:01,02,\\\r\n  03,04\r\n\"path\"=hex(2):25,00,00,00\r\n";
     const std::string tail = "\"big\"=hex(b):00,00,00,00,00,00,00,00\r\n";
     spit(file_, head + "\"bench\" = dword:00000001\r\n" + tail);

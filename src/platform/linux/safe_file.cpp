@@ -78,7 +78,8 @@ FileText readOpen(int fd, const fs::path& file, std::size_t maxBytes) {
     struct stat st {};
     if (fstat(fd, &st) != 0) return {FileText::State::Failed, {}, true, fileMessage("read", file, reasonOf(errno))};
     if (S_ISDIR(st.st_mode)) return {FileText::State::Failed, {}, true, fileMessage("open", file, reasonOf(EISDIR))};
-    if (!S_ISREG(st.st_mode)) return {FileText::State::Failed, {}, true, fileMessage("open", file, "Not a regular file")};
+    if (!S_ISREG(st.st_mode))
+        return {FileText::State::Failed, {}, true, fileMessage("open", file, "Not a regular file")};
     FileText result{FileText::State::Read, {}, true, {}};
     char buffer[65536];
     while (result.text.size() <= maxBytes) {
