@@ -1,7 +1,7 @@
 #pragma once
 // Runs a function in a child process, as another user or under a file size
-// limit that stands in for a full disk (neither would be safe in the test
-// process itself), and returns the text the function returned.
+// limit that stands in for a full disk (neither is safe in the test process),
+// and returns the text the function returned.
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+
 inline constexpr uid_t kNobody = 65534;
 
 inline std::string inChild(const std::function<std::string()>& run, std::optional<uid_t> user = {},
@@ -19,7 +20,6 @@ inline std::string inChild(const std::function<std::string()>& run, std::optiona
     if (pipe(channel) != 0) return "[pipe failed]";
     const pid_t child = fork();
     if (child == 0) {
-        close(channel[0]);
         if (user && (setgroups(0, nullptr) != 0 || setgid(*user) != 0 || setuid(*user) != 0)) _exit(2);
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{fileSizeLimit, fileSizeLimit};
@@ -33,7 +33,6 @@ inline std::string inChild(const std::function<std::string()>& run, std::optiona
     for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
     close(channel[0]);
     int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) out += "[child failed]";
+    if (waitpid(child, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) out += "[child failed]";
     return out;
 }
