@@ -9,8 +9,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTimer>
 
+#include "launch/propertiesform.h"
 #include "shell/aboutbox.h"
 #include "shell/helpviewer.h"
 #include "shell/hinttracker.h"
@@ -47,6 +49,39 @@ TEST_F(MainWindow, StatusBarShowsTheHintUnderTheMouseOnlyWhenItChanges) {
     EXPECT_EQ(f.StatusBar1->text(), "Time needed to your CPU to perform the benchmark , the less is the better is!");
     QTest::mouseMove(f.centralWidget(), QPoint(132, 50));  // between the panels: no hint
     EXPECT_EQ(f.StatusBar1->text(), "");
+}
+
+// Every control with a hint, in the main window and on both pages of the
+// properties dialog, shows it in the status bar; check boxes pass unpressed
+// mouse moves on to their parent, which has none.
+TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
+    Tform1& f = open();
+    f.DownClick();
+    int checked = 0;
+    const auto checkShownControls = [&](QWidget* window) {
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (control->toolTip().isEmpty() || !control->isVisible()) continue;
+            QWidget* under = THintTracker::WidgetUnder(control, control->mapToGlobal(control->rect().center()));
+            QTest::mouseMove(control);
+            const std::string name = control->metaObject()->className();
+            EXPECT_EQ(f.StatusBar1->text().toStdString(), THintTracker::HintOf(under).toStdString()) << name;
+            EXPECT_FALSE(f.StatusBar1->text().isEmpty()) << name;
+            ++checked;
+        }
+    };
+    f.show();
+    checkShownControls(&f);
+    f.hide();
+    QCoreApplication::processEvents();
+    f.Properties->show();
+    auto* pages = f.Properties->findChild<QTabWidget*>();
+    ASSERT_NE(pages, nullptr);
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        checkShownControls(f.Properties);
+    }
+    f.Properties->hide();
+    EXPECT_GE(checked, 25);
 }
 
 TEST_F(MainWindow, NestedControlsTakeTheirParentsHint) {
