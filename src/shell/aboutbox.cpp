@@ -7,8 +7,11 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 
+#include "shell/controls/dialogs.h"
 #include "shell/helpviewer.h"
+#include "shell/screenplace.h"
 
 namespace {
 QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {
@@ -25,6 +28,13 @@ QString docFile(const QString& name) {
     return dir + "/../share/doc/lentora/" + name;
 }
 }  // namespace
+
+// Centred on the screen at every showing, not on the main window as dialogs
+// are by default.
+void TAboutBox::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) centreOnScreen(this);
+}
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     // The picture is a link to the home page, like the first text link.
@@ -47,6 +57,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setProperty("helpContext", 80);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     OpenLink = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    blockOwnerOnly(*this);
 
     ProgramIcon = new QLabel(this);
     ProgramIcon->setPixmap(QApplication::windowIcon().pixmap(48, 48));

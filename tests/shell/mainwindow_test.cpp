@@ -1,6 +1,7 @@
 // The window itself: the launch box, the hints in the status bar, the help
 // commands and F1, the About box.
 #include <QAction>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -8,12 +9,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWindow>
 
 #include "launch/propertiesform.h"
 #include "shell/aboutbox.h"
+#include "shell/controls/dialogs.h"
 #include "shell/helpviewer.h"
 #include "shell/hinttracker.h"
 #include "window_fixture.h"
@@ -133,6 +137,24 @@ TEST_F(MainWindow, AboutBoxIsModalAndReused) {
     }
 }
 
+// Both are placed by the program: without a window manager nobody else does.
+TEST_F(MainWindow, MainWindowAndAboutBoxAreCentredOnTheScreen) {
+    Tform1& f = open();
+    f.show();
+    const QPoint centre = f.screen()->availableGeometry().center();
+    EXPECT_LE((f.frameGeometry().center() - centre).manhattanLength(), 8);  // frame margins
+    f.move(0, 0);  // the About box does not follow the main window
+    for (int round = 0; round < 2; ++round) {
+        QPoint aboutCentre;
+        QTimer::singleShot(0, [&] {
+            aboutCentre = f.AboutBox->frameGeometry().center();
+            f.AboutBox->OKButton->click();
+        });
+        f.About1Click();
+        EXPECT_LE((aboutCentre - centre).manhattanLength(), 8);
+    }
+}
+
 TEST_F(MainWindow, AboutBoxLinksGoToTheDesktopsDefaultAction) {
     Tform1& f = open();
     std::vector<QUrl> opened;
@@ -173,7 +195,45 @@ TEST(HelpViewerWindow, ShowsTheTopicAndReportsAMissingFile) {
     viewer.WinHelp(nullptr, QString(), HELP_FINDER, 0);
     ASSERT_NE(viewer.window(), nullptr);
     EXPECT_TRUE(viewer.window()->isVisible());
-    delete viewer.window();
+}
+
+// Follows whether a window is blocked by a modal one.
+struct BlockedState : QObject {
+    bool blocked = false;
+    explicit BlockedState(QWidget* window) { window->windowHandle()->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::WindowBlocked) blocked = true;
+        if (event->type() == QEvent::WindowUnblocked) blocked = false;
+        return false;
+    }
+};
+
+// Help opened from the main window stays usable while any of the program's
+// dialogs blocks the main window.
+TEST_F(MainWindow, HelpStaysUsableWhileADialogIsOpen) {
+    Tform1& f = open();
+    f.show();
+    THelpViewer viewer(QString(LENTORA_SOURCE_DIR) + "/data/lentora.hlp");
+    viewer.WinHelp(&f, QString(), HELP_FINDER, 0);
+    BlockedState help(viewer.window()), main(&f);
+    QtDialogs real;
+    const std::vector<std::pair<std::string, std::function<void()>>> modalDialogs = {
+        {"About box", [&] { f.About1Click(); }},
+        {"properties", [&] { f.Properties->ShowModal(); }},
+        {"message box", [&] { real.information(&f, "Information", "text"); }},
+        {"open-file dialog", [&] { real.openFile(&f, "Application|*.EXE;"); }},
+    };
+    for (const auto& [name, showModal] : modalDialogs) {
+        bool helpBlocked = true, mainBlocked = false;
+        QTimer::singleShot(0, [&] {
+            helpBlocked = help.blocked;
+            mainBlocked = main.blocked;
+            static_cast<QDialog*>(QApplication::activeModalWidget())->reject();
+        });
+        showModal();
+        EXPECT_FALSE(helpBlocked) << name;
+        EXPECT_TRUE(mainBlocked) << name;
+    }
 }
 
 TEST_F(MainWindow, StartUpLoadsTheLaunchListIntoTheListBox) {
