@@ -10,22 +10,14 @@
 #include <QShowEvent>
 
 #include "shell/controls/dialogs.h"
-#include "shell/helpviewer.h"
 #include "shell/screenplace.h"
 
 namespace {
 QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {
-    auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url.toString(), text.toHtmlEscaped()), parent);
+    auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), text.toHtmlEscaped()), parent);
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     QObject::connect(label, &QLabel::linkActivated, box, [box](const QString& link) { box->OpenLink(QUrl(link)); });
     return label;
-}
-
-QString docFile(const QString& name) {
-    const QString dir = QApplication::applicationDirPath();
-    for (const QString& candidate : {dir + "/" + name, dir + "/../share/doc/lentora/" + name, dir + "/../../" + name})
-        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
-    return dir + "/../share/doc/lentora/" + name;
 }
 }  // namespace
 
@@ -42,15 +34,30 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-QUrl TAboutBox::HomePageUrl() { return QUrl::fromLocalFile(docFile("README.md")); }
+// Copied beside the program in its build folder, installed in
+// <prefix>/share/doc/lentora beside bin/.
+QString TAboutBox::DocumentPath(QString programDir, const QString& name) {
+    if (programDir.isEmpty()) programDir = QApplication::applicationDirPath();
+    const QString installed = programDir + "/../share/doc/lentora/" + name;
+    for (const QString& candidate : {programDir + "/" + name, installed})
+        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+    return installed;
+}
 
-QUrl TAboutBox::ContactUrl() {
-    QUrl url = QUrl::fromLocalFile(docFile("README.md"));
+QUrl TAboutBox::HomePageUrl(const QString& programDir) {
+    return QUrl::fromLocalFile(DocumentPath(programDir, "README.md"));
+}
+
+// The README's section on reporting problems: the project has no mail address.
+QUrl TAboutBox::ContactUrl(const QString& programDir) {
+    QUrl url = HomePageUrl(programDir);
     url.setFragment("reporting-problems");
     return url;
 }
 
-QUrl TAboutBox::CreditsUrl() { return QUrl::fromLocalFile(helpFilePath()); }
+QUrl TAboutBox::CreditsUrl(const QString& programDir) {
+    return QUrl::fromLocalFile(DocumentPath(programDir, "credits.html"));
+}
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Lentora!!!");

@@ -4,11 +4,13 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
@@ -20,6 +22,7 @@
 #include "shell/controls/dialogs.h"
 #include "shell/helpviewer.h"
 #include "shell/hinttracker.h"
+#include "test_paths.h"
 #include "window_fixture.h"
 
 using MainWindow = WindowFixture;
@@ -155,15 +158,27 @@ TEST_F(MainWindow, MainWindowAndAboutBoxAreCentredOnTheScreen) {
     }
 }
 
-TEST_F(MainWindow, AboutBoxLinksGoToTheDesktopsDefaultAction) {
+// Each link opens a page that comes with the program, also when Lentora runs
+// from its build folder; the credits are a page of their own.
+TEST_F(MainWindow, AboutBoxLinksOpenPagesThatComeWithTheProgram) {
     Tform1& f = open();
     std::vector<QUrl> opened;
     f.AboutBox->OpenLink = [&](const QUrl& url) { opened.push_back(url); };
-    emit f.AboutBox->HomePage->linkActivated(TAboutBox::HomePageUrl().toString());
-    emit f.AboutBox->Credits->linkActivated(TAboutBox::CreditsUrl().toString());
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_TRUE(opened[0].toLocalFile().endsWith("README.md"));
-    EXPECT_TRUE(opened[1].toLocalFile().endsWith("lentora.hlp"));
+    const QRegularExpression href("href=\"([^\"]*)\"");
+    for (QLabel* link : {f.AboutBox->HomePage, f.AboutBox->Contact, f.AboutBox->Credits})
+        emit link->linkActivated(href.match(link->text()).captured(1));
+    EXPECT_EQ(opened, (std::vector<QUrl>{TAboutBox::HomePageUrl(), TAboutBox::ContactUrl(), TAboutBox::CreditsUrl()}));
+
+    const QString programDir = QFileInfo(QString::fromStdString(lentoraBinaryPath())).absolutePath();
+    const std::pair<QUrl, QString> pages[] = {{TAboutBox::HomePageUrl(programDir), "# Lentora"},
+                                              {TAboutBox::ContactUrl(programDir), "## Reporting problems"},
+                                              {TAboutBox::CreditsUrl(programDir), "<h1>Lentora 2.05: credits</h1>"}};
+    for (const auto& [url, heading] : pages) {
+        QFile page(url.toLocalFile());
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << url.toString().toStdString();
+        EXPECT_TRUE(page.readAll().contains(heading.toUtf8())) << url.toString().toStdString();
+    }
+    EXPECT_EQ(pages[1].first.fragment(), "reporting-problems");
 }
 
 TEST(HelpFile, TopicsAreFoundByContextNumberAndAMissingFileIsReported) {
