@@ -40,12 +40,12 @@ std::optional<std::string> storeBench(platform::UserRegistry& registry, int32_t 
     return std::nullopt;
 }
 
+bool usableBenchmarkTime(int32_t benchmarkTime) { return benchmarkTime > 0 && benchmarkTime <= kLongestBenchmarkMs; }
+
 int32_t loadBenchmarkTime(platform::UserRegistry& registry, const std::function<int32_t()>& runBenchmark) {
-    int32_t benchmarkTime = 0;
-    if (auto stored = readStoredBench(registry))
-        benchmarkTime = *stored;
-    else
-        benchmarkTime = runBenchmark();
-    if (benchmarkTime == 0) benchmarkTime = runBenchmark();
-    return benchmarkTime;
+    const std::optional<int32_t> stored = readStoredBench(registry);
+    if (stored && usableBenchmarkTime(*stored)) return *stored;
+    // The measurement stores its result, replacing the damaged value.
+    const int32_t measured = runBenchmark();
+    return usableBenchmarkTime(measured) ? measured : runBenchmark();
 }
