@@ -18,8 +18,10 @@ int32_t MeasureBench(platform::Clock& clock, TGenerator& generator, int64_t draw
     for (int64_t i = 0; i < draws; ++i) {
         double value = generator.DrawFloat();
         // The value is discarded, but computing it is the measured work:
-        // keep the optimiser from dropping the conversion.
-        asm volatile("" : : "x"(value));
+        // keep the optimiser from dropping the conversion. The compiler
+        // chooses a register or memory for it, on every architecture; on
+        // x86-64 it stays in registers (one move, no memory traffic).
+        asm volatile("" : : "r,m"(value));
     }
     const platform::TimeOfDay end = clock.localTime();
     return elapsedMs(start, end);

@@ -13,6 +13,7 @@
 #include "engine/enginemode_store.h"
 #include "shell/controls/dialogs.h"
 #include "shell/hinttracker.h"
+#include "shell/screenplace.h"
 #include "launch/launchlist.h"
 
 namespace {
@@ -41,6 +42,9 @@ Tform1::Tform1(Services services, QWidget* parent)
     // Created hidden once and reused.
     createAboutBox();
     createPropertiesDialog();
+    // Placed by the program, so that it is centred also where no window
+    // manager places it.
+    centreOnScreen(this);
 }
 
 Tform1::~Tform1() {
