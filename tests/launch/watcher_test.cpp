@@ -56,6 +56,8 @@ struct Case {
     Calls end;                 // what it saw from the last tick to the end of the watch
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 const Calls stop = {"stop 12", "0%", "factor 12", "labels"};
 Calls operator+(Calls a, const Calls& b) {
     a.insert(a.end(), b.begin(), b.end());
