@@ -1,6 +1,7 @@
 #include "fakes/fake_process_starter.h"
 
 #include <condition_variable>
+#include <mutex>
 
 struct FakeProcessStarter::Program {
     std::mutex mutex;
@@ -23,27 +24,20 @@ public:
     pid_t pid() const override { return 4242; }
 
 private:
-    std::shared_ptr<FakeProcessStarter::Program> program_;
+    const std::shared_ptr<FakeProcessStarter::Program> program_;
 };
 }  // namespace
 
+FakeProcessStarter::FakeProcessStarter() : program_(std::make_shared<Program>()) {}
+
 void FakeProcessStarter::endProgram() {
-    std::lock_guard guard(mutex_);
-    if (!program_) return;
     std::lock_guard lock(program_->mutex);
     program_->running = false;
     program_->ended.notify_all();
 }
 
-std::vector<FakeProcessStarter::Start> FakeProcessStarter::starts() const {
-    std::lock_guard lock(mutex_);
-    return starts_;
-}
-
-platform::Started FakeProcessStarter::start(const std::vector<std::string>& arguments, const std::string& directory) {
-    std::lock_guard lock(mutex_);
-    starts_.push_back({arguments, directory});
-    if (!failure_.empty()) return {nullptr, failure_};
-    program_ = std::make_shared<Program>();
+platform::Started FakeProcessStarter::start(const std::vector<std::string>&, const std::string&) {
+    ++starts_;
+    if (!failure.empty()) return {nullptr, failure};
     return {std::make_unique<FakeProcess>(program_), ""};
 }

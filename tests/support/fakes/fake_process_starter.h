@@ -1,33 +1,24 @@
 #pragma once
-// A process starter that starts nothing: each start succeeds or fails as
-// scripted, and the one program it "started" runs until the test ends it.
+// A process starter that starts nothing: starts succeed, or fail with the
+// scripted reason; the one program it "starts" runs until the test ends it.
+#include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/process.h"
 
 class FakeProcessStarter : public platform::ProcessStarter {
 public:
-    // The next starts fail with this reason (empty: they succeed).
-    void failWith(std::string reason) { failure_ = std::move(reason); }
-    // The started program ends: running() turns false, waitForEnd returns.
+    FakeProcessStarter();
+    std::string failure;  // set before a start: it fails with this reason
+    // The program ends: running() turns false and waitForEnd returns.
     void endProgram();
-    // Arguments and directory of every start, failed ones too.
-    struct Start {
-        std::vector<std::string> arguments;
-        std::string directory;
-    };
-    std::vector<Start> starts() const;
+    int starts() const { return starts_; }
 
     platform::Started start(const std::vector<std::string>& arguments, const std::string& directory) override;
-
-    struct Program;  // what the started handles share
+    struct Program;
 
 private:
-    std::string failure_;
-    std::shared_ptr<Program> program_;
-    mutable std::mutex mutex_;
-    std::vector<Start> starts_;
+    const std::shared_ptr<Program> program_;
+    std::atomic<int> starts_{0};
 };
