@@ -18,14 +18,8 @@
 
 namespace {
 // Objects whose threads outlive the window are never freed: they end with
-// the process. Keeping them here leaves them reachable to leak checkers.
-// - The burners (and the benchmark time and launch timing they and the
-//   watchers read): a burner stopped by its suspension signal sits in its
-//   handler in the middle of a cycle; freeing it means resuming and joining
-//   it, which at a high factor and time-critical priority holds the
-//   processor for the rest of that cycle, seconds at 98 %, and the exit
-//   would hang that long.
-// - A watch still running at close (see ~Tform1).
+// the process (the engine's state, see its declaration, and a watch still
+// running at close). Keeping them here leaves them reachable to leak checkers.
 template <typename T>
 T* keepForever(std::unique_ptr<T> object) {
     static auto* kept = new std::vector<std::shared_ptr<void>>;
