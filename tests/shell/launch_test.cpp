@@ -137,6 +137,7 @@ TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {
     kill(watch->applicationPid(), SIGKILL);
     EXPECT_TRUE(waitFor([&] { return watch->finished(); }, 5000));
     EXPECT_EQ(burner.SuspendCount(), 1);
+    watch->terminateAndWait();  // the program leaves it to the exit; the test joins what it ended
 }
 
 TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {
