@@ -17,8 +17,9 @@
 #include "launch/launchlist.h"
 
 namespace {
-// Burners outlive the window: they are never joined, they end with the
-// process. Keeping them here leaves them reachable to leak checkers.
+// Objects whose threads outlive the window are never freed: they end with
+// the process (the engine's state, see its declaration, and a watch still
+// running at close). Keeping them here leaves them reachable to leak checkers.
 template <typename T>
 T* keepForever(std::unique_ptr<T> object) {
     static auto* kept = new std::vector<std::shared_ptr<void>>;
@@ -48,7 +49,12 @@ Tform1::Tform1(Services services, QWidget* parent)
 }
 
 Tform1::~Tform1() {
-    // A watch still running goes on without the window, and ends with the process.
+    // A watch still running goes on without the window, and ends with the
+    // process. It is not joined: it may be waiting for its application to
+    // end. Once detached it touches neither the window nor the burners, and
+    // no tick reaches it again; what it still uses lives on: the launch
+    // timing (kept with the burners) and the process starter (the program's
+    // own, for the life of the process).
     if (watcher_ && !watcher_->finished()) {
         watcher_->detachHost();
         keepForever(std::move(watcher_));

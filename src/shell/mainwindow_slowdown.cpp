@@ -56,15 +56,6 @@ void Tform1::finishStop(int32_t position) {
     TrackBar1->setValue(position);
 }
 
-void Tform1::StopSlowDownFromWatcher(int32_t position) {
-    // The slow-down ends now, not when the window gets to it.
-    const bool stopped = engine_->burner->Suspend();
-    QMetaObject::invokeMethod(
-        this,
-        [this, position, stopped] { stopped ? finishStop(position) : keepRunningAfterFailedStop(position); },
-        Qt::QueuedConnection);
-}
-
 void Tform1::Button1Click() {
     if (slowDownRunning_) {
         StopSlowDown(TrackBar1->value());
