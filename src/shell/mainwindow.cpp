@@ -51,6 +51,9 @@ Tform1::~Tform1() {
     }
     // The burners stay suspended for good; no thread is joined.
     if (engine_->burner) engine_->burner->Suspend();
+    // The session's group goes back as it was found (also done at exit and
+    // on the termination signals, for the ways out that skip this).
+    services_.system.raiseSession(false, designedPriorityClass());
 }
 
 void Tform1::FormCreate() {
@@ -65,8 +68,11 @@ void Tform1::FormCreate() {
     slowDownRunning_ = false;
     identifyProcessor();
     parseCommandLine();
-    StatusBar1->setText(QString::fromLocal8Bit(startupStatusText(commandLineOk_, settings_)));
+    const QString startupText = QString::fromLocal8Bit(startupStatusText(commandLineOk_, settings_));
     createBurner();
+    // What the rights allow follows the start-up text, once the burners know it.
+    const QString note = rightsNote();
+    StatusBar1->setText(note.isEmpty() ? startupText : startupText.isEmpty() ? note : startupText + "   " + note);
     UpdateSpeedLabels();
     TrackBar1Change();
     loadLaunchList();
@@ -83,16 +89,32 @@ platform::PriorityClass Tform1::designedPriorityClass() const {
 
 void Tform1::applyEngineMode(EngineMode mode) {
     engine_->burner->SetMode(mode);
+    platform::SystemControl& system = services_.system;
+    const platform::SchedulingPlan plan = platform::planScheduling(system.rights(), mode == EngineMode::Accurate);
     // The accurate engine sleeps the rest of every period, so it can take the
     // strongest class without starving anything; with the designed class the
     // kernel still gives other programs about a fifth of the processor, and
     // factors above 80 % would all feel the same.
-    services_.system.setProcessPriorityClass(mode == EngineMode::Accurate ? platform::PriorityClass::Realtime
-                                                                         : designedPriorityClass());
+    const platform::PriorityClass cls =
+        mode == EngineMode::Accurate ? platform::PriorityClass::Realtime : designedPriorityClass();
+    system.setProcessPriorityClass(cls);
+    // The session's group matters only to burners on nice values; otherwise
+    // it is left (or put back) as it was found.
+    const bool grouped = system.sessionsGrouped();
+    const bool sessionRaised = system.raiseSession(plan.burnerRealtime == 0 && plan.niceRaised && grouped, cls);
     // The class sets every thread of the process: put the window's thread
     // back on top and the burners at their factor's level.
-    services_.system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    system.setCurrentThreadRealtime(plan.windowRealtime);
+    engine_->burner->SetRealtime(plan.burnerRealtime);
     engine_->burner->SetPriority(burnerPriorityFor(TrackBar1->value()));
+    system.setLaunchPriority(platform::launchPriorityFor(plan, sessionRaised));
+    holdsOtherSessions_ = platform::holdsAgainstOtherSessions(plan, sessionRaised, grouped);
+}
+
+QString Tform1::rightsNote() const {
+    if (holdsOtherSessions_) return {};
+    return "Lentora may not raise its priority: programs it did not start are slowed down less (see Help)";
 }
 
 void Tform1::loadBenchmark() {

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "command_split.h"
+#include "launch_priority.h"
 
 namespace platform {
 
@@ -131,7 +132,8 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args,
     argv.push_back(nullptr);
     pid_t pid = -1;
     // glibc reports a failed chdir or exec here rather than as a child exiting 127.
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    const int rc = launching::spawnAtLaunchPriority(
+        attr, [&] { return posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ); });
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
