@@ -82,23 +82,17 @@ CycleReport TKillThread::accurateCycle(int32_t f) {
     const int64_t start = periodStartNs(platform::monotonicNs());
     const int64_t end = start + kAccuratePeriodNs;
     if (f <= 0) {
-        busyDebtNs_ = 0;
         platform::sleepUntilNs(end);
         report.sleeps = 1;
         return report;
     }
-    // Busy for the factor's share of the period, counted in this thread's own
-    // processor time, so that time the scheduler gave to others is made up
-    // for (within the period: the busy part never runs into the next one).
-    const int64_t share = kAccuratePeriodNs * std::min(f, 100) / 100;
-    const int64_t target = std::clamp<int64_t>(share + busyDebtNs_, 0, kAccuratePeriodNs);
-    const int64_t cpuStart = platform::threadCpuTimeNs();
-    int64_t busy = 0;
-    while (busy < target && platform::monotonicNs() < end) {
-        report.passes += runCountDown(2000);
-        busy = platform::threadCpuTimeNs() - cpuStart;
-    }
-    busyDebtNs_ = std::clamp<int64_t>(target - busy, 0, share);
+    // Busy for the factor's share of the period in wall time, whatever share
+    // of it the scheduler gives the burner: where the burner does not hold
+    // the processor (no rights against other sessions, a busy machine), it
+    // still leaves the program exactly the rest of every period. Made up in
+    // processor time instead, it would spin through the whole period there.
+    const int64_t busyEnd = start + kAccuratePeriodNs * std::min(f, 100) / 100;
+    while (platform::monotonicNs() < busyEnd) report.passes += runCountDown(2000);
     platform::sleepUntilNs(end);
     report.sleeps = 1;
     return report;

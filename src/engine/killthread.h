@@ -67,5 +67,4 @@ private:
     platform::Clock& clock_;
     const std::atomic<int32_t>& benchmarkTime_;
     TGenerator generator_;
-    int64_t busyDebtNs_ = 0;  // processor time owed from earlier accurate cycles
 };

@@ -11,6 +11,7 @@
 
 #include "cmdline/statustext.h"
 #include "engine/enginemode_store.h"
+#include "engine/scheduling.h"
 #include "shell/controls/dialogs.h"
 #include "shell/hinttracker.h"
 #include "launch/launchlist.h"
@@ -88,28 +89,9 @@ platform::PriorityClass Tform1::designedPriorityClass() const {
 }
 
 void Tform1::applyEngineMode(EngineMode mode) {
-    engine_->burner->SetMode(mode);
-    platform::SystemControl& system = services_.system;
-    const platform::SchedulingPlan plan = platform::planScheduling(system.rights(), mode == EngineMode::Accurate);
-    // The accurate engine sleeps the rest of every period, so it can take the
-    // strongest class without starving anything; with the designed class the
-    // kernel still gives other programs about a fifth of the processor, and
-    // factors above 80 % would all feel the same.
-    const platform::PriorityClass cls =
-        mode == EngineMode::Accurate ? platform::PriorityClass::Realtime : designedPriorityClass();
-    system.setProcessPriorityClass(cls);
-    // The session's group matters only to burners on nice values; otherwise
-    // it is left (or put back) as it was found.
-    const bool grouped = system.sessionsGrouped();
-    const bool sessionRaised = system.raiseSession(plan.burnerRealtime == 0 && plan.niceRaised && grouped, cls);
-    // The class sets every thread of the process: put the window's thread
-    // back on top and the burners at their factor's level.
-    system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
-    system.setCurrentThreadRealtime(plan.windowRealtime);
-    engine_->burner->SetRealtime(plan.burnerRealtime);
-    engine_->burner->SetPriority(burnerPriorityFor(TrackBar1->value()));
-    system.setLaunchPriority(platform::launchPriorityFor(plan, sessionRaised));
-    holdsOtherSessions_ = platform::holdsAgainstOtherSessions(plan, sessionRaised, grouped);
+    const SchedulingOutcome outcome =
+        applyScheduling(services_.system, *engine_->burner, mode, designedPriorityClass(), TrackBar1->value());
+    holdsOtherSessions_ = outcome.holdsOtherSessions;
 }
 
 QString Tform1::rightsNote() const {

@@ -21,8 +21,9 @@ std::atomic<bool> isRaised{false};
 
 constexpr int kWaysOut[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
+// The file cannot seek; every write is read whole from its start.
 bool writeText(const char* text, std::size_t length) {
-    return pwrite(groupFile, text, length, 0) == static_cast<ssize_t>(length);
+    return write(groupFile, text, length) == static_cast<ssize_t>(length);
 }
 
 // "/autogroup-13 nice -10" -> -10.
