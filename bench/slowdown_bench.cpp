@@ -19,7 +19,9 @@
 //
 // Options: --seconds=S per measurement (default 0.5, three rounds a row), --quick (fewer
 //          factors), --data=FILE (the figures as tab-separated lines for the
-//          plot), --latency (suspend latency of the burners, at the end).
+//          plot), --latency (suspend latency of the burners, at the end),
+//          --realtime-classic (as root: how an ordinary program fares with
+//          real-time burners in each engine at factor 98; nothing else).
 // Inner modes (used by the program itself): --run=NAME --engine=E
 //          --victim-binary=PATH --dir=DIR; --victim=S --out=FILE.
 #include <algorithm>
@@ -277,6 +279,65 @@ void suspendLatency() {
     burner.SetFactor(0);
 }
 
+// ---- real time and the classic cycle ---------------------------------------------
+
+// How late an ordinary program (nice 0, its own session) wakes from 1 ms
+// sleeps over `duration` seconds; returns the worst and the 99th percentile in ms.
+std::pair<double, double> wakeUpLateness(double duration) {
+    int fds[2];
+    if (pipe(fds) != 0) return {0, 0};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        setsid();
+        const sched_param normal{};
+        sched_setscheduler(0, SCHED_OTHER, &normal);
+        setpriority(PRIO_PROCESS, 0, 0);
+        std::vector<double> late;
+        const auto end = Clock::now() + std::chrono::duration<double>(duration);
+        while (Clock::now() < end) {
+            const auto t0 = Clock::now();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            late.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count() - 1);
+        }
+        std::sort(late.begin(), late.end());
+        const double result[2] = {late.back(), late[late.size() * 99 / 100]};
+        (void)!write(fds[1], result, sizeof result);
+        _exit(0);
+    }
+    close(fds[1]);
+    double result[2] = {0, 0};
+    (void)!read(fds[0], result, sizeof result);
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    return {result[0], result[1]};
+}
+
+// Both engines at factor 98 with real-time burners (root only): the accurate
+// cycle sleeps every 10 ms, the classic heavy cycle counts for seconds.
+void realtimeClassicCheck() {
+    platform::SystemControl& system = platform::systemControl();
+    system.setProcessPriorityClass(platform::PriorityClass::High);
+    system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    TGenerator generator;
+    std::atomic<int32_t> benchmarkTime{MeasureBench(platform::systemClock(), generator)};
+    TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
+    applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
+    std::printf("An ordinary program's wake-up from 1 ms sleeps, burners at factor 98 under SCHED_FIFO %d:\n\n",
+                burner.Realtime());
+    std::printf("| engine | worst lateness | 99th percentile |\n|---|---:|---:|\n");
+    for (EngineMode mode : {EngineMode::Accurate, EngineMode::Classic}) {
+        burner.SetMode(mode);  // the real-time policy stays, whatever the engine
+        burner.SetFactor(98);
+        burner.Resume();
+        const auto [worst, p99] = wakeUpLateness(6.0);
+        burner.Suspend();
+        std::printf("| %s | %.1f ms | %.1f ms |\n", mode == EngineMode::Accurate ? "accurate" : "classic", worst, p99);
+    }
+    std::printf("\n");
+    burner.SetFactor(0);
+}
+
 // ---- the driver ------------------------------------------------------------------
 
 struct Configuration {
@@ -399,6 +460,10 @@ int main(int argc, char** argv) {
     if (const std::string name = option(argc, argv, "--run"); !name.empty()) {
         const EngineMode mode = option(argc, argv, "--engine") == "classic" ? EngineMode::Classic : EngineMode::Accurate;
         runConfiguration(name, mode, {option(argc, argv, "--victim-binary"), option(argc, argv, "--dir")});
+        return 0;
+    }
+    if (flag(argc, argv, "--realtime-classic")) {
+        realtimeClassicCheck();
         return 0;
     }
     const std::string self = fs::canonical("/proc/self/exe").string();
