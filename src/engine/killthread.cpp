@@ -100,10 +100,12 @@ CycleReport TKillThread::accurateCycle(int32_t f) {
 
 CycleReport TKillThread::normalCycle(int32_t f, int32_t benchmarkTime) {
     CycleReport report;
-    // A benchmark time of 0 or below gives no scale: such a cycle only sleeps.
-    int64_t base = benchmarkTime > 0 ? baseCount(benchmarkTime) : 0;
-    base += static_cast<int64_t>(generator_.Draw(100));
-    const int64_t work = f > 0 ? f * base : 0;
+    // A benchmark time of 0 or below gives no scale (start-up measures again
+    // rather than keep one): the cycle then burns nothing and runs as at
+    // factor 0, making the same draws, two passes and two sleeps.
+    const bool scaled = benchmarkTime > 0;
+    const int64_t base = (scaled ? baseCount(benchmarkTime) : 0) + static_cast<int64_t>(generator_.Draw(100));
+    const int64_t work = f > 0 && scaled ? f * base : 0;
     report.g = static_cast<int64_t>(generator_.Draw(static_cast<uint64_t>(work) + 1));
     report.plannedPasses = work + 2;
     report.passes = runNormalLoop(work + 1, report.g, clock_, report.sleeps);
@@ -115,6 +117,7 @@ CycleReport TKillThread::heavyCycle(int32_t f, int32_t benchmarkTime) {
     report.heavy = true;
     const uint64_t d = generator_.Draw(2);
     const uint64_t r = generator_.Draw(40000);
+    // Without a scale (benchmark time 0 or below) it only sleeps.
     const int64_t m = benchmarkTime > 0 ? heavyCount(heavyA(f, d), benchmarkTime, r) : -1;
     report.plannedPasses = m + 1 > 0 ? m + 1 : 0;
     report.passes = runCountDown(m + 1);

@@ -14,6 +14,7 @@
 #include "engine/scheduling.h"
 #include "shell/controls/dialogs.h"
 #include "shell/hinttracker.h"
+#include "shell/screenplace.h"
 #include "launch/launchlist.h"
 
 namespace {
@@ -42,6 +43,9 @@ Tform1::Tform1(Services services, QWidget* parent)
     // Created hidden once and reused.
     createAboutBox();
     createPropertiesDialog();
+    // Placed by the program, so that it is centred also where no window
+    // manager places it.
+    centreOnScreen(this);
 }
 
 Tform1::~Tform1() {

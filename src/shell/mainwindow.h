@@ -151,6 +151,7 @@ private:
     void parseCommandLine();
     void createBurner();
     void finishStop(int32_t position);
+    void keepRunningAfterFailedStop(int32_t position);
     platform::PriorityClass designedPriorityClass() const;
     void applyEngineMode(EngineMode mode);
     void loadLaunchList();

@@ -21,9 +21,28 @@ void Tform1::StartSlowDown(int32_t factor) {
     TunetoyourCPU1->setEnabled(false);
 }
 
+namespace {
+const char* const kStopFailed =
+    "The slow-down could not be stopped: the system did not pass the request on to the burner threads. "
+    "It is still running; press \"Stop!!!\" again, or close Lentora to end it.";
+const char* const kStartFailed =
+    "The slow-down could not be started: the system did not pass the request on to the burner threads.";
+}  // namespace
+
 void Tform1::StopSlowDown(int32_t position) {
-    engine_->burner->Suspend();
-    finishStop(position);
+    if (engine_->burner->Suspend())
+        finishStop(position);
+    else
+        keepRunningAfterFailedStop(position);
+}
+
+// The burners still burn, so the window goes on saying so, and the button
+// stays there to try again.
+void Tform1::keepRunningAfterFailedStop(int32_t position) {
+    Button1->setEnabled(true);
+    TrackBar1->setEnabled(true);
+    TrackBar1->setValue(position);
+    services_.dialogs.error(this, kStopFailed);
 }
 
 void Tform1::finishStop(int32_t position) {
@@ -38,10 +57,11 @@ void Tform1::finishStop(int32_t position) {
 }
 
 void Tform1::StopSlowDownFromWatcher(int32_t position) {
-    engine_->burner->Suspend();  // the slow-down ends now, not when the window gets to it
+    // The slow-down ends now, not when the window gets to it.
+    const bool stopped = engine_->burner->Suspend();
     QMetaObject::invokeMethod(
         this,
-        [this, position] { finishStop(position); },
+        [this, position, stopped] { stopped ? finishStop(position) : keepRunningAfterFailedStop(position); },
         Qt::QueuedConnection);
 }
 
@@ -50,7 +70,10 @@ void Tform1::Button1Click() {
         StopSlowDown(TrackBar1->value());
     } else {
         StartSlowDown(TrackBar1->value());
-        engine_->burner->Resume();
+        if (!engine_->burner->Resume()) {
+            finishStop(TrackBar1->value());
+            services_.dialogs.error(this, kStartFailed);
+        }
     }
 }
 

@@ -96,15 +96,18 @@ TEST_F(CycleFixture, FactorNinetyEightDrawsTwiceAndCountsDownMPlusOne) {
     EXPECT_EQ(burner.generator().seed, expected.seed);
 }
 
+// Not at midnight, where draw(100) is 0 and hid f * draw(100) + 2 passes.
 TEST_F(CycleFixture, NonPositiveBenchmarkTimeOnlySleeps) {
-    benchmark = 0;
-    burner.factor = 50;
-    EXPECT_EQ(burner.RunCycle().passes, 2);
-    burner.factor = 98;
-    EXPECT_EQ(burner.RunCycle().passes, 0);
-    benchmark = -5;
-    burner.factor = 50;
-    EXPECT_EQ(burner.RunCycle().passes, 2);
+    clock.setSystemTime({13, 45, 12, 345});
+    for (int32_t b : {0, -5, INT32_MIN}) {
+        benchmark = b;
+        burner.factor = 50;
+        const CycleReport normal = burner.RunCycle();
+        EXPECT_EQ(normal.passes, 2) << b;
+        EXPECT_EQ(normal.sleeps, 2) << b;
+        burner.factor = 98;
+        EXPECT_EQ(burner.RunCycle().passes, 0) << b;
+    }
 }
 
 // Whenever a cycle starts, it ends on the beat every burner shares, so all

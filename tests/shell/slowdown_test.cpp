@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <sys/resource.h>
 
 #include "cputime.h"
 #include "engine/enginemode_store.h"
@@ -113,18 +114,30 @@ TEST_F(SlowDownControl, FailedIdentificationSetsTheUnknownFlagWithoutAMessage) {
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
+// Also when no signal can be queued (`prlimit --sigpending=0`): the stop used
+// to fail unnoticed, the window said stopped and the burner burned on.
 TEST_F(SlowDownControl, StartReallyBurnsAndStopReallyStops) {
     Tform1& f = open();
-    f.TrackBar1->setValue(80);
-    f.Button1Click();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    f.TrackBar1->setValue(0);
-    f.Button1Click();
-    const pid_t tid = f.burner().thread(0).threadId();
-    const long used = threadCpuMs(tid);
-    EXPECT_GT(used, 40);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_LE(threadCpuMs(tid) - used, 20);
+    rlimit saved{};
+    getrlimit(RLIMIT_SIGPENDING, &saved);
+    std::shared_ptr<void> restore(nullptr, [&](void*) { setrlimit(RLIMIT_SIGPENDING, &saved); });
+    long before = 0;
+    for (rlim_t limit : {rlim_t(0), rlim_t(0), saved.rlim_cur}) {
+        const rlimit lowered{limit, saved.rlim_max};
+        ASSERT_EQ(setrlimit(RLIMIT_SIGPENDING, &lowered), 0);
+        f.TrackBar1->setValue(80);
+        f.Button1Click();
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        f.Button1Click();
+        EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+        EXPECT_TRUE(f.burner().thread(0).isStopped()) << "limit " << limit;
+        const pid_t tid = f.burner().thread(0).threadId();
+        const long used = threadCpuMs(tid);
+        EXPECT_GT(used - before, 0) << "it burned again; limit " << limit;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        before = threadCpuMs(tid);
+        EXPECT_LE(before - used, 20) << "limit " << limit;
+    }
 }
 
 TEST_F(SlowDownControl, TuneToYourCpuMeasuresStoresAndShowsTheNewTime) {

@@ -30,13 +30,16 @@ public:
     SuspendableThread& operator=(const SuspendableThread&) = delete;
 
     // Decrements the suspend count; at 0 the thread (first) runs.
-    // Resuming a thread that is not suspended does nothing.
-    void resume();
+    // Resuming a thread that is not suspended does nothing. False when the
+    // request could not reach the thread: it stays suspended, count unchanged.
+    bool resume();
     // Increments the suspend count; the first suspend stops the thread within
     // about a millisecond and returns once the thread acknowledged it (or
     // after 100 ms without an acknowledgement; the thread then stops as soon
     // as the system delivers the request). A thread may suspend itself.
-    void suspend();
+    // False when the request could not reach the thread: it goes on running,
+    // count unchanged.
+    bool suspend();
     int suspendCount() const;
     // True while the thread is stopped in its suspension (or not started yet).
     bool isStopped() const;
