@@ -169,6 +169,8 @@ TEST(SchedulingRights, SessionGroupIsAsFoundAfterLentoraEnds) {
         ASSERT_TRUE(waitUntil(20s, [&] { return sandbox.childStarted(); }));
         launched = lentora.children();
         EXPECT_TRUE(waitUntil(3s, [&] { return autogroupNice() == -10; })) << "raised while it runs";
+        for (const auto& [child, state] : launched)
+            EXPECT_EQ(autogroupNice(std::to_string(child)), 0) << "a launched program has a group of its own";
         if (wayOut != 0) lentora.signal(wayOut);
         ASSERT_TRUE(lentora.waitForExit(15s));
         reapAdopted(launched);

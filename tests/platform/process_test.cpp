@@ -1,7 +1,6 @@
 // Starting real child programs: arguments, working directory, PATH lookup,
 // failures, no shell, and no zombies or leaked descriptors.
 #include <platform/process.h>
-#include <platform/thread.h>
 
 #include <gtest/gtest.h>
 
@@ -14,10 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sched.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -248,53 +244,6 @@ TEST_F(ProcessTest, ChildGetsCleanSignalsAndNoExtraDescriptors) {
     for (const std::string& fd : openDescriptors(process->pid())) EXPECT_LE(std::stoi(fd), 2) << fd;
     kill(process->pid(), SIGKILL);
     process->waitForEnd();
-}
-
-// Field `index` (1-based, as proc(5) counts) of /proc/<pid>/stat.
-long statField(pid_t pid, int index) {
-    const std::string line = slurp("/proc/" + std::to_string(pid) + "/stat");
-    std::istringstream rest(line.substr(line.rfind(')') + 2));
-    std::string field;
-    for (int i = 3; rest >> field; ++i)
-        if (i == index) return std::stol(field);
-    return -1000;
-}
-
-// Started from a thread that runs raised (nice -10 and real time, as
-// Lentora's threads may), a program still gets what the launch priority says.
-TEST_F(ProcessTest, LaunchedProgramGetsTheLaunchPriorityNotTheStartersOwn) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to raise the starting thread";
-    using platform::LaunchPriority;
-    struct Case {
-        LaunchPriority priority;
-        long nice;
-        bool ownSession;
-    };
-    const long started = getpriority(PRIO_PROCESS, 0);  // the nice value this program started with
-    for (const Case c : {Case{LaunchPriority::Ordinary, started, false}, Case{LaunchPriority::OrdinaryOwnSession, started, true},
-                         Case{LaunchPriority::Lowest, 19, false}}) {
-        SCOPED_TRACE(static_cast<int>(c.priority));
-        setenv("LENTORA_CHILD_SLEEP_MS", "3000", 1);
-        const pid_t tester = fork();
-        if (tester == 0) {
-            setpriority(PRIO_PROCESS, 0, -10);
-            sched_param param{};
-            param.sched_priority = 5;
-            if (sched_setscheduler(0, SCHED_FIFO, &param) != 0) _exit(1);
-            platform::systemControl().setLaunchPriority(c.priority);
-            auto process = processStarter().start(child_, "");
-            if (!process) _exit(2);
-            const pid_t pid = process->pid();
-            const bool ok = statField(pid, 19) == c.nice && statField(pid, 41) == SCHED_OTHER &&
-                            (statField(pid, 6) == pid) == c.ownSession && statField(pid, 6) != -1000;
-            kill(pid, SIGKILL);
-            process->waitForEnd();
-            _exit(ok ? 0 : 3);
-        }
-        int status = 0;
-        waitpid(tester, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    }
 }
 
 TEST(SplitCommand, ShortestRunOfWordsNamingAProgramWins) {

@@ -21,58 +21,39 @@ using platform::LaunchPriority;
 const Grant kNothing{};
 const Grant kNice20{GrantKind::Nice, -20, {}};
 
+// An own step and a service below it (where a desktop service such as
+// RealtimeKit goes): the first real-time grant wins, and its step raises threads.
 TEST(RightsLadder, FirstRealTimeGrantWinsAndItsStepRaisesThreads) {
     struct Case {
-        const char* name;
         Grant ownRealtime, ownNice, serviceRealtime;
-        const char* realtimeBy;  // nullptr: no real time
-        int burner, window;      // accurate engine
-        LaunchPriority launch;   // accurate engine, session left alone
+        std::string realtimeBy;
+        int burner, window;     // accurate engine
+        LaunchPriority launch;  // accurate engine, session left alone
     };
-    const Case cases[] = {
-        {"root", {GrantKind::RealTime, 99, {}}, kNice20, {GrantKind::RealTime, 20, {}}, "own", 9, 10, LaunchPriority::Ordinary},
-        {"service only", kNothing, kNothing, {GrantKind::RealTime, 20, {}}, "service", 9, 10, LaunchPriority::Ordinary},
-        {"rtprio 1", {GrantKind::RealTime, 1, {}}, kNothing, kNothing, "own", 1, 1, LaunchPriority::Ordinary},
-        {"rtprio 5", {GrantKind::RealTime, 5, {}}, kNothing, kNothing, "own", 4, 5, LaunchPriority::Ordinary},
-        {"nice limit", kNothing, kNice20, kNothing, nullptr, 0, 0, LaunchPriority::Ordinary},
-        {"nothing", kNothing, kNothing, kNothing, nullptr, 0, 0, LaunchPriority::Lowest},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto own = std::make_unique<FakeRightsStep>("own", c.ownRealtime, c.ownNice);
-        auto service = std::make_unique<FakeRightsStep>("service", c.serviceRealtime);
-        FakeRightsStep* serviceStep = service.get();
+    const Grant rt20{GrantKind::RealTime, 20, {}};
+    for (const Case& c : {Case{{GrantKind::RealTime, 99, {}}, kNice20, rt20, "own", 9, 10, LaunchPriority::Ordinary},
+                          Case{kNothing, kNothing, rt20, "service", 9, 10, LaunchPriority::Ordinary},
+                          Case{{GrantKind::RealTime, 1, {}}, kNothing, kNothing, "own", 1, 1, LaunchPriority::Ordinary},
+                          Case{kNothing, kNice20, kNothing, "", 0, 0, LaunchPriority::Ordinary},
+                          Case{kNothing, kNothing, kNothing, "", 0, 0, LaunchPriority::Lowest}}) {
+        SCOPED_TRACE(c.realtimeBy + " " + std::to_string(c.ownRealtime.level));
         std::vector<std::unique_ptr<platform::RightsStep>> steps;
-        steps.push_back(std::move(own));
-        steps.push_back(std::move(service));
+        steps.push_back(std::make_unique<FakeRightsStep>("own", c.ownRealtime, c.ownNice));
+        steps.push_back(std::make_unique<FakeRightsStep>("service", c.serviceRealtime));
+        auto& service = static_cast<FakeRightsStep&>(*steps.back());
         platform::RightsLadder ladder(std::move(steps));
         const platform::Rights& rights = ladder.rights();
-        EXPECT_EQ(rights.realtime.by, c.realtimeBy ? c.realtimeBy : "");
+        EXPECT_EQ(rights.realtime.by, c.realtimeBy);
         const auto accurate = platform::planScheduling(rights, true);
         EXPECT_EQ(accurate.burnerRealtime, c.burner);
         EXPECT_EQ(accurate.windowRealtime, c.window);
         EXPECT_EQ(platform::launchPriorityFor(accurate, false), c.launch);
         EXPECT_EQ(platform::planScheduling(rights, false).burnerRealtime, 0) << "the classic cycle stays on nice values";
         if (rights.realtimeStep) rights.realtimeStep->makeRealtime(42, accurate.burnerRealtime);
-        EXPECT_EQ(serviceStep->raised.size(), std::string(c.name) == "service only" ? 1u : 0u);
-        EXPECT_EQ(serviceStep->probes, std::string(c.realtimeBy ? c.realtimeBy : "") == "own" ? 0 : 1)
-            << "a step below a real-time grant is not asked for real time";
+        EXPECT_EQ(service.raised.size(), c.realtimeBy == "service" ? 1u : 0u);
         ladder.rights();
-        EXPECT_LE(serviceStep->probes, 1) << "climbed once";
+        EXPECT_EQ(service.probes, c.realtimeBy == "own" ? 0 : 1) << "asked once, and not below a grant";
     }
-}
-
-TEST(RightsLadder, HoldingAgainstOtherSessionsAndWhereLaunchedProgramsGo) {
-    platform::SchedulingPlan realtime{9, 10, true}, nice{0, 0, true}, none{0, 0, false};
-    EXPECT_TRUE(platform::holdsAgainstOtherSessions(realtime, false, true));
-    EXPECT_TRUE(platform::holdsAgainstOtherSessions(nice, true, true));
-    EXPECT_FALSE(platform::holdsAgainstOtherSessions(nice, false, true)) << "a capability cannot raise the group";
-    EXPECT_TRUE(platform::holdsAgainstOtherSessions(nice, false, false)) << "no groups: nice values hold";
-    EXPECT_FALSE(platform::holdsAgainstOtherSessions(none, false, false));
-    EXPECT_EQ(platform::launchPriorityFor(nice, true), LaunchPriority::OrdinaryOwnSession)
-        << "never in the raised group";
-    EXPECT_EQ(platform::launchPriorityFor(nice, false), LaunchPriority::Ordinary);
-    EXPECT_EQ(platform::launchPriorityFor(none, false), LaunchPriority::Lowest);
 }
 
 // The system's own step, as root and as an ordinary user without limits.

@@ -5,8 +5,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
@@ -142,56 +140,6 @@ TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheSessionGroupOnlyWhenAske
         return 0;
     });
     EXPECT_EQ(result, 0) << "failed step " << result;
-}
-
-int autogroupNiceOf(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/autogroup");
-    std::string name, word;
-    int nice = 100;
-    file >> name >> word >> nice;
-    return word == "nice" ? nice : 100;
-}
-
-// A process raises its session's group and leaves by exit or by a signal; a
-// process that stays in the session shows the group as it was found.
-TEST(SystemControl, SessionGroupIsPutBackOnEveryWayOut) {
-    ASSERT_EQ(geteuid(), 0u) << "needs the rights to raise the session's group";
-    if (autogroupNice() == 100) GTEST_SKIP() << "the kernel does not group by session";
-    for (int wayOut : {0, SIGTERM, SIGINT, SIGHUP}) {
-        SCOPED_TRACE(wayOut);
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        const pid_t raiser = fork();
-        if (raiser == 0) {
-            setsid();
-            const pid_t stayer = fork();
-            if (stayer == 0) {
-                sleep(10);
-                _exit(0);
-            }
-            const bool raised = platform::systemControl().raiseSession(true, PriorityClass::High);
-            const int seen = raised ? autogroupNiceOf(stayer) : 100;
-            (void)!write(fds[1], &stayer, sizeof stayer);
-            (void)!write(fds[1], &seen, sizeof seen);
-            if (wayOut != 0) kill(getpid(), wayOut);
-            std::exit(0);
-        }
-        close(fds[1]);
-        pid_t stayer = 0;
-        int seen = 0;
-        ASSERT_EQ(read(fds[0], &stayer, sizeof stayer), static_cast<ssize_t>(sizeof stayer));
-        ASSERT_EQ(read(fds[0], &seen, sizeof seen), static_cast<ssize_t>(sizeof seen));
-        close(fds[0]);
-        int status = 0;
-        waitpid(raiser, &status, 0);
-        EXPECT_EQ(seen, -10) << "raised while the process ran";
-        EXPECT_EQ(autogroupNiceOf(stayer), 0) << "put back after it ended";
-        if (wayOut != 0) {
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == wayOut) << "the signal still ends it";
-        }
-        kill(stayer, SIGKILL);
-        // The stayer is the raiser's child; it is reparented, and reaped by init or a subreaper.
-    }
 }
 
 // Drops to an ordinary user whose RLIMIT_NICE allows down to 20 - limit.
