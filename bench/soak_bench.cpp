@@ -127,6 +127,7 @@ public:
         burner_.Suspend();
         ++stops;
     }
+    void ReportStartFailure(const std::string&) override {}
     std::atomic<int> progress{0}, enables{0}, disables{0}, stops{0};
 
 private:
@@ -188,7 +189,7 @@ bool watchOnce(int i, RecordingHost& host, TBurner& burner, LaunchTiming& timing
     timing.waitSeconds = i % 3 == 1 ? 1 : 0;
     timing.runForSeconds = i % 3 == 2 ? 1 : 0;
     auto watcher = std::make_unique<waitforapplication>(host, burner, timing, platform::processStarter());
-    watcher->applicationCommand = commands[i % 4];
+    watcher->applicationCommand = {commands[i % 4]};
     watcher->savedFactor = i % 99;
     burner.SetFactor(50);
     ticked.set(watcher.get());

@@ -22,6 +22,7 @@ public:
     void DeactivateTrayIcon() override {}
     void RepaintAndUpdateSpeedLabels() override {}
     void StopSlowDownFromWatcher(int32_t) override {}
+    void ReportStartFailure(const std::string&) override {}
 };
 }  // namespace
 
@@ -50,20 +51,31 @@ void waitforapplication::waitForTick() {
     waiting_ = false;
 }
 
-std::string applicationDirectory(const std::string& command) {
-    // The directory of the program itself: arguments that hold a '/' (as
-    // options and files on Linux often do) must not decide where it starts.
-    // A program named without a '/' starts in our current directory.
-    const size_t firstWordEnd = command.find_first_of(" \t");
-    if (command.substr(0, firstWordEnd).find('/') == std::string::npos) return std::string();
-    const std::vector<std::string> words = platform::splitCommand(command);
-    return words.empty() ? std::string() : platform::directoryPart(words.front());
+std::vector<std::string> launchArguments(const ApplicationCommand& command) {
+    if (command.arguments.empty()) return platform::splitCommand(command.text);
+    return platform::joinProgramWords(command.arguments);
+}
+
+std::string applicationDirectory(const std::vector<std::string>& arguments) {
+    // The program's own directory: arguments that hold a '/' (as options and
+    // files on Linux often do) do not decide where it starts.
+    return arguments.empty() ? std::string() : platform::directoryPart(arguments.front());
+}
+
+std::string startFailureText(const std::string& program, const std::string& reason) {
+    // The command line's text ends in a blank; it does not belong before the colon.
+    const size_t end = program.find_last_not_of(' ');
+    return "Cannot start " + program.substr(0, end == std::string::npos ? 0 : end + 1) + ": " + reason;
 }
 
 std::unique_ptr<platform::Process> waitforapplication::startApplication() {
-    auto app = processes_.start(applicationCommand + ' ', applicationDirectory(applicationCommand));
-    applicationPid_ = app ? app->pid() : 0;
-    return app;
+    const std::vector<std::string> arguments = launchArguments(applicationCommand);
+    platform::Started started = processes_.start(arguments, applicationDirectory(arguments));
+    applicationPid_ = started.process ? started.process->pid() : 0;
+    if (!started.process)
+        host().ReportStartFailure(startFailureText(arguments.empty() ? applicationCommand.text : arguments.front(),
+                                                   started.failure));
+    return std::move(started.process);
 }
 
 void waitforapplication::Execute() {

@@ -7,14 +7,28 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/burner.h"
 #include "platform/process.h"
 #include "platform/thread.h"
 
-// Where a launched command starts: the directory part of its program's path,
-// or the current directory (empty) when the program is named without a '/'.
-std::string applicationDirectory(const std::string& command);
+// What a launch starts: the text of a launch entry, split into arguments when
+// the program starts; or, when arguments is not empty, arguments that came as
+// a list (the program's own command line) and reach the program as they are.
+// The text is what the window shows.
+struct ApplicationCommand {
+    std::string text;
+    std::vector<std::string> arguments{};
+};
+
+// The program and its arguments, its path resolved where it holds blanks.
+std::vector<std::string> launchArguments(const ApplicationCommand& command);
+// Where a launched program starts: the directory part of its resolved path,
+// or the current directory (empty) when it is named without a '/'.
+std::string applicationDirectory(const std::vector<std::string>& arguments);
+// The message for a program that could not be started.
+std::string startFailureText(const std::string& program, const std::string& reason);
 
 // The window's side of a watch.
 class WatchHost {
@@ -28,6 +42,7 @@ public:
     virtual void RepaintAndUpdateSpeedLabels() = 0;
     // Stops the burners at once; the window's part follows on its thread.
     virtual void StopSlowDownFromWatcher(int32_t position) = 0;
+    virtual void ReportStartFailure(const std::string& message) = 0;
 };
 
 // The timing of the next launch, shared by the window and the watcher.
@@ -45,7 +60,7 @@ public:
     std::atomic<bool> terminateRequest{false};
     bool closeFlag = false;
     int32_t savedFactor = 0;
-    std::string applicationCommand;
+    ApplicationCommand applicationCommand;
 
     // A tick of the one-second timer: wakes the watcher if it waits for one.
     // A tick that finds it busy is lost.

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "cmdline/parameters.h"
 #include "cpuid/cpuid.h"
@@ -57,7 +58,7 @@ public:
     void DownClick();
     void UpClick();
     void LaunchClick();
-    void launchapp(const std::string& command, int32_t factor, bool minimize, bool close);
+    void launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close);
     void sectickerTimer();
     void FormActivate();
     // The launch list's buttons and the properties dialog (created once, reused).
@@ -77,6 +78,7 @@ public:
     void DisableTicker() override;
     void DeactivateTrayIcon() override;
     void RepaintAndUpdateSpeedLabels() override;
+    void ReportStartFailure(const std::string& message) override;
 
     // Tray.
     void AppMinimize();
@@ -156,6 +158,7 @@ private:
     void applyEngineMode(EngineMode mode);
     void loadLaunchList();
     void connectLaunchBox();
+    void endUnwatchedLaunch();
     void createPropertiesDialog();
     void createAboutBox();
     void setTabOrder();
@@ -185,6 +188,8 @@ private:
     LaunchList* launchList_ = nullptr;
     std::unique_ptr<waitforapplication> watcher_;
     bool commandLineLaunched_ = false;
+    std::mutex startFailureMutex_;
+    std::string startFailure_;  // the latest start failure, for the status bar
     bool installedAppHandlers_ = false;
     int trackBarChanges_ = 0;
     int benchmarkRuns_ = 0;

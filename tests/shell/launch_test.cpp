@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
@@ -10,7 +11,11 @@
 #include <QSlider>
 #include <QTimer>
 #include <cstdlib>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 
 #include "launch/launchlist.h"
 #include "test_paths.h"
@@ -120,6 +125,9 @@ TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
     EXPECT_TRUE(f.watcher()->terminateRequest);
     EXPECT_TRUE(recorded().isEmpty());
     EXPECT_EQ(f.burner().SuspendCount(), 1);
+    const QString shown = "Cannot start " + dir.path() + "/missing/program: No such file or directory";
+    EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == shown; })) << f.StatusBar1->text().toStdString();
+    EXPECT_TRUE(dialogs.shown.empty()) << "a start with the close flag waits on no dialog";
 }
 
 TEST_F(Launching, ApplicationEndingDuringTheWaitEndsTheWatch) {
@@ -183,6 +191,22 @@ TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {
     ASSERT_TRUE(watchEnded(f));
 }
 
+// The window getting the focus back (from another program, a menu, a dialog,
+// the tray) gives it to the list without moving it there: no launch.
+TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {
+    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    f.show();
+    f.DownClick();
+    f.ListBox1->setFocus();
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(&f);
+    QFocusEvent menuClosed(QEvent::FocusIn, Qt::PopupFocusReason);
+    QApplication::sendEvent(f.ListBox1, &menuClosed);
+    EXPECT_FALSE(f.slowDownRunning());
+}
+
 TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
     Tform1& f = openWithEntry(entry("unused", "0", "0", "0"),
                               {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
@@ -216,13 +240,14 @@ TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {
     kill(f.watcher()->applicationPid(), SIGKILL);
 }
 
-TEST(ApplicationDirectory, IsTheProgramsOwnDirectoryWhateverTheArguments) {
+TEST(ApplicationDirectory, IsTheResolvedProgramsOwnDirectoryWhateverTheArguments) {
     const std::string child = testChildPath();
     const std::string childDir = child.substr(0, child.rfind('/') + 1);
-    EXPECT_EQ(applicationDirectory(child + " --config=/etc/x"), childDir);
-    EXPECT_EQ(applicationDirectory(child), childDir);
-    EXPECT_EQ(applicationDirectory("true /tmp/file"), "");
-    EXPECT_EQ(applicationDirectory("true"), "");
+    const auto directoryOf = [](const std::string& text) { return applicationDirectory(launchArguments({text})); };
+    EXPECT_EQ(directoryOf(child + " --config=/etc/x"), childDir);
+    EXPECT_EQ(directoryOf(" " + child), childDir) << "a leading blank";
+    EXPECT_EQ(directoryOf("true /tmp/file"), "");
+    EXPECT_EQ(directoryOf("true"), "");
 }
 
 TEST_F(Launching, ArgumentsWithSlashesDoNotChangeWhereTheProgramStarts) {
@@ -231,4 +256,49 @@ TEST_F(Launching, ArgumentsWithSlashesDoNotChangeWhereTheProgramStarts) {
     ASSERT_TRUE(watchEnded(f));
     EXPECT_EQ(recorded(), (QStringList{"arg=--file=/etc/hostname",
                                        "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
+}
+
+// Thread creation fails on this thread as for a user at the system's limit of
+// processes: an unused real user, the limit 0, the rights that lift it off.
+// Root only; the raw calls change this thread alone.
+struct ThreadLimitReached {
+    rlimit saved{};
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2]{}, lowered[2]{};
+    ThreadLimitReached() {
+        getrlimit(RLIMIT_NPROC, &saved);
+        const rlimit none{0, saved.rlim_max};
+        setrlimit(RLIMIT_NPROC, &none);
+        syscall(SYS_setresuid, 54321, -1, -1);
+        syscall(SYS_capget, &header, caps);
+        lowered[0] = caps[0];
+        lowered[0].effective &= ~((1u << CAP_SYS_RESOURCE) | (1u << CAP_SYS_ADMIN));
+        syscall(SYS_capset, &header, lowered);
+    }
+    ~ThreadLimitReached() {
+        syscall(SYS_capset, &header, caps);
+        syscall(SYS_setresuid, 0, -1, -1);
+        setrlimit(RLIMIT_NPROC, &saved);
+    }
+};
+
+// No thread can watch the launch: it ends at once with the reason, and the
+// close flag still ends the program.
+TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to limit one thread";
+    Tform1& f = openWithEntry(entry(childPath(), "40", "0", "0", "close"));
+    {
+        ThreadLimitReached limit;
+        try {
+            std::thread([] {}).join();
+            GTEST_SKIP() << "the limit does not hold here";
+        } catch (const std::system_error&) {
+        }
+        f.LaunchClick();
+    }
+    EXPECT_TRUE(!f.slowDownRunning() && f.Launch->isEnabled() && f.Button1->isEnabled() && f.TrackBar1->isEnabled());
+    const QString shown = QString::fromStdString("Cannot start " + childPath() + ": Resource temporarily unavailable");
+    EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == shown; })) << f.StatusBar1->text().toStdString();
+    EXPECT_TRUE(f.watcher()->terminateRequest && f.secticker->isActive());
+    EXPECT_EQ(f.burner().SuspendCount(), 1);
 }

@@ -37,6 +37,7 @@ struct SuspendableThread::State {
     std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
     std::atomic<int> cpu{-1};
     std::atomic<int> realtime{0};
+    std::atomic<int> startError{0};
     pthread_t self{};    // written by the thread before it becomes Running
     pthread_t handle{};  // written by the starter, used to join
     bool joined = false;
@@ -173,16 +174,20 @@ SuspendableThread::SuspendableThread() : state_(std::make_unique<State>()) {
 
 SuspendableThread::~SuspendableThread() { terminateAndWait(); }
 
-void SuspendableThread::start() {
+// False when the system could not create the thread.
+bool SuspendableThread::start() {
     State& state = *state_;
     Phase expected = Phase::NotStarted;
     if (!state.phase.compare_exchange_strong(expected, Phase::Starting))
-        return;
-    if (pthread_create(&state.handle, nullptr, run, &state) != 0) {
+        return true;
+    const int error = pthread_create(&state.handle, nullptr, run, &state);
+    state.startError.store(error);
+    if (error != 0) {
         // No thread: stay suspended, a later resume tries again.
         state.count.fetch_add(1);
         state.phase.store(Phase::NotStarted);
     }
+    return error == 0;
 }
 
 bool SuspendableThread::resume() {
@@ -196,8 +201,8 @@ bool SuspendableThread::resume() {
         return true;
     const Phase phase = state.phase.load();
     if (phase == Phase::NotStarted)
-        start();
-    else if (phase == Phase::Running && !send(state, resumeSignal())) {
+        return start();
+    if (phase == Phase::Running && !send(state, resumeSignal())) {
         state.count.fetch_add(1);  // still suspended: say so
         return false;
     }
@@ -239,6 +244,8 @@ bool SuspendableThread::isStopped() const {
 }
 
 bool SuspendableThread::finished() const { return state_->phase.load() == Phase::Finished; }
+
+int SuspendableThread::startError() const { return state_->startError.load(); }
 
 bool SuspendableThread::setPriority(ThreadPriority priority) {
     state_->priority.store(priority);

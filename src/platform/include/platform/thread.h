@@ -31,7 +31,8 @@ public:
 
     // Decrements the suspend count; at 0 the thread (first) runs.
     // Resuming a thread that is not suspended does nothing. False when the
-    // request could not reach the thread: it stays suspended, count unchanged.
+    // request could not reach the thread, or the system could not create it
+    // (startError() says why): it stays suspended, count unchanged.
     bool resume();
     // Increments the suspend count; the first suspend stops the thread within
     // about a millisecond and returns once the thread acknowledged it (or
@@ -44,6 +45,9 @@ public:
     // True while the thread is stopped in its suspension (or not started yet).
     bool isStopped() const;
     bool finished() const;
+    // The system's error number from the last resume that could not create
+    // the thread (0 when none did); such a thread stays suspended.
+    int startError() const;
 
     // Applied at once when running, otherwise when the thread starts.
     // Returns false when the system refused (the thread still runs); short
@@ -76,7 +80,7 @@ protected:
     bool Terminated() const { return terminated(); }
 
 private:
-    void start();
+    bool start();
     static void* run(void* state);
     std::unique_ptr<State> state_;
 };
