@@ -127,6 +127,7 @@ public:
     void DeactivateTrayIcon() override {}
     void RepaintAndUpdateSpeedLabels() override {}
     void StopSlowDownFromWatcher(int32_t) override { burner_.Suspend(); }
+    void ReportStartFailure(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
 
 private:
     TBurner& burner_;
@@ -147,7 +148,7 @@ double launchedRate(TBurner& burner, const LaunchPath& path, int factor) {
     burner.SetPriority(burnerPriorityFor(factor));
     burner.SetFactor(factor);
     waitforapplication watcher(host, burner, timing, platform::processStarter());
-    watcher.applicationCommand = path.victimBinary + " --victim=" + std::to_string(seconds) + " --out=" + out;
+    watcher.applicationCommand = {path.victimBinary + " --victim=" + std::to_string(seconds) + " --out=" + out};
     watcher.savedFactor = factor;
     watcher.resume();
     const auto deadline = Clock::now() + std::chrono::duration<double>(seconds * 10 + 10);
