@@ -106,6 +106,9 @@ public:
     TCPUID* cpuid() { return cpuid_.get(); }
     int trackBarChanges() const { return trackBarChanges_; }
     int benchmarkRuns() const { return benchmarkRuns_; }
+    // Said in the status bar when the rights don't let the burners hold the
+    // processor against programs of other sessions; empty otherwise.
+    QString rightsNote() const;
     int clientHeight() const;
     void setClientHeight(int height);
 
@@ -186,6 +189,7 @@ private:
     EngineState* engine_;
     bool slowDownRunning_ = false;
     bool version5_ = false;
+    bool holdsOtherSessions_ = true;
     bool commandLineOk_ = true;
     CommandLineSettings settings_;
     std::unique_ptr<TCPUID> cpuid_;

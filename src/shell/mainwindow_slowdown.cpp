@@ -100,6 +100,7 @@ void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
 void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
     applyEngineMode(mode);
+    if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
     if (auto failure = storeMode(services_.registry, mode))
         services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }
