@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "../linux/reg_document.h"
+#include "reg_document.h"
 
 namespace platform {
 
