@@ -20,8 +20,8 @@
 #include "platform/processor.h"
 #include "platform/registry.h"
 #include "platform/thread.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/faketrayshell.h"
+#include "widgets/dialogs.h"
+#include "widgets/faketrayshell.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 

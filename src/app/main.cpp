@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "shell/application.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/qttrayshell.h"
+#include "widgets/dialogs.h"
+#include "widgets/qttrayshell.h"
 #include "shell/fonts.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "shell/controls/dialogs.h"
+#include "widgets/dialogs.h"
 #include "shell/screenplace.h"
 
 namespace {

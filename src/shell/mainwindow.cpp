@@ -11,7 +11,7 @@
 
 #include "cmdline/statustext.h"
 #include "engine/enginemode_store.h"
-#include "shell/controls/dialogs.h"
+#include "widgets/dialogs.h"
 #include "shell/hinttracker.h"
 #include "shell/screenplace.h"
 #include "launch/launchlist.h"

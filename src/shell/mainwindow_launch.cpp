@@ -17,8 +17,8 @@
 #include "launch/launchfile.h"
 #include "launch/launchlist.h"
 #include "launch/tokens.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/taskicon.h"
+#include "widgets/dialogs.h"
+#include "widgets/taskicon.h"
 #include "shell/mainwindow.h"
 
 void Tform1::loadLaunchList() {

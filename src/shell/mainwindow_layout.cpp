@@ -9,7 +9,7 @@
 #include <QSlider>
 #include <QTimer>
 
-#include "shell/controls/gauge.h"
+#include "widgets/gauge.h"
 #include "shell/fonts.h"
 #include "shell/mainwindow.h"
 

@@ -4,8 +4,8 @@
 #include <QPushButton>
 
 #include "launch/launchlist.h"
-#include "launch/propertiesform.h"
-#include "shell/controls/dialogs.h"
+#include "shell/propertiesform.h"
+#include "widgets/dialogs.h"
 #include "shell/mainwindow.h"
 
 void Tform1::createPropertiesDialog() {

@@ -7,8 +7,8 @@
 
 #include "engine/enginemode_store.h"
 #include "engine/speed.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/gauge.h"
+#include "widgets/dialogs.h"
+#include "widgets/gauge.h"
 #include "shell/mainwindow.h"
 #include "shell/speedlabels.h"
 

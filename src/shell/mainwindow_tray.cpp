@@ -3,8 +3,8 @@
 #include <QEvent>
 #include <QWindowStateChangeEvent>
 
-#include "shell/controls/dialogs.h"
-#include "shell/controls/taskicon.h"
+#include "widgets/dialogs.h"
+#include "widgets/taskicon.h"
 #include "shell/mainwindow.h"
 
 void Tform1::setUpTrayIcon() {

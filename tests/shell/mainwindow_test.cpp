@@ -14,9 +14,9 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "launch/propertiesform.h"
+#include "shell/propertiesform.h"
 #include "shell/aboutbox.h"
-#include "shell/controls/dialogs.h"
+#include "widgets/dialogs.h"
 #include "shell/helpviewer.h"
 #include "shell/hinttracker.h"
 #include "file_text.h"

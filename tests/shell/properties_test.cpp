@@ -11,8 +11,8 @@
 
 #include "launch/launchfile.h"
 #include "launch/launchlist.h"
-#include "launch/propertiesform.h"
-#include "shell/controls/gauge.h"
+#include "shell/propertiesform.h"
+#include "widgets/gauge.h"
 #include "window_fixture.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "cputime.h"
 #include "engine/speed.h"
-#include "shell/controls/gauge.h"
+#include "widgets/gauge.h"
 #include "shell/speedlabels.h"
 #include "window_fixture.h"
 

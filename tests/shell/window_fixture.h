@@ -15,8 +15,8 @@
 #include "engine/benchmark.h"
 #include "platform/fake_processor.h"
 #include "platform/fake_system.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/faketrayshell.h"
+#include "widgets/dialogs.h"
+#include "widgets/faketrayshell.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 

@@ -2,7 +2,7 @@
 // The notification area of the desktop, reached through QSystemTrayIcon.
 // Each message window has at most one icon; a modify may give it a new
 // identifier, under which its later notifications are sent.
-#include "shell/controls/trayshell.h"
+#include "widgets/trayshell.h"
 
 #include <QObject>
 #include <QSystemTrayIcon>

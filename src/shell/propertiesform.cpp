@@ -1,4 +1,4 @@
-#include "launch/propertiesform.h"
+#include "shell/propertiesform.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -17,8 +17,8 @@
 #include "launch/launchfile.h"
 #include "launch/launchlist.h"
 #include "launch/tokens.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/gauge.h"
+#include "widgets/dialogs.h"
+#include "widgets/gauge.h"
 
 namespace {
 QLabel* label(QWidget* parent, int x, int y, const QString& text, const QString& hint = {}) {

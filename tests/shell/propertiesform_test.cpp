@@ -1,6 +1,6 @@
 // The properties dialog on its own: its controls, the factor buttons, the
 // check boxes, the checks of the number boxes and the path double click.
-#include "launch/propertiesform.h"
+#include "shell/propertiesform.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <QToolButton>
 
 #include "launch/launchlist.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/gauge.h"
+#include "widgets/dialogs.h"
+#include "widgets/gauge.h"
 
 namespace {
 struct PropertiesDialog : ::testing::Test {

@@ -2,8 +2,8 @@
 // TTaskIcon: the program's icon in the notification area. It keeps the
 // notification record, sends it to the shell on add, modify and delete, and
 // turns the shell's mouse notifications into its events.
-#include "shell/controls/traymessagewindow.h"
-#include "shell/controls/trayshell.h"
+#include "widgets/traymessagewindow.h"
+#include "widgets/trayshell.h"
 
 #include <QIcon>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "shell/controls/applicationfilter.h"
+#include "widgets/applicationfilter.h"
 
 #include <QFileSystemModel>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 // Against a real notification area: meant for run_tray_test.sh, which starts
 // a virtual X server with a tray host. Skipped elsewhere.
-#include "shell/controls/qttrayshell.h"
-#include "shell/controls/taskicon.h"
+#include "widgets/qttrayshell.h"
+#include "widgets/taskicon.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
-#include "shell/controls/taskicon.h"
+#include "widgets/taskicon.h"
 
-#include "shell/controls/qttrayshell.h"
+#include "widgets/qttrayshell.h"
 
 #include <QCursor>
 #include <QtDebug>

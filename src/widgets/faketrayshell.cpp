@@ -1,4 +1,4 @@
-#include "shell/controls/faketrayshell.h"
+#include "widgets/faketrayshell.h"
 
 bool FakeTrayShell::add(const NotifyIconData& data, const QIcon& icon)
 {

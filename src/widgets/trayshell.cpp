@@ -1,6 +1,6 @@
-#include "shell/controls/trayshell.h"
+#include "widgets/trayshell.h"
 
-#include "shell/controls/traymessagewindow.h"
+#include "widgets/traymessagewindow.h"
 
 bool deliverTrayNotification(const NotifyIconData& data, int32_t mouseMessage)
 {

@@ -1,4 +1,4 @@
-#include "shell/controls/gauge.h"
+#include "widgets/gauge.h"
 
 #include <QFontMetrics>
 #include <QPaintEngine>

@@ -1,6 +1,6 @@
-#include "shell/controls/faketrayshell.h"
-#include "shell/controls/qttrayshell.h"
-#include "shell/controls/taskicon.h"
+#include "widgets/faketrayshell.h"
+#include "widgets/qttrayshell.h"
+#include "widgets/taskicon.h"
 
 #include <QPixmap>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
-#include "shell/controls/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "shell/controls/applicationfilter.h"
+#include "widgets/applicationfilter.h"
 
 void blockOwnerOnly(QDialog& dialog) {
     if (dialog.parentWidget()) dialog.setWindowModality(Qt::WindowModal);

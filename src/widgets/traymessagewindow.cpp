@@ -1,6 +1,6 @@
-#include "shell/controls/traymessagewindow.h"
+#include "widgets/traymessagewindow.h"
 
-#include "shell/controls/trayshell.h"  // WM_USER
+#include "widgets/trayshell.h"  // WM_USER
 
 #include <map>
 #include <mutex>

@@ -1,7 +1,7 @@
 #pragma once
 // A notification area for tests: it records every request with a copy of
 // its record and answers with the outcome set in advance.
-#include "shell/controls/trayshell.h"
+#include "widgets/trayshell.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "shell/controls/qttrayshell.h"
+#include "widgets/qttrayshell.h"
 
 #include <QThread>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The "Application" filter of the open-file dialog on real files: programs
 // without an extension, DOS and Windows programs in any letter case.
-#include "shell/controls/applicationfilter.h"
+#include "widgets/applicationfilter.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <QTemporaryDir>
 #include <set>
 
-#include "shell/controls/dialogs.h"
+#include "widgets/dialogs.h"
 
 namespace {
 const QStringList kPatterns{"*.EXE", "*.COM", "*.BAT"};
