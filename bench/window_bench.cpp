@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "engine/killthread.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_tray_shell.h"
 #include "platform/clock.h"
 #include "platform/processor.h"
 #include "platform/registry.h"
 #include "platform/thread.h"
-#include "widgets/dialogs.h"
-#include "widgets/faketrayshell.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     auto registry = platform::openRegFile((home.path() + "/registry.reg").toStdString());
     auto machine = platform::cpuinfoRegistry();
-    ScriptedDialogs dialogs;
+    FakeDialogs dialogs;
     NoHelp help;
 
     QElapsedTimer timer;

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "widgets/dialogs.h"
 #include "shell/screenplace.h"
+#include "widgets/dialogs.h"
 
 namespace {
 QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {

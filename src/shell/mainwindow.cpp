@@ -11,10 +11,10 @@
 
 #include "cmdline/statustext.h"
 #include "engine/enginemode_store.h"
-#include "widgets/dialogs.h"
+#include "launch/launchlist.h"
 #include "shell/hinttracker.h"
 #include "shell/screenplace.h"
-#include "launch/launchlist.h"
+#include "widgets/dialogs.h"
 
 namespace {
 // Burners outlive the window: they are never joined, they end with the

@@ -4,9 +4,9 @@
 #include <QPushButton>
 
 #include "launch/launchlist.h"
+#include "shell/mainwindow.h"
 #include "shell/propertiesform.h"
 #include "widgets/dialogs.h"
-#include "shell/mainwindow.h"
 
 void Tform1::createPropertiesDialog() {
     // A start-up that failed early may not have made the list; the window

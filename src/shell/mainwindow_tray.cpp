@@ -3,9 +3,9 @@
 #include <QEvent>
 #include <QWindowStateChangeEvent>
 
+#include "shell/mainwindow.h"
 #include "widgets/dialogs.h"
 #include "widgets/taskicon.h"
-#include "shell/mainwindow.h"
 
 void Tform1::setUpTrayIcon() {
     tiTray = new TTaskIcon(this, services_.trayShell);

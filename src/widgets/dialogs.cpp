@@ -52,19 +52,3 @@ std::optional<QString> QtDialogs::openFile(QWidget* parent, const QString& filte
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front();
 }
-
-void ScriptedDialogs::information(QWidget*, const QString& caption, const QString& text) {
-    shown.push_back({"information", caption, text});
-}
-
-void ScriptedDialogs::error(QWidget*, const QString& text) { shown.push_back({"error", QString(), text}); }
-
-std::optional<QString> ScriptedDialogs::openFile(QWidget*, const QString& filter) {
-    fileFilters.push_back(filter);
-    if (fileAnswers.empty()) return std::nullopt;
-    const bool chosen = fileAnswers.front().has_value();
-    const QString path = chosen ? *fileAnswers.front() : QString();
-    fileAnswers.erase(fileAnswers.begin());
-    if (!chosen) return std::nullopt;
-    return path;
-}

@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <vector>
 
 class QDialog;
 class QWidget;
@@ -32,19 +31,4 @@ public:
     void information(QWidget* parent, const QString& caption, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
     std::optional<QString> openFile(QWidget* parent, const QString& filter) override;
-};
-
-// Records every box shown and answers file dialogs from a queue.
-class ScriptedDialogs : public Dialogs {
-public:
-    struct Shown {
-        QString kind, caption, text;
-    };
-    std::vector<Shown> shown;
-    std::vector<std::optional<QString>> fileAnswers;  // consumed from the front
-    std::vector<QString> fileFilters;                  // the filters asked with
-
-    void information(QWidget*, const QString& caption, const QString& text) override;
-    void error(QWidget*, const QString& text) override;
-    std::optional<QString> openFile(QWidget*, const QString& filter) override;
 };

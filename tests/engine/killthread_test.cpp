@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "engine/killthread.h"
-#include "platform/fake_clock.h"
+#include "fakes/fake_clock.h"
 
 namespace {
 struct CycleFixture : ::testing::Test {

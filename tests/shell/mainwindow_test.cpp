@@ -14,13 +14,13 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "shell/propertiesform.h"
+#include "file_text.h"
 #include "shell/aboutbox.h"
-#include "widgets/dialogs.h"
 #include "shell/helpviewer.h"
 #include "shell/hinttracker.h"
-#include "file_text.h"
+#include "shell/propertiesform.h"
 #include "test_paths.h"
+#include "widgets/dialogs.h"
 #include "window_fixture.h"
 
 using MainWindow = WindowFixture;

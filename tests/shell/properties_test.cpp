@@ -44,8 +44,8 @@ struct PropertiesButtons : WindowFixture {
         };
     }
     void select(Tform1& f, int row) { f.ListBox1->setCurrentIndex(f.launchList().index(row)); }
-    std::vector<ScriptedDialogs::Shown> errors() const {
-        std::vector<ScriptedDialogs::Shown> found;
+    std::vector<FakeDialogs::Shown> errors() const {
+        std::vector<FakeDialogs::Shown> found;
         for (const auto& box : dialogs.shown)
             if (box.kind == "error") found.push_back(box);
         return found;

@@ -14,14 +14,14 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "fakes/fake_dialogs.h"
 #include "launch/launchlist.h"
-#include "widgets/dialogs.h"
 #include "widgets/gauge.h"
 
 namespace {
 struct PropertiesDialog : ::testing::Test {
     QWidget mainWindow;
-    ScriptedDialogs dialogs;
+    FakeDialogs dialogs;
     LaunchList list;
     TProperties dialog{&mainWindow, dialogs, list, "/nonexistent-dir/lentora.ini", [] { return 0; }};
 

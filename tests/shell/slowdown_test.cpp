@@ -8,8 +8,8 @@
 
 #include "cputime.h"
 #include "engine/speed.h"
-#include "widgets/gauge.h"
 #include "shell/speedlabels.h"
+#include "widgets/gauge.h"
 #include "window_fixture.h"
 
 using SlowDownControl = WindowFixture;
@@ -150,7 +150,7 @@ TEST_F(SlowDownControl, TuneToYourCpuMeasuresStoresAndShowsTheNewTime) {
 }
 
 TEST_F(SlowDownControl, FirstStartMeasuresAndStoresAFailedStoreIsReportedAndTheWindowComesBack) {
-    registry = platform::memoryRegistry(true);
+    registry = platform::fakeUserRegistry(true);
     Tform1& f = open();
     EXPECT_GE(f.benchmarkRuns(), 1);
     ASSERT_FALSE(dialogs.shown.empty());

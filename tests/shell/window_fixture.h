@@ -13,10 +13,12 @@
 #include <thread>
 
 #include "engine/benchmark.h"
-#include "platform/fake_processor.h"
-#include "platform/fake_system.h"
-#include "widgets/dialogs.h"
-#include "widgets/faketrayshell.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_machine_registry.h"
+#include "fakes/fake_processor.h"
+#include "fakes/fake_system.h"
+#include "fakes/fake_tray_shell.h"
+#include "fakes/fake_user_registry.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 
@@ -34,11 +36,11 @@ struct RecordingHelp : HelpViewer {
 struct WindowFixture : ::testing::Test {
     QTemporaryDir dir;
     platform::FakeSystemControl system;
-    std::unique_ptr<platform::MemoryRegistry> registry = platform::memoryRegistry();
+    std::unique_ptr<platform::FakeUserRegistry> registry = platform::fakeUserRegistry();
     platform::FakeProcessor processor;
     std::unique_ptr<platform::MachineRegistry> machine =
         platform::fakeMachineRegistry(std::map<std::string, uint32_t>{{"~MHz", 500}});
-    ScriptedDialogs dialogs;
+    FakeDialogs dialogs;
     std::shared_ptr<FakeTrayShell> tray = std::make_shared<FakeTrayShell>();
     RecordingHelp help;
     std::unique_ptr<Tform1> form;

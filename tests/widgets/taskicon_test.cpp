@@ -1,4 +1,4 @@
-#include "widgets/faketrayshell.h"
+#include "fakes/fake_tray_shell.h"
 #include "widgets/qttrayshell.h"
 #include "widgets/taskicon.h"
 

@@ -1,4 +1,4 @@
-#include "platform/fake_system.h"
+#include "fakes/fake_system.h"
 
 #include <utility>
 

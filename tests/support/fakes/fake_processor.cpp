@@ -1,4 +1,4 @@
-#include "platform/fake_processor.h"
+#include "fakes/fake_processor.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "widgets/faketrayshell.h"
+#include "fakes/fake_tray_shell.h"
 
 bool FakeTrayShell::add(const NotifyIconData& data, const QIcon& icon)
 {

@@ -43,7 +43,9 @@ public:
     int localTimeReads() const;
     int systemTimeReads() const;
     int tickCountReads() const;
+    int performanceFrequencyReads() const;
     int performanceCounterReads() const;
+    uint32_t lastTickCount() const;  // the last value tickCount() returned
 
     TimeOfDay localTime() override;
     TimeOfDay systemTime() override;
@@ -71,7 +73,9 @@ private:
     int localReads_ = 0;
     int systemReads_ = 0;
     int tickReads_ = 0;
+    int frequencyReads_ = 0;
     int counterReads_ = 0;
+    uint32_t lastTick_ = 0;
 };
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/fake_clock.h"
+#include "fakes/fake_clock.h"
 
 #include <utility>
 
@@ -101,6 +101,16 @@ int FakeClock::tickCountReads() const {
     return tickReads_;
 }
 
+int FakeClock::performanceFrequencyReads() const {
+    std::lock_guard lock(mutex_);
+    return frequencyReads_;
+}
+
+uint32_t FakeClock::lastTickCount() const {
+    std::lock_guard lock(mutex_);
+    return lastTick_;
+}
+
 int FakeClock::performanceCounterReads() const {
     std::lock_guard lock(mutex_);
     return counterReads_;
@@ -124,19 +134,22 @@ uint32_t FakeClock::tickCount() {
         std::lock_guard lock(mutex_);
         ++tickReads_;
         if (!tickQueue_.empty())
-            return takeQueuedOr(tickQueue_, tick_);
+            return lastTick_ = takeQueuedOr(tickQueue_, tick_);
         if (!tickSource_) {
-            const uint32_t value = tick_;
+            lastTick_ = tick_;
             tick_ += tickStep_;
-            return value;
+            return lastTick_;
         }
         source = tickSource_;
     }
-    return source();  // outside the lock: the source may use the clock
+    const uint32_t value = source();  // outside the lock: the source may use the clock
+    std::lock_guard lock(mutex_);
+    return lastTick_ = value;
 }
 
 int64_t FakeClock::performanceFrequency() {
     std::lock_guard lock(mutex_);
+    ++frequencyReads_;
     return frequency_;
 }
 

@@ -1,6 +1,6 @@
 // The per-user store held in memory, with the same rules as the .reg file:
 // typed values, case-insensitive names, keys created on demand.
-#include <platform/registry.h>
+#include "fakes/fake_user_registry.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,7 +11,7 @@ namespace platform {
 
 namespace {
 
-class MemoryStore final : public MemoryRegistry {
+class MemoryStore final : public FakeUserRegistry {
 public:
     explicit MemoryStore(bool failWrites) : failWrites_(failWrites) {}
 
@@ -72,7 +72,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<MemoryRegistry> memoryRegistry(bool failWrites) {
+std::unique_ptr<FakeUserRegistry> fakeUserRegistry(bool failWrites) {
     return std::make_unique<MemoryStore>(failWrites);
 }
 
