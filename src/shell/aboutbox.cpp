@@ -1,4 +1,4 @@
-#include "shell/aboutbox.h"
+#include "aboutbox.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "shell/screenplace.h"
+#include "screenplace.h"
 #include "widgets/dialogs.h"
 
 namespace {

@@ -11,9 +11,9 @@
 
 #include "cmdline/statustext.h"
 #include "engine/enginemode_store.h"
+#include "hinttracker.h"
 #include "launch/launchlist.h"
-#include "shell/hinttracker.h"
-#include "shell/screenplace.h"
+#include "screenplace.h"
 #include "widgets/dialogs.h"
 
 namespace {

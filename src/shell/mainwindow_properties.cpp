@@ -4,8 +4,8 @@
 #include <QPushButton>
 
 #include "launch/launchlist.h"
+#include "propertiesform.h"
 #include "shell/mainwindow.h"
-#include "shell/propertiesform.h"
 #include "widgets/dialogs.h"
 
 void Tform1::createPropertiesDialog() {

@@ -8,7 +8,7 @@
 #include "engine/enginemode_store.h"
 #include "engine/speed.h"
 #include "shell/mainwindow.h"
-#include "shell/speedlabels.h"
+#include "speedlabels.h"
 #include "widgets/dialogs.h"
 #include "widgets/gauge.h"
 

@@ -1,4 +1,4 @@
-#include "shell/propertiesform.h"
+#include "propertiesform.h"
 
 #include <QCheckBox>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "widgets/applicationfilter.h"
+#include "applicationfilter.h"
 
 #include <QFileSystemModel>
 #include <QRegularExpression>

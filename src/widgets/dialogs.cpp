@@ -5,7 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "widgets/applicationfilter.h"
+#include "applicationfilter.h"
 
 void blockOwnerOnly(QDialog& dialog) {
     if (dialog.parentWidget()) dialog.setWindowModality(Qt::WindowModal);

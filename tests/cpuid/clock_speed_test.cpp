@@ -1,7 +1,7 @@
 // TCPUID's clock speed through a scripted processor, clock and machine key.
 #include <gtest/gtest.h>
 
-#include "cpuid/clock_speed.h"
+#include "clock_speed.h"
 #include "cpuid/cpuid.h"
 #include "cpuid_test_doubles.h"
 

@@ -14,11 +14,11 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "aboutbox.h"
 #include "file_text.h"
-#include "shell/aboutbox.h"
+#include "hinttracker.h"
+#include "propertiesform.h"
 #include "shell/helpviewer.h"
-#include "shell/hinttracker.h"
-#include "shell/propertiesform.h"
 #include "test_paths.h"
 #include "widgets/dialogs.h"
 #include "window_fixture.h"

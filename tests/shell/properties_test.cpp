@@ -11,7 +11,7 @@
 
 #include "launch/launchfile.h"
 #include "launch/launchlist.h"
-#include "shell/propertiesform.h"
+#include "propertiesform.h"
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 

@@ -1,6 +1,6 @@
 // The properties dialog on its own: its controls, the factor buttons, the
 // check boxes, the checks of the number boxes and the path double click.
-#include "shell/propertiesform.h"
+#include "propertiesform.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "cputime.h"
 #include "engine/speed.h"
-#include "shell/speedlabels.h"
+#include "speedlabels.h"
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 

@@ -1,6 +1,6 @@
 // The "Application" filter of the open-file dialog on real files: programs
 // without an extension, DOS and Windows programs in any letter case.
-#include "widgets/applicationfilter.h"
+#include "applicationfilter.h"
 
 #include <gtest/gtest.h>
 
