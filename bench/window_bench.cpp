@@ -17,6 +17,7 @@
 
 #include "engine/killthread.h"
 #include "fakes/fake_dialogs.h"
+#include "fakes/fake_help_viewer.h"
 #include "fakes/fake_tray_shell.h"
 #include "platform/clock.h"
 #include "platform/processor.h"
@@ -26,10 +27,6 @@
 #include "shell/mainwindow.h"
 
 namespace {
-struct NoHelp : HelpViewer {
-    void WinHelp(QWidget*, const QString&, int, int) override {}
-};
-
 Services realServices(platform::UserRegistry& registry, platform::MachineRegistry& machine, Dialogs& dialogs,
                       HelpViewer& help) {
     return Services{.clock = platform::systemClock(),
@@ -102,7 +99,7 @@ int main(int argc, char** argv) {
     auto registry = platform::openRegFile((home.path() + "/registry.reg").toStdString());
     auto machine = platform::cpuinfoRegistry();
     FakeDialogs dialogs;
-    NoHelp help;
+    FakeHelpViewer help;
 
     QElapsedTimer timer;
     timer.start();

@@ -14,6 +14,7 @@
 
 #include "engine/benchmark.h"
 #include "fakes/fake_dialogs.h"
+#include "fakes/fake_help_viewer.h"
 #include "fakes/fake_machine_registry.h"
 #include "fakes/fake_processor.h"
 #include "fakes/fake_system.h"
@@ -21,17 +22,6 @@
 #include "fakes/fake_user_registry.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
-
-struct RecordingHelp : HelpViewer {
-    struct Call {
-        QString file;
-        int command, data;
-    };
-    std::vector<Call> calls;
-    void WinHelp(QWidget*, const QString& file, int command, int data) override {
-        calls.push_back({file, command, data});
-    }
-};
 
 struct WindowFixture : ::testing::Test {
     QTemporaryDir dir;
@@ -42,7 +32,7 @@ struct WindowFixture : ::testing::Test {
         platform::fakeMachineRegistry(std::map<std::string, uint32_t>{{"~MHz", 500}});
     FakeDialogs dialogs;
     std::shared_ptr<FakeTrayShell> tray = std::make_shared<FakeTrayShell>();
-    RecordingHelp help;
+    FakeHelpViewer help;
     std::unique_ptr<Tform1> form;
 
     WindowFixture() {
