@@ -54,3 +54,9 @@ void TBurner::SetMode(EngineMode mode) {
 }
 
 EngineMode TBurner::Mode() const { return threads_.front()->mode.load(std::memory_order_relaxed); }
+
+void TBurner::SetRealtime(int priority) {
+    for (auto& t : threads_) t->setRealtime(priority);
+}
+
+int TBurner::Realtime() const { return threads_.front()->realtime(); }

@@ -71,34 +71,29 @@ CycleReport TKillThread::RunCycle() {
     return f < 96 ? normalCycle(f, benchmarkTime) : heavyCycle(f, benchmarkTime);
 }
 
-int64_t accurateCycleLengthNs(int64_t busyNs, int32_t factor) {
-    if (factor <= 0) return kAccuratePeriodNs;
-    return busyNs * 100 / std::min(factor, 100);
-}
+int64_t periodStartNs(int64_t nowNs) { return nowNs - nowNs % kAccuratePeriodNs; }
 
 CycleReport TKillThread::accurateCycle(int32_t f) {
     CycleReport report;
-    const int64_t start = platform::monotonicNs();
+    // Every burner keeps the same beat: periods start at whole multiples of
+    // the period on the monotonic clock, so all burners are busy together and
+    // idle together, and a program that moves between processors finds no
+    // idle slot that another burner's busy part would have covered.
+    const int64_t start = periodStartNs(platform::monotonicNs());
+    const int64_t end = start + kAccuratePeriodNs;
     if (f <= 0) {
-        // No slow-down: no processor time at all, only a sleep.
-        busyDebtNs_ = 0;
-        platform::sleepUntilNs(start + kAccuratePeriodNs);
+        platform::sleepUntilNs(end);
         report.sleeps = 1;
         return report;
     }
-    // Busy for the factor's share of the period, counted in this thread's own
-    // processor time, so that time the scheduler gave to others is not counted.
-    const int64_t target = std::clamp<int64_t>(kAccuratePeriodNs * f / 100 + busyDebtNs_, 0, 2 * kAccuratePeriodNs);
-    const int64_t cpuStart = platform::threadCpuTimeNs();
-    int64_t busy = 0;
-    while (busy < target) {
-        report.passes += runCountDown(2000);
-        busy = platform::threadCpuTimeNs() - cpuStart;
-    }
-    busyDebtNs_ = target - busy;
-    // Then sleep so that the whole cycle, preemptions included, is
-    // busy * 100 / factor long: the others get the rest.
-    platform::sleepUntilNs(start + accurateCycleLengthNs(busy, f));
+    // Busy for the factor's share of the period in wall time, whatever share
+    // of it the scheduler gives the burner: where the burner does not hold
+    // the processor (no rights against other sessions, a busy machine), it
+    // still leaves the program exactly the rest of every period. Made up in
+    // processor time instead, it would spin through the whole period there.
+    const int64_t busyEnd = start + kAccuratePeriodNs * std::min(f, 100) / 100;
+    while (platform::monotonicNs() < busyEnd) report.passes += runCountDown(2000);
+    platform::sleepUntilNs(end);
     report.sleeps = 1;
     return report;
 }

@@ -66,10 +66,8 @@ void Tform1::LaunchClick() {
 void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close) {
     if (minimize) showMinimized();
     watcher_.reset();  // the previous watch has ended: the Launch button was disabled until then
-    watcher_ = std::make_unique<waitforapplication>(*this, *engine_->burner, engine_->timing, services_.processes);
-    watcher_->savedFactor = TrackBar1->value();
-    watcher_->applicationCommand = command;
-    watcher_->closeFlag = close;
+    watcher_ = std::make_unique<waitforapplication>(LaunchRequest{command, close, TrackBar1->value()},
+                                                    engine_->timing, *this, services_.processes);
     StartSlowDown(factor);
     Button1->setEnabled(false);
     TrackBar1->setEnabled(false);
@@ -85,10 +83,10 @@ void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool m
 // launch ends at once as a watch ends, so that the window does not stay in
 // its running state. The burners were never switched on.
 void Tform1::endUnwatchedLaunch() {
-    finishStop(watcher_->savedFactor);
+    finishStop(watcher_->request().savedFactor);
     engine_->timing.runForSeconds = 0;
     engine_->timing.waitSeconds = 0;
-    if (!watcher_->closeFlag) return;
+    if (!watcher_->request().closeFlag) return;
     tiTray->setActive(false);
     watcher_->terminateRequest = true;
     secticker->start();  // the next tick ends the program
@@ -114,8 +112,26 @@ void Tform1::sectickerTimer() {
     watcher_->Tick();
 }
 
+// The one way from the watcher's thread to the window's. Work posted for a
+// window that is gone by then is dropped with it.
 void Tform1::onWindowThread(std::function<void()> work) {
     QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void Tform1::ResumeBurnerFromWatcher() {
+    engine_->burner->Resume();
+}
+
+void Tform1::StopSlowDownFromWatcher(int32_t position) {
+    // The slow-down ends now, not when the window gets to it.
+    const bool stopped = engine_->burner->Suspend();
+    onWindowThread([this, position, stopped] {
+        stopped ? finishStop(position) : keepRunningAfterFailedStop(position);
+    });
+}
+
+void Tform1::RestoreFactor(int32_t factor) {
+    engine_->burner->SetFactor(factor);
 }
 
 void Tform1::SetProgress(int percent) {

@@ -56,15 +56,6 @@ void Tform1::finishStop(int32_t position) {
     TrackBar1->setValue(position);
 }
 
-void Tform1::StopSlowDownFromWatcher(int32_t position) {
-    // The slow-down ends now, not when the window gets to it.
-    const bool stopped = engine_->burner->Suspend();
-    QMetaObject::invokeMethod(
-        this,
-        [this, position, stopped] { stopped ? finishStop(position) : keepRunningAfterFailedStop(position); },
-        Qt::QueuedConnection);
-}
-
 void Tform1::Button1Click() {
     if (slowDownRunning_) {
         StopSlowDown(TrackBar1->value());
@@ -109,6 +100,7 @@ void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
 void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
     applyEngineMode(mode);
+    if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
     if (auto failure = storeMode(services_.registry, mode))
         services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }

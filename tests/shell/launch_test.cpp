@@ -82,33 +82,16 @@ TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {
     EXPECT_TRUE(f.Button1->isEnabled());
     EXPECT_TRUE(f.Launch->isEnabled());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
-    for (int v : progress) EXPECT_EQ(v, 0);
-    EXPECT_EQ(f.timing().waitSeconds, 0);
-    EXPECT_FALSE(f.secticker->isActive());
 }
 
-TEST_F(Launching, WaitPhaseClimbsThenBurns) {
-    setenv("LENTORA_CHILD_SLEEP_MS", "3000", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "3"));
-    f.LaunchClick();
-    // The application runs first; the burners stay off while the bar climbs
-    // 0 (already shown), 33, 66, and start at the next tick.
-    ASSERT_TRUE(waitFor([&] { return progress.size() >= 2; }));
-    EXPECT_EQ(f.burner().SuspendCount(), 1);
-    EXPECT_EQ(recorded().last(), "end") << "started before the wait";
-    ASSERT_TRUE(waitFor([&] { return f.burner().SuspendCount() == 0; }));
-    EXPECT_EQ(progress, (std::vector<int>{33, 66}));
-    ASSERT_TRUE(watchEnded(f));
-    EXPECT_EQ(f.ProgressBar1->value(), 0);
-}
-
+// The phases step by step are the watcher's own tests; here the bar the
+// window shows, and the real program left running.
 TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {
     setenv("LENTORA_CHILD_SLEEP_MS", "4000", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "20", "4", "0"));
+    Tform1& f = openWithEntry(entry(childPath(), "20", "2", "0"));
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
-    EXPECT_EQ(std::vector<int>(progress.begin(), progress.begin() + 4), (std::vector<int>{100, 75, 50, 25}));
-    EXPECT_EQ(f.ProgressBar1->value(), 0);
+    EXPECT_EQ(progress, (std::vector<int>{100, 50, 0}));
     const pid_t pid = f.watcher()->applicationPid();
     ASSERT_GT(pid, 0);
     EXPECT_EQ(kill(pid, 0), 0) << "the application outlives its watch";
@@ -130,21 +113,6 @@ TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
     EXPECT_TRUE(dialogs.shown.empty()) << "a start with the close flag waits on no dialog";
 }
 
-TEST_F(Launching, ApplicationEndingDuringTheWaitEndsTheWatch) {
-    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "30"));
-    f.LaunchClick();
-    ASSERT_TRUE(watchEnded(f));
-    EXPECT_LT(progress.size(), 5u);
-    EXPECT_EQ(f.burner().SuspendCount(), 1);
-}
-
-TEST_F(Launching, NegativeWaitStartsTheApplicationBeforeBurning) {
-    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "-3"));
-    f.LaunchClick();
-    ASSERT_TRUE(watchEnded(f));
-    EXPECT_EQ(recorded().last(), "end");
-}
-
 TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {
     QDir(dir.path()).mkdir("game dir");
     const QString copy = dir.path() + "/game dir/child";
@@ -153,6 +121,23 @@ TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
     EXPECT_EQ(recorded(), (QStringList{"arg=a", "arg=b c", "cwd=" + dir.path() + "/game dir", "end"}));
+}
+
+// Closing the window while the watch waits for its program neither waits
+// for the program nor leaves the burners on; the watch ends on its own later.
+TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {
+    setenv("LENTORA_CHILD_SLEEP_MS", "30000", 1);
+    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "0"));
+    f.LaunchClick();
+    TBurner& burner = f.burner();  // kept for the life of the process, as the watch is
+    waitforapplication* watch = f.watcher();
+    ASSERT_TRUE(waitFor([&] { return watch->applicationPid() > 0 && burner.SuspendCount() == 0; }));
+    form.reset();
+    EXPECT_EQ(burner.SuspendCount(), 1);
+    kill(watch->applicationPid(), SIGKILL);
+    EXPECT_TRUE(waitFor([&] { return watch->finished(); }, 5000));
+    EXPECT_EQ(burner.SuspendCount(), 1);
+    watch->terminateAndWait();  // the program leaves it to the exit; the test joins what it ended
 }
 
 TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "command_split.h"
+#include "launch_priority.h"
 
 namespace platform {
 
@@ -132,7 +133,8 @@ int spawn(const std::string& program, const std::vector<std::string>& args, cons
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     // glibc reports a failed chdir or exec here rather than as a child exiting 127.
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    const int rc = launching::spawnAtLaunchPriority(
+        attr, [&] { return posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ); });
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     return rc;

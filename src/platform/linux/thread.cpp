@@ -36,6 +36,7 @@ struct SuspendableThread::State {
     std::atomic<pid_t> tid{0};
     std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
     std::atomic<int> cpu{-1};
+    std::atomic<int> realtime{0};
     std::atomic<int> startError{0};
     pthread_t self{};    // written by the thread before it becomes Running
     pthread_t handle{};  // written by the starter, used to join
@@ -256,6 +257,16 @@ bool SuspendableThread::setPriority(ThreadPriority priority) {
 
 ThreadPriority SuspendableThread::priority() const { return state_->priority.load(); }
 
+bool SuspendableThread::setRealtime(int priority) {
+    const int before = state_->realtime.exchange(priority);
+    const pid_t tid = state_->tid.load();
+    if (tid == 0 || finished() || priority == before) return true;
+    if (!priority::setThreadRealtime(tid, priority)) return false;
+    return priority > 0 || priority::setThreadNice(tid, priority::niceFor(state_->priority.load()));
+}
+
+int SuspendableThread::realtime() const { return state_->realtime.load(); }
+
 void SuspendableThread::setProcessor(int cpu) {
     state_->cpu.store(cpu);
     const pid_t tid = state_->tid.load();
@@ -290,6 +301,7 @@ void* SuspendableThread::run(void* arg) {
     // is published first, so a concurrent setPriority() is applied by one
     // of the two.
     priority::setThreadNice(0, priority::niceFor(state.priority.load()));
+    if (state.realtime.load() > 0) priority::setThreadRealtime(0, state.realtime.load());
     if (state.cpu.load() >= 0)
         pinToProcessor(0, state.cpu.load());
     state.phase.store(Phase::Running);

@@ -20,6 +20,10 @@ public:
     void SetFactor(int32_t factor);
     int32_t Factor() const;
     void SetPriority(platform::ThreadPriority priority);
+    // Real-time scheduling at priority for every burner (0: nice values by
+    // their priority level).
+    void SetRealtime(int priority);
+    int Realtime() const;
     // Takes effect at each burner's next cycle.
     void SetMode(EngineMode mode);
     EngineMode Mode() const;

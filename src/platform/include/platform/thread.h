@@ -8,6 +8,8 @@
 #include <vector>
 #include <sys/types.h>
 
+#include "platform/rights.h"
+
 namespace platform {
 
 // Normal: the process's level. AboveNormal: one step above it.
@@ -52,6 +54,12 @@ public:
     // of rights it takes the best level the user may set.
     bool setPriority(ThreadPriority priority);
     ThreadPriority priority() const;
+    // Runs the thread under the real-time policy at priority (0: back to the
+    // normal policy at its priority level), through the rights ladder's
+    // real-time step. Applied at once when running, otherwise at the start.
+    // False when not granted.
+    bool setRealtime(int priority);
+    int realtime() const;
     // Pins the thread to one processor; takes effect when the thread starts
     // (at once when it runs already).
     void setProcessor(int cpu);
@@ -91,6 +99,18 @@ public:
     virtual bool setCurrentThreadPriority(ThreadPriority priority) = 0;
     // Processors this process may run on.
     virtual std::vector<int> allowedProcessors() = 0;
+
+    // What the rights ladder found (climbed once, at the first call).
+    virtual const Rights& rights() = 0;
+    // The calling thread under the real-time policy (0: back to normal).
+    virtual bool setCurrentThreadRealtime(int priority) = 0;
+    // The session's scheduling group raised to the process class's level
+    // (raise) or put back as it was found; true when it is raised now.
+    virtual bool raiseSession(bool raise, PriorityClass cls) = 0;
+    // Whether the scheduler shares the processor between sessions first.
+    virtual bool sessionsGrouped() = 0;
+    // How programs are launched from now on.
+    virtual void setLaunchPriority(LaunchPriority priority) = 0;
 };
 
 SystemControl& systemControl();
