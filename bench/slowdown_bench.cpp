@@ -149,8 +149,10 @@ double launchedRate(TBurner& burner, const LaunchPath& path, int factor) {
     LaunchTiming timing;
     burner.SetPriority(burnerPriorityFor(factor));
     burner.SetFactor(factor);
-    const ApplicationCommand command{path.victimBinary + " --victim=" + std::to_string(seconds) + " --out=" + out};
-    waitforapplication watcher(LaunchRequest{command, false, factor}, timing, host, platform::processStarter());
+    LaunchRequest request;
+    request.command = {path.victimBinary + " --victim=" + std::to_string(seconds) + " --out=" + out};
+    request.savedFactor = factor;
+    waitforapplication watcher(std::move(request), timing, host, platform::processStarter());
     watcher.resume();
     const auto deadline = Clock::now() + std::chrono::duration<double>(seconds * 10 + 10);
     while (!watcher.finished() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
