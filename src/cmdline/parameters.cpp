@@ -7,6 +7,7 @@
 
 #include "cmdline/inttext.h"
 
+namespace cmdline {
 namespace {
 
 constexpr int32_t kMaxFactor = 98;  // the track bar's range
@@ -124,3 +125,5 @@ bool parameters(const std::vector<std::string>& params, CommandLineSettings& set
     if (!ok) resetSettings(settings, unknownAtStart);
     return ok;
 }
+
+}  // namespace cmdline

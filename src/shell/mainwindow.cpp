@@ -17,6 +17,9 @@
 #include "screenplace.h"
 #include "widgets/dialogs.h"
 
+using cmdline::parameters;
+using cmdline::startupStatusText;
+
 namespace {
 // Objects whose threads outlive the window are never freed: they end with
 // the process (the engine's state, see its declaration, and a watch still

@@ -21,6 +21,8 @@
 #include "widgets/dialogs.h"
 #include "widgets/taskicon.h"
 
+using cmdline::lenientInt;
+
 void Tform1::loadLaunchList() {
     std::error_code ec;
     if (!std::filesystem::exists(services_.launchFile, ec)) return;

@@ -20,6 +20,9 @@
 #include "widgets/dialogs.h"
 #include "widgets/gauge.h"
 
+using cmdline::lenientInt;
+using cmdline::strictInt;
+
 namespace {
 QLabel* label(QWidget* parent, int x, int y, const QString& text, const QString& hint = {}) {
     auto* l = new QLabel(text, parent);

@@ -19,6 +19,8 @@
 #include "cmdline/inttext.h"
 #include "in_child.h"
 
+using cmdline::lenientInt;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace cmdline {
+
 struct CommandLineSettings {
     bool processorUnknown = false;  // as start-up gave it; "/NOCPUID" sets it
     bool minimize = false;
@@ -29,3 +31,5 @@ struct CommandLineSettings {
 // processor is unknown at that moment (the caller shows the message box).
 bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
                 const std::function<void()>& showVirtspeedRefused);
+
+}  // namespace cmdline

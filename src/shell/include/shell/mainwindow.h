@@ -100,7 +100,7 @@ public:
     bool slowDownRunning() const { return slowDownRunning_; }
     int32_t benchmarkTime() const { return engine_->benchmarkTime.load(); }
     bool processorUnknown() const { return settings_.processorUnknown; }
-    const CommandLineSettings& settings() const { return settings_; }
+    const cmdline::CommandLineSettings& settings() const { return settings_; }
     bool commandLineOk() const { return commandLineOk_; }
     TBurner& burner() { return *engine_->burner; }
     TCPUID* cpuid() { return cpuid_.get(); }
@@ -191,7 +191,7 @@ private:
     bool version5_ = false;
     bool holdsOtherSessions_ = true;
     bool commandLineOk_ = true;
-    CommandLineSettings settings_;
+    cmdline::CommandLineSettings settings_;
     std::unique_ptr<TCPUID> cpuid_;
     TGenerator generator_;
     THintTracker* hints_ = nullptr;
