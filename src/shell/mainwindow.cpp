@@ -19,6 +19,7 @@
 
 using cmdline::parameters;
 using cmdline::startupStatusText;
+using cpuid::TCPUID;
 
 namespace {
 // Objects whose threads outlive the window are never freed: they end with

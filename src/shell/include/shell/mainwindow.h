@@ -103,7 +103,7 @@ public:
     const cmdline::CommandLineSettings& settings() const { return settings_; }
     bool commandLineOk() const { return commandLineOk_; }
     TBurner& burner() { return *engine_->burner; }
-    TCPUID* cpuid() { return cpuid_.get(); }
+    cpuid::TCPUID* cpuid() { return cpuid_.get(); }
     int trackBarChanges() const { return trackBarChanges_; }
     int benchmarkRuns() const { return benchmarkRuns_; }
     // Said in the status bar when the rights don't let the burners hold the
@@ -192,7 +192,7 @@ private:
     bool holdsOtherSessions_ = true;
     bool commandLineOk_ = true;
     cmdline::CommandLineSettings settings_;
-    std::unique_ptr<TCPUID> cpuid_;
+    std::unique_ptr<cpuid::TCPUID> cpuid_;
     TGenerator generator_;
     THintTracker* hints_ = nullptr;
     LaunchList* launchList_ = nullptr;
