@@ -49,6 +49,8 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 
+using namespace engine;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;

@@ -28,6 +28,8 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 
+using namespace engine;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;

@@ -26,6 +26,8 @@
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 
+using engine::EngineMode;
+
 namespace {
 Services realServices(platform::UserRegistry& registry, platform::MachineRegistry& machine, Dialogs& dialogs,
                       HelpViewer& help) {

@@ -20,6 +20,14 @@
 using cmdline::parameters;
 using cmdline::startupStatusText;
 using cpuid::TCPUID;
+using engine::EngineMode;
+using engine::MeasureBench;
+using engine::SchedulingOutcome;
+using engine::TBurner;
+using engine::applyScheduling;
+using engine::loadBenchmarkTime;
+using engine::readStoredMode;
+using engine::storeBench;
 
 namespace {
 // Objects whose threads outlive the window are never freed: they end with

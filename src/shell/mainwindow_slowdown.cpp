@@ -12,6 +12,11 @@
 #include "widgets/dialogs.h"
 #include "widgets/gauge.h"
 
+using engine::EngineMode;
+using engine::burnerPriorityFor;
+using engine::storeMode;
+using engine::virtualSpeed;
+
 void Tform1::StartSlowDown(int32_t factor) {
     TrackBar1->setValue(factor);  // clamps to 0..98; a change runs TrackBar1Change
     Button1->setText("Stop!!!");

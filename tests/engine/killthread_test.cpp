@@ -10,6 +10,8 @@
 #include "fakes/fake_clock.h"
 #include "platform/cpu_clock.h"
 
+using namespace engine;
+
 namespace {
 struct CycleFixture : ::testing::Test {
     platform::FakeClock clock;

@@ -18,6 +18,9 @@
 #include "test_paths.h"
 #include "window_fixture.h"
 
+using engine::kBenchValue;
+using engine::kRegistryKey;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -21,6 +21,8 @@
 #include "test_paths.h"
 #include "window_fixture.h"
 
+using engine::TBurner;
+
 namespace {
 std::string childPath() { return testChildPath(); }
 

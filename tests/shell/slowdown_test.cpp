@@ -16,6 +16,11 @@
 #include "window_fixture.h"
 
 using SlowDownControl = WindowFixture;
+using engine::EngineMode;
+using engine::kBenchValue;
+using engine::kRegistryKey;
+using engine::storeMode;
+using engine::virtualSpeed;
 
 TEST_F(SlowDownControl, StartsStoppedWithTheDesignedTexts) {
     Tform1& f = open();

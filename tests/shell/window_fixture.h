@@ -36,8 +36,8 @@ struct WindowFixture : ::testing::Test {
     std::unique_ptr<Tform1> form;
 
     WindowFixture() {
-        registry->createKey(kRegistryKey);
-        registry->writeDword(kRegistryKey, kBenchValue, 400);  // short burner cycles
+        registry->createKey(engine::kRegistryKey);
+        registry->writeDword(engine::kRegistryKey, engine::kBenchValue, 400);  // short burner cycles
     }
 
     ~WindowFixture() override {

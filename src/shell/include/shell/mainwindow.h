@@ -102,7 +102,7 @@ public:
     bool processorUnknown() const { return settings_.processorUnknown; }
     const cmdline::CommandLineSettings& settings() const { return settings_; }
     bool commandLineOk() const { return commandLineOk_; }
-    TBurner& burner() { return *engine_->burner; }
+    engine::TBurner& burner() { return *engine_->burner; }
     cpuid::TCPUID* cpuid() { return cpuid_.get(); }
     int trackBarChanges() const { return trackBarChanges_; }
     int benchmarkRuns() const { return benchmarkRuns_; }
@@ -160,7 +160,7 @@ private:
     void finishStop(int32_t position);
     void keepRunningAfterFailedStop(int32_t position);
     platform::PriorityClass designedPriorityClass() const;
-    void applyEngineMode(EngineMode mode);
+    void applyEngineMode(engine::EngineMode mode);
     void loadLaunchList();
     void connectLaunchBox();
     void endUnwatchedLaunch();
@@ -183,7 +183,7 @@ private:
     // detached at close still reads the timing.
     struct EngineState {
         std::atomic<int32_t> benchmarkTime{0};
-        std::unique_ptr<TBurner> burner;
+        std::unique_ptr<engine::TBurner> burner;
         LaunchTiming timing;
     };
     EngineState* engine_;
@@ -193,7 +193,7 @@ private:
     bool commandLineOk_ = true;
     cmdline::CommandLineSettings settings_;
     std::unique_ptr<cpuid::TCPUID> cpuid_;
-    TGenerator generator_;
+    engine::TGenerator generator_;
     THintTracker* hints_ = nullptr;
     LaunchList* launchList_ = nullptr;
     // The latest watch. Replaced only once it finished (the Launch button is

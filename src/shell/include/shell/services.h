@@ -32,7 +32,7 @@ struct Services {
     // The launch list file; a relative name is looked up in the current directory.
     std::filesystem::path launchFile = "lentora.ini";
     uint32_t startupSleepMs = 500;
-    int64_t benchmarkDraws = kBenchmarkDraws;
+    int64_t benchmarkDraws = engine::kBenchmarkDraws;
     // Processors to put burners on (empty: the ones the process may run on).
     std::vector<int> processors{};
     int tickIntervalMs = 1000;
