@@ -27,6 +27,9 @@
 #include "shell/mainwindow.h"
 
 using engine::EngineMode;
+using widgets::Dialogs;
+using widgets::FakeDialogs;
+using widgets::FakeTrayShell;
 
 namespace {
 Services realServices(platform::UserRegistry& registry, platform::MachineRegistry& machine, Dialogs& dialogs,

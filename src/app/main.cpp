@@ -12,6 +12,9 @@
 #include "widgets/dialogs.h"
 #include "widgets/qttrayshell.h"
 
+using widgets::QtDialogs;
+using widgets::QtTrayShell;
+
 int main(int argc, char** argv) {
     // The parameters belong to the command line and the program it starts.
     // The toolkit gets only our own name: "-platform", "-display",

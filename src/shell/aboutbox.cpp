@@ -12,6 +12,8 @@
 #include "screenplace.h"
 #include "widgets/dialogs.h"
 
+using widgets::blockOwnerOnly;
+
 namespace {
 QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {
     auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), text.toHtmlEscaped()), parent);

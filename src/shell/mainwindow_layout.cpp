@@ -13,6 +13,8 @@
 #include "shell/mainwindow.h"
 #include "widgets/gauge.h"
 
+using widgets::TGauge;
+
 namespace {
 QFrame* loweredPanel(QWidget* parent, int x, int y, int w, int h) {
     auto* panel = new QFrame(parent);

@@ -8,6 +8,8 @@
 #include "shell/mainwindow.h"
 #include "widgets/dialogs.h"
 
+using widgets::blockOwnerOnly;
+
 void Tform1::createPropertiesDialog() {
     // A start-up that failed early may not have made the list; the window
     // closes then, but its buttons must not reach a missing list meanwhile.

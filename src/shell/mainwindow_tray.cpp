@@ -7,6 +7,8 @@
 #include "widgets/dialogs.h"
 #include "widgets/taskicon.h"
 
+using widgets::TTaskIcon;
+
 void Tform1::setUpTrayIcon() {
     tiTray = new TTaskIcon(this, services_.trayShell);
     tiTray->setIcon(QApplication::windowIcon());

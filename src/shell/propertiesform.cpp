@@ -22,6 +22,8 @@
 
 using cmdline::lenientInt;
 using cmdline::strictInt;
+using widgets::Dialogs;
+using widgets::TGauge;
 
 namespace {
 QLabel* label(QWidget* parent, int x, int y, const QString& text, const QString& hint = {}) {

@@ -16,9 +16,13 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
+
+namespace widgets {
 class Dialogs;
-class LaunchList;
 class TGauge;
+}  // namespace widgets
+
+class LaunchList;
 
 // The filter of the program's open-file dialog (Dialogs::openFile).
 inline constexpr char kApplicationFilter[] = "Application|*.EXE;*.COM;*.BAT;";
@@ -34,7 +38,7 @@ class TProperties : public QDialog {
 public:
     // selectedIndex gives the list box's selected row (-1 for none); OK in
     // editing mode replaces that entry.
-    TProperties(QWidget* mainWindow, Dialogs& dialogs, LaunchList& list, std::filesystem::path launchFile,
+    TProperties(QWidget* mainWindow, widgets::Dialogs& dialogs, LaunchList& list, std::filesystem::path launchFile,
                 std::function<int()> selectedIndex);
 
     // Filling the controls, as "Add" and "Properties" do.
@@ -75,7 +79,7 @@ public:
     QLineEdit* txtPath = nullptr;
     QToolButton* downproperties = nullptr;
     QToolButton* upproperties = nullptr;
-    TGauge* Gauge1 = nullptr;
+    widgets::TGauge* Gauge1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
@@ -102,7 +106,7 @@ private:
     void storeEntry();
     std::string storedOrTyped(const QLineEdit* edit, std::string LaunchEntry::*field) const;
 
-    Dialogs& dialogs_;
+    widgets::Dialogs& dialogs_;
     LaunchList& list_;
     std::filesystem::path launchFile_;
     std::function<int()> selectedIndex_;

@@ -22,6 +22,7 @@
 #include "window_fixture.h"
 
 using engine::TBurner;
+using widgets::FakeTrayShell;
 
 namespace {
 std::string childPath() { return testChildPath(); }

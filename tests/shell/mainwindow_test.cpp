@@ -24,6 +24,7 @@
 #include "window_fixture.h"
 
 using MainWindow = WindowFixture;
+using widgets::QtDialogs;
 
 TEST_F(MainWindow, DownShowsTheLaunchBoxAndUpHidesIt) {
     Tform1& f = open();

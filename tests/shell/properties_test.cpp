@@ -15,6 +15,8 @@
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 
+using widgets::FakeDialogs;
+
 namespace {
 using Fields = std::vector<std::string>;
 

@@ -18,6 +18,8 @@
 #include "launch/launchlist.h"
 #include "widgets/gauge.h"
 
+using widgets::FakeDialogs;
+
 namespace {
 struct PropertiesDialog : ::testing::Test {
     QWidget mainWindow;

@@ -6,6 +6,7 @@
 #include "window_fixture.h"
 
 using Tray = WindowFixture;
+using widgets::FakeTrayShell;
 
 TEST_F(Tray, MinimizingWhileRunningShowsTheRunningCaptionAsTooltip) {
     Tform1& f = open();

@@ -30,8 +30,8 @@ struct WindowFixture : ::testing::Test {
     platform::FakeProcessor processor;
     std::unique_ptr<platform::MachineRegistry> machine =
         platform::fakeMachineRegistry(std::map<std::string, uint32_t>{{"~MHz", 500}});
-    FakeDialogs dialogs;
-    std::shared_ptr<FakeTrayShell> tray = std::make_shared<FakeTrayShell>();
+    widgets::FakeDialogs dialogs;
+    std::shared_ptr<widgets::FakeTrayShell> tray = std::make_shared<widgets::FakeTrayShell>();
     FakeHelpViewer help;
     std::unique_ptr<Tform1> form;
 

@@ -21,9 +21,13 @@ class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTimer;
+
+namespace widgets {
 class TGauge;
-class THintTracker;
 class TTaskIcon;
+}  // namespace widgets
+
+class THintTracker;
 class TProperties;
 class TAboutBox;
 class LaunchList;
@@ -67,7 +71,7 @@ public:
     LaunchList& launchList() { return *launchList_; }
     waitforapplication* watcher() { return watcher_.get(); }
     LaunchTiming& timing() { return engine_->timing; }
-    TTaskIcon* tiTray = nullptr;
+    widgets::TTaskIcon* tiTray = nullptr;
 
     // What the watcher asks, from its own thread. The window is the host of
     // every watcher it creates and outlives it as such: it detaches a watch
@@ -115,7 +119,7 @@ public:
     // Controls, named as in the window's design.
     QFrame* panel1 = nullptr;
     QLabel* Label1 = nullptr;
-    TGauge* Gauge1 = nullptr;
+    widgets::TGauge* Gauge1 = nullptr;
     QFrame* Panel2 = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;

@@ -13,8 +13,11 @@
 #include "platform/registry.h"
 #include "platform/thread.h"
 
+namespace widgets {
 class Dialogs;
 class TrayShell;
+}  // namespace widgets
+
 class HelpViewer;
 
 struct Services {
@@ -24,8 +27,8 @@ struct Services {
     platform::Processor& processor;
     platform::MachineRegistry& machineRegistry;
     platform::ProcessStarter& processes;
-    Dialogs& dialogs;
-    std::shared_ptr<TrayShell> trayShell;
+    widgets::Dialogs& dialogs;
+    std::shared_ptr<widgets::TrayShell> trayShell;
     HelpViewer& help;
     // The program's parameters, without its own name.
     std::vector<std::string> parameters{};
