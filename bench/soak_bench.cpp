@@ -29,6 +29,10 @@
 #include "platform/thread.h"
 
 using namespace engine;
+using launch::LaunchRequest;
+using launch::LaunchTiming;
+using launch::WatchHost;
+using launch::waitforapplication;
 
 namespace {
 using Clock = std::chrono::steady_clock;

@@ -28,6 +28,7 @@ using engine::applyScheduling;
 using engine::loadBenchmarkTime;
 using engine::readStoredMode;
 using engine::storeBench;
+using launch::LaunchList;
 
 namespace {
 // Objects whose threads outlive the window are never freed: they end with

@@ -22,6 +22,15 @@
 #include "widgets/taskicon.h"
 
 using cmdline::lenientInt;
+using launch::ApplicationCommand;
+using launch::LaunchEntry;
+using launch::LaunchRequest;
+using launch::LoadResult;
+using launch::launchCloses;
+using launch::launchMinimizes;
+using launch::loadLaunchFile;
+using launch::startFailureText;
+using launch::waitforapplication;
 
 void Tform1::loadLaunchList() {
     std::error_code ec;

@@ -8,6 +8,7 @@
 #include "shell/mainwindow.h"
 #include "widgets/dialogs.h"
 
+using launch::LaunchList;
 using widgets::blockOwnerOnly;
 
 void Tform1::createPropertiesDialog() {

@@ -22,6 +22,13 @@
 
 using cmdline::lenientInt;
 using cmdline::strictInt;
+using launch::LaunchEntry;
+using launch::LaunchList;
+using launch::closeToken;
+using launch::dialogClosesChecked;
+using launch::dialogMinimizeChecked;
+using launch::kLaunchLineMaxBytes;
+using launch::minimizeToken;
 using widgets::Dialogs;
 using widgets::TGauge;
 

@@ -19,6 +19,7 @@
 #include "cmdline/inttext.h"
 #include "in_child.h"
 
+using namespace launch;
 using cmdline::lenientInt;
 
 namespace fs = std::filesystem;

@@ -10,6 +10,8 @@
 #include "fakes/fake_process_starter.h"
 #include "launch/watcher.h"
 
+using namespace launch;
+
 namespace {
 using Calls = std::vector<std::string>;
 

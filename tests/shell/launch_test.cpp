@@ -22,6 +22,10 @@
 #include "window_fixture.h"
 
 using engine::TBurner;
+using launch::LaunchEntry;
+using launch::applicationDirectory;
+using launch::launchArguments;
+using launch::waitforapplication;
 using widgets::FakeTrayShell;
 
 namespace {

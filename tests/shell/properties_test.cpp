@@ -15,6 +15,9 @@
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 
+using launch::LaunchEntry;
+using launch::loadLaunchFile;
+using launch::saveLaunchFile;
 using widgets::FakeDialogs;
 
 namespace {

@@ -18,6 +18,8 @@
 #include "launch/launchlist.h"
 #include "widgets/gauge.h"
 
+using launch::LaunchEntry;
+using launch::LaunchList;
 using widgets::FakeDialogs;
 
 namespace {

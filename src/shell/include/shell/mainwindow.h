@@ -27,18 +27,21 @@ class TGauge;
 class TTaskIcon;
 }  // namespace widgets
 
+namespace launch {
+class LaunchList;
+class waitforapplication;
+}  // namespace launch
+
 class THintTracker;
 class TProperties;
 class TAboutBox;
-class LaunchList;
-class waitforapplication;
 
 inline constexpr const char* kCaption = "Lentora 2.05";
 inline constexpr int kClientWidth = 529;
 inline constexpr int kHeightLaunchBoxHidden = 196;
 inline constexpr int kHeightLaunchBoxShown = 360;
 
-class Tform1 : public QMainWindow, public WatchHost {
+class Tform1 : public QMainWindow, public launch::WatchHost {
     Q_OBJECT
 public:
     explicit Tform1(Services services, QWidget* parent = nullptr);
@@ -59,7 +62,7 @@ public:
     void DownClick();
     void UpClick();
     void LaunchClick();
-    void launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close);
+    void launchapp(const launch::ApplicationCommand& command, int32_t factor, bool minimize, bool close);
     void sectickerTimer();
     void FormActivate();
     // The launch list's buttons and the properties dialog (created once, reused).
@@ -68,9 +71,9 @@ public:
     void RemoveClick();
     TProperties* Properties = nullptr;
     TAboutBox* AboutBox = nullptr;
-    LaunchList& launchList() { return *launchList_; }
-    waitforapplication* watcher() { return watcher_.get(); }
-    LaunchTiming& timing() { return engine_->timing; }
+    launch::LaunchList& launchList() { return *launchList_; }
+    launch::waitforapplication* watcher() { return watcher_.get(); }
+    launch::LaunchTiming& timing() { return engine_->timing; }
     widgets::TTaskIcon* tiTray = nullptr;
 
     // What the watcher asks, from its own thread. The window is the host of
@@ -188,7 +191,7 @@ private:
     struct EngineState {
         std::atomic<int32_t> benchmarkTime{0};
         std::unique_ptr<engine::TBurner> burner;
-        LaunchTiming timing;
+        launch::LaunchTiming timing;
     };
     EngineState* engine_;
     bool slowDownRunning_ = false;
@@ -199,12 +202,12 @@ private:
     std::unique_ptr<cpuid::TCPUID> cpuid_;
     engine::TGenerator generator_;
     THintTracker* hints_ = nullptr;
-    LaunchList* launchList_ = nullptr;
+    launch::LaunchList* launchList_ = nullptr;
     // The latest watch. Replaced only once it finished (the Launch button is
     // disabled until then). One still running when the window goes is
     // detached and kept, never joined: it may be waiting for its application
     // to end (see ~Tform1).
-    std::unique_ptr<waitforapplication> watcher_;
+    std::unique_ptr<launch::waitforapplication> watcher_;
     bool commandLineLaunched_ = false;
     std::mutex startFailureMutex_;
     std::string startFailure_;  // the latest start failure, for the status bar
