@@ -27,6 +27,10 @@
 #include "shell/mainwindow.h"
 
 using engine::EngineMode;
+using shell::FakeHelpViewer;
+using shell::HelpViewer;
+using shell::Services;
+using shell::Tform1;
 using widgets::Dialogs;
 using widgets::FakeDialogs;
 using widgets::FakeTrayShell;

@@ -12,6 +12,13 @@
 #include "widgets/dialogs.h"
 #include "widgets/qttrayshell.h"
 
+using shell::Services;
+using shell::THelpViewer;
+using shell::TLentoraApplication;
+using shell::Tform1;
+using shell::Tsplashform;
+using shell::helpFilePath;
+using shell::windowFont;
 using widgets::QtDialogs;
 using widgets::QtTrayShell;
 

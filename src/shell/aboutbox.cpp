@@ -12,6 +12,8 @@
 #include "screenplace.h"
 #include "widgets/dialogs.h"
 
+namespace shell {
+
 using widgets::blockOwnerOnly;
 
 namespace {
@@ -97,3 +99,5 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     layout->addWidget(OKButton, 6, 1, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
+
+}  // namespace shell

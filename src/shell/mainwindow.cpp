@@ -17,6 +17,8 @@
 #include "screenplace.h"
 #include "widgets/dialogs.h"
 
+namespace shell {
+
 using cmdline::parameters;
 using cmdline::startupStatusText;
 using cpuid::TCPUID;
@@ -185,3 +187,4 @@ void Tform1::closeEvent(QCloseEvent* event) {
 
 void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
 
+}  // namespace shell

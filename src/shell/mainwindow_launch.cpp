@@ -21,6 +21,8 @@
 #include "widgets/dialogs.h"
 #include "widgets/taskicon.h"
 
+namespace shell {
+
 using cmdline::lenientInt;
 using launch::ApplicationCommand;
 using launch::LaunchEntry;
@@ -197,3 +199,5 @@ bool Tform1::eventFilter(QObject* watched, QEvent* event) {
         LaunchClick();
     return QMainWindow::eventFilter(watched, event);
 }
+
+}  // namespace shell

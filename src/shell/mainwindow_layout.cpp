@@ -13,6 +13,8 @@
 #include "shell/mainwindow.h"
 #include "widgets/gauge.h"
 
+namespace shell {
+
 using widgets::TGauge;
 
 namespace {
@@ -176,3 +178,5 @@ void Tform1::UpClick() {
     Down->setVisible(true);
     setClientHeight(kHeightLaunchBoxHidden);
 }
+
+}  // namespace shell

@@ -8,6 +8,8 @@
 #include "shell/mainwindow.h"
 #include "widgets/dialogs.h"
 
+namespace shell {
+
 using launch::LaunchList;
 using widgets::blockOwnerOnly;
 
@@ -48,3 +50,5 @@ void Tform1::RemoveClick() {
     // so a second press does not remove the entry that moved up.
     ListBox1->selectionModel()->clear();
 }
+
+}  // namespace shell

@@ -12,6 +12,8 @@
 #include "widgets/dialogs.h"
 #include "widgets/gauge.h"
 
+namespace shell {
+
 using engine::EngineMode;
 using engine::burnerPriorityFor;
 using engine::storeMode;
@@ -109,3 +111,5 @@ void Tform1::AccurateSlowdown1Click() {
     if (auto failure = storeMode(services_.registry, mode))
         services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }
+
+}  // namespace shell

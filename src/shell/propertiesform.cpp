@@ -20,6 +20,8 @@
 #include "widgets/dialogs.h"
 #include "widgets/gauge.h"
 
+namespace shell {
+
 using cmdline::lenientInt;
 using cmdline::strictInt;
 using launch::LaunchEntry;
@@ -292,3 +294,5 @@ void TProperties::checkEdit(QLineEdit* edit) {
 
 void TProperties::Edit1Exit() { checkEdit(Edit1); }
 void TProperties::Edit2Exit() { checkEdit(Edit2); }
+
+}  // namespace shell

@@ -26,6 +26,8 @@ namespace launch {
 class LaunchList;
 }  // namespace launch
 
+namespace shell {
+
 // The filter of the program's open-file dialog (Dialogs::openFile).
 inline constexpr char kApplicationFilter[] = "Application|*.EXE;*.COM;*.BAT;";
 inline constexpr int kPropertiesHelpContext = 30;
@@ -119,3 +121,5 @@ private:
     // first when the window is active again.
     QPointer<QWidget> mainFocus_;
 };
+
+}  // namespace shell

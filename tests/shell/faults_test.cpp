@@ -18,6 +18,7 @@
 #include "test_paths.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using engine::kBenchValue;
 using engine::kRegistryKey;
 

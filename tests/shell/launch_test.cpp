@@ -21,6 +21,7 @@
 #include "test_paths.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using engine::TBurner;
 using launch::LaunchEntry;
 using launch::applicationDirectory;

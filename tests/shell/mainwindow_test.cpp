@@ -23,6 +23,7 @@
 #include "widgets/dialogs.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using MainWindow = WindowFixture;
 using widgets::QtDialogs;
 

@@ -15,6 +15,7 @@
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using launch::LaunchEntry;
 using launch::loadLaunchFile;
 using launch::saveLaunchFile;

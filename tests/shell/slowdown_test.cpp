@@ -15,6 +15,7 @@
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using SlowDownControl = WindowFixture;
 using engine::EngineMode;
 using engine::kBenchValue;

@@ -5,6 +5,7 @@
 #include "widgets/taskicon.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using Tray = WindowFixture;
 using widgets::FakeTrayShell;
 

@@ -7,6 +7,8 @@ namespace widgets {
 class Dialogs;
 }  // namespace widgets
 
+namespace shell {
+
 class TLentoraApplication : public QApplication {
 public:
     TLentoraApplication(int& argc, char** argv);
@@ -19,3 +21,5 @@ public:
 private:
     widgets::Dialogs* dialogs_ = nullptr;
 };
+
+}  // namespace shell

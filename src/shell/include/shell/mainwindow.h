@@ -32,6 +32,8 @@ class LaunchList;
 class waitforapplication;
 }  // namespace launch
 
+namespace shell {
+
 class THintTracker;
 class TProperties;
 class TAboutBox;
@@ -215,3 +217,5 @@ private:
     int trackBarChanges_ = 0;
     int benchmarkRuns_ = 0;
 };
+
+}  // namespace shell

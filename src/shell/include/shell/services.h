@@ -18,6 +18,8 @@ class Dialogs;
 class TrayShell;
 }  // namespace widgets
 
+namespace shell {
+
 class HelpViewer;
 
 struct Services {
@@ -40,3 +42,5 @@ struct Services {
     std::vector<int> processors{};
     int tickIntervalMs = 1000;
 };
+
+}  // namespace shell
