@@ -1,0 +1,97 @@
+// The desktop's real-time service run for real on a private system bus
+// (scripts/rtkit-services.sh; CI starts it): what an ordinary user gets,
+// what the service refuses, and what a missing or silent service costs.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QObject>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <string>
+
+#include "platform/realtime_kit.h"
+
+namespace {
+
+std::string commandOutput(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        pclose(pipe);
+    }
+    return output;
+}
+
+// A bus of the test's own, with nothing on it; ended with the object.
+struct EmptyBus {
+    std::filesystem::path dir;
+    std::string address;
+    pid_t pid = 0;
+    EmptyBus() {
+        char pattern[] = "/tmp/lentora-bus.XXXXXX";
+        dir = mkdtemp(pattern);
+        const std::string out = commandOutput("dbus-daemon --session --fork --print-address=1 --print-pid=1 --address=unix:path=" +
+                                              (dir / "bus").string());
+        address = out.substr(0, out.find('\n'));
+        pid = std::atoi(out.substr(out.find('\n') + 1).c_str());
+    }
+    ~EmptyBus() {
+        if (pid > 0) kill(pid, SIGTERM);
+        std::filesystem::remove_all(dir);
+    }
+};
+
+}  // namespace
+
+TEST(RealtimeKitService, GrantsWhatThePolicyAndTheLimitAllow) {
+    const char* bus = std::getenv("LENTORA_RTKIT_BUS");
+    if (!bus || !*bus) GTEST_SKIP() << "the RealtimeKit services are not running (scripts/rtkit-services.sh start)";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the probe as other users";
+    // The service sets SCHED_RESET_ON_FORK with every grant: children start ordinary.
+    const std::string rr = std::to_string(SCHED_RR | SCHED_RESET_ON_FORK);
+    const std::string other = std::to_string(SCHED_OTHER | SCHED_RESET_ON_FORK);
+    struct Case {
+        int uid;
+        bool limit;
+        std::string answers;
+    } cases[] = {
+        {65534, true, "high 1 -15\nrealtime 1 " + rr + " 20\n"},
+        {65534, false, "high 1 -15\nrealtime 0 " + other + " 0\n"},  // no RLIMIT_RTTIME: real time refused
+        {1, true, "high 0 0\nrealtime 0 0 0\n"},         // polkit does not authorise this user
+    };
+    for (const Case& c : cases) {
+        const std::string as = std::to_string(c.uid);
+        const std::string out = commandOutput("setpriv --reuid=" + as + " --regid=" + as + " --clear-groups " +
+                                              LENTORA_RTKIT_PROBE_PATH + " '" + bus + "'" + (c.limit ? " limit" : ""));
+        EXPECT_EQ(out, "limits 20 -15 200000\n" + c.answers) << "uid " << c.uid << (c.limit ? " with" : " without") << " the limit";
+    }
+}
+
+TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
+    if (std::system("dbus-daemon --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "dbus-daemon is not installed";
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    EmptyBus empty;
+    EmptyBus silent;
+    // Owns the name, but the object's thread (this one) handles no calls
+    // while the client waits for its answer.
+    QObject deaf;
+    QDBusConnection owner = QDBusConnection::connectToBus(QString::fromStdString(silent.address), "owner");
+    ASSERT_TRUE(owner.registerObject("/org/freedesktop/RealtimeKit1", &deaf, QDBusConnection::ExportAllContents));
+    ASSERT_TRUE(owner.registerService("org.freedesktop.RealtimeKit1"));
+    for (const std::string& address : {std::string("unix:path=/nonexistent/bus"), empty.address, silent.address}) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto kit = platform::realtimeKitAt(address);
+        EXPECT_FALSE(kit->limits()) << address;
+        EXPECT_FALSE(kit->makeThreadRealtime(gettid(), 1)) << address;
+        EXPECT_FALSE(kit->makeThreadHighPriority(gettid(), -1)) << address;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << address;
+    }
+    QDBusConnection::disconnectFromBus("owner");
+}
