@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <string>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 #include "platform/realtime_kit.h"
 
@@ -94,4 +97,24 @@ TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << address;
     }
     QDBusConnection::disconnectFromBus("owner");
+}
+
+// RLIMIT_RTTIME as the service asks for it: a real-time thread that runs
+// past it without sleeping would end the whole program.
+TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!platform::limitRealtimeRunTime(200000)) _exit(3);
+        const sched_param param{1};
+        if (sched_setscheduler(0, SCHED_FIFO, &param) != 0) _exit(2);
+        timespec start{}, now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+        do clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        while ((now.tv_sec - start.tv_sec) * 1000000000L + now.tv_nsec - start.tv_nsec < 400000000L);  // twice the limit
+        _exit((sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) == SCHED_OTHER ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no right to take a real-time policy";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
 }

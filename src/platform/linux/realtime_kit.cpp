@@ -8,7 +8,10 @@
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <sched.h>
 #include <sys/resource.h>
 
 namespace platform {
@@ -114,13 +117,40 @@ std::unique_ptr<RealtimeKit> realtimeKitAt(const std::string& busAddress, std::c
     return std::make_unique<DBusRealtimeKit>(busAddress, timeout);
 }
 
+namespace {
+
+std::atomic<rlim_t> guardSoftLimit{RLIM_INFINITY};
+
+// SIGXCPU at the soft limit reaches the thread that overran it. Back to the
+// normal policy (its nice value stays), and the soft limit, which the kernel
+// has just moved a second on, back to where it was: the next real-time
+// thread that overruns is caught in time too.
+void demoteOverrunningThread(int) {
+    const int savedErrno = errno;
+    sched_param param{};
+    sched_setscheduler(0, SCHED_OTHER | SCHED_RESET_ON_FORK, &param);
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTTIME, &limit) == 0) {
+        limit.rlim_cur = std::min(guardSoftLimit.load(), limit.rlim_max);
+        setrlimit(RLIMIT_RTTIME, &limit);
+    }
+    errno = savedErrno;
+}
+
+}  // namespace
+
 bool limitRealtimeRunTime(long long usec) {
     rlimit limit{};
     if (usec <= 0 || getrlimit(RLIMIT_RTTIME, &limit) != 0)
         return false;
     limit.rlim_max = std::min(limit.rlim_max, static_cast<rlim_t>(usec));
-    limit.rlim_cur = std::min(limit.rlim_cur, limit.rlim_max);
-    return setrlimit(RLIMIT_RTTIME, &limit) == 0;
+    limit.rlim_cur = std::min(limit.rlim_cur, limit.rlim_max / 2);
+    guardSoftLimit.store(limit.rlim_cur);
+    struct sigaction action{};
+    action.sa_handler = demoteOverrunningThread;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    return sigaction(SIGXCPU, &action, nullptr) == 0 && setrlimit(RLIMIT_RTTIME, &limit) == 0;
 }
 
 }  // namespace platform
