@@ -103,7 +103,7 @@ private:
     QString name_;
     QDBusConnection bus_;
     int timeoutMs_;
-    bool unavailable_;
+    std::atomic<bool> unavailable_;  // burner threads ask at the same time
 };
 
 }  // namespace
