@@ -1,91 +1,103 @@
 // How well the burners slow the machine down, and how promptly they stop.
 //
-// Prints, in one run:
-//  1. suspend latency over 1000 suspend/resume cycles of a busy burner, and
-//     the processor time a suspended burner uses over 5 seconds;
-//  2. the slow-down curve: the work rate of a CPU-bound victim process (normal
-//     priority, its own session, as a program started from the desktop),
-//     pinned to a burner's processor and free to run anywhere, relative to its
-//     rate with the burners stopped, next to the speed the window shows.
-// Run as root, it measures the curve a second time with the burners in an
-// unprivileged process, as users run Lentora.
+// Run as root without options, it measures every configuration, each in a
+// fresh session of its own (setsid, so no scheduling group is carried over):
+//   root with both engines; an ordinary user (uid 65534) with a copy of this
+//   program that holds cap_sys_nice, with RLIMIT_RTPRIO raised by prlimit, and
+//   with no rights at all, each with the default engine.
+// Each configuration starts its burners exactly as Lentora does (start-up
+// priorities, then the rights ladder's plan for the engine) and prints, per
+// factor, the work rate of a CPU-bound victim relative to its rate with the
+// burners stopped (taken right before, so a change in the machine's other
+// load spoils one row, not the table):
+//   launched: started through Lentora's launch path (the process starter and
+//             the watcher the launch box uses), which also switches the
+//             burners on and off around it;
+//   pinned / free: a program of another session at nice 0, pinned to a
+//             burner's processor or free to run anywhere.
+// Not root, it measures the one configuration it runs in.
 //
-// Options: --seconds=S per measurement (default 2), --quick (fewer factors),
-//          --accurate (use the accurate engine mode),
-//          --realtime-class (the process class the design picks for old systems:
-//          nice -20 instead of -10 for the process and its autogroup).
+// Options: --seconds=S per measurement (default 0.5, three rounds a row), --quick (fewer
+//          factors), --data=FILE (the figures as tab-separated lines for the
+//          plot), --latency (suspend latency of the burners, at the end),
+//          --realtime-classic (as root: how an ordinary program fares with
+//          real-time burners in each engine at factor 98; nothing else).
+// Inner modes (used by the program itself): --run=NAME --engine=E
+//          --victim-binary=PATH --dir=DIR; --victim=S --out=FILE.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <grp.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <sched.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <time.h>
 #include <unistd.h>
 #include <vector>
 
 #include "engine/benchmark.h"
 #include "engine/burner.h"
+#include "engine/scheduling.h"
+#include "launch/watcher.h"
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "platform/thread.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
 
-double seconds = 2.0;
-bool accurate = false;
-// The process class the burners run in: High is what Lentora asks for on Linux.
-platform::PriorityClass processClass = platform::PriorityClass::High;
+double seconds = 0.5;
+bool quick = false;
 
-double threadCpuSeconds(pid_t tid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", tid);
-    FILE* f = std::fopen(path, "r");
-    if (!f) return -1;
-    char buf[1024];
-    size_t n = std::fread(buf, 1, sizeof buf - 1, f);
-    std::fclose(f);
-    buf[n] = 0;
-    const char* p = std::strrchr(buf, ')');
-    unsigned long utime = 0, stime = 0;
-    std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime);
-    return double(utime + stime) / sysconf(_SC_CLK_TCK);
+std::string option(int argc, char** argv, const char* name) {
+    const size_t n = std::strlen(name);
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=') return argv[i] + n + 1;
+    return {};
 }
 
-void suspendLatency(TBurner& burner) {
-    burner.SetFactor(50);
-    burner.SetPriority(burnerPriorityFor(50));
-    std::vector<double> us;
-    for (int i = 0; i < 1000; ++i) {
-        burner.Resume();
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-        const auto t0 = Clock::now();
-        burner.Suspend();
-        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+bool flag(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return true;
+    return false;
+}
+
+std::vector<int> factors() {
+    return quick ? std::vector<int>{0, 50, 90, 98} : std::vector<int>{0, 10, 25, 50, 75, 90, 95, 96, 97, 98};
+}
+
+// Counts for `duration` seconds; returns counts per second.
+double count(double duration) {
+    uint64_t n = 0;
+    const auto end = Clock::now() + std::chrono::duration<double>(duration);
+    while (Clock::now() < end) {
+        for (int i = 0; i < 10000; ++i) {
+            ++n;
+            asm volatile("" : "+r"(n));
+        }
     }
-    std::sort(us.begin(), us.end());
-    std::printf("Suspend latency over 1000 cycles (%zu burners): median %.1f us, p99 %.1f us, max %.1f us\n",
-                burner.size(), us[us.size() / 2], us[us.size() * 99 / 100], us.back());
-    double before = 0, after = 0;
-    for (size_t i = 0; i < burner.size(); ++i) before += threadCpuSeconds(burner.thread(i).threadId());
-    std::this_thread::sleep_for(std::chrono::seconds(5));
-    for (size_t i = 0; i < burner.size(); ++i) after += threadCpuSeconds(burner.thread(i).threadId());
-    std::printf("Processor time used by the suspended burners over 5 s: %.3f s\n", after - before);
+    return n / duration;
 }
 
-// A CPU-bound program in its own session, counting for `seconds`; returns its count.
-double victimRate(bool pinned) {
+// ---- the victims -------------------------------------------------------------
+
+// A program of another session at nice 0, as one started from the desktop.
+double otherSessionRate(bool pinned) {
     int fds[2];
     if (pipe(fds) != 0) return 0;
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
         setsid();
+        const sched_param normal{};
+        sched_setscheduler(0, SCHED_OTHER, &normal);
         setpriority(PRIO_PROCESS, 0, 0);
         if (pinned) {
             cpu_set_t set;
@@ -93,15 +105,7 @@ double victimRate(bool pinned) {
             CPU_SET(0, &set);
             sched_setaffinity(0, sizeof set, &set);
         }
-        uint64_t count = 0;
-        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-        while (Clock::now() < end) {
-            for (int i = 0; i < 10000; ++i) {
-                ++count;
-                asm volatile("" : "+r"(count));
-            }
-        }
-        const double rate = count / seconds;
+        const double rate = count(seconds);
         (void)!write(fds[1], &rate, sizeof rate);
         _exit(0);
     }
@@ -113,77 +117,363 @@ double victimRate(bool pinned) {
     return rate;
 }
 
-void curve(TBurner& burner, const std::vector<int>& factors, const char* title) {
-    std::printf("\n%s\n", title);
-    std::printf("| factor | window shows | victim pinned to a burner's processor | victim free to run anywhere |\n");
-    std::printf("|---:|---:|---:|---:|\n");
-    for (int f : factors) {
-        // The reference rates are taken right before each factor, so that a
-        // change in the machine's other load spoils one row, not the table.
-        const double basePinned = victimRate(true);
-        const double baseFree = victimRate(false);
-        burner.SetPriority(burnerPriorityFor(f));
-        burner.SetFactor(f);
-        burner.Resume();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const double pinned = victimRate(true);
-        const double free = victimRate(false);
-        burner.Suspend();
-        std::printf("| %d | %d %% | %.1f %% | %.1f %% |\n", f, 100 - f, 100 * pinned / basePinned,
-                    100 * free / baseFree);
-        std::fflush(stdout);
-    }
+// The window's side of a watch: the burners stop when the watch ends.
+class BenchHost : public WatchHost {
+public:
+    explicit BenchHost(TBurner& burner) : burner_(burner) {}
+    void SetProgress(int) override {}
+    void EnableTicker() override {}
+    void DisableTicker() override {}
+    void DeactivateTrayIcon() override {}
+    void RepaintAndUpdateSpeedLabels() override {}
+    void StopSlowDownFromWatcher(int32_t) override { burner_.Suspend(); }
+    void ReportStartFailure(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
+
+private:
+    TBurner& burner_;
+};
+
+struct LaunchPath {
+    std::string victimBinary;
+    std::string dir;
+};
+
+// The victim started as the launch box starts a program at this factor: the
+// watcher switches the burners on, starts it, and switches them off when it ends.
+double launchedRate(TBurner& burner, const LaunchPath& path, int factor) {
+    static int run = 0;
+    const std::string out = path.dir + "/rate-" + std::to_string(getpid()) + "-" + std::to_string(++run);
+    BenchHost host(burner);
+    LaunchTiming timing;
+    burner.SetPriority(burnerPriorityFor(factor));
+    burner.SetFactor(factor);
+    waitforapplication watcher(host, burner, timing, platform::processStarter());
+    watcher.applicationCommand = {path.victimBinary + " --victim=" + std::to_string(seconds) + " --out=" + out};
+    watcher.savedFactor = factor;
+    watcher.resume();
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds * 10 + 10);
+    while (!watcher.finished() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    double rate = 0;
+    std::ifstream(out) >> rate;
+    fs::remove(out);
+    return rate;
 }
 
-void measureCurve(const std::vector<int>& factors, const char* title) {
+// ---- one configuration ---------------------------------------------------------
+
+constexpr int kRounds = 3;
+
+double ratio(double value, double base) { return base > 0 ? 100 * value / base : 0.0; }
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+const char* grantText(const platform::Grant& grant) {
+    static char text[96];
+    switch (grant.kind) {
+    case platform::GrantKind::RealTime:
+        std::snprintf(text, sizeof text, "real time up to %d (%s)", grant.level, grant.by.c_str());
+        break;
+    case platform::GrantKind::Nice:
+        std::snprintf(text, sizeof text, "nice down to %d (%s)", grant.level, grant.by.c_str());
+        break;
+    case platform::GrantKind::Nothing:
+        std::snprintf(text, sizeof text, "nothing");
+        break;
+    }
+    return text;
+}
+
+const char* launchText(platform::LaunchPriority priority) {
+    switch (priority) {
+    case platform::LaunchPriority::Ordinary:
+        return "ordinary, in Lentora's session";
+    case platform::LaunchPriority::OrdinaryOwnSession:
+        return "ordinary, in a session of their own";
+    case platform::LaunchPriority::Lowest:
+        return "lowest priority, in Lentora's session";
+    }
+    return "?";
+}
+
+void describe(const SchedulingOutcome& outcome, platform::SystemControl& system) {
+    const platform::Rights& rights = system.rights();
+    std::printf("Rights: real time: %s; ", grantText(rights.realtime));
+    std::printf("nice: %s.\n", grantText(rights.nice));
+    if (outcome.plan.burnerRealtime > 0)
+        std::printf("Burners SCHED_FIFO %d, window's thread SCHED_FIFO %d", outcome.plan.burnerRealtime,
+                    outcome.plan.windowRealtime);
+    else
+        std::printf("Burners on nice values (%s)", outcome.plan.niceRaised ? "raised" : "not raised");
+    std::printf("; session's group %s; launched programs %s; %s.\n\n",
+                outcome.sessionRaised ? "raised" : "not raised", launchText(outcome.launch),
+                outcome.holdsOtherSessions ? "holds against other sessions" : "does not hold against other sessions");
+}
+
+void runConfiguration(const std::string& name, EngineMode mode, const LaunchPath& path) {
     platform::SystemControl& system = platform::systemControl();
-    system.setProcessPriorityClass(processClass);
+    // As start-up does before the burners exist.
+    system.setProcessPriorityClass(platform::PriorityClass::High);
     system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     TGenerator generator;
     std::atomic<int32_t> benchmarkTime{MeasureBench(platform::systemClock(), generator)};
-    std::printf("\nBenchmark time: %d ms\n", benchmarkTime.load());
     TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
-    if (accurate) burner.SetMode(EngineMode::Accurate);
-    curve(burner, factors, title);
+    const SchedulingOutcome outcome =
+        applyScheduling(system, burner, mode, platform::PriorityClass::High, 0);
+    std::printf("### %s, %s engine\n\n", name.c_str(), mode == EngineMode::Accurate ? "accurate" : "classic");
+    describe(outcome, system);
+    std::printf("| factor | ideal | launched | other session, pinned | other session, free |\n");
+    std::printf("|---:|---:|---:|---:|---:|\n");
+    for (int f : factors()) {
+        // Rounds of "stopped, then running" for each victim; the median of
+        // the rounds' ratios keeps a burst of the machine's other load from
+        // spoiling the row.
+        std::vector<double> launched, pinned, free;
+        for (int round = 0; round < kRounds; ++round) {
+            const double baseLaunched = launchedRate(burner, path, 0);
+            launched.push_back(ratio(launchedRate(burner, path, f), baseLaunched));
+            const double basePinned = otherSessionRate(true);
+            const double baseFree = otherSessionRate(false);
+            burner.SetPriority(burnerPriorityFor(f));
+            burner.SetFactor(f);
+            burner.Resume();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            pinned.push_back(ratio(otherSessionRate(true), basePinned));
+            free.push_back(ratio(otherSessionRate(false), baseFree));
+            burner.Suspend();
+        }
+        const double l = median(launched), p = median(pinned), fr = median(free);
+        std::printf("| %d | %d %% | %.1f %% | %.1f %% | %.1f %% |\n", f, 100 - f, l, p, fr);
+        std::fprintf(stderr, "DATA\t%s, %s\t%d\t%d\t%.1f\t%.1f\t%.1f\n", name.c_str(),
+                     mode == EngineMode::Accurate ? "accurate" : "classic", f, 100 - f, l, p, fr);
+        std::fflush(stdout);
+    }
+    std::printf("\n");
+    burner.SetFactor(0);
 }
+
+// ---- suspend latency -------------------------------------------------------------
+
+// With the priorities Lentora takes: the suspending thread is the window's.
+void suspendLatency() {
+    platform::SystemControl& system = platform::systemControl();
+    system.setProcessPriorityClass(platform::PriorityClass::High);
+    system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    std::atomic<int32_t> benchmarkTime{500};
+    TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
+    applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 50);
+    burner.SetFactor(50);
+    burner.SetPriority(burnerPriorityFor(50));
+    std::vector<double> us;
+    for (int i = 0; i < 1000; ++i) {
+        burner.Resume();
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        const auto t0 = Clock::now();
+        burner.Suspend();
+        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+    }
+    std::sort(us.begin(), us.end());
+    std::printf("Suspend latency over 1000 cycles (%zu burners): median %.1f us, p99 %.1f us, max %.1f us\n\n",
+                burner.size(), us[us.size() / 2], us[us.size() * 99 / 100], us.back());
+    burner.SetFactor(0);
+}
+
+// ---- real time and the classic cycle ---------------------------------------------
+
+// How late an ordinary program (nice 0, its own session) wakes from 1 ms
+// sleeps over `duration` seconds; returns the worst and the 99th percentile in ms.
+std::pair<double, double> wakeUpLateness(double duration) {
+    int fds[2];
+    if (pipe(fds) != 0) return {0, 0};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        setsid();
+        const sched_param normal{};
+        sched_setscheduler(0, SCHED_OTHER, &normal);
+        setpriority(PRIO_PROCESS, 0, 0);
+        std::vector<double> late;
+        const auto end = Clock::now() + std::chrono::duration<double>(duration);
+        while (Clock::now() < end) {
+            const auto t0 = Clock::now();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            late.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count() - 1);
+        }
+        std::sort(late.begin(), late.end());
+        const double result[2] = {late.back(), late[late.size() * 99 / 100]};
+        (void)!write(fds[1], result, sizeof result);
+        _exit(0);
+    }
+    close(fds[1]);
+    double result[2] = {0, 0};
+    (void)!read(fds[0], result, sizeof result);
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    return {result[0], result[1]};
+}
+
+// Both engines at factor 98 with real-time burners (root only): the accurate
+// cycle sleeps every 10 ms, the classic heavy cycle counts for seconds.
+void realtimeClassicCheck() {
+    platform::SystemControl& system = platform::systemControl();
+    system.setProcessPriorityClass(platform::PriorityClass::High);
+    system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    TGenerator generator;
+    std::atomic<int32_t> benchmarkTime{MeasureBench(platform::systemClock(), generator)};
+    TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
+    applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
+    std::printf("An ordinary program's wake-up from 1 ms sleeps, burners at factor 98 under SCHED_FIFO %d:\n\n",
+                burner.Realtime());
+    std::printf("| engine | worst lateness | 99th percentile |\n|---|---:|---:|\n");
+    for (EngineMode mode : {EngineMode::Accurate, EngineMode::Classic}) {
+        burner.SetMode(mode);  // the real-time policy stays, whatever the engine
+        burner.SetFactor(98);
+        burner.Resume();
+        const auto [worst, p99] = wakeUpLateness(6.0);
+        burner.Suspend();
+        std::printf("| %s | %.1f ms | %.1f ms |\n", mode == EngineMode::Accurate ? "accurate" : "classic", worst, p99);
+    }
+    std::printf("\n");
+    burner.SetFactor(0);
+}
+
+// ---- the driver ------------------------------------------------------------------
+
+struct Configuration {
+    std::string name;
+    std::string engine;
+    std::vector<std::string> wrapper;  // before the program
+    bool capability = false;           // the program copy holds cap_sys_nice
+    const char* check = nullptr;       // a command that must work first
+};
+
+const std::vector<std::string> kAsNobody = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+
+std::vector<Configuration> configurations() {
+    std::vector<std::string> rtprio = {"prlimit", "--rtprio=20:20", "--"};
+    rtprio.insert(rtprio.end(), kAsNobody.begin(), kAsNobody.end());
+    return {
+        {"root", "classic", {}, false},
+        {"root", "accurate", {}, false},
+        {"uid 65534, setcap cap_sys_nice+ep", "accurate", kAsNobody, true},
+        {"uid 65534, RLIMIT_RTPRIO 20", "accurate", rtprio, false, "prlimit --rtprio=20:20 true 2>/dev/null"},
+        {"uid 65534, no rights", "accurate", kAsNobody, false},
+    };
+}
+
+// Runs one configuration in a new session; its figure lines go to `data`.
+void runInFreshSession(const Configuration& config, const std::string& program, const LaunchPath& path,
+                       FILE* data) {
+    std::vector<std::string> args = config.wrapper;
+    args.insert(args.end(), {program, "--run=" + config.name, "--engine=" + config.engine,
+                             "--victim-binary=" + path.victimBinary, "--dir=" + path.dir,
+                             "--seconds=" + std::to_string(seconds)});
+    if (quick) args.push_back("--quick");
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], 2);
+        setsid();
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    FILE* lines = fdopen(fds[0], "r");
+    char line[512];
+    while (std::fgets(line, sizeof line, lines)) {
+        if (std::strncmp(line, "DATA\t", 5) == 0) {
+            if (data) std::fputs(line + 5, data);
+        } else {
+            std::fputs(line, stderr);
+        }
+    }
+    std::fclose(lines);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::printf("(%s, %s engine: the run failed, status %d)\n\n", config.name.c_str(), config.engine.c_str(),
+                    status);
+}
+
+std::string copyProgram(const std::string& self, const std::string& dir, const char* name) {
+    const std::string copy = dir + "/" + name;
+    fs::copy_file(self, copy, fs::copy_options::overwrite_existing);
+    chmod(copy.c_str(), 0755);
+    return copy;
+}
+
+int drive(const std::string& self, const std::string& dataFile, bool latency) {
+    char pattern[] = "/tmp/lentora-bench-XXXXXX";
+    if (!mkdtemp(pattern)) return 1;
+    const std::string dir = pattern;
+    chmod(dir.c_str(), 0777);  // the ordinary user's runs write their figures here
+    const LaunchPath path{copyProgram(self, dir, "victim"), dir};
+    const std::string plain = copyProgram(self, dir, "slowdown_bench");
+    const std::string capable = copyProgram(self, dir, "slowdown_bench_cap");
+    const bool setcap = std::system(("setcap cap_sys_nice+ep " + capable + " 2>/dev/null").c_str()) == 0;
+    FILE* data = dataFile.empty() ? nullptr : std::fopen(dataFile.c_str(), "w");
+    if (data) std::fprintf(data, "# configuration\tfactor\tideal\tlaunched\tpinned\tfree\n");
+    std::printf("%ld processors; %.1f s per measurement; sched_rt_runtime_us %s\n\n", sysconf(_SC_NPROCESSORS_ONLN),
+                seconds, [] {
+                    static char text[32] = "?";
+                    if (FILE* f = std::fopen("/proc/sys/kernel/sched_rt_runtime_us", "r")) {
+                        if (!std::fgets(text, sizeof text, f)) text[0] = 0;
+                        text[std::strcspn(text, "\n")] = 0;
+                        std::fclose(f);
+                    }
+                    return text;
+                }());
+    for (const Configuration& config : configurations()) {
+        if (config.capability && !setcap) {
+            std::printf("(%s: setcap is missing or refused here)\n\n", config.name.c_str());
+            continue;
+        }
+        if (config.check && std::system(config.check) != 0) {
+            std::printf("(%s: not measured, `%s` is refused here)\n\n", config.name.c_str(), config.check);
+            continue;
+        }
+        runInFreshSession(config, config.capability ? capable : plain, path, data);
+    }
+    if (data) std::fclose(data);
+    if (latency) suspendLatency();
+    fs::remove_all(dir);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--seconds=", 10) == 0) seconds = std::atof(argv[i] + 10);
-        if (std::strcmp(argv[i], "--quick") == 0) quick = true;
-        if (std::strcmp(argv[i], "--accurate") == 0) accurate = true;
-        if (std::strcmp(argv[i], "--realtime-class") == 0) processClass = platform::PriorityClass::Realtime;
+    if (const std::string s = option(argc, argv, "--seconds"); !s.empty()) seconds = std::atof(s.c_str());
+    quick = flag(argc, argv, "--quick");
+    if (const std::string victim = option(argc, argv, "--victim"); !victim.empty()) {
+        const double rate = count(std::atof(victim.c_str()));
+        std::ofstream(option(argc, argv, "--out")) << rate << "\n";
+        return 0;
     }
-    const std::vector<int> factors = quick ? std::vector<int>{0, 50, 90, 98}
-                                           : std::vector<int>{0, 10, 25, 50, 75, 90, 95, 96, 97, 98};
-    std::printf("Engine: %s; process class %s; %ld processors; %.1f s per measurement\n",
-                accurate ? "accurate" : "classic",
-                processClass == platform::PriorityClass::High ? "high" : "realtime", sysconf(_SC_NPROCESSORS_ONLN),
-                seconds);
-    const bool root = geteuid() == 0;
-    if (root) {
-        // First, before this process raises any priority: as a desktop user
-        // runs it, with no rights beyond the default limits.
-        std::fflush(stdout);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            setgroups(0, nullptr);
-            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
-            measureCurve(factors, "Slow-down curve, burners in an unprivileged process (uid 65534):");
-            std::fflush(stdout);
-            _exit(0);
-        }
-        waitpid(pid, nullptr, 0);
+    if (const std::string name = option(argc, argv, "--run"); !name.empty()) {
+        const EngineMode mode = option(argc, argv, "--engine") == "classic" ? EngineMode::Classic : EngineMode::Accurate;
+        runConfiguration(name, mode, {option(argc, argv, "--victim-binary"), option(argc, argv, "--dir")});
+        return 0;
     }
-    measureCurve(factors, root ? "Slow-down curve, burners with root's scheduling rights:"
-                               : "Slow-down curve, burners without special rights:");
-    std::printf("\n");
-    std::atomic<int32_t> benchmarkTime{500};
-    TBurner burner(platform::systemClock(), benchmarkTime, platform::systemControl().allowedProcessors());
-    if (accurate) burner.SetMode(EngineMode::Accurate);
-    suspendLatency(burner);
-    burner.SetFactor(0);
+    if (flag(argc, argv, "--realtime-classic")) {
+        realtimeClassicCheck();
+        return 0;
+    }
+    const std::string self = fs::canonical("/proc/self/exe").string();
+    if (geteuid() == 0) return drive(self, option(argc, argv, "--data"), flag(argc, argv, "--latency"));
+    // Not root: this user's own configuration, in the session it runs in.
+    char pattern[] = "/tmp/lentora-bench-XXXXXX";
+    if (!mkdtemp(pattern)) return 1;
+    runConfiguration("this user", EngineMode::Accurate, {self, pattern});
+    fs::remove_all(pattern);
+    if (flag(argc, argv, "--latency")) suspendLatency();
     return 0;
 }

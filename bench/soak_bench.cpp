@@ -123,10 +123,13 @@ public:
     void DisableTicker() override { ++disables; }
     void DeactivateTrayIcon() override {}
     void RepaintAndUpdateSpeedLabels() override {}
+    void ResumeBurnerFromWatcher() override { burner_.Resume(); }
     void StopSlowDownFromWatcher(int32_t) override {
         burner_.Suspend();
         ++stops;
     }
+    void RestoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
+    void ReportStartFailure(const std::string&) override {}
     std::atomic<int> progress{0}, enables{0}, disables{0}, stops{0};
 
 private:
@@ -187,9 +190,8 @@ bool watchOnce(int i, RecordingHost& host, TBurner& burner, LaunchTiming& timing
     static const char* const commands[] = {"/bin/true", "/bin/sleep 0.02", "/bin/true --ignored", "/bin/sleep 0.05"};
     timing.waitSeconds = i % 3 == 1 ? 1 : 0;
     timing.runForSeconds = i % 3 == 2 ? 1 : 0;
-    auto watcher = std::make_unique<waitforapplication>(host, burner, timing, platform::processStarter());
-    watcher->applicationCommand = commands[i % 4];
-    watcher->savedFactor = i % 99;
+    auto watcher = std::make_unique<waitforapplication>(LaunchRequest{{commands[i % 4]}, false, i % 99}, timing,
+                                                        host, platform::processStarter());
     burner.SetFactor(50);
     ticked.set(watcher.get());
     watcher->resume();

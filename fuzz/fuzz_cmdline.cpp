@@ -51,12 +51,14 @@ void parseOnce(const std::vector<std::string>& params, bool processorUnknown, do
         defaults.processorUnknown = processorUnknown;
         check(settings.minimize == defaults.minimize && settings.close == defaults.close);
         check(settings.waitSeconds == 0 && settings.runForSeconds == 0 && settings.factor == 0);
-        check(settings.application.empty() && settings.processorUnknown == processorUnknown);
+        check(settings.application.empty() && settings.arguments.empty());
+        check(settings.processorUnknown == processorUnknown);
     } else {
         check(settings.waitSeconds >= 0 && settings.runForSeconds >= 0);
         check(settings.factor >= 0 && settings.factor <= 100);
         check(settings.processorUnknown || !processorUnknown);
         check(settings.application.empty() || settings.application.back() == ' ');
+        check(settings.arguments.empty() == settings.application.empty());
     }
     const std::string status = startupStatusText(ok, settings);
     check(ok ? (status.empty() == settings.application.empty()) : status == "Error in command line parameters");

@@ -1,7 +1,10 @@
-// The launch list file's text form on arbitrary bytes. Invariant: what was
+// The launch list file's text form on arbitrary bytes. Invariants: what was
 // read, written out and read again is what was read the first time (no
-// value is lost, split or merged). Now and then the same goes through a real
-// file with saveLaunchFile and loadLaunchFile.
+// value is lost, split or merged); a text within the limits gives at most
+// the limits' entries and lines; merging two copies' edits loses nothing.
+// Now and then the same goes through a real file with saveLaunchFile and
+// loadLaunchFile.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -10,19 +13,9 @@
 #include <unistd.h>
 
 #include "launch/launchfile.h"
+#include "launch/launchmerge.h"
 
 namespace {
-
-bool sameEntries(const std::vector<LaunchEntry>& a, const std::vector<LaunchEntry>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const LaunchEntry &x = a[i], &y = b[i];
-        if (x.name != y.name || x.path != y.path || x.factor != y.factor || x.runFor != y.runFor ||
-            x.wait != y.wait || x.closeToken != y.closeToken || x.minimizeToken != y.minimizeToken)
-            return false;
-    }
-    return true;
-}
 
 // A private directory on a memory file system when there is one.
 const std::filesystem::path& scratchFile() {
@@ -35,10 +28,42 @@ const std::filesystem::path& scratchFile() {
     return file;
 }
 
-void throughAFile(const std::vector<LaunchEntry>& entries) {
-    if (!saveLaunchFile(scratchFile(), entries).empty()) std::abort();
+void throughAFile(const std::vector<LaunchEntry>& entries, bool withinLimits) {
+    if (saveLaunchFile(scratchFile(), entries).empty() != withinLimits) std::abort();
+    if (!withinLimits) return;
     const LoadResult loaded = loadLaunchFile(scratchFile());
-    if (!loaded.error.empty() || !sameEntries(loaded.entries, entries)) std::abort();
+    if (!loaded.error.empty() || loaded.entries != entries) std::abort();
+}
+
+bool contains(const std::vector<LaunchEntry>& list, const LaunchEntry& entry) {
+    return std::find(list.begin(), list.end(), entry) != list.end();
+}
+
+// The first half of the entries is the common base; this copy removes every
+// third, changes every fifth and adds one, the other copy drops the first
+// and adds another. Every entry that one side added or kept unchanged while
+// the other did not touch it must survive.
+void merges(const std::vector<LaunchEntry>& entries) {
+    const std::vector<LaunchEntry> base(entries.begin(), entries.begin() + long(entries.size() / 2));
+    std::vector<LaunchEntry> mine;
+    std::vector<int> origins;
+    for (size_t k = 0; k < base.size(); ++k) {
+        if (k % 3 == 2) continue;
+        mine.push_back(base[k]);
+        if (k % 5 == 4) mine.back().factor += "9";
+        origins.push_back(int(k));
+    }
+    const LaunchEntry mineAdded{"mine", "/mine", "1", "0", "0", "noclose", "notminimized"};
+    const LaunchEntry theirsAdded{"theirs", "/theirs", "2", "0", "0", "noclose", "notminimized"};
+    mine.push_back(mineAdded);
+    origins.push_back(-1);
+    std::vector<LaunchEntry> theirs(base.begin() + (base.empty() ? 0 : 1), base.end());
+    theirs.push_back(theirsAdded);
+    const std::vector<LaunchEntry> merged = mergeLaunchEntries(base, mine, origins, theirs);
+    if (!contains(merged, mineAdded) || !contains(merged, theirsAdded)) std::abort();
+    for (const LaunchEntry& e : mine)
+        if (!contains(merged, e) && !contains(base, e)) std::abort();  // a change of mine was lost
+    if (mergeLaunchEntries(base, mine, origins, base) != mine) std::abort();
 }
 
 }  // namespace
@@ -48,8 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<LaunchEntry> entries = parseLaunchText(text);
     if (entries.size() * 7 > size) std::abort();
     const std::string written = formatLaunchText(entries);
-    if (!sameEntries(parseLaunchText(written), entries)) std::abort();
+    if (parseLaunchText(written) != entries) std::abort();
     if (formatLaunchText(parseLaunchText(written)) != written) std::abort();
-    if (size % 16 == 0) throughAFile(entries);
+    const bool withinLimits = launchTextProblem(written).empty();
+    if (launchTextProblem(text).empty() && entries.size() > kLaunchMaxEntries) std::abort();
+    merges(entries);
+    if (size % 16 == 0) throughAFile(entries, withinLimits);
     return 0;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the tests that run threads against each other (thread suspension,
-# the burners, the launch watcher in the window) with ThreadSanitizer in
+# the burners, the launch watcher alone and in the window) with ThreadSanitizer in
 # their own build folder and runs them. Qt is not built with ThreadSanitizer,
 # so reports from inside Qt and glib are suppressed (tests/tsan.supp); our
 # own code is never suppressed. BUILD_DIR picks the build folder.
@@ -10,7 +10,7 @@ root=$PWD
 scripts/install-deps.sh
 build=${BUILD_DIR:-build-tsan}
 cmake -S . -B "$build" -G Ninja -DLENTORA_TSAN=ON -DLENTORA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j"$(nproc)" --target test_platform test_engine test_shell lentora_test_child lentora
+cmake --build "$build" -j"$(nproc)" --target test_platform test_engine test_launch test_shell lentora_test_child lentora
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp halt_on_error=1 exitcode=66 second_deadlock_stack=1 report_signal_unsafe=1"
 export QT_QPA_PLATFORM=offscreen
 cd "$build/tests"
@@ -35,5 +35,6 @@ racesOnly() {
 run ./test_platform --gtest_filter="-$timed:$forking"
 racesOnly ./test_platform --gtest_filter="$timed"
 run ./test_engine
+run ./test_launch --gtest_filter='*Watch*'
 run ./test_shell --gtest_filter='Launching*:LaunchFaults*:Signals/KilledChild*'
 echo "ThreadSanitizer: no reports"

@@ -13,11 +13,17 @@
 #include "shell/splash.h"
 
 int main(int argc, char** argv) {
-    // The parameters as given, before the toolkit removes the options it knows.
-    const std::vector<std::string> parameters(argv + 1, argv + argc);
+    // The parameters belong to the command line and the program it starts.
+    // The toolkit gets only our own name: "-platform", "-display",
+    // "-geometry" or "-reverse" meant for an old X program must not reach it.
+    // (A start with no arguments at all, not even a name, is possible too.)
+    const std::vector<std::string> parameters(argc > 1 ? argv + 1 : argv, argc > 1 ? argv + argc : argv);
+    char ownName[] = "lentora";
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {argc > 0 && argv[0] ? argv[0] : ownName, nullptr};
 
     Q_INIT_RESOURCE(resources);  // the pictures live in a static library
-    TLentoraApplication app(argc, argv);
+    TLentoraApplication app(toolkitArgc, toolkitArgv);
     app.setFont(windowFont());  // every window, dialogs included
     QtDialogs dialogs;
     app.setDialogs(&dialogs);

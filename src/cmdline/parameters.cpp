@@ -1,5 +1,6 @@
 #include "cmdline/parameters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string_view>
@@ -92,10 +93,9 @@ bool isOption(const std::string& typed, ParseContext& context) {
 // The parameters are taken from the last to the first: everything after the
 // last accepted option is the application command, so an option standing
 // after a non-option, or an unknown switch, makes the command line invalid.
-// A parameter that held blanks (it was quoted on the command line) is quoted
-// again, so that it reaches the application as one argument: on Linux paths
-// and arguments with blanks are common. Parameters without blanks, such as
-// the words of an unquoted path, are joined as they stand.
+// The application's parameters are kept as they came, for its start; the
+// text shown in the status bar quotes a parameter that held blanks (it was
+// quoted on the command line), so that it reads as one.
 static std::string quotedIfBlank(const std::string& parameter) {
     if (parameter.find_first_of(" \t") == std::string::npos || parameter.find('"') != std::string::npos)
         return parameter;
@@ -117,8 +117,10 @@ bool parameters(const std::vector<std::string>& params, CommandLineSettings& set
             ok = false;  // keep going: each refused "/VIRTSPEED" still reports
         } else {
             settings.application = quotedIfBlank(typed) + ' ' + settings.application;
+            settings.arguments.push_back(typed);
         }
     }
+    std::reverse(settings.arguments.begin(), settings.arguments.end());
     if (!ok) resetSettings(settings, unknownAtStart);
     return ok;
 }

@@ -18,8 +18,10 @@ int32_t MeasureBench(platform::Clock& clock, TGenerator& generator, int64_t draw
     for (int64_t i = 0; i < draws; ++i) {
         double value = generator.DrawFloat();
         // The value is discarded, but computing it is the measured work:
-        // keep the optimiser from dropping the conversion.
-        asm volatile("" : : "x"(value));
+        // keep the optimiser from dropping the conversion. The compiler
+        // chooses a register or memory for it, on every architecture; on
+        // x86-64 it stays in registers (one move, no memory traffic).
+        asm volatile("" : : "r,m"(value));
     }
     const platform::TimeOfDay end = clock.localTime();
     return elapsedMs(start, end);
@@ -38,12 +40,12 @@ std::optional<std::string> storeBench(platform::UserRegistry& registry, int32_t 
     return std::nullopt;
 }
 
+bool usableBenchmarkTime(int32_t benchmarkTime) { return benchmarkTime > 0 && benchmarkTime <= kLongestBenchmarkMs; }
+
 int32_t loadBenchmarkTime(platform::UserRegistry& registry, const std::function<int32_t()>& runBenchmark) {
-    int32_t benchmarkTime = 0;
-    if (auto stored = readStoredBench(registry))
-        benchmarkTime = *stored;
-    else
-        benchmarkTime = runBenchmark();
-    if (benchmarkTime == 0) benchmarkTime = runBenchmark();
-    return benchmarkTime;
+    const std::optional<int32_t> stored = readStoredBench(registry);
+    if (stored && usableBenchmarkTime(*stored)) return *stored;
+    // The measurement stores its result, replacing the damaged value.
+    const int32_t measured = runBenchmark();
+    return usableBenchmarkTime(measured) ? measured : runBenchmark();
 }

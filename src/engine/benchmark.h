@@ -26,6 +26,18 @@ std::optional<int32_t> readStoredBench(platform::UserRegistry& registry);
 // Stores the time as REG_DWORD "bench"; on failure returns the reason.
 std::optional<std::string> storeBench(platform::UserRegistry& registry, int32_t benchmarkTime);
 
+// The longest benchmark time taken as true: one minute. This machine takes
+// about 70 ms, and a 1 GHz in-order processor of 2008 about a second; a
+// minute of measuring with the window frozen at start-up is more than any
+// machine the program runs on needs.
+inline constexpr int32_t kLongestBenchmarkMs = 60'000;
+
+// Whether a benchmark time can scale the burner: 1 ms up to the longest.
+// Anything else is a damaged value: at or below 0 the burner would burn
+// nothing, far above it the busy loops shrink to nearly nothing.
+bool usableBenchmarkTime(int32_t benchmarkTime);
+
 // The start-up rule: use the stored time; measure (runBenchmark) when it is
-// missing, and again when the time is then 0. Returns the time in force.
+// missing or damaged, and once more when the measurement is not usable
+// either. Returns the time in force.
 int32_t loadBenchmarkTime(platform::UserRegistry& registry, const std::function<int32_t()>& runBenchmark);

@@ -11,12 +11,24 @@ TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTi
         threads_.push_back(std::make_unique<TKillThread>(clock, benchmarkTime));
 }
 
-void TBurner::Resume() {
-    for (auto& t : threads_) t->resume();
+// All threads or none: a thread that cannot be reached undoes the others, so
+// the suspend counts stay equal and the caller's state stays true.
+bool TBurner::Resume() {
+    for (size_t i = 0; i < threads_.size(); ++i) {
+        if (threads_[i]->resume()) continue;
+        while (i-- > 0) threads_[i]->suspend();
+        return false;
+    }
+    return true;
 }
 
-void TBurner::Suspend() {
-    for (auto& t : threads_) t->suspend();
+bool TBurner::Suspend() {
+    for (size_t i = 0; i < threads_.size(); ++i) {
+        if (threads_[i]->suspend()) continue;
+        while (i-- > 0) threads_[i]->resume();
+        return false;
+    }
+    return true;
 }
 
 void TBurner::SetFactor(int32_t factor) {
@@ -42,3 +54,9 @@ void TBurner::SetMode(EngineMode mode) {
 }
 
 EngineMode TBurner::Mode() const { return threads_.front()->mode.load(std::memory_order_relaxed); }
+
+void TBurner::SetRealtime(int priority) {
+    for (auto& t : threads_) t->setRealtime(priority);
+}
+
+int TBurner::Realtime() const { return threads_.front()->realtime(); }

@@ -14,11 +14,16 @@ class TBurner {
 public:
     TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime, const std::vector<int>& processors);
 
-    void Resume();
-    void Suspend();
+    // False when a thread could not be reached; all are then as before.
+    bool Resume();
+    bool Suspend();
     void SetFactor(int32_t factor);
     int32_t Factor() const;
     void SetPriority(platform::ThreadPriority priority);
+    // Real-time scheduling at priority for every burner (0: nice values by
+    // their priority level).
+    void SetRealtime(int priority);
+    int Realtime() const;
     // Takes effect at each burner's next cycle.
     void SetMode(EngineMode mode);
     EngineMode Mode() const;

@@ -4,7 +4,7 @@
 
 EngineMode readStoredMode(platform::UserRegistry& registry) {
     const auto value = registry.readDword(kRegistryKey, kAccurateValue);
-    return value == 1u ? EngineMode::Accurate : EngineMode::Classic;
+    return value == 0u ? EngineMode::Classic : EngineMode::Accurate;
 }
 
 std::optional<std::string> storeMode(platform::UserRegistry& registry, EngineMode mode) {

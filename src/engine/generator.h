@@ -10,12 +10,15 @@ public:
 
     void Advance() { seed = seed * 134775813u + 1u; }
 
-    // Uniform integer in 0..n-1: the high 32 bits of seed * n. Counts may be
-    // wider than 32 bits, so n is 64-bit; for n below 2^32 this is exactly
-    // the 32-bit draw.
+    // Uniform integer in 0..n-1: seed * n shifted right by 32 bits. Counts
+    // may be wider than 32 bits, so n is 64-bit; for n below 2^32 this is
+    // exactly the 32-bit draw. The product is taken in two halves so that no
+    // 128-bit type is needed (32-bit builds have none): with n = high * 2^32
+    // + low, it is seed * high + ((seed * low) >> 32), exactly, and neither
+    // part overflows.
     uint64_t Draw(uint64_t n) {
         Advance();
-        return static_cast<uint64_t>((static_cast<unsigned __int128>(seed) * n) >> 32);
+        return uint64_t{seed} * (n >> 32) + ((uint64_t{seed} * (n & 0xffffffffu)) >> 32);
     }
 
     // Uniform double in [0, 1).

@@ -71,44 +71,41 @@ CycleReport TKillThread::RunCycle() {
     return f < 96 ? normalCycle(f, benchmarkTime) : heavyCycle(f, benchmarkTime);
 }
 
-int64_t accurateCycleLengthNs(int64_t busyNs, int32_t factor) {
-    if (factor <= 0) return kAccuratePeriodNs;
-    return busyNs * 100 / std::min(factor, 100);
-}
+int64_t periodStartNs(int64_t nowNs) { return nowNs - nowNs % kAccuratePeriodNs; }
 
 CycleReport TKillThread::accurateCycle(int32_t f) {
     CycleReport report;
-    const int64_t start = platform::monotonicNs();
+    // Every burner keeps the same beat: periods start at whole multiples of
+    // the period on the monotonic clock, so all burners are busy together and
+    // idle together, and a program that moves between processors finds no
+    // idle slot that another burner's busy part would have covered.
+    const int64_t start = periodStartNs(platform::monotonicNs());
+    const int64_t end = start + kAccuratePeriodNs;
     if (f <= 0) {
-        // No slow-down: no processor time at all, only a sleep.
-        busyDebtNs_ = 0;
-        platform::sleepUntilNs(start + kAccuratePeriodNs);
+        platform::sleepUntilNs(end);
         report.sleeps = 1;
         return report;
     }
-    // Busy for the factor's share of the period, counted in this thread's own
-    // processor time, so that time the scheduler gave to others is not counted.
-    const int64_t target = std::clamp<int64_t>(kAccuratePeriodNs * f / 100 + busyDebtNs_, 0, 2 * kAccuratePeriodNs);
-    const int64_t cpuStart = platform::threadCpuTimeNs();
-    int64_t busy = 0;
-    while (busy < target) {
-        report.passes += runCountDown(2000);
-        busy = platform::threadCpuTimeNs() - cpuStart;
-    }
-    busyDebtNs_ = target - busy;
-    // Then sleep so that the whole cycle, preemptions included, is
-    // busy * 100 / factor long: the others get the rest.
-    platform::sleepUntilNs(start + accurateCycleLengthNs(busy, f));
+    // Busy for the factor's share of the period in wall time, whatever share
+    // of it the scheduler gives the burner: where the burner does not hold
+    // the processor (no rights against other sessions, a busy machine), it
+    // still leaves the program exactly the rest of every period. Made up in
+    // processor time instead, it would spin through the whole period there.
+    const int64_t busyEnd = start + kAccuratePeriodNs * std::min(f, 100) / 100;
+    while (platform::monotonicNs() < busyEnd) report.passes += runCountDown(2000);
+    platform::sleepUntilNs(end);
     report.sleeps = 1;
     return report;
 }
 
 CycleReport TKillThread::normalCycle(int32_t f, int32_t benchmarkTime) {
     CycleReport report;
-    // A benchmark time of 0 or below gives no scale: such a cycle only sleeps.
-    int64_t base = benchmarkTime > 0 ? baseCount(benchmarkTime) : 0;
-    base += static_cast<int64_t>(generator_.Draw(100));
-    const int64_t work = f > 0 ? f * base : 0;
+    // A benchmark time of 0 or below gives no scale (start-up measures again
+    // rather than keep one): the cycle then burns nothing and runs as at
+    // factor 0, making the same draws, two passes and two sleeps.
+    const bool scaled = benchmarkTime > 0;
+    const int64_t base = (scaled ? baseCount(benchmarkTime) : 0) + static_cast<int64_t>(generator_.Draw(100));
+    const int64_t work = f > 0 && scaled ? f * base : 0;
     report.g = static_cast<int64_t>(generator_.Draw(static_cast<uint64_t>(work) + 1));
     report.plannedPasses = work + 2;
     report.passes = runNormalLoop(work + 1, report.g, clock_, report.sleeps);
@@ -120,6 +117,7 @@ CycleReport TKillThread::heavyCycle(int32_t f, int32_t benchmarkTime) {
     report.heavy = true;
     const uint64_t d = generator_.Draw(2);
     const uint64_t r = generator_.Draw(40000);
+    // Without a scale (benchmark time 0 or below) it only sleeps.
     const int64_t m = benchmarkTime > 0 ? heavyCount(heavyA(f, d), benchmarkTime, r) : -1;
     report.plannedPasses = m + 1 > 0 ? m + 1 : 0;
     report.passes = runCountDown(m + 1);

@@ -18,9 +18,8 @@ enum class EngineMode { Classic, Accurate };
 // stutter visibly.
 inline constexpr int64_t kAccuratePeriodNs = 10'000'000;
 
-// How long the accurate cycle sleeps after `busyNs` of processor time so
-// that the busy share of the whole cycle is factor percent.
-int64_t accurateCycleLengthNs(int64_t busyNs, int32_t factor);
+// The start of the accurate period that holds nowNs: the beat all burners share.
+int64_t periodStartNs(int64_t nowNs);
 
 // What one cycle did, so tests can check the loops pass by pass.
 struct CycleReport {
@@ -68,5 +67,4 @@ private:
     platform::Clock& clock_;
     const std::atomic<int32_t>& benchmarkTime_;
     TGenerator generator_;
-    int64_t busyDebtNs_ = 0;  // processor time owed from earlier accurate cycles
 };

@@ -6,4 +6,5 @@
 
 struct LaunchEntry {
     std::string name, path, factor, runFor, wait, closeToken, minimizeToken;
+    bool operator==(const LaunchEntry&) const = default;
 };

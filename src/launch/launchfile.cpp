@@ -1,11 +1,9 @@
 #include "launch/launchfile.h"
 
-#include <QFile>
-#include <QSaveFile>
-#include <QString>
+#include <platform/safe_file.h>
+
 #include <algorithm>
 #include <string>
-#include <system_error>
 
 namespace {
 
@@ -36,51 +34,39 @@ size_t countLines(std::string_view text) {
     return count;
 }
 
-QString qtName(const std::filesystem::path& file) {
-    return QFile::decodeName(file.c_str());
+std::string limitsText() {
+    return "; Lentora reads launch lists of at most " + std::to_string(kLaunchFileMaxBytes / 1024) + " KiB, " +
+           std::to_string(kLaunchMaxEntries) + " entries and " + std::to_string(kLaunchLineMaxBytes) +
+           " bytes a line.";
 }
 
-std::string fileMessage(const char* what, const std::filesystem::path& file, const std::string& reason) {
-    return std::string("Cannot ") + what + " file \"" + file.string() + "\". " + reason;
+std::string tooLarge() {
+    return "File too large: it holds more than " + std::to_string(kLaunchFileMaxBytes) + " bytes" + limitsText();
 }
 
-std::string reasonOf(const QFileDevice& device) {
-    const std::string reason = device.errorString().toLocal8Bit().toStdString();
-    return reason.empty() ? std::make_error_code(std::errc::io_error).message() : reason;
-}
-
-// Only a regular file is opened: a directory is an error, and a pipe or a
-// device could block or never end.
-std::string checkReadable(const std::filesystem::path& file, std::filesystem::file_status status) {
-    if (std::filesystem::is_directory(status))
-        return fileMessage("open", file, std::make_error_code(std::errc::is_a_directory).message());
-    if (!std::filesystem::is_regular_file(status)) return fileMessage("open", file, "Not a regular file");
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(file, ec);
-    if (ec) return fileMessage("open", file, ec.message());
-    if (size > kLaunchFileMaxBytes)
-        return fileMessage("read", file, std::make_error_code(std::errc::file_too_large).message());
-    return {};
-}
-
-// Writes until everything is written or the system refuses: the call that
-// fails after a short write is the one that carries the reason.
-bool writeAll(QSaveFile& out, const std::string& text) {
-    const char* data = text.data();
-    auto left = static_cast<qint64>(text.size());
-    while (left > 0) {
-        const qint64 written = out.write(data, left);
-        if (written <= 0) return false;
-        data += written;
-        left -= written;
-    }
-    return true;
-}
+std::string_view untilNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 }  // namespace
 
+std::string launchTextProblem(std::string_view text) {
+    text = untilNul(text);
+    if (text.size() > kLaunchFileMaxBytes) return tooLarge();
+    size_t lines = 0;
+    std::string problem;
+    forEachLine(text, [&](std::string_view line) {
+        if (line.size() > kLaunchLineMaxBytes)
+            problem = "Line " + std::to_string(lines + 1) + " is longer than " + std::to_string(kLaunchLineMaxBytes) +
+                      " bytes" + limitsText();
+        ++lines;
+        return problem.empty();
+    });
+    if (problem.empty() && lines / kColumnCount > kLaunchMaxEntries)
+        problem = "It holds more than " + std::to_string(kLaunchMaxEntries) + " entries" + limitsText();
+    return problem;
+}
+
 std::vector<LaunchEntry> parseLaunchText(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
+    text = untilNul(text);
     const size_t n = countLines(text) / kColumnCount;
     std::vector<LaunchEntry> entries(n);
     size_t index = 0;
@@ -105,23 +91,33 @@ std::string formatLaunchText(const std::vector<LaunchEntry>& entries) {
 }
 
 LoadResult loadLaunchFile(const std::filesystem::path& file) {
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(file, ec);
-    if (status.type() == std::filesystem::file_type::not_found) return {};
-    if (ec) return {{}, fileMessage("open", file, ec.message())};
-    if (std::string error = checkReadable(file, status); !error.empty()) return {{}, error};
-    QFile in(qtName(file));
-    if (!in.open(QIODevice::ReadOnly)) return {{}, fileMessage("open", file, reasonOf(in))};
-    const QByteArray bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError) return {{}, fileMessage("read", file, reasonOf(in))};
-    return {parseLaunchText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))), {}};
+    const platform::FileText read = platform::readFileSafely(file, kLaunchFileMaxBytes);
+    if (read.state == platform::FileText::State::Failed) return {{}, read.error};
+    if (!read.complete) return {{}, platform::fileMessage("read", file, tooLarge())};
+    if (std::string problem = launchTextProblem(read.text); !problem.empty())
+        return {{}, platform::fileMessage("read", file, problem)};
+    return {parseLaunchText(read.text), {}};
+}
+
+std::string updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit) {
+    // A new file gets the usual mode of a user's files; a rewrite keeps the old one.
+    const platform::FileRules rules{kLaunchFileMaxBytes, 0666, true};
+    return platform::updateFileSafely(file, rules, [&](const std::string& current, bool, std::string& error)
+                                                       -> std::optional<std::string> {
+        // A file beyond the limits did not load either: it is not replaced.
+        if (std::string problem = launchTextProblem(current); !problem.empty()) {
+            error = platform::fileMessage("write", file, problem);
+            return std::nullopt;
+        }
+        std::string text = formatLaunchText(edit(parseLaunchText(current)));
+        if (std::string problem = launchTextProblem(text); !problem.empty()) {
+            error = platform::fileMessage("write", file, "The list would be too large to read back: " + problem);
+            return std::nullopt;
+        }
+        return text;
+    });
 }
 
 std::string saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries) {
-    // Unbuffered, so that a short write (disk full, size limit) is seen here;
-    // a buffered flush would let commit() publish a truncated file.
-    QSaveFile out(qtName(file));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fileMessage("create", file, reasonOf(out));
-    if (!writeAll(out, formatLaunchText(entries)) || !out.commit()) return fileMessage("write", file, reasonOf(out));
-    return {};
+    return updateLaunchFile(file, [&](std::vector<LaunchEntry>) { return entries; });
 }

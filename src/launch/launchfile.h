@@ -3,8 +3,10 @@
 // after the other (all names, then all paths, factors, run-for seconds, wait
 // seconds, close tokens, minimize tokens). Bytes are kept as they are.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,9 +16,13 @@
 // Looked up in the current working directory.
 inline constexpr char kLaunchFileName[] = "lentora.ini";
 
-// Files beyond this size are refused instead of read: the list box is meant
-// for a handful of entries, and each stored line costs far more in memory.
-inline constexpr std::uintmax_t kLaunchFileMaxBytes = 128u * 1024 * 1024;
+// A launch list holds a handful of entries. Files beyond these limits are
+// refused with a message instead of read (and never replaced): they keep the
+// memory within a few megabytes and the start under a second, and the list
+// box never has to measure a name of megabytes.
+inline constexpr std::uintmax_t kLaunchFileMaxBytes = 1024 * 1024;
+inline constexpr std::size_t kLaunchLineMaxBytes = 4096;
+inline constexpr std::size_t kLaunchMaxEntries = 10000;
 
 struct LoadResult {
     std::vector<LaunchEntry> entries;
@@ -24,14 +30,22 @@ struct LoadResult {
 };
 
 // A missing file gives an empty list without error. A file that cannot be
-// read (a directory, not a regular file, unreadable, too large) gives an
-// empty list and a message with the system's reason.
+// read (a directory, not a regular file, unreadable, beyond the limits, a
+// link that another user made) gives an empty list and a message.
 LoadResult loadLaunchFile(const std::filesystem::path& file);
 
-// Replaces the file atomically (temporary file in the same directory, synced,
-// then renamed over it), so a failed save leaves the old file as it was.
-// Returns "" on success, else a message with the system's reason.
+// Rewrites the file from the entries that edit makes of the entries the
+// file holds now (read again under a lock shared with other copies of the
+// program). A file that cannot be read is never replaced; a failed save
+// leaves the old file as it was (see platform/safe_file.h). Returns "" on
+// success, else the message.
+using LaunchEdit = std::function<std::vector<LaunchEntry>(std::vector<LaunchEntry> onDisk)>;
+std::string updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit);
+// Writes exactly these entries.
 std::string saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries);
+
+// Why a text is beyond the limits; "" when it is within them.
+std::string launchTextProblem(std::string_view text);
 
 // The text form on its own. A line ends at CR, LF or CR LF; a NUL byte ends
 // the text; lines after the last complete group of seven are ignored.

@@ -1,7 +1,11 @@
 #include "launch/launchlist.h"
 
 #include <QString>
+#include <numeric>
 #include <utility>
+
+#include "launch/launchfile.h"
+#include "launch/launchmerge.h"
 
 LaunchList::LaunchList(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -17,6 +21,7 @@ void LaunchList::append(LaunchEntry entry) {
     const int row = count();
     beginInsertRows({}, row, row);
     entries_.push_back(std::move(entry));
+    origins_.push_back(-1);
     endInsertRows();
 }
 
@@ -31,13 +36,33 @@ void LaunchList::remove(int i) {
     if (!contains(i)) return;
     beginRemoveRows({}, i, i);
     entries_.erase(entries_.begin() + i);
+    origins_.erase(origins_.begin() + i);
     endRemoveRows();
 }
 
 void LaunchList::setEntries(std::vector<LaunchEntry> entries) {
     beginResetModel();
     entries_ = std::move(entries);
+    base_ = entries_;
+    origins_.resize(entries_.size());
+    std::iota(origins_.begin(), origins_.end(), 0);
     endResetModel();
+}
+
+std::string LaunchList::save(const std::filesystem::path& file) {
+    std::vector<LaunchEntry> written;
+    const std::string error = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
+        written = mergeLaunchEntries(base_, entries_, origins_, onDisk);
+        return written;
+    });
+    if (!error.empty()) return error;
+    if (written == entries_) {
+        base_ = std::move(written);
+        std::iota(origins_.begin(), origins_.end(), 0);
+    } else {
+        setEntries(std::move(written));
+    }
+    return {};
 }
 
 const std::vector<LaunchEntry>& LaunchList::entries() const {

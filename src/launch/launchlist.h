@@ -4,6 +4,8 @@
 // the list box and the columns can never disagree in length or order.
 
 #include <QAbstractListModel>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "launch/launchentry.h"
@@ -23,8 +25,16 @@ public:
     // selection cannot corrupt the list.
     void replace(int i, LaunchEntry entry);
     void remove(int i);
+    // The list as read from the file: the base that later saves merge from.
     void setEntries(std::vector<LaunchEntry> entries);
     const std::vector<LaunchEntry>& entries() const;
+
+    // Rewrites the launch list file: the appends, replacements and removals
+    // made since the list was loaded or last saved are applied to what the
+    // file holds now (see launchmerge.h), so entries that another copy of
+    // the program saved meanwhile are kept, and the list then shows them.
+    // Returns "" on success, else the message; the list is unchanged then.
+    std::string save(const std::filesystem::path& file);
 
     // One row per entry; Qt::DisplayRole is the name, decoded from the
     // system's 8-bit encoding.
@@ -35,4 +45,6 @@ private:
     bool contains(int i) const;
 
     std::vector<LaunchEntry> entries_;
+    std::vector<LaunchEntry> base_;  // as last read or written
+    std::vector<int> origins_;       // per entry: its index in base_, -1 when added since
 };

@@ -31,6 +31,7 @@ QLabel* label(QWidget* parent, int x, int y, const QString& text, const QString&
 QLineEdit* edit(QWidget* parent, const char* name, int x, int y, int w, const QString& hint) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
+    e->setMaxLength(static_cast<int>(kLaunchLineMaxBytes));  // longer lines would not be read back
     e->setGeometry(x, y, w, 21);
     e->setToolTip(hint);
     return e;
@@ -166,6 +167,7 @@ bool TProperties::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TProperties::FillForAdd(const QString& path) {
+    stored_.reset();
     txtPath->setText(path);
     txtName->setText(applicationName(path));
     Gauge1->setProgress(0);
@@ -173,6 +175,7 @@ void TProperties::FillForAdd(const QString& path) {
 }
 
 void TProperties::FillFromEntry(const LaunchEntry& entry) {
+    stored_ = entry;
     txtName->setText(text(entry.name));
     txtPath->setText(text(entry.path));
     Gauge1->setProgress(lenientInt(entry.factor));
@@ -206,12 +209,20 @@ void TProperties::EnableMainWindow() {
 
 void TProperties::ShowModal() { RunModal(*this); }
 
+// A text that shows the stored value unedited keeps the stored bytes: bytes
+// that are not valid in the system's encoding would otherwise come back as
+// replacement characters, and a path would then name a missing file.
+std::string TProperties::storedOrTyped(const QLineEdit* edit, std::string LaunchEntry::*field) const {
+    if (stored_ && edit->text() == text((*stored_).*field)) return (*stored_).*field;
+    return bytes(edit->text());
+}
+
 LaunchEntry TProperties::EnteredEntry() const {
-    return {bytes(txtName->text()),
-            bytes(txtPath->text()),
+    return {storedOrTyped(txtName, &LaunchEntry::name),
+            storedOrTyped(txtPath, &LaunchEntry::path),
             std::to_string(Gauge1->progress()),
-            bytes(Edit2->text()),
-            bytes(Edit1->text()),
+            storedOrTyped(Edit2, &LaunchEntry::runFor),
+            storedOrTyped(Edit1, &LaunchEntry::wait),
             closeToken(CheckBox6->isChecked()),
             minimizeToken(CheckBox5->isChecked())};
 }
@@ -226,7 +237,7 @@ void TProperties::btnOkClick() {
     storeEntry();
     // The list in memory stays as it is when the file cannot be written, so
     // a later OK can still save it.
-    const std::string failure = saveLaunchFile(launchFile_, list_.entries());
+    const std::string failure = list_.save(launchFile_);
     if (!failure.empty()) dialogs_.error(this, QString::fromLocal8Bit(failure));
     EnableMainWindow();
 }

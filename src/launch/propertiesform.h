@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "launch/launchentry.h"
 
@@ -98,11 +100,14 @@ private:
     void showEditFor(QCheckBox* box, QLineEdit* edit);
     void checkEdit(QLineEdit* edit);
     void storeEntry();
+    std::string storedOrTyped(const QLineEdit* edit, std::string LaunchEntry::*field) const;
 
     Dialogs& dialogs_;
     LaunchList& list_;
     std::filesystem::path launchFile_;
     std::function<int()> selectedIndex_;
+    // The entry "Properties" filled the controls from; none after "Add".
+    std::optional<LaunchEntry> stored_;
     // The main window's focus before it was disabled: disabling takes the
     // focus away, and without it the focus would land on whatever comes
     // first when the window is active again.

@@ -1,8 +1,8 @@
 #include "launch/watcher.h"
 
-waitforapplication::waitforapplication(WatchHost& host, TBurner& burner, LaunchTiming& timing,
+waitforapplication::waitforapplication(LaunchRequest request, LaunchTiming& timing, WatchHost& host,
                                        platform::ProcessStarter& processes)
-    : host_(&host), burner_(burner), timing_(timing), processes_(processes) {}
+    : request_(std::move(request)), host_(&host), timing_(timing), processes_(processes) {}
 
 waitforapplication::~waitforapplication() {
     terminate();
@@ -13,21 +13,15 @@ waitforapplication::~waitforapplication() {
     terminateAndWait();
 }
 
-namespace {
-class NoWindow : public WatchHost {
-public:
-    void SetProgress(int) override {}
-    void EnableTicker() override {}
-    void DisableTicker() override {}
-    void DeactivateTrayIcon() override {}
-    void RepaintAndUpdateSpeedLabels() override {}
-    void StopSlowDownFromWatcher(int32_t) override {}
-};
-}  // namespace
-
 void waitforapplication::detachHost() {
-    static NoWindow none;
-    host_ = &none;
+    std::lock_guard lock(hostMutex_);
+    host_ = nullptr;
+}
+
+template <typename Call>
+void waitforapplication::toHost(Call call) {
+    std::lock_guard lock(hostMutex_);
+    if (host_) call(*host_);
 }
 
 void waitforapplication::Tick() {
@@ -45,25 +39,39 @@ bool waitforapplication::waitingForTick() const {
 void waitforapplication::waitForTick() {
     std::unique_lock lock(mutex_);
     waiting_ = true;
-    host().EnableTicker();
+    toHost([](WatchHost& h) { h.EnableTicker(); });
     tick_.wait(lock, [this] { return !waiting_ || Terminated(); });
     waiting_ = false;
 }
 
-std::string applicationDirectory(const std::string& command) {
-    // The directory of the program itself: arguments that hold a '/' (as
-    // options and files on Linux often do) must not decide where it starts.
-    // A program named without a '/' starts in our current directory.
-    const size_t firstWordEnd = command.find_first_of(" \t");
-    if (command.substr(0, firstWordEnd).find('/') == std::string::npos) return std::string();
-    const std::vector<std::string> words = platform::splitCommand(command);
-    return words.empty() ? std::string() : platform::directoryPart(words.front());
+std::vector<std::string> launchArguments(const ApplicationCommand& command) {
+    if (command.arguments.empty()) return platform::splitCommand(command.text);
+    return platform::joinProgramWords(command.arguments);
+}
+
+std::string applicationDirectory(const std::vector<std::string>& arguments) {
+    // The program's own directory: arguments that hold a '/' (as options and
+    // files on Linux often do) do not decide where it starts.
+    return arguments.empty() ? std::string() : platform::directoryPart(arguments.front());
+}
+
+std::string startFailureText(const std::string& program, const std::string& reason) {
+    // The command line's text ends in a blank; it does not belong before the colon.
+    const size_t end = program.find_last_not_of(' ');
+    return "Cannot start " + program.substr(0, end == std::string::npos ? 0 : end + 1) + ": " + reason;
 }
 
 std::unique_ptr<platform::Process> waitforapplication::startApplication() {
-    auto app = processes_.start(applicationCommand + ' ', applicationDirectory(applicationCommand));
-    applicationPid_ = app ? app->pid() : 0;
-    return app;
+    const ApplicationCommand& command = request_.command;
+    const std::vector<std::string> arguments = launchArguments(command);
+    platform::Started started = processes_.start(arguments, applicationDirectory(arguments));
+    applicationPid_ = started.process ? started.process->pid() : 0;
+    if (!started.process) {
+        const std::string message =
+            startFailureText(arguments.empty() ? command.text : arguments.front(), started.failure);
+        toHost([&](WatchHost& h) { h.ReportStartFailure(message); });
+    }
+    return std::move(started.process);
 }
 
 void waitforapplication::Execute() {
@@ -72,9 +80,9 @@ void waitforapplication::Execute() {
     if (timing_.waitSeconds != 0) {
         app = startApplication();
         waitPhase(app.get());
-        burner_.Resume();
+        toHost([](WatchHost& h) { h.ResumeBurnerFromWatcher(); });
     } else {
-        burner_.Resume();
+        toHost([](WatchHost& h) { h.ResumeBurnerFromWatcher(); });
         app = startApplication();
     }
     runForPhase(app.get());
@@ -85,7 +93,8 @@ void waitforapplication::Execute() {
 
 void waitforapplication::waitPhase(platform::Process* app) {
     for (int32_t i = 0; timing_.waitSeconds != 0 && app && timing_.waitSeconds > i && app->running(); ++i) {
-        host().SetProgress(static_cast<int>(int64_t(i) * 100 / timing_.waitSeconds));
+        const int percent = static_cast<int>(int64_t(i) * 100 / timing_.waitSeconds);
+        toHost([percent](WatchHost& h) { h.SetProgress(percent); });
         waitForTick();
         if (Terminated()) return;
     }
@@ -93,24 +102,28 @@ void waitforapplication::waitPhase(platform::Process* app) {
 
 void waitforapplication::runForPhase(platform::Process* app) {
     for (int32_t n = timing_.runForSeconds; timing_.runForSeconds != 0 && app && n > 0 && app->running(); --n) {
-        host().SetProgress(static_cast<int>(int64_t(n) * 100 / timing_.runForSeconds));
+        const int percent = static_cast<int>(int64_t(n) * 100 / timing_.runForSeconds);
+        toHost([percent](WatchHost& h) { h.SetProgress(percent); });
         waitForTick();
         if (Terminated()) return;
     }
 }
 
 void waitforapplication::finishWatch() {
-    host().StopSlowDownFromWatcher(savedFactor);
-    host().SetProgress(0);
-    burner_.SetFactor(savedFactor);
-    host().RepaintAndUpdateSpeedLabels();
+    const int32_t saved = request_.savedFactor;
+    toHost([saved](WatchHost& h) {
+        h.StopSlowDownFromWatcher(saved);
+        h.SetProgress(0);
+        h.RestoreFactor(saved);
+        h.RepaintAndUpdateSpeedLabels();
+    });
     timing_.runForSeconds = 0;
     timing_.waitSeconds = 0;
-    if (closeFlag) {
-        host().DeactivateTrayIcon();
+    if (request_.closeFlag) {
+        toHost([](WatchHost& h) { h.DeactivateTrayIcon(); });
         terminateRequest = true;
-        host().EnableTicker();
+        toHost([](WatchHost& h) { h.EnableTicker(); });
     } else {
-        host().DisableTicker();
+        toHost([](WatchHost& h) { h.DisableTicker(); });
     }
 }

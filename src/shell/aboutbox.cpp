@@ -7,24 +7,26 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 
-#include "shell/helpviewer.h"
+#include "shell/controls/dialogs.h"
+#include "shell/screenplace.h"
 
 namespace {
 QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {
-    auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url.toString(), text.toHtmlEscaped()), parent);
+    auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), text.toHtmlEscaped()), parent);
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     QObject::connect(label, &QLabel::linkActivated, box, [box](const QString& link) { box->OpenLink(QUrl(link)); });
     return label;
 }
-
-QString docFile(const QString& name) {
-    const QString dir = QApplication::applicationDirPath();
-    for (const QString& candidate : {dir + "/" + name, dir + "/../share/doc/lentora/" + name, dir + "/../../" + name})
-        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
-    return dir + "/../share/doc/lentora/" + name;
-}
 }  // namespace
+
+// Centred on the screen at every showing, not on the main window as dialogs
+// are by default.
+void TAboutBox::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) centreOnScreen(this);
+}
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     // The picture is a link to the home page, like the first text link.
@@ -32,21 +34,37 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-QUrl TAboutBox::HomePageUrl() { return QUrl::fromLocalFile(docFile("README.md")); }
+// Copied beside the program in its build folder, installed in
+// <prefix>/share/doc/lentora beside bin/.
+QString TAboutBox::DocumentPath(QString programDir, const QString& name) {
+    if (programDir.isEmpty()) programDir = QApplication::applicationDirPath();
+    const QString installed = programDir + "/../share/doc/lentora/" + name;
+    for (const QString& candidate : {programDir + "/" + name, installed})
+        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+    return installed;
+}
 
-QUrl TAboutBox::ContactUrl() {
-    QUrl url = QUrl::fromLocalFile(docFile("README.md"));
+QUrl TAboutBox::HomePageUrl(const QString& programDir) {
+    return QUrl::fromLocalFile(DocumentPath(programDir, "README.md"));
+}
+
+// The README's section on reporting problems: the project has no mail address.
+QUrl TAboutBox::ContactUrl(const QString& programDir) {
+    QUrl url = HomePageUrl(programDir);
     url.setFragment("reporting-problems");
     return url;
 }
 
-QUrl TAboutBox::CreditsUrl() { return QUrl::fromLocalFile(helpFilePath()); }
+QUrl TAboutBox::CreditsUrl(const QString& programDir) {
+    return QUrl::fromLocalFile(DocumentPath(programDir, "credits.html"));
+}
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Lentora!!!");
     setProperty("helpContext", 80);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     OpenLink = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    blockOwnerOnly(*this);
 
     ProgramIcon = new QLabel(this);
     ProgramIcon->setPixmap(QApplication::windowIcon().pixmap(48, 48));

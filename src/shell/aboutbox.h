@@ -22,11 +22,14 @@ public:
     QLabel* Credits = nullptr;
     QPushButton* OKButton = nullptr;
 
-    // The project's own pages: its README and its help file.
-    static QUrl HomePageUrl();
-    static QUrl ContactUrl();
-    static QUrl CreditsUrl();
+    // The pages that come with the program: its README and its credits, for
+    // the program in programDir (empty: this program).
+    static QString DocumentPath(QString programDir, const QString& name);
+    static QUrl HomePageUrl(const QString& programDir = QString());
+    static QUrl ContactUrl(const QString& programDir = QString());
+    static QUrl CreditsUrl(const QString& programDir = QString());
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };

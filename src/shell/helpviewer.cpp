@@ -42,24 +42,31 @@ QString helpPage(const HelpFile& file, int command, int data) {
     return page + "</ul>";
 }
 
-void THelpViewer::WinHelp(QWidget* parent, const QString& helpFile, int command, int data) {
+THelpViewer::~THelpViewer() = default;
+
+void THelpViewer::WinHelp(QWidget*, const QString& helpFile, int command, int data) {
     const QString path = helpFile.isEmpty() || !QFileInfo(helpFile).isAbsolute() ? defaultHelpFile_ : helpFile;
     const HelpFile file = readHelpFile(path);
     if (!window_) {
-        window_ = new QDialog(parent);
+        // A window of its own, owned by no other: the program's dialogs block
+        // only the windows they belong to, so help stays usable beside any
+        // of them, as a separate help program would.
+        window_ = std::make_unique<QDialog>(nullptr, Qt::Window);
+        window_->setAttribute(Qt::WA_QuitOnClose, false);  // closing help never ends the program
         window_->setWindowTitle("Lentora Help");
         window_->resize(560, 460);
-        browser_ = new QTextBrowser(window_);
+        browser_ = new QTextBrowser(window_.get());
         browser_->setOpenLinks(false);
-        auto* layout = new QVBoxLayout(window_);
+        auto* layout = new QVBoxLayout(window_.get());
         layout->addWidget(browser_);
-        QObject::connect(browser_, &QTextBrowser::anchorClicked, window_, [this, path](const QUrl& url) {
+        QObject::connect(browser_, &QTextBrowser::anchorClicked, window_.get(), [this, path](const QUrl& url) {
             if (url.scheme() == "topic") browser_->setHtml(helpPage(readHelpFile(path), HELP_CONTEXT, url.path().toInt()));
         });
     }
     browser_->setHtml(helpPage(file, command, data));
     window_->show();
     window_->raise();
+    window_->activateWindow();
 }
 
 QString helpFilePath() {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QTextBrowser;
@@ -36,12 +37,14 @@ QString helpPage(const HelpFile& file, int command, int data);
 class THelpViewer : public HelpViewer {
 public:
     explicit THelpViewer(QString defaultHelpFile) : defaultHelpFile_(std::move(defaultHelpFile)) {}
+    ~THelpViewer() override;
+    // The window asking for help does not own the help window.
     void WinHelp(QWidget* parent, const QString& helpFile, int command, int data) override;
-    QDialog* window() const { return window_; }
+    QDialog* window() const { return window_.get(); }
 
 private:
     QString defaultHelpFile_;
-    QDialog* window_ = nullptr;
+    std::unique_ptr<QDialog> window_;
     QTextBrowser* browser_ = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 THintTracker::THintTracker(QObject* parent) : QObject(parent) {}
@@ -20,12 +21,22 @@ void THintTracker::Update(QWidget* underMouse) {
     if (OnHint) OnHint(hint_);
 }
 
+// The deepest visible widget under the mouse. A mouse move that a control
+// does not take (a check box that is not pressed) goes on to its parent, and
+// the hint must stay the control's, not become the parent's.
+QWidget* THintTracker::WidgetUnder(QWidget* receiver, QPoint globalPos) {
+    QWidget* child = receiver->childAt(receiver->mapFromGlobal(globalPos));
+    return child ? child : receiver;
+}
+
 bool THintTracker::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseMove:
         case QEvent::Enter:
-            // The widget the mouse is over receives these first.
-            if (watched->isWidgetType()) Update(static_cast<QWidget*>(watched));
+            if (watched->isWidgetType() && event->isSinglePointEvent()) {
+                const QPoint global = static_cast<QSinglePointEvent*>(event)->globalPosition().toPoint();
+                Update(WidgetUnder(static_cast<QWidget*>(watched), global));
+            }
             break;
         case QEvent::Leave:
             Update(QApplication::widgetAt(QCursor::pos()));

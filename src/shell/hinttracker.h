@@ -4,6 +4,7 @@
 // only changes, so a text shown in the status bar stays until the mouse
 // first reaches a place with a different hint.
 #include <QObject>
+#include <QPoint>
 #include <QString>
 #include <functional>
 
@@ -19,6 +20,7 @@ public:
     // Recomputes the hint for the widget under the given global position.
     void Update(QWidget* underMouse);
     static QString HintOf(QWidget* widget);
+    static QWidget* WidgetUnder(QWidget* receiver, QPoint globalPos);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -11,13 +11,16 @@
 
 #include "cmdline/statustext.h"
 #include "engine/enginemode_store.h"
+#include "engine/scheduling.h"
 #include "shell/controls/dialogs.h"
 #include "shell/hinttracker.h"
+#include "shell/screenplace.h"
 #include "launch/launchlist.h"
 
 namespace {
-// Burners outlive the window: they are never joined, they end with the
-// process. Keeping them here leaves them reachable to leak checkers.
+// Objects whose threads outlive the window are never freed: they end with
+// the process (the engine's state, see its declaration, and a watch still
+// running at close). Keeping them here leaves them reachable to leak checkers.
 template <typename T>
 T* keepForever(std::unique_ptr<T> object) {
     static auto* kept = new std::vector<std::shared_ptr<void>>;
@@ -41,16 +44,27 @@ Tform1::Tform1(Services services, QWidget* parent)
     // Created hidden once and reused.
     createAboutBox();
     createPropertiesDialog();
+    // Placed by the program, so that it is centred also where no window
+    // manager places it.
+    centreOnScreen(this);
 }
 
 Tform1::~Tform1() {
-    // A watch still running goes on without the window, and ends with the process.
+    // A watch still running goes on without the window, and ends with the
+    // process. It is not joined: it may be waiting for its application to
+    // end. Once detached it touches neither the window nor the burners, and
+    // no tick reaches it again; what it still uses lives on: the launch
+    // timing (kept with the burners) and the process starter (the program's
+    // own, for the life of the process).
     if (watcher_ && !watcher_->finished()) {
         watcher_->detachHost();
         keepForever(std::move(watcher_));
     }
     // The burners stay suspended for good; no thread is joined.
     if (engine_->burner) engine_->burner->Suspend();
+    // The session's group goes back as it was found (also done at exit and
+    // on the termination signals, for the ways out that skip this).
+    services_.system.raiseSession(false, designedPriorityClass());
 }
 
 void Tform1::FormCreate() {
@@ -65,8 +79,11 @@ void Tform1::FormCreate() {
     slowDownRunning_ = false;
     identifyProcessor();
     parseCommandLine();
-    StatusBar1->setText(QString::fromLocal8Bit(startupStatusText(commandLineOk_, settings_)));
+    const QString startupText = QString::fromLocal8Bit(startupStatusText(commandLineOk_, settings_));
     createBurner();
+    // What the rights allow follows the start-up text, once the burners know it.
+    const QString note = rightsNote();
+    StatusBar1->setText(note.isEmpty() ? startupText : startupText.isEmpty() ? note : startupText + "   " + note);
     UpdateSpeedLabels();
     TrackBar1Change();
     loadLaunchList();
@@ -82,17 +99,14 @@ platform::PriorityClass Tform1::designedPriorityClass() const {
 }
 
 void Tform1::applyEngineMode(EngineMode mode) {
-    engine_->burner->SetMode(mode);
-    // The accurate engine sleeps the rest of every period, so it can take the
-    // strongest class without starving anything; with the designed class the
-    // kernel still gives other programs about a fifth of the processor, and
-    // factors above 80 % would all feel the same.
-    services_.system.setProcessPriorityClass(mode == EngineMode::Accurate ? platform::PriorityClass::Realtime
-                                                                         : designedPriorityClass());
-    // The class sets every thread of the process: put the window's thread
-    // back on top and the burners at their factor's level.
-    services_.system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
-    engine_->burner->SetPriority(burnerPriorityFor(TrackBar1->value()));
+    const SchedulingOutcome outcome =
+        applyScheduling(services_.system, *engine_->burner, mode, designedPriorityClass(), TrackBar1->value());
+    holdsOtherSessions_ = outcome.holdsOtherSessions;
+}
+
+QString Tform1::rightsNote() const {
+    if (holdsOtherSessions_) return {};
+    return "Lentora may not raise its priority: programs it did not start are slowed down less (see Help)";
 }
 
 void Tform1::loadBenchmark() {

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "cmdline/parameters.h"
 #include "cpuid/cpuid.h"
@@ -49,15 +50,12 @@ public:
     void TunetoyourCPU1Click();
     void AccurateSlowdown1Click();
     void RunBenchmark();
-    // The watcher's stop from its own thread: the burners stop at once, the
-    // window follows on its own thread in the same order.
-    void StopSlowDownFromWatcher(int32_t position);
 
     // Launch box.
     void DownClick();
     void UpClick();
     void LaunchClick();
-    void launchapp(const std::string& command, int32_t factor, bool minimize, bool close);
+    void launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close);
     void sectickerTimer();
     void FormActivate();
     // The launch list's buttons and the properties dialog (created once, reused).
@@ -71,12 +69,21 @@ public:
     LaunchTiming& timing() { return engine_->timing; }
     TTaskIcon* tiTray = nullptr;
 
-    // What the watcher asks of the window (each carried out on its thread).
+    // What the watcher asks, from its own thread. The window is the host of
+    // every watcher it creates and outlives it as such: it detaches a watch
+    // still running when it goes. The burners' part happens at once on the
+    // watcher's thread; everything else is posted to the window's thread,
+    // through onWindowThread only, so it arrives in the order asked.
+    void ResumeBurnerFromWatcher() override;
+    // The burners stop at once, the window follows on its own thread.
+    void StopSlowDownFromWatcher(int32_t position) override;
+    void RestoreFactor(int32_t factor) override;
     void SetProgress(int percent) override;
     void EnableTicker() override;
     void DisableTicker() override;
     void DeactivateTrayIcon() override;
     void RepaintAndUpdateSpeedLabels() override;
+    void ReportStartFailure(const std::string& message) override;
 
     // Tray.
     void AppMinimize();
@@ -99,6 +106,9 @@ public:
     TCPUID* cpuid() { return cpuid_.get(); }
     int trackBarChanges() const { return trackBarChanges_; }
     int benchmarkRuns() const { return benchmarkRuns_; }
+    // Said in the status bar when the rights don't let the burners hold the
+    // processor against programs of other sessions; empty otherwise.
+    QString rightsNote() const;
     int clientHeight() const;
     void setClientHeight(int height);
 
@@ -148,10 +158,12 @@ private:
     void parseCommandLine();
     void createBurner();
     void finishStop(int32_t position);
+    void keepRunningAfterFailedStop(int32_t position);
     platform::PriorityClass designedPriorityClass() const;
     void applyEngineMode(EngineMode mode);
     void loadLaunchList();
     void connectLaunchBox();
+    void endUnwatchedLaunch();
     void createPropertiesDialog();
     void createAboutBox();
     void setTabOrder();
@@ -162,8 +174,13 @@ private:
 
     Services services_;
     QWidget* client_ = nullptr;
-    // The benchmark time and the burners, shared with the burner threads and
-    // kept alive for the life of the process.
+    // The benchmark time and the burners, shared with the burner threads, and
+    // the launch timing, shared with the watchers. Never freed while the
+    // process runs: a burner stopped by its suspension sits in the middle of
+    // a cycle, and freeing it means resuming and joining it, which at a high
+    // factor and time-critical priority holds the processor for the rest of
+    // that cycle (up to seconds at 98 % in the classic engine); a watcher
+    // detached at close still reads the timing.
     struct EngineState {
         std::atomic<int32_t> benchmarkTime{0};
         std::unique_ptr<TBurner> burner;
@@ -172,14 +189,21 @@ private:
     EngineState* engine_;
     bool slowDownRunning_ = false;
     bool version5_ = false;
+    bool holdsOtherSessions_ = true;
     bool commandLineOk_ = true;
     CommandLineSettings settings_;
     std::unique_ptr<TCPUID> cpuid_;
     TGenerator generator_;
     THintTracker* hints_ = nullptr;
     LaunchList* launchList_ = nullptr;
+    // The latest watch. Replaced only once it finished (the Launch button is
+    // disabled until then). One still running when the window goes is
+    // detached and kept, never joined: it may be waiting for its application
+    // to end (see ~Tform1).
     std::unique_ptr<waitforapplication> watcher_;
     bool commandLineLaunched_ = false;
+    std::mutex startFailureMutex_;
+    std::string startFailure_;  // the latest start failure, for the status bar
     bool installedAppHandlers_ = false;
     int trackBarChanges_ = 0;
     int benchmarkRuns_ = 0;

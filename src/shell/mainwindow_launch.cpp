@@ -3,11 +3,15 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
+#include <QFocusEvent>
+#include <QLabel>
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
+#include <cstdio>
+#include <system_error>
 
 #include "cmdline/inttext.h"
 #include "launch/launchfile.h"
@@ -25,6 +29,22 @@ void Tform1::loadLaunchList() {
     launchList_->setEntries(std::move(loaded.entries));
 }
 
+// Moving the keyboard focus to the list box launches its selected entry:
+// with Tab, Backtab, a click or a shortcut. The window getting the focus
+// back (from another program, a menu, a dialog, the help window, the tray)
+// hands it to the list again without moving it, and launches nothing.
+static bool focusFromAnotherControl(QEvent* event) {
+    switch (static_cast<QFocusEvent*>(event)->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::MouseFocusReason:
+    case Qt::ShortcutFocusReason:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void Tform1::connectLaunchBox() {
     ListBox1->setModel(launchList_);
     ListBox1->installEventFilter(this);
@@ -40,21 +60,36 @@ void Tform1::LaunchClick() {
     const int32_t factor = lenientInt(entry.factor);
     engine_->timing.runForSeconds = lenientInt(entry.runFor);
     engine_->timing.waitSeconds = lenientInt(entry.wait);
-    launchapp(entry.path, factor, launchMinimizes(entry.minimizeToken), launchCloses(entry.closeToken));
+    launchapp({entry.path}, factor, launchMinimizes(entry.minimizeToken), launchCloses(entry.closeToken));
 }
 
-void Tform1::launchapp(const std::string& command, int32_t factor, bool minimize, bool close) {
+void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close) {
     if (minimize) showMinimized();
     watcher_.reset();  // the previous watch has ended: the Launch button was disabled until then
-    watcher_ = std::make_unique<waitforapplication>(*this, *engine_->burner, engine_->timing, services_.processes);
-    watcher_->savedFactor = TrackBar1->value();
-    watcher_->applicationCommand = command;
-    watcher_->closeFlag = close;
+    watcher_ = std::make_unique<waitforapplication>(LaunchRequest{command, close, TrackBar1->value()},
+                                                    engine_->timing, *this, services_.processes);
     StartSlowDown(factor);
     Button1->setEnabled(false);
     TrackBar1->setEnabled(false);
     repaint();
-    watcher_->resume();
+    if (!watcher_->resume()) {
+        const std::string reason = std::generic_category().message(watcher_->startError());
+        ReportStartFailure(startFailureText(command.text, reason));
+        endUnwatchedLaunch();
+    }
+}
+
+// No thread to watch with (the system's limit on threads was reached): the
+// launch ends at once as a watch ends, so that the window does not stay in
+// its running state. The burners were never switched on.
+void Tform1::endUnwatchedLaunch() {
+    finishStop(watcher_->request().savedFactor);
+    engine_->timing.runForSeconds = 0;
+    engine_->timing.waitSeconds = 0;
+    if (!watcher_->request().closeFlag) return;
+    tiTray->setActive(false);
+    watcher_->terminateRequest = true;
+    secticker->start();  // the next tick ends the program
 }
 
 void Tform1::FormActivate() {
@@ -64,7 +99,7 @@ void Tform1::FormActivate() {
     commandLineLaunched_ = true;
     engine_->timing.waitSeconds = settings_.waitSeconds;
     engine_->timing.runForSeconds = settings_.runForSeconds;
-    launchapp(settings_.application, settings_.factor, settings_.minimize, settings_.close);
+    launchapp({settings_.application, settings_.arguments}, settings_.factor, settings_.minimize, settings_.close);
 }
 
 void Tform1::sectickerTimer() {
@@ -77,8 +112,26 @@ void Tform1::sectickerTimer() {
     watcher_->Tick();
 }
 
+// The one way from the watcher's thread to the window's. Work posted for a
+// window that is gone by then is dropped with it.
 void Tform1::onWindowThread(std::function<void()> work) {
     QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void Tform1::ResumeBurnerFromWatcher() {
+    engine_->burner->Resume();
+}
+
+void Tform1::StopSlowDownFromWatcher(int32_t position) {
+    // The slow-down ends now, not when the window gets to it.
+    const bool stopped = engine_->burner->Suspend();
+    onWindowThread([this, position, stopped] {
+        stopped ? finishStop(position) : keepRunningAfterFailedStop(position);
+    });
+}
+
+void Tform1::RestoreFactor(int32_t factor) {
+    engine_->burner->SetFactor(factor);
 }
 
 void Tform1::SetProgress(int percent) {
@@ -109,13 +162,27 @@ void Tform1::RepaintAndUpdateSpeedLabels() {
     });
 }
 
+void Tform1::ReportStartFailure(const std::string& message) {
+    // The status bar shows it; standard error too, for a start from a
+    // shortcut with "/CLOSE", whose window is gone a second later.
+    std::fprintf(stderr, "lentora: %s\n", message.c_str());
+    {
+        std::lock_guard lock(startFailureMutex_);  // the message crosses threads
+        startFailure_ = message;
+    }
+    onWindowThread([this] {
+        std::lock_guard lock(startFailureMutex_);
+        StatusBar1->setText(QString::fromLocal8Bit(startFailure_));
+    });
+}
+
 bool Tform1::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) FormActivate();
     return QMainWindow::event(event);
 }
 
 bool Tform1::eventFilter(QObject* watched, QEvent* event) {
-    // Giving the list box the keyboard focus launches its selected entry.
-    if (watched == ListBox1 && event->type() == QEvent::FocusIn) LaunchClick();
+    if (watched == ListBox1 && event->type() == QEvent::FocusIn && focusFromAnotherControl(event))
+        LaunchClick();
     return QMainWindow::eventFilter(watched, event);
 }

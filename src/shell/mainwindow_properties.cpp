@@ -14,6 +14,7 @@ void Tform1::createPropertiesDialog() {
     if (!launchList_) launchList_ = new LaunchList(this);
     Properties = new TProperties(this, services_.dialogs, *launchList_, services_.launchFile,
                                  [this] { return ListBox1->currentIndex().row(); });
+    blockOwnerOnly(*Properties);
     connect(Add, &QPushButton::clicked, this, [this] { AddClick(); });
     connect(Remove, &QPushButton::clicked, this, [this] { RemoveClick(); });
     connect(Propertybutton, &QPushButton::clicked, this, [this] { PropertybuttonClick(); });

@@ -21,9 +21,28 @@ void Tform1::StartSlowDown(int32_t factor) {
     TunetoyourCPU1->setEnabled(false);
 }
 
+namespace {
+const char* const kStopFailed =
+    "The slow-down could not be stopped: the system did not pass the request on to the burner threads. "
+    "It is still running; press \"Stop!!!\" again, or close Lentora to end it.";
+const char* const kStartFailed =
+    "The slow-down could not be started: the system did not pass the request on to the burner threads.";
+}  // namespace
+
 void Tform1::StopSlowDown(int32_t position) {
-    engine_->burner->Suspend();
-    finishStop(position);
+    if (engine_->burner->Suspend())
+        finishStop(position);
+    else
+        keepRunningAfterFailedStop(position);
+}
+
+// The burners still burn, so the window goes on saying so, and the button
+// stays there to try again.
+void Tform1::keepRunningAfterFailedStop(int32_t position) {
+    Button1->setEnabled(true);
+    TrackBar1->setEnabled(true);
+    TrackBar1->setValue(position);
+    services_.dialogs.error(this, kStopFailed);
 }
 
 void Tform1::finishStop(int32_t position) {
@@ -37,20 +56,15 @@ void Tform1::finishStop(int32_t position) {
     TrackBar1->setValue(position);
 }
 
-void Tform1::StopSlowDownFromWatcher(int32_t position) {
-    engine_->burner->Suspend();  // the slow-down ends now, not when the window gets to it
-    QMetaObject::invokeMethod(
-        this,
-        [this, position] { finishStop(position); },
-        Qt::QueuedConnection);
-}
-
 void Tform1::Button1Click() {
     if (slowDownRunning_) {
         StopSlowDown(TrackBar1->value());
     } else {
         StartSlowDown(TrackBar1->value());
-        engine_->burner->Resume();
+        if (!engine_->burner->Resume()) {
+            finishStop(TrackBar1->value());
+            services_.dialogs.error(this, kStartFailed);
+        }
     }
 }
 
@@ -86,6 +100,7 @@ void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
 void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
     applyEngineMode(mode);
+    if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
     if (auto failure = storeMode(services_.registry, mode))
         services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }

@@ -202,6 +202,7 @@ TEST(QuotedParameters, AParameterWithBlanksStaysOneArgumentOfTheApplication) {
     CommandLineSettings settings;
     ASSERT_TRUE(parameters({"/SPEED=10", "/opt/old games/run", "a", "b c"}, settings, 0.0, nullptr));
     EXPECT_EQ(settings.application, "\"/opt/old games/run\" a \"b c\" ");
+    EXPECT_EQ(settings.arguments, (std::vector<std::string>{"/opt/old games/run", "a", "b c"}));
     // Unquoted words are joined as they stand.
     ASSERT_TRUE(parameters({"C:\\OLD", "GAMES\\RUN.EXE"}, settings, 0.0, nullptr));
     EXPECT_EQ(settings.application, "C:\\OLD GAMES\\RUN.EXE ");

@@ -321,3 +321,17 @@ TEST(Gauge, DrawsOnlyTheBlackBackgroundForOtherKinds)
 }
 
 }  // namespace
+
+// At HiDPI glyph edges fall inside 2 x 2 device-pixel blocks; an enlarged picture never does.
+TEST_F(MainWindowGauge, DrawsItsTextAtTheDevicePixelRatio)
+{
+    gauge.setProgress(45);
+    QImage shown(QSize(194, 50), QImage::Format_RGB32);
+    shown.setDevicePixelRatio(2);
+    gauge.render(&shown);
+    int mixedBlocks = 0;
+    for (int y = 0; y < 50; y += 2)
+        for (int x = 0; x < 194; x += 2)
+            mixedBlocks += shown.pixel(x, y) != shown.pixel(x + 1, y) || shown.pixel(x, y) != shown.pixel(x, y + 1);
+    EXPECT_GT(mixedBlocks, 0);
+}

@@ -13,8 +13,6 @@
 #include <QStyleHints>
 #include <QThread>
 #include <gtest/gtest.h>
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -156,21 +154,6 @@ TEST_F(TrayRealMouse, ADoubleClickReachesTheDoubleClickHandler)
     clickShownIcon(2);
     EXPECT_TRUE(waitFor([&] { return !icon.active(); }));
     EXPECT_EQ(events, (std::vector<std::string>{"down left", "click", "up left", "dblclick"}));
-}
-
-TEST_F(TrayReal, AnotherThreadCanHideTheIcon)
-{
-    icon.setActive(true);
-    ASSERT_TRUE(icon.active());
-    std::atomic<bool> done{false};
-    std::thread watcher([&] {
-        icon.setActive(false);
-        done = true;
-    });
-    EXPECT_TRUE(waitFor([&] { return done.load(); }));
-    watcher.join();
-    EXPECT_FALSE(icon.active());
-    EXPECT_EQ(shown(), nullptr);
 }
 
 }  // namespace

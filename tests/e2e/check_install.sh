@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs Lentora into a temporary prefix and checks what a desktop user gets:
 # the program, its help file where the help window looks, the menu entry, the
-# icon, the manual page and the README; then starts the installed program.
+# icon, the manual page, the README and the credits; then starts the installed program.
 # Usage: check_install.sh <cmake> <build dir> <test child>
 set -euo pipefail
 cmake_command=$1 build=$2 child=$3
@@ -13,11 +13,16 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 [[ -x $prefix/bin/lentora ]] || fail "bin/lentora is missing or not executable"
 for file in share/lentora/lentora.hlp share/applications/lentora.desktop \
-            share/icons/hicolor/64x64/apps/lentora.png share/man/man1/lentora.1 share/doc/lentora/README.md; do
+            share/icons/hicolor/64x64/apps/lentora.png share/man/man1/lentora.1 share/doc/lentora/README.md \
+            share/doc/lentora/credits.html; do
   [[ -s $prefix/$file ]] || fail "$file is missing"
 done
 # The help window looks in <bindir>/../share/lentora.
 [[ -f $prefix/bin/../share/lentora/lentora.hlp ]] || fail "the help file is not where the program looks"
+# The About box's links open <bindir>/../share/doc/lentora/README.md and credits.html.
+for page in README.md credits.html; do
+  [[ -f $prefix/bin/../share/doc/lentora/$page ]] || fail "$page is not where the About box looks"
+done
 
 # The icon must be the size of the folder it is in: a 64x64 PNG.
 icon=$prefix/share/icons/hicolor/64x64/apps/lentora.png

@@ -47,8 +47,12 @@ Ending watchUntilEnd(LentoraProcess& lentora, std::chrono::milliseconds limit) {
 
 TEST(CommandLineLaunch, RunsTheProgramSlowedDownForTheRunForWindowThenEnds) {
     Sandbox sandbox;
-    LentoraProcess lentora(sandbox, {.args = {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", "/CLOSE",
-                                              sandbox.program.string(), "a", "b c"},
+    // Quotes, empty parameters and the toolkit's own options are the program's.
+    const std::vector<std::string> given = {"a", "b c", "say \"hi\"", "", "a\"b", "-platform", "x", "-display", ":0",
+                                            "-geometry", "300x150+200+300", "-reverse"};
+    std::vector<std::string> args = {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", "/CLOSE", sandbox.program.string()};
+    args.insert(args.end(), given.begin(), given.end());
+    LentoraProcess lentora(sandbox, {.args = args,
                                      .childSleepMs = 6000});
 
     ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); })) << "the program was not started";
@@ -65,7 +69,9 @@ TEST(CommandLineLaunch, RunsTheProgramSlowedDownForTheRunForWindowThenEnds) {
     const auto inRun = cpuSince(inWait, ending.lastCpu);
     EXPECT_GE(busyThreads(inRun, 150), allowedProcessorCount()) << "not every processor had a working burner";
     // A parameter that was quoted keeps its blank: "b c" arrives as one.
-    const std::vector<std::string> expected = {"arg=a", "arg=b c", "cwd=" + sandbox.programDir.string()};
+    std::vector<std::string> expected;
+    for (const std::string& arg : given) expected.push_back("arg=" + arg);
+    expected.push_back("cwd=" + sandbox.programDir.string());
     EXPECT_EQ(argumentsAndDirectory(sandbox), expected);
 }
 

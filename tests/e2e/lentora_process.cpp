@@ -160,6 +160,20 @@ std::optional<bool> LentoraProcess::threadRaised(pid_t tid) const {
     return std::stoi(*nice) < 0 || p == SCHED_FIFO || p == SCHED_RR;
 }
 
+std::optional<long> processStatField(pid_t pid, int index) {
+    const auto field = statField("/proc/" + std::to_string(pid) + "/stat", index);
+    if (!field) return std::nullopt;
+    return std::stol(*field);
+}
+
+std::optional<int> autogroupNice(const std::string& pid) {
+    std::ifstream file("/proc/" + pid + "/autogroup");
+    std::string name, word;
+    int nice = 0;
+    if (!(file >> name >> word >> nice) || word != "nice") return std::nullopt;
+    return nice;
+}
+
 std::map<pid_t, char> LentoraProcess::children() const {
     std::map<pid_t, char> all;
     for (pid_t tid : threadsOf(pid_)) {

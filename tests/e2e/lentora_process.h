@@ -47,6 +47,11 @@ private:
     int status_ = 0;  // the wait status once reaped
 };
 
+// Field `index` (1-based, as proc(5) counts) of /proc/<pid>/stat.
+std::optional<long> processStatField(pid_t pid, int index);
+// The nice value of a process's session group (autogroup).
+std::optional<int> autogroupNice(const std::string& pid = "self");
+
 // Sum of a per-thread CPU map.
 long totalCpu(const std::map<pid_t, long>& cpu);
 // CPU used per thread between two readings (threads in `later` only).

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,34 +30,58 @@ struct Outcome {
     std::optional<bool> burnersRaised;  // all working burners, seen in the window
     std::optional<std::string> store;
     bool childStarted = false;
+    // The launched program as it ran: nice value, policy, whether it shared
+    // Lentora's session, and its session group's nice value.
+    std::optional<long> childNice, childPolicy;
+    std::optional<bool> childInLentorasSession;
+    std::optional<int> childGroupNice;
 };
+
+void readLaunched(const LentoraProcess& lentora, pid_t child, Outcome& outcome) {
+    outcome.childNice = processStatField(child, 19);
+    outcome.childPolicy = processStatField(child, 41);
+    const auto session = processStatField(child, 6);
+    if (session) outcome.childInLentorasSession = session == processStatField(lentora.pid(), 6);
+    outcome.childGroupNice = autogroupNice(std::to_string(child));
+}
 
 // A short slowed-down launch that ends Lentora with it; a first start, so
 // the benchmark is measured and stored by the user Lentora runs as.
 Outcome runShortLaunch(const Sandbox& sandbox, const RunOptions& base) {
     RunOptions options = base;
-    options.args = {"/SPEED=30", "/RUNFOR=1", "/CLOSE", sandbox.program.string()};
-    options.childSleepMs = 3000;
+    options.args = {"/SPEED=80", "/RUNFOR=3", "/CLOSE", sandbox.program.string()};
+    options.childSleepMs = 4000;
     LentoraProcess lentora(sandbox, options);
     Outcome outcome;
     std::map<pid_t, char> launched;
+    // The burners work from before the program starts (which, slowed down,
+    // may take a while): count their time from Lentora's start.
+    const auto atStart = lentora.workerCpu();
     if (waitUntil(20s, [&] { return sandbox.childStarted(); })) {
         launched = lentora.children();
+        if (launched.size() == 1) readLaunched(lentora, launched.begin()->first, outcome);
         outcome.mainRaised = lentora.threadRaised(lentora.pid());
-        const auto atStart = lentora.workerCpu();
         std::map<pid_t, long> used;
         waitUntil(3s, [&] {
             used = cpuSince(atStart, lentora.workerCpu());
             return totalCpu(used) >= 100;
         });
         for (const auto& [tid, ms] : used)
-            if (ms >= 50) outcome.burnersRaised = outcome.burnersRaised.value_or(true) && lentora.threadRaised(tid).value_or(false);
+            if (ms >= 30) outcome.burnersRaised = outcome.burnersRaised.value_or(true) && lentora.threadRaised(tid).value_or(false);
     }
     outcome.status = lentora.waitForExit(15s);
     reapAdopted(launched);  // the program outlives the watch
     outcome.store = sandbox.readStore();
     outcome.childStarted = sandbox.childStarted();
     return outcome;
+}
+
+// An ordinary program: normal policy, the nice value Lentora started with
+// (the test's own), never a raised session group.
+void expectOrdinaryChild(const Outcome& outcome) {
+    EXPECT_EQ(outcome.childNice, getpriority(PRIO_PROCESS, 0));
+    EXPECT_EQ(outcome.childPolicy, SCHED_OTHER);
+    EXPECT_GE(outcome.childGroupNice.value_or(0), 0);
 }
 
 void expectWorked(const Outcome& outcome) {
@@ -74,6 +101,7 @@ TEST(SchedulingRights, AsRootLentoraRaisesItsPriority) {
     expectWorked(outcome);
     EXPECT_EQ(outcome.mainRaised, true);
     EXPECT_EQ(outcome.burnersRaised, true);
+    expectOrdinaryChild(outcome);
 }
 
 TEST(SchedulingRights, WithoutRightsLentoraWorksAtNormalPriority) {
@@ -84,6 +112,10 @@ TEST(SchedulingRights, WithoutRightsLentoraWorksAtNormalPriority) {
     expectWorked(outcome);
     EXPECT_EQ(outcome.mainRaised, false);
     EXPECT_EQ(outcome.burnersRaised, false);
+    // Below the burners, which may not rise above it, in Lentora's session.
+    EXPECT_EQ(outcome.childNice, 19);
+    EXPECT_EQ(outcome.childPolicy, SCHED_OTHER);
+    EXPECT_EQ(outcome.childInLentorasSession, true);
 }
 
 TEST(SchedulingRights, CapSysNiceOnTheProgramGivesAnOrdinaryUserRaisedPriority) {
@@ -101,6 +133,7 @@ TEST(SchedulingRights, CapSysNiceOnTheProgramGivesAnOrdinaryUserRaisedPriority) 
     expectWorked(outcome);
     EXPECT_EQ(outcome.mainRaised, true);
     EXPECT_EQ(outcome.burnersRaised, true);
+    expectOrdinaryChild(outcome);
 }
 
 // What a "nice -20" line in limits.conf gives the user's session.
@@ -118,4 +151,31 @@ TEST(SchedulingRights, NiceLimitGivesAnOrdinaryUserRaisedPriority) {
     expectWorked(outcome);
     EXPECT_EQ(outcome.mainRaised, true);
     EXPECT_EQ(outcome.burnersRaised, true);
+}
+
+// The classic engine raises the session's group (the test's own session
+// here) while Lentora runs; whichever way Lentora ends, the group is back.
+TEST(SchedulingRights, SessionGroupIsAsFoundAfterLentoraEnds) {
+    if (geteuid() != 0) GTEST_SKIP() << "the tests do not run as root";
+    const auto before = autogroupNice();
+    if (!before) GTEST_SKIP() << "the kernel does not group by session";
+    for (int wayOut : {0, SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(wayOut);
+        Sandbox sandbox;
+        sandbox.writeStore(storeWithBench(100) + "\"accurate\"=dword:00000000\n");
+        RunOptions options;
+        options.args = {"/SPEED=30", "/RUNFOR=2", "/CLOSE", sandbox.program.string()};
+        options.childSleepMs = 4000;
+        LentoraProcess lentora(sandbox, options);
+        std::map<pid_t, char> launched;
+        ASSERT_TRUE(waitUntil(20s, [&] { return sandbox.childStarted(); }));
+        launched = lentora.children();
+        EXPECT_TRUE(waitUntil(3s, [&] { return autogroupNice() == -10; })) << "raised while it runs";
+        for (const auto& [child, state] : launched)
+            EXPECT_EQ(autogroupNice(std::to_string(child)), 0) << "a launched program has a group of its own";
+        if (wayOut != 0) lentora.signal(wayOut);
+        ASSERT_TRUE(lentora.waitForExit(15s));
+        reapAdopted(launched);
+        EXPECT_EQ(autogroupNice(), before);
+    }
 }

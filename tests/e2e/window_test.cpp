@@ -58,7 +58,8 @@ VirtualDisplay* OnDisplay::display_ = nullptr;
 TEST_F(OnDisplay, CaptionShowsTheFactorWhileTheLaunchRuns) {
     auto lentora = startFocused({"/SPEED=50", "/RUNFOR=0"}, 4000, "Lentora 2.05 - Running at 50%");
     ASSERT_TRUE(mainWindow_) << "no window captioned as running: " << captions(lentora->pid());
-    EXPECT_TRUE(sandbox_.childStarted());
+    // Slowed down from its start, the program may take a moment to get there.
+    EXPECT_TRUE(waitUntil(10s, [&] { return sandbox_.childStarted(); }));
     // The program ends; so does the slow-down, and the caption is plain again.
     EXPECT_TRUE(display_->waitForCaption(lentora->pid(), kIdleCaption, 8s)) << captions(lentora->pid());
     EXPECT_TRUE(lentora->running());

@@ -43,24 +43,27 @@ TEST(BenchmarkStore, FirstStartMeasuresAndLaterStartsReadTheStoredTime) {
     EXPECT_EQ(registry->readDword(kRegistryKey, kBenchValue), 42u);
 }
 
-TEST(BenchmarkStore, TextValueOrZeroMeasuresAgainNegativeIsUsed) {
+// A stored time that cannot scale the burner was kept: at -1 or INT_MIN it
+// burned nothing, at 0x7fffffff next to nothing. Now it is measured again.
+TEST(BenchmarkStore, TextZeroOrDamagedValueIsMeasuredAgainAndReplaced) {
+    const uint32_t damaged[] = {0, 0xffffffffu, 0x80000000u, 0x7fffffffu, kLongestBenchmarkMs + 1};
+    const uint32_t usable[] = {1, 70, kLongestBenchmarkMs};
     auto registry = platform::memoryRegistry();
     registry->createKey(kRegistryKey);
-    registry->writeString(kRegistryKey, kBenchValue, "50");
     int runs = 0;
-    auto measure = [&] { ++runs; return 77; };
+    auto measure = [&] { ++runs; storeBench(*registry, 77); return 77; };
+    registry->writeString(kRegistryKey, kBenchValue, "50");
     EXPECT_EQ(loadBenchmarkTime(*registry, measure), 77);
-    EXPECT_EQ(runs, 1);
-
-    registry->writeDword(kRegistryKey, kBenchValue, 0);
-    runs = 0;
-    EXPECT_EQ(loadBenchmarkTime(*registry, measure), 77);
-    EXPECT_EQ(runs, 1);
-
-    registry->writeDword(kRegistryKey, kBenchValue, static_cast<uint32_t>(-20));
-    runs = 0;
-    EXPECT_EQ(loadBenchmarkTime(*registry, measure), -20);
-    EXPECT_EQ(runs, 0);
+    for (uint32_t value : damaged) {
+        registry->writeDword(kRegistryKey, kBenchValue, value);
+        EXPECT_EQ(loadBenchmarkTime(*registry, measure), 77) << value;
+        EXPECT_EQ(registry->readDword(kRegistryKey, kBenchValue), 77u) << value;
+    }
+    for (uint32_t value : usable) {
+        registry->writeDword(kRegistryKey, kBenchValue, value);
+        EXPECT_EQ(loadBenchmarkTime(*registry, measure), int32_t(value));
+    }
+    EXPECT_EQ(runs, 1 + std::size(damaged)) << "usable values are not measured again";
 }
 
 TEST(BenchmarkStore, AMeasurementOfZeroIsRetriedOnce) {
@@ -68,6 +71,8 @@ TEST(BenchmarkStore, AMeasurementOfZeroIsRetriedOnce) {
     int runs = 0;
     EXPECT_EQ(loadBenchmarkTime(*registry, [&] { return runs++ == 0 ? 0 : 9; }), 9);
     EXPECT_EQ(runs, 2);
+    runs = 0;  // the clock was put forward an hour during the measurement
+    EXPECT_EQ(loadBenchmarkTime(*registry, [&] { return runs++ == 0 ? 3'600'070 : 70; }), 70);
 }
 
 TEST(BenchmarkStore, AFailedWriteIsReported) {

@@ -2,9 +2,12 @@
 // and sleeps of the normal and the heavy cycle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "engine/killthread.h"
+#include "platform/cpu_clock.h"
 #include "platform/fake_clock.h"
 
 namespace {
@@ -93,24 +96,34 @@ TEST_F(CycleFixture, FactorNinetyEightDrawsTwiceAndCountsDownMPlusOne) {
     EXPECT_EQ(burner.generator().seed, expected.seed);
 }
 
+// Not at midnight, where draw(100) is 0 and hid f * draw(100) + 2 passes.
 TEST_F(CycleFixture, NonPositiveBenchmarkTimeOnlySleeps) {
-    benchmark = 0;
-    burner.factor = 50;
-    EXPECT_EQ(burner.RunCycle().passes, 2);
-    burner.factor = 98;
-    EXPECT_EQ(burner.RunCycle().passes, 0);
-    benchmark = -5;
-    burner.factor = 50;
-    EXPECT_EQ(burner.RunCycle().passes, 2);
+    clock.setSystemTime({13, 45, 12, 345});
+    for (int32_t b : {0, -5, INT32_MIN}) {
+        benchmark = b;
+        burner.factor = 50;
+        const CycleReport normal = burner.RunCycle();
+        EXPECT_EQ(normal.passes, 2) << b;
+        EXPECT_EQ(normal.sleeps, 2) << b;
+        burner.factor = 98;
+        EXPECT_EQ(burner.RunCycle().passes, 0) << b;
+    }
 }
 
-TEST(AccurateCycle, LengthMakesTheBusyShareTheFactor) {
-    EXPECT_EQ(accurateCycleLengthNs(5'000'000, 50), 10'000'000);
-    EXPECT_EQ(accurateCycleLengthNs(9'800'000, 98), 10'000'000);
-    // Time the burner was preempted does not count as busy: the cycle stays
-    // busy * 100 / factor long whatever the wall time of the busy part.
-    EXPECT_EQ(accurateCycleLengthNs(1'000'000, 10), 10'000'000);
-    EXPECT_EQ(accurateCycleLengthNs(0, 0), kAccuratePeriodNs);
+// Whenever a cycle starts, it ends on the beat every burner shares, so all
+// burners are idle at the same moments.
+TEST_F(CycleFixture, AccurateCyclesEndOnTheSharedBeat) {
+    burner.mode = EngineMode::Accurate;
+    std::vector<int64_t> offsets;
+    for (int i = 0; i < 9; ++i) {
+        burner.factor = i % 3 * 40;  // 0, 40, 80
+        platform::sleepUntilNs(periodStartNs(platform::monotonicNs()) + kAccuratePeriodNs + 4'000'000 + i * 500'000);
+        burner.RunCycle();
+        const int64_t now = platform::monotonicNs();
+        offsets.push_back(now - periodStartNs(now));
+    }
+    std::sort(offsets.begin(), offsets.end());
+    EXPECT_LT(offsets[offsets.size() / 2], 2'500'000);
 }
 
 TEST_F(CycleFixture, AccurateFactorZeroOnlySleeps) {

@@ -6,7 +6,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "cmdline/inttext.h"
+#include "in_child.h"
 
 namespace fs = std::filesystem;
 
@@ -205,21 +208,51 @@ TEST_F(LaunchFile, SymlinkIsFollowed) {
     EXPECT_EQ(loadLaunchFile(file()).entries.size(), 2u);
 }
 
-TEST_F(LaunchFile, MillionLinesOfHundredMegabytes) {
-    const size_t entries = 150'000;
-    const std::string value(96, 'v');
-    std::string text;
-    text.reserve(entries * 7 * (value.size() + 2));
-    for (size_t i = 0; i < entries * 7; ++i) text.append(value).append("\r\n");
-    writeBytes(file(), text);
-    text = {};
-    ASSERT_GE(fs::file_size(file()), 100'000'000u);
-    const LoadResult loaded = loadLaunchFile(file());
-    EXPECT_EQ(loaded.error, "");
-    ASSERT_EQ(loaded.entries.size(), entries);
-    EXPECT_EQ(loaded.entries.back().minimizeToken, value);
-    fs::remove(file());
+// Beyond the limits a file is refused (and a save keeps it) instead of
+// being read: 16 MB of blank lines once took 586 MB and seconds to load.
+struct LimitCase {
+    std::string name, text, error;
+    size_t entries;
+};
+
+void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
+
+class LaunchLimits : public LaunchFile, public testing::WithParamInterface<LimitCase> {};
+
+TEST_P(LaunchLimits, LoadWithinBoundedMemory) {
+    writeBytes(file(), GetParam().text);
+    const std::string seen = inChild([&] {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        const LoadResult loaded = loadLaunchFile(file());
+        getrusage(RUSAGE_SELF, &after);
+        return std::to_string(loaded.entries.size()) + " " + std::to_string(after.ru_maxrss - before.ru_maxrss) +
+               " " + loaded.error;
+    });
+    size_t entries = 0, growthKb = 0;
+    std::istringstream(seen) >> entries >> growthKb;
+    EXPECT_EQ(entries, GetParam().entries) << seen;
+    EXPECT_NE(seen.find(GetParam().error), std::string::npos) << seen;
+    EXPECT_LT(growthKb, 32 * 1024) << seen;
+    if (!GetParam().error.empty()) {
+        EXPECT_NE(saveLaunchFile(file(), {kOldGame}), "");
+        EXPECT_EQ(readBytes(file()), GetParam().text) << "a file that did not load is not replaced";
+    }
 }
+
+std::string repeatedLines(size_t lines, const std::string& line) {
+    std::string text;
+    for (size_t i = 0; i < lines; ++i) text += line + "\r\n";
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LaunchLimits,
+    testing::Values(LimitCase{"AtTheLimits", repeatedLines(7 * kLaunchMaxEntries, "12 bytes...."), "", 10000},
+                    LimitCase{"OneEntryTooMany", repeatedLines(7 * kLaunchMaxEntries + 7, ""), "than 10000 entries", 0},
+                    LimitCase{"LongName", std::string(4097, 'n') + repeatedLines(7, ""), "longer than 4096 bytes", 0},
+                    LimitCase{"SixteenMegabytesOfBlankLines", repeatedLines(8 << 20, ""), "File too large", 0}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(LaunchFile, OversizedFileIsRefused) {
     writeBytes(file(), crlfLines(kExampleLines));
@@ -265,42 +298,110 @@ TEST_F(FailedSave, MissingDirectory) {
     EXPECT_NE(error.find("Cannot create file"), std::string::npos) << error;
 }
 
-// Saves in a child process whose file size limit stands in for a full disk:
-// the write fails half-way. The limit would also stop the test's own output,
-// so it is never set in this process. Returns the save's message.
-std::string saveWithFileSizeLimit(const fs::path& file, const std::vector<LaunchEntry>& entries, rlim_t bytes) {
-    int channel[2];
-    if (pipe(channel) != 0) return "pipe failed";
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{bytes, bytes};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const std::string error = saveLaunchFile(file, entries);
-        const ssize_t written = write(channel[1], error.data(), error.size());
-        _exit(written == static_cast<ssize_t>(error.size()) ? 0 : 1);
-    }
-    close(channel[1]);
-    std::string error;
-    char buffer[512];
-    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) error.append(buffer, static_cast<size_t>(n));
-    close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    return error;
-}
-
 TEST_F(FailedSave, DiskFullHalfWay) {
-    const std::string error = saveWithFileSizeLimit(file(), std::vector<LaunchEntry>(100, kSlowTool), 64);
+    const std::vector<LaunchEntry> entries(100, kSlowTool);
+    const std::string error = inChild([&] { return saveLaunchFile(file(), entries); }, {}, 64);
     expectOldFileKept(error, "Cannot write file \"");
     EXPECT_NE(error.find("File too large"), std::string::npos) << error;
 }
 
 TEST_F(FailedSave, SaveWithinTheLimitStillWorks) {
-    EXPECT_EQ(saveWithFileSizeLimit(file(), {kOldGame}, 4096), "");
+    EXPECT_EQ(inChild([&] { return saveLaunchFile(file(), {kOldGame}); }, {}, 4096), "");
     EXPECT_EQ(readBytes(file()), formatLaunchText({kOldGame}));
+}
+
+// --- saves where the folder, the owner or a link is not the usual one ---
+
+// Each case sets the folder's mode, the owner and mode of the file whose
+// bytes matter (the launch list itself, or what a link as lentora.ini points
+// at), and saves as root or as another user. The old text must stay where
+// the save fails; the owner and mode of the file always stay.
+enum class Link { None, PlantedByAnother, OwnToAnothersFile, OwnToOwnFile };
+
+struct SafeSaveCase {
+    std::string name;
+    mode_t folderMode;
+    uid_t fileOwner;
+    mode_t fileMode;
+    Link link;
+    bool asNobody;
+    rlim_t fileSizeLimit;
+    std::string error, loadError;  // "" when the save or the load works
+};
+
+void PrintTo(const SafeSaveCase& c, std::ostream* os) { *os << c.name; }
+
+class SafeSave : public LaunchFile, public testing::WithParamInterface<SafeSaveCase> {};
+
+void own(const fs::path& path, uid_t uid, mode_t mode) {
+    if (lchown(path.c_str(), uid, uid) != 0 || (!fs::is_symlink(path) && chmod(path.c_str(), mode) != 0))
+        ADD_FAILURE() << "cannot prepare " << path;
+}
+
+TEST_P(SafeSave, KeepsWhatMustBeKept) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user (uid 65534)";
+    const SafeSaveCase& c = GetParam();
+    const std::string old = crlfLines(kExampleLines);
+    writeBytes(file(), old);
+    own(dir(), 0, c.folderMode);
+    fs::path kept = file();
+    if (c.link != Link::None) {
+        kept = dir() / "victim" / "precious.txt";
+        fs::create_directory(kept.parent_path());
+        fs::rename(file(), kept);
+        fs::create_symlink(kept, file());
+        own(file(), c.link == Link::PlantedByAnother ? kNobody : 0, 0);
+    }
+    own(kept, c.fileOwner, c.fileMode);
+    const std::vector<LaunchEntry> entries(100, kSlowTool);
+    const std::optional<uid_t> user = c.asNobody ? std::optional<uid_t>(kNobody) : std::nullopt;
+    const std::string error = inChild([&] { return saveLaunchFile(file(), entries); }, user, c.fileSizeLimit);
+    const std::string loadError = inChild([&] { return loadLaunchFile(file()).error; }, user);
+
+    EXPECT_EQ(error.empty(), c.error.empty()) << error;
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    EXPECT_EQ(readBytes(kept), c.error.empty() ? formatLaunchText(entries) : old);
+    struct stat after {};
+    ASSERT_EQ(lstat(kept.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, c.fileOwner);
+    EXPECT_EQ(after.st_mode & 07777, c.fileMode);
+    EXPECT_EQ(fs::is_symlink(file()), c.link != Link::None);
+    EXPECT_EQ(loadError.empty(), c.loadError.empty()) << loadError;
+    EXPECT_NE(loadError.find(c.loadError), std::string::npos) << loadError;
+}
+
+constexpr rlim_t kNoLimit = RLIM_INFINITY;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SafeSave,
+    testing::Values(
+        SafeSaveCase{"FolderNotWritable", 0755, kNobody, 0644, Link::None, true, kNoLimit, "", ""},
+        SafeSaveCase{"FolderNotWritableDiskFull", 0755, kNobody, 0644, Link::None, true, 64, "File too large", ""},
+        SafeSaveCase{"AnotherUsersFile", 0755, kNobody, 0640, Link::None, false, kNoLimit, "", ""},
+        SafeSaveCase{"ReadOnlyFile", 0755, 0, 0444, Link::None, false, kNoLimit, "Permission denied", ""},
+        SafeSaveCase{"UnreadableFile", 0755, kNobody, 0200, Link::None, true, kNoLimit,
+                     "It cannot be read (Permission denied)", "Permission denied"},
+        SafeSaveCase{"LinkPlantedInASharedFolder", 01777, 0, 0644, Link::PlantedByAnother, false, kNoLimit,
+                     "another user made", "another user made"},
+        SafeSaveCase{"OwnLinkToAnotherUsersFile", 0755, kNobody, 0644, Link::OwnToAnothersFile, false, kNoLimit,
+                     "belongs to another user", ""},
+        SafeSaveCase{"OwnLinkToOwnFile", 0755, 0, 0644, Link::OwnToOwnFile, false, kNoLimit, "", ""}),
+    [](const auto& info) { return info.param.name; });
+
+// Temporary files of a save that crashed go at the next save: only the
+// program's own names, only the user's files, only stale ones.
+TEST_F(LaunchFile, StaleLeftoversOfACrashedSaveAreRemoved) {
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const std::vector<std::pair<std::string, bool>> files{{".lentora.ini.AbC123", false},
+                                                          {".lentora.ini.XyZ789", true},  // fresh: a save in progress
+                                                          {".lentora.ini.Qq1234", geteuid() == 0},  // another user's
+                                                          {"lentora.ini.backup", true}};
+    for (const auto& [name, stays] : files) {
+        writeBytes(dir() / name, "x");
+        if (name != ".lentora.ini.XyZ789") fs::last_write_time(dir() / name, hourAgo);
+    }
+    if (geteuid() == 0) own(dir() / ".lentora.ini.Qq1234", kNobody, 0600);
+    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), "");
+    for (const auto& [name, stays] : files) EXPECT_EQ(fs::exists(dir() / name), stays) << name;
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QTemporaryDir>
 #include <stdexcept>
+
+#include "launch/launchfile.h"
 
 namespace {
 
@@ -121,6 +124,32 @@ TEST_F(LaunchListModel, ShowsTheNameDecoded) {
 TEST_F(LaunchListModel, ListHasNoChildren) {
     list_.append(named("a"));
     EXPECT_EQ(list_.rowCount(list_.index(0)), 0);
+}
+
+
+
+// Two copies of the program in one folder, each saving its own additions,
+// a removal and a change in turn: every change reaches the file, and each
+// copy's list shows the other's entries after its save.
+TEST(LaunchListSave, TwoCopiesSavingInTurnLoseNothing) {
+    QTemporaryDir dir;
+    const std::filesystem::path file = dir.path().toStdString() + "/lentora.ini";
+    LaunchList copies[2];
+    for (int i = 0; i < 10; ++i) {
+        copies[i % 2].append(named("e" + std::to_string(i)));
+        ASSERT_EQ(copies[i % 2].save(file), "");
+    }
+    ASSERT_EQ(loadLaunchFile(file).entries.size(), 10u);
+    copies[0].remove(0);
+    copies[0].replace(0, named("changed"));
+    ASSERT_EQ(copies[0].save(file), "");
+    copies[1].append(named("last"));
+    ASSERT_EQ(copies[1].save(file), "");
+    std::vector<std::string> names;
+    for (const LaunchEntry& e : loadLaunchFile(file).entries) names.push_back(e.name);
+    const std::vector<std::string> expected{"changed", "e2", "e3", "e4", "e5", "e6", "e7", "e8", "e9", "last"};
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(copies[1].entries(), loadLaunchFile(file).entries);
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <future>
+#include <thread>
 #include <set>
 #include <string>
 
 #include "platform/clock.h"
 #include "platform/fake_clock.h"
+#include "platform/thread.h"
 
 namespace {
 
@@ -176,3 +179,31 @@ TEST(FakeClock, SleepIsRecordedAndHooked) {
 }
 
 }  // namespace
+
+// The burner reseeds from systemTime() in every cycle and may be suspended
+// anywhere in it; the window's thread must still be able to read the local
+// time (a lock held by the stopped burner would block it until a resume
+// that only the window's thread can give).
+class Reseeder : public platform::SuspendableThread {
+public:
+    ~Reseeder() override { terminateAndWait(); }
+
+protected:
+    void Execute() override {
+        while (!Terminated()) platform::systemClock().systemTime();
+    }
+};
+
+TEST(SystemClock, LocalTimeNeverWaitsForAStoppedReseed) {
+    Reseeder burner;
+    burner.resume();
+    for (int i = 0; i < 300; ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(50 + i % 7 * 30));
+        burner.suspend();
+        auto local = std::async(std::launch::async, [] { return platform::systemClock().localTime(); });
+        const bool answered = local.wait_for(2s) == std::future_status::ready;
+        burner.resume();  // frees whatever it held, so a blocked reading ends too
+        local.wait();
+        ASSERT_TRUE(answered) << "localTime() blocked while the reseeding thread was stopped (round " << i << ")";
+    }
+}

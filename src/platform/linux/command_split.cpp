@@ -3,6 +3,7 @@
 // with blanks in it is found by trying ever longer runs of leading words.
 #include <platform/process.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 #include <sys/stat.h>
@@ -46,10 +47,16 @@ std::vector<Word> splitWords(const std::string& command) {
     return words;
 }
 
-bool isExecutableFile(const std::string& path) {
+// 0 for an executable regular file, otherwise the error number that tells why not.
+int executableError(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+    if (stat(path.c_str(), &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EACCES;  // as exec says of devices and pipes
+    return access(path.c_str(), X_OK) == 0 ? 0 : errno;
 }
+
+bool isExecutableFile(const std::string& path) { return executableError(path) == 0; }
 
 std::string searchPath(const std::string& name) {
     const char* env = std::getenv("PATH");
@@ -75,6 +82,11 @@ std::string findProgram(const std::string& name) {
     return isExecutableFile(name) ? name : std::string();
 }
 
+int programError(const std::string& name) {
+    if (name.find('/') == std::string::npos) return searchPath(name).empty() ? ENOENT : 0;
+    return executableError(name);
+}
+
 std::vector<std::string> splitCommand(const std::string& command) {
     const std::vector<Word> words = splitWords(command);
     if (words.empty()) return {};
@@ -90,6 +102,18 @@ std::vector<std::string> splitCommand(const std::string& command) {
     }
     for (size_t i = rest; i < words.size(); ++i) args.push_back(words[i].text);
     return args;
+}
+
+std::vector<std::string> joinProgramWords(const std::vector<std::string>& arguments) {
+    std::string run;
+    for (size_t k = 0; k < arguments.size(); ++k) {
+        run += (k == 0 ? "" : " ") + arguments[k];
+        if (findProgram(run).empty()) continue;
+        std::vector<std::string> joined{run};
+        joined.insert(joined.end(), arguments.begin() + k + 1, arguments.end());
+        return joined;
+    }
+    return arguments;  // names no program: the start reports why
 }
 
 std::string directoryPart(const std::string& command) {

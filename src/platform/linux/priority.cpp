@@ -14,9 +14,10 @@ constexpr int kLowestNice = 19;
 constexpr int kUnset = 1000;
 
 std::atomic<int> processNiceValue{kUnset};
+std::atomic<RightsStep*> realtimeStep{nullptr};
 
 // The main thread's nice; its thread id is the process id.
-int startNice() {
+int readNice() {
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, getpid());
     return errno == 0 ? nice : 0;
@@ -31,15 +32,27 @@ int lowestAllowedNice() {
     return 20 - static_cast<int>(cur);
 }
 
+// Read when the program is loaded, before any of its code raised anything.
+const int niceAtStart = readNice();
+
 bool refusedForRights(int error) { return error == EACCES || error == EPERM; }
 
 }  // namespace
+
+int startNice() { return niceAtStart; }
+
+void setRealtimeStep(RightsStep* step) { realtimeStep.store(step); }
+
+bool setThreadRealtime(pid_t tid, int priority) {
+    RightsStep* step = realtimeStep.load();
+    return step != nullptr && step->makeRealtime(tid, priority);
+}
 
 int processNice() {
     int nice = processNiceValue.load();
     if (nice == kUnset) {
         int expected = kUnset;
-        processNiceValue.compare_exchange_strong(expected, startNice());
+        processNiceValue.compare_exchange_strong(expected, readNice());
         nice = processNiceValue.load();
     }
     return nice;

@@ -3,6 +3,7 @@
 // own nice value; the process's level is the one the priority class set.
 #include <sys/types.h>
 
+#include "platform/rights.h"
 #include "platform/thread.h"
 
 namespace platform::priority {
@@ -11,6 +12,16 @@ namespace platform::priority {
 // the level setProcessPriorityClass achieved since.
 int processNice();
 void setProcessNice(int nice);
+
+// The nice value the process started with, read before anything raised it.
+int startNice();
+
+// Puts a thread (0: the calling one) under the real-time policy at priority
+// through the step of the rights ladder that granted real time, or back to
+// the normal policy with 0. False when no step granted it or it was refused.
+bool setThreadRealtime(pid_t tid, int priority);
+// The ladder's step that makes threads real-time (none: nothing is granted).
+void setRealtimeStep(RightsStep* step);
 
 // Normal = process nice, AboveNormal = one step above, TimeCritical = -20.
 int niceFor(ThreadPriority priority);

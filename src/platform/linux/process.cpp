@@ -9,12 +9,14 @@
 #include <csignal>
 #include <filesystem>
 #include <mutex>
+#include <system_error>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include "command_split.h"
+#include "launch_priority.h"
 
 namespace platform {
 
@@ -111,8 +113,9 @@ private:
 // The child gets default signal handling and an empty signal mask (the
 // program blocks real-time signals it uses to suspend its threads), the
 // working directory and no descriptors beyond 0, 1 and 2.
-pid_t spawn(const std::string& program, const std::vector<std::string>& args,
-            const std::string& directory) {
+// Gives posix_spawn's result: 0, or the error number of what failed.
+int spawn(const std::string& program, const std::vector<std::string>& args, const std::string& directory,
+          pid_t& pid) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
     posix_spawn_file_actions_init(&actions);
@@ -129,28 +132,30 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args,
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    pid_t pid = -1;
     // glibc reports a failed chdir or exec here rather than as a child exiting 127.
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    const int rc = launching::spawnAtLaunchPriority(
+        attr, [&] { return posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ); });
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    return rc;
 }
+
+// The system's text for the error (strerror's, and safe on any thread).
+Started failed(int error) { return Started{nullptr, std::generic_category().message(error)}; }
 
 class SpawnStarter final : public ProcessStarter {
 public:
-    std::unique_ptr<Process> start(const std::string& command, const std::string& directory) override {
-        const std::vector<std::string> args = splitCommand(command);
-        if (args.empty()) return nullptr;
-        const std::string program = findProgram(args[0]);
-        if (program.empty()) return nullptr;
+    Started start(const std::vector<std::string>& arguments, const std::string& directory) override {
+        if (arguments.empty()) return failed(ENOENT);
+        const std::string program = findProgram(arguments[0]);
+        if (program.empty()) return failed(programError(arguments[0]));
         // Absolute, because the child changes its directory before the exec.
         std::error_code ec;
         const std::filesystem::path path = std::filesystem::absolute(program, ec);
-        if (ec) return nullptr;
-        const pid_t pid = spawn(path.string(), args, directory);
-        if (pid < 0) return nullptr;
-        return std::make_unique<ChildProcess>(pid);
+        if (ec) return failed(ec.value());
+        pid_t pid = -1;
+        if (const int error = spawn(path.string(), arguments, directory, pid)) return failed(error);
+        return Started{std::make_unique<ChildProcess>(pid), {}};
     }
 };
 

@@ -1,7 +1,9 @@
-// The real processor: CPUID, RDTSC and the flag-register tests.
+// The real processor: CPUID, RDTSC and the flag-register tests, on x86 in
+// 64-bit and 32-bit builds.
 #include "platform/processor.h"
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__i386__)
+#define LENTORA_X86 1
 #include <cpuid.h>
 #include <x86intrin.h>
 #endif
@@ -10,18 +12,20 @@ namespace platform {
 
 namespace {
 
-#if defined(__x86_64__)
+#if defined(LENTORA_X86)
 
-constexpr uint64_t kIdFlag = 0x200000;  // bit 21 of RFLAGS
+// The flag register is as wide as a general register: RFLAGS or EFLAGS.
+using Flags = unsigned long;
+constexpr Flags kIdFlag = 0x200000;  // bit 21
 constexpr unsigned kTimeStampFeature = 1u << 4;  // leaf 1 EDX; <cpuid.h> has no name for it
-
-// The asm blocks below push onto the stack. They step over the 128-byte red
-// zone first, where the compiler may keep locals of this leaf function.
 
 // Writes (flags AND keep) XOR toggle to the flag register, reads it back,
 // and restores the original flags; `original` receives them.
-uint64_t flagsReadBack(uint64_t keep, uint64_t toggle, uint64_t& original) {
-    uint64_t readBack;
+Flags flagsReadBack(Flags keep, Flags toggle, Flags& original) {
+    Flags readBack;
+#if defined(__x86_64__)
+    // The pushes step over the 128-byte red zone first, where the compiler
+    // may keep locals of this leaf function.
     asm volatile(
         "lea -128(%%rsp), %%rsp\n\t"
         "pushfq\n\t"
@@ -39,6 +43,24 @@ uint64_t flagsReadBack(uint64_t keep, uint64_t toggle, uint64_t& original) {
         : [orig] "=&r"(original), [back] "=&r"(readBack)
         : [keep] "r"(keep), [toggle] "r"(toggle)
         : "cc", "memory");
+#else
+    // The 32-bit ABI has no red zone.
+    asm volatile(
+        "pushfl\n\t"
+        "pop %[orig]\n\t"
+        "mov %[orig], %[back]\n\t"
+        "and %[keep], %[back]\n\t"
+        "xor %[toggle], %[back]\n\t"
+        "push %[back]\n\t"
+        "popfl\n\t"
+        "pushfl\n\t"
+        "pop %[back]\n\t"
+        "push %[orig]\n\t"
+        "popfl"
+        : [orig] "=&r"(original), [back] "=&r"(readBack)
+        : [keep] "r"(keep), [toggle] "r"(toggle)
+        : "cc", "memory");
+#endif
     return readBack;
 }
 
@@ -49,9 +71,10 @@ bool processorHasTimeStampCounter() {
 
 class MachineProcessor final : public Processor {
 public:
+    // Always true on x86-64; a real test in a 32-bit build.
     bool idFlagToggles() override {
-        uint64_t original = 0;
-        uint64_t readBack = flagsReadBack(~uint64_t(0), kIdFlag, original);
+        Flags original = 0;
+        const Flags readBack = flagsReadBack(~Flags(0), kIdFlag, original);
         return ((readBack ^ original) & kIdFlag) != 0;
     }
 
@@ -71,19 +94,20 @@ public:
     // Writing bits 12-15 cleared only clears IOPL (ignored in user mode) and
     // NT, which is already clear in user mode: harmless, so the test runs.
     bool test8086() override {
-        uint64_t original;
-        return (flagsReadBack(~uint64_t(0xF000), 0, original) & 0xF000) == 0xF000;
+        Flags original;
+        return (flagsReadBack(~Flags(0xF000), 0, original) & 0xF000) == 0xF000;
     }
 
     // Not executed: setting NT (bit 14) in 64-bit mode makes the next
-    // interrupt return fault. Every x86-64 processor keeps bits 12-15
-    // writable in this sense, so the answer is known to be negative.
+    // interrupt return fault. Linux runs on an 80486 or later, in 32-bit
+    // builds too, and every such processor keeps bits 12-15 writable in this
+    // sense, so the answer is known to be negative.
     bool test80286() override { return false; }
 
     // Not executed: setting the alignment-check flag in user mode turns on
     // alignment checking (Linux sets CR0.AM) for whatever runs while it is
-    // set, a signal handler included. Every x86-64 processor has the flag,
-    // so the answer is known to be negative.
+    // set, a signal handler included. Every processor Linux runs on (80486
+    // or later) has the flag, so the answer is known to be negative.
     bool test80386() override { return false; }
 };
 

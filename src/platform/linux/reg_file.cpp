@@ -1,15 +1,13 @@
 // The per-user store kept in one .reg file. The file is read again at every
 // access, because another copy of the program may have written it; every
-// change rewrites it through a temporary file that is renamed over it, so a
-// crash never leaves half a file behind.
+// change goes through the program's safe rewrite (a lock, a fresh read, a
+// temporary file renamed over the old one), so a crash never leaves half a
+// file behind, and only the line of the value written changes.
 #include <platform/registry.h>
+#include <platform/safe_file.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "reg_format.h"
@@ -18,74 +16,9 @@ namespace platform {
 
 namespace {
 
-// More than this is not a store the program wrote; the rest counts as missing.
+// More than this is not a store the program wrote: what lies beyond reads
+// as missing, and such a file is not rewritten (its end would be lost).
 constexpr size_t kReadLimit = size_t(1) << 20;
-
-std::string reason(const std::string& what, const std::filesystem::path& path, int error) {
-    return what + " '" + path.string() + "': " + std::strerror(error);
-}
-
-struct FileText {
-    bool ok = true;  // false: the file exists but cannot be read
-    std::string text;
-    std::string error;
-    mode_t mode = 0600;
-};
-
-bool readAll(int fd, std::string& text) {
-    char buffer[65536];
-    while (text.size() <= kReadLimit) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        text.append(buffer, size_t(n));
-    }
-    // Cut at the limit and drop the line the cut went through.
-    text.resize(kReadLimit);
-    const size_t lastLine = text.rfind('\n');
-    text.resize(lastLine == std::string::npos ? 0 : lastLine + 1);
-    return true;
-}
-
-FileText readCapped(const std::filesystem::path& file) {
-    FileText result;
-    // O_NONBLOCK: a FIFO in the file's place must not hang the program.
-    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno != ENOENT) result = {false, {}, reason("Cannot open", file, errno)};
-        return result;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        result = {false, {}, reason("Cannot read", file, errno)};
-    } else if (!S_ISREG(st.st_mode)) {
-        result = {false, {}, reason("Cannot read", file, S_ISDIR(st.st_mode) ? EISDIR : EINVAL)};
-    } else if (!readAll(fd, result.text)) {
-        result = {false, {}, reason("Cannot read", file, errno)};
-    }
-    result.mode = st.st_mode & 07777;
-    close(fd);
-    return result;
-}
-
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
-void syncDirectory(const std::filesystem::path& dir) {
-    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;  // the file itself is safe; only its name may lag behind
-    fsync(fd);
-    close(fd);
-}
 
 std::filesystem::path directoryOf(const std::filesystem::path& file) {
     return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
@@ -95,33 +28,8 @@ bool ensureDirectory(const std::filesystem::path& dir, std::string& error) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (!ec) return true;
-    error = "Cannot create '" + dir.string() + "': " + ec.message();
+    error = "Cannot create folder \"" + dir.string() + "\". " + ec.message();
     return false;
-}
-
-// Writes text to a temporary file beside `file`, then renames it over `file`.
-bool replaceFile(const std::filesystem::path& file, const std::string& text, mode_t mode,
-                 std::string& error) {
-    const std::filesystem::path dir = directoryOf(file);
-    if (!ensureDirectory(dir, error)) return false;
-    std::string temp = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = reason("Cannot create a file in", dir, errno);
-        return false;
-    }
-    fchmod(fd, mode);
-    bool ok = writeAll(fd, text) && fsync(fd) == 0;
-    int saved = errno;
-    if (close(fd) != 0 && ok) ok = false, saved = errno;
-    if (ok && rename(temp.c_str(), file.c_str()) != 0) ok = false, saved = errno;
-    if (!ok) {
-        unlink(temp.c_str());
-        error = reason("Cannot write", file, saved);
-        return false;
-    }
-    syncDirectory(dir);
-    return true;
 }
 
 class RegFile final : public UserRegistry {
@@ -129,22 +37,21 @@ public:
     explicit RegFile(std::filesystem::path file) : file_(std::move(file)) {}
 
     bool createKey(const std::string& key) override {
-        return change(key, {}, [&](reg::Document& d) {
-            if (d.find(key)) return false;
-            d.ensure(key);
-            return true;
+        return change(key, {}, [&](const std::string& text) -> std::optional<std::string> {
+            if (reg::parseRegText(text).find(key)) return std::nullopt;
+            return reg::addKeyToText(text, key);
         });
     }
 
     std::optional<uint32_t> readDword(const std::string& key, const std::string& name) override {
-        const reg::Document document = load().second;
+        const reg::Document document = load();
         const reg::Data* data = document.value(key, name);
         if (const auto* number = data ? std::get_if<uint32_t>(data) : nullptr) return *number;
         return std::nullopt;
     }
 
     std::optional<std::string> readString(const std::string& key, const std::string& name) override {
-        const reg::Document document = load().second;
+        const reg::Document document = load();
         const reg::Data* data = document.value(key, name);
         if (const auto* text = data ? std::get_if<std::string>(data) : nullptr) return *text;
         return std::nullopt;
@@ -166,23 +73,21 @@ public:
     std::string lastError() const override { return lastError_; }
 
 private:
-    // The values that could be read, and the file's text and mode.
-    std::pair<FileText, reg::Document> load() {
-        FileText file = readCapped(file_);
-        if (!file.ok) lastError_ = file.error;
-        reg::Document document = reg::parseRegText(file.text);
-        return {std::move(file), std::move(document)};
+    // The values that can be read; a longer file is read up to its last
+    // whole line within the limit.
+    reg::Document load() {
+        FileText file = readFileSafely(file_, kReadLimit);
+        if (file.state == FileText::State::Failed) lastError_ = file.error;
+        if (!file.complete) file.text.resize(file.text.rfind('\n') + 1);  // npos + 1 == 0
+        return reg::parseRegText(file.text);
     }
 
     bool writeValue(const std::string& key, const std::string& name, reg::Data data) {
-        return change(key, name, [&](reg::Document& d) {
-            d.set(key, name, std::move(data));
-            return true;
+        return change(key, name, [&](const std::string& text) -> std::optional<std::string> {
+            return reg::setValueInText(text, key, name, data);
         });
     }
 
-    // Applies edit to the stored values and writes them back when it says
-    // something changed.
     template <class Edit>
     bool change(const std::string& key, const std::string& name, Edit edit) {
         lastError_.clear();
@@ -190,18 +95,10 @@ private:
             lastError_ = "A key or value name holding a line break or NUL cannot be stored";
             return false;
         }
-        auto [file, document] = load();
-        // A file that exists but cannot be read is not replaced: its values would be lost.
-        if (!file.ok) return false;
-        if (!edit(document)) return ensureDirectory(directoryOf(file_), lastError_);
-        const std::string text = reg::formatRegText(document);
-        // A store longer than what is read back would lose its end, where a
-        // new value goes: refuse rather than report a lost write as stored.
-        if (text.size() > kReadLimit) {
-            lastError_ = reason("Cannot write", file_, EFBIG);
-            return false;
-        }
-        return replaceFile(file_, text, file.mode, lastError_);
+        if (!ensureDirectory(directoryOf(file_), lastError_)) return false;
+        lastError_ = updateFileSafely(file_, {kReadLimit, 0600, false},
+                                      [&](const std::string& text, bool, std::string&) { return edit(text); });
+        return lastError_.empty();
     }
 
     std::filesystem::path file_;

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include "platform/thread.h"
+#include "launch_priority.h"
 #include "priority.h"
+#include "session_group.h"
 
 namespace platform {
 namespace {
@@ -39,16 +41,6 @@ bool setEveryThreadNice(int nice) {
     return allSet;
 }
 
-// The scheduler first shares the processor between sessions (autogroups);
-// raising ours lets the process hold against programs of other sessions.
-void setAutogroupNice(int nice) {
-    FILE* file = std::fopen("/proc/self/autogroup", "w");
-    if (file == nullptr)
-        return;
-    std::fprintf(file, "%d", nice);
-    std::fclose(file);  // refused without the rights: harmless
-}
-
 class LinuxSystemControl final : public SystemControl {
 public:
     int majorVersion() override {
@@ -61,7 +53,6 @@ public:
     bool setProcessPriorityClass(PriorityClass cls) override {
         const int nice = niceForClass(cls);
         const bool set = setEveryThreadNice(nice);
-        setAutogroupNice(nice);
         // Normal threads follow the level reached, which may be less than
         // asked when the user's rights did not allow more.
         errno = 0;
@@ -74,6 +65,28 @@ public:
     bool setCurrentThreadPriority(ThreadPriority level) override {
         return priority::setThreadNice(0, priority::niceFor(level));
     }
+
+    const Rights& rights() override {
+        static RightsLadder ladder(defaultRightsSteps());
+        const Rights& found = ladder.rights();
+        priority::setRealtimeStep(found.realtimeStep);
+        return found;
+    }
+
+    bool setCurrentThreadRealtime(int priority) override {
+        rights();
+        return priority::setThreadRealtime(0, priority);
+    }
+
+    bool raiseSession(bool raise, PriorityClass cls) override {
+        if (raise) return session::raise(niceForClass(cls));
+        session::restore();
+        return false;
+    }
+
+    bool sessionsGrouped() override { return session::grouped(); }
+
+    void setLaunchPriority(LaunchPriority priority) override { launching::setPriority(priority); }
 
     std::vector<int> allowedProcessors() override {
         cpu_set_t set;

@@ -2,6 +2,12 @@
 // handler acknowledges and waits in sigsuspend() until the suspend count is
 // 0 and kResumeSignal wakes it. The thread's own code polls nothing, and the
 // signal path touches only lock-free atomics.
+//
+// Real-time signals are queued, and the queue has a per-user limit
+// (RLIMIT_SIGPENDING): when it is full, or set to 0, the send fails. A
+// standard signal is then sent instead: the system delivers it even without
+// room in the queue, only its data is lost, so its handler finds the thread's
+// state through a per-thread pointer.
 #include "platform/thread.h"
 
 #include <atomic>
@@ -9,6 +15,7 @@
 #include <csignal>
 #include <cxxabi.h>
 #include <ctime>
+#include <initializer_list>
 #include <mutex>
 #include <pthread.h>
 #include <sched.h>
@@ -29,6 +36,8 @@ struct SuspendableThread::State {
     std::atomic<pid_t> tid{0};
     std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
     std::atomic<int> cpu{-1};
+    std::atomic<int> realtime{0};
+    std::atomic<int> startError{0};
     pthread_t self{};    // written by the thread before it becomes Running
     pthread_t handle{};  // written by the starter, used to join
     bool joined = false;
@@ -42,18 +51,22 @@ namespace {
 
 int suspendSignal() { return SIGRTMIN + 4; }
 int resumeSignal() { return SIGRTMIN + 5; }
+// Sent when the real-time signal cannot be queued.
+constexpr int kSuspendFallback = SIGUSR1;
+constexpr int kResumeFallback = SIGUSR2;
 
-// Runs on the suspended thread. The resume signal is blocked on entry (it
-// is in sa_mask), so a resume that comes between the count test and
+// The state of the suspendable thread running here; null on other threads.
+thread_local SuspendableThread::State* currentState = nullptr;
+
+// Runs on the suspended thread. The resume signals are blocked on entry
+// (they are in sa_mask), so a resume that comes between the count test and
 // sigsuspend() stays pending and ends the wait at once.
-void onSuspend(int, siginfo_t* info, void*) {
-    if (info->si_code != SI_QUEUE || info->si_pid != getpid() || info->si_value.sival_ptr == nullptr)
-        return;  // not ours
+void holdWhileSuspended(SuspendableThread::State* state) {
     const int savedErrno = errno;
-    auto* state = static_cast<SuspendableThread::State*>(info->si_value.sival_ptr);
     sigset_t waitMask;
     pthread_sigmask(SIG_BLOCK, nullptr, &waitMask);
     sigdelset(&waitMask, resumeSignal());
+    sigdelset(&waitMask, kResumeFallback);
     do {
         state->stopped.store(true);
         while (state->count.load() > 0)
@@ -63,38 +76,60 @@ void onSuspend(int, siginfo_t* info, void*) {
     errno = savedErrno;
 }
 
+void onSuspend(int, siginfo_t* info, void*) {
+    if (info->si_code != SI_QUEUE || info->si_pid != getpid() || info->si_value.sival_ptr == nullptr)
+        return;  // not ours
+    holdWhileSuspended(static_cast<SuspendableThread::State*>(info->si_value.sival_ptr));
+}
+
+// The standard signal carries no data, and anyone may send it: it stops only
+// a suspendable thread whose count says it must be stopped.
+void onSuspendFallback(int, siginfo_t*, void*) {
+    SuspendableThread::State* state = currentState;
+    if (state != nullptr && state->count.load() > 0)
+        holdWhileSuspended(state);
+}
+
 // Only wakes sigsuspend(); the default action would end the process.
 void onResume(int, siginfo_t*, void*) {}
 
-void installHandler(int signal, void (*handler)(int, siginfo_t*, void*), int blocked) {
+void installHandler(int signal, void (*handler)(int, siginfo_t*, void*), std::initializer_list<int> blocked) {
     struct sigaction action {};
     action.sa_sigaction = handler;
     action.sa_flags = SA_SIGINFO | SA_RESTART;
     sigemptyset(&action.sa_mask);
-    if (blocked != 0)
-        sigaddset(&action.sa_mask, blocked);
+    for (int b : blocked)
+        sigaddset(&action.sa_mask, b);
     sigaction(signal, &action, nullptr);
 }
 
 void installHandlers() {
     static std::once_flag once;
     std::call_once(once, [] {
-        installHandler(suspendSignal(), onSuspend, resumeSignal());
-        installHandler(resumeSignal(), onResume, 0);
+        // Either suspension handler blocks the other and both resumes.
+        const auto suspensionMask = {suspendSignal(), kSuspendFallback, resumeSignal(), kResumeFallback};
+        installHandler(suspendSignal(), onSuspend, suspensionMask);
+        installHandler(kSuspendFallback, onSuspendFallback, suspensionMask);
+        installHandler(resumeSignal(), onResume, {});
+        installHandler(kResumeFallback, onResume, {});
     });
 }
 
-void send(SuspendableThread::State& state, int signal) {
+// False when neither signal could be sent: the thread does not know.
+bool send(SuspendableThread::State& state, int signal) {
     sigval value{};
     value.sival_ptr = &state;
-    pthread_sigqueue(state.self, signal, value);
+    if (pthread_sigqueue(state.self, signal, value) == 0)
+        return true;
+    const int fallback = signal == suspendSignal() ? kSuspendFallback : kResumeFallback;
+    return pthread_kill(state.self, fallback) == 0;
 }
 
 void unblockSuspensionSignals() {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, suspendSignal());
-    sigaddset(&set, resumeSignal());
+    for (int s : {suspendSignal(), resumeSignal(), kSuspendFallback, kResumeFallback})
+        sigaddset(&set, s);
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
@@ -139,46 +174,57 @@ SuspendableThread::SuspendableThread() : state_(std::make_unique<State>()) {
 
 SuspendableThread::~SuspendableThread() { terminateAndWait(); }
 
-void SuspendableThread::start() {
+// False when the system could not create the thread.
+bool SuspendableThread::start() {
     State& state = *state_;
     Phase expected = Phase::NotStarted;
     if (!state.phase.compare_exchange_strong(expected, Phase::Starting))
-        return;
-    if (pthread_create(&state.handle, nullptr, run, &state) != 0) {
+        return true;
+    const int error = pthread_create(&state.handle, nullptr, run, &state);
+    state.startError.store(error);
+    if (error != 0) {
         // No thread: stay suspended, a later resume tries again.
         state.count.fetch_add(1);
         state.phase.store(Phase::NotStarted);
     }
+    return error == 0;
 }
 
-void SuspendableThread::resume() {
+bool SuspendableThread::resume() {
     State& state = *state_;
     int count = state.count.load();
     do {
         if (count == 0)
-            return;
+            return true;
     } while (!state.count.compare_exchange_weak(count, count - 1));
     if (count != 1)
-        return;
+        return true;
     const Phase phase = state.phase.load();
     if (phase == Phase::NotStarted)
-        start();
-    else if (phase == Phase::Running)
-        send(state, resumeSignal());
+        return start();
+    if (phase == Phase::Running && !send(state, resumeSignal())) {
+        state.count.fetch_add(1);  // still suspended: say so
+        return false;
+    }
     // Starting: the new thread tests the count after it became Running.
+    return true;
 }
 
-void SuspendableThread::suspend() {
+bool SuspendableThread::suspend() {
     State& state = *state_;
     if (state.count.fetch_add(1) != 0)
-        return;
+        return true;
     if (state.phase.load() != Phase::Running)
-        return;  // a starting thread tests the count before it runs Execute
-    send(state, suspendSignal());
-    // To itself the signal is delivered before pthread_sigqueue returns, so
-    // the thread is already past its suspension here.
+        return true;  // a starting thread tests the count before it runs Execute
+    if (!send(state, suspendSignal())) {
+        state.count.fetch_sub(1);  // it still runs: say so
+        return false;
+    }
+    // To itself the signal is delivered before the send returns, so the
+    // thread is already past its suspension here.
     if (!pthread_equal(state.self, pthread_self()))
         awaitAcknowledgement(state);
+    return true;
 }
 
 int SuspendableThread::suspendCount() const { return state_->count.load(); }
@@ -199,6 +245,8 @@ bool SuspendableThread::isStopped() const {
 
 bool SuspendableThread::finished() const { return state_->phase.load() == Phase::Finished; }
 
+int SuspendableThread::startError() const { return state_->startError.load(); }
+
 bool SuspendableThread::setPriority(ThreadPriority priority) {
     state_->priority.store(priority);
     const pid_t tid = state_->tid.load();
@@ -208,6 +256,16 @@ bool SuspendableThread::setPriority(ThreadPriority priority) {
 }
 
 ThreadPriority SuspendableThread::priority() const { return state_->priority.load(); }
+
+bool SuspendableThread::setRealtime(int priority) {
+    const int before = state_->realtime.exchange(priority);
+    const pid_t tid = state_->tid.load();
+    if (tid == 0 || finished() || priority == before) return true;
+    if (!priority::setThreadRealtime(tid, priority)) return false;
+    return priority > 0 || priority::setThreadNice(tid, priority::niceFor(state_->priority.load()));
+}
+
+int SuspendableThread::realtime() const { return state_->realtime.load(); }
 
 void SuspendableThread::setProcessor(int cpu) {
     state_->cpu.store(cpu);
@@ -237,11 +295,13 @@ void* SuspendableThread::run(void* arg) {
     auto& state = *static_cast<SuspendableThread::State*>(arg);
     unblockSuspensionSignals();
     state.self = pthread_self();
+    currentState = &state;
     state.tid.store(gettid());
     // A new thread inherits its creator's nice value; set its own. The tid
     // is published first, so a concurrent setPriority() is applied by one
     // of the two.
     priority::setThreadNice(0, priority::niceFor(state.priority.load()));
+    if (state.realtime.load() > 0) priority::setThreadRealtime(0, state.realtime.load());
     if (state.cpu.load() >= 0)
         pinToProcessor(0, state.cpu.load());
     state.phase.store(Phase::Running);

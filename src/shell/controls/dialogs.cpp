@@ -1,17 +1,30 @@
 #include "shell/controls/dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
 #include "shell/controls/applicationfilter.h"
 
+void blockOwnerOnly(QDialog& dialog) {
+    if (dialog.parentWidget()) dialog.setWindowModality(Qt::WindowModal);
+}
+
+namespace {
+void showMessage(QMessageBox::Icon icon, QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    blockOwnerOnly(box);
+    box.exec();
+}
+}  // namespace
+
 void QtDialogs::information(QWidget* parent, const QString& caption, const QString& text) {
-    QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+    showMessage(QMessageBox::Information, parent, caption, text);
 }
 
 void QtDialogs::error(QWidget* parent, const QString& text) {
-    QMessageBox::critical(parent, QApplication::applicationName(), text, QMessageBox::Ok);
+    showMessage(QMessageBox::Critical, parent, QApplication::applicationName(), text);
 }
 
 std::optional<QString> QtDialogs::openFile(QWidget* parent, const QString& filter) {
@@ -19,6 +32,7 @@ std::optional<QString> QtDialogs::openFile(QWidget* parent, const QString& filte
     // it only accepts files that exist. Qt's own dialog is needed for the
     // proxy model that also shows programs without an extension.
     QFileDialog dialog(parent);
+    blockOwnerOnly(dialog);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -6,7 +6,14 @@
 #include <optional>
 #include <vector>
 
+class QDialog;
 class QWidget;
+
+// Makes a dialog block only the window it belongs to and that window's
+// owners, not every window of the program: the help window, which belongs to
+// none, stays usable while the dialog is open. A dialog without an owner
+// stays modal to the whole program.
+void blockOwnerOnly(QDialog& dialog);
 
 class Dialogs {
 public:

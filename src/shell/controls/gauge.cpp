@@ -1,7 +1,9 @@
 #include "shell/controls/gauge.h"
 
 #include <QFontMetrics>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -19,9 +21,12 @@ EInvalidOperation outOfRange(int64_t low, int64_t high)
     return EInvalidOperation(text);
 }
 
-QImage blackImage(const QSize& size)
+// An image of the control's size in logical pixels, at the given number of
+// device pixels per logical pixel.
+QImage blackImage(const QSize& size, qreal pixelRatio)
 {
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(QSize(qCeil(size.width() * pixelRatio), qCeil(size.height() * pixelRatio)), QImage::Format_RGB32);
+    image.setDevicePixelRatio(pixelRatio);
     image.fill(Qt::black);
     return image;
 }
@@ -144,9 +149,9 @@ TGauge::Edges TGauge::innerEdges() const
     return edges;
 }
 
-QImage TGauge::composeImage() const
+QImage TGauge::composeImage(qreal pixelRatio) const
 {
-    QImage image = blackImage(size());
+    QImage image = blackImage(size(), pixelRatio);
     if (m_kind != gkHorizontalBar || image.isNull())
         return image;
     const Edges inner = innerEdges();
@@ -162,7 +167,7 @@ QImage TGauge::composeImage() const
 // edge exactly at 100 %.
 void TGauge::paintBar(QImage& image, const Edges& inner) const
 {
-    QImage bar = blackImage(image.size());
+    QImage bar = blackImage(size(), image.devicePixelRatio());
     QPainter painter(&bar);
     painter.fillRect(QRect(QPoint(inner.left, inner.top), QPoint(inner.right - 1, inner.bottom - 1)), m_backColor);
     const int w = inner.right - inner.left + 1;
@@ -179,7 +184,7 @@ void TGauge::paintBar(QImage& image, const Edges& inner) const
 // into unrelated colours under the exclusive or.
 void TGauge::paintText(QImage& image, const Edges& inner) const
 {
-    QImage textImage = blackImage(image.size());
+    QImage textImage = blackImage(size(), image.devicePixelRatio());
     QFont textFont = font();
     textFont.setStyleStrategy(QFont::NoAntialias);
     const QString text = QString::asprintf("%d%%", percentDone());
@@ -195,8 +200,10 @@ void TGauge::paintText(QImage& image, const Edges& inner) const
     xorInto(image, textImage);
 }
 
+// Composed at the pixel ratio of the device painted on, so that the text
+// stays sharp on a scaled screen instead of being drawn small and enlarged.
 void TGauge::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, composeImage());
+    painter.drawImage(QPointF(0, 0), composeImage(painter.paintEngine()->paintDevice()->devicePixelRatioF()));
 }

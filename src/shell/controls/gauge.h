@@ -43,8 +43,9 @@ public:
     int32_t percentDone() const;
     // How many repaints the property setters asked for so far.
     int repaintCount() const { return m_repaintCount; }
-    // The picture the control shows, composed off screen at its current size.
-    QImage composeImage() const;
+    // The picture the control shows, composed off screen at its current size
+    // with pixelRatio device pixels to each of its pixels.
+    QImage composeImage(qreal pixelRatio = 1.0) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -16,36 +16,9 @@ QtTrayShell::QtTrayShell(QObject* parent) : QObject(parent) {}
 
 QtTrayShell::~QtTrayShell() = default;  // the icons are children and go with it
 
-// The tray icons belong to the user-interface thread. A request from another
-// thread (the watcher hides the icon before the program ends) is carried out
-// there, and waits for it: the caller must not hold up that thread meanwhile.
-template <typename Request>
-bool QtTrayShell::onOwnThread(Request request)
-{
-    if (QThread::currentThread() == thread())
-        return request();
-    bool result = false;
-    QMetaObject::invokeMethod(this, [&] { result = request(); }, Qt::BlockingQueuedConnection);
-    return result;
-}
-
 bool QtTrayShell::add(const NotifyIconData& data, const QIcon& icon)
 {
-    return onOwnThread([&] { return addHere(data, icon); });
-}
-
-bool QtTrayShell::modify(const NotifyIconData& data, const QIcon& icon)
-{
-    return onOwnThread([&] { return modifyHere(data, icon); });
-}
-
-bool QtTrayShell::remove(const NotifyIconData& data)
-{
-    return onOwnThread([&] { return removeHere(data); });
-}
-
-bool QtTrayShell::addHere(const NotifyIconData& data, const QIcon& icon)
-{
+    Q_ASSERT(QThread::currentThread() == thread());
     if (!QSystemTrayIcon::isSystemTrayAvailable() || m_icons.count(data.hWnd))
         return false;
     auto* trayIcon = new QSystemTrayIcon(icon, this);
@@ -58,8 +31,9 @@ bool QtTrayShell::addHere(const NotifyIconData& data, const QIcon& icon)
     return true;
 }
 
-bool QtTrayShell::modifyHere(const NotifyIconData& data, const QIcon& icon)
+bool QtTrayShell::modify(const NotifyIconData& data, const QIcon& icon)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     const auto found = m_icons.find(data.hWnd);
     if (found == m_icons.end())
         return false;
@@ -72,8 +46,9 @@ bool QtTrayShell::modifyHere(const NotifyIconData& data, const QIcon& icon)
 // The icon may be removed from inside its own activation signal (a double
 // click restores the program, which removes the icon), so it is hidden at
 // once and deleted later.
-bool QtTrayShell::removeHere(const NotifyIconData& data)
+bool QtTrayShell::remove(const NotifyIconData& data)
 {
+    Q_ASSERT(QThread::currentThread() == thread());
     const auto found = m_icons.find(data.hWnd);
     if (found == m_icons.end())
         return false;

@@ -2,6 +2,9 @@
 // The notification area of the desktop, reached through QSystemTrayIcon.
 // Each message window has at most one icon; a modify may give it a new
 // identifier, under which its later notifications are sent.
+// Used on the thread that created it only, as every widget: a request from
+// another thread (the watcher hiding the icon) is posted to that thread by
+// whoever makes it, so no thread here ever waits for another.
 #include "shell/controls/trayshell.h"
 
 #include <QObject>
@@ -35,11 +38,7 @@ private:
         NotifyIconData data;
         QSystemTrayIcon* icon;
     };
-    bool addHere(const NotifyIconData& data, const QIcon& icon);
-    bool modifyHere(const NotifyIconData& data, const QIcon& icon);
-    bool removeHere(const NotifyIconData& data);
     void notify(quintptr hWnd, QSystemTrayIcon::ActivationReason reason);
-    template <typename Request> bool onOwnThread(Request request);
 
     std::map<quintptr, Entry> m_icons;
 };

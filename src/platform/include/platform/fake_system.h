@@ -14,19 +14,32 @@ public:
     void setMajorVersion(int major);                  // default 6
     void setPriorityAnswer(bool accepted);            // answer of both setters, default true
     void setAllowedProcessors(std::vector<int> cpus); // default {0}
+    void setRights(Rights rights);                    // default: nice values down to -20
+    void setSessionAnswer(bool raised);               // answer of raiseSession(true), default true
+    void setSessionsGrouped(bool grouped);            // default true
 
     // The calls in order: "majorVersion", "setProcessPriorityClass(High)",
     // "setProcessPriorityClass(Realtime)", "setCurrentThreadPriority(Normal)",
     // "setCurrentThreadPriority(AboveNormal)",
-    // "setCurrentThreadPriority(TimeCritical)", "allowedProcessors".
+    // "setCurrentThreadPriority(TimeCritical)", "allowedProcessors", "rights",
+    // "setCurrentThreadRealtime(N)", "raiseSession(true|false)".
     std::vector<std::string> calls() const;
     std::vector<PriorityClass> priorityClasses() const;
     std::vector<ThreadPriority> threadPriorities() const;
+    // Real-time priorities asked for the calling thread, in order.
+    std::vector<int> threadRealtimes() const;
+    bool sessionRaised() const;
+    std::vector<LaunchPriority> launchPriorities() const;
 
     int majorVersion() override;
     bool setProcessPriorityClass(PriorityClass cls) override;
     bool setCurrentThreadPriority(ThreadPriority priority) override;
     std::vector<int> allowedProcessors() override;
+    const Rights& rights() override;
+    bool setCurrentThreadRealtime(int priority) override;
+    bool raiseSession(bool raise, PriorityClass cls) override;
+    bool sessionsGrouped() override;
+    void setLaunchPriority(LaunchPriority priority) override;
 
 private:
     mutable std::mutex mutex_;
@@ -36,6 +49,12 @@ private:
     std::vector<std::string> calls_;
     std::vector<PriorityClass> classes_;
     std::vector<ThreadPriority> priorities_;
+    Rights rights_{.realtime = {}, .nice = {GrantKind::Nice, -20, "fake"}, .realtimeStep = nullptr};
+    bool sessionAnswer_ = true;
+    bool sessionRaised_ = false;
+    bool grouped_ = true;
+    std::vector<int> realtimes_;
+    std::vector<LaunchPriority> launchPriorities_;
 };
 
 }  // namespace platform

@@ -18,12 +18,19 @@ public:
     virtual pid_t pid() const = 0;
 };
 
+// What a start gives: the program's handle, or why it could not start.
+struct Started {
+    std::unique_ptr<Process> process;  // nullptr when the start failed
+    std::string failure;               // the system's reason, when it failed
+};
+
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
-    // Starts command (split into arguments, never through a shell) in
-    // directory (the current one when empty). nullptr when it cannot start.
-    virtual std::unique_ptr<Process> start(const std::string& command, const std::string& directory) = 0;
+    // Starts the program arguments[0] with exactly these arguments, never
+    // through a shell, in directory (the current one when empty). A name
+    // without '/' is looked up in PATH.
+    virtual Started start(const std::vector<std::string>& arguments, const std::string& directory) = 0;
 };
 
 ProcessStarter& processStarter();
@@ -32,6 +39,11 @@ ProcessStarter& processStarter();
 // blanks is resolved to the shortest leading run of words naming an
 // executable file; a program name without '/' is looked up in PATH.
 std::vector<std::string> splitCommand(const std::string& command);
+// The same resolution for arguments that arrived as a list (the program's own
+// command line): an unquoted path with blanks arrives as several arguments,
+// and the shortest leading run of them naming an executable file is joined
+// back into one, with one blank between the words.
+std::vector<std::string> joinProgramWords(const std::vector<std::string>& arguments);
 // Everything up to and including the last '/'; empty when there is none.
 std::string directoryPart(const std::string& command);
 

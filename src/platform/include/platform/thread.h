@@ -8,6 +8,8 @@
 #include <vector>
 #include <sys/types.h>
 
+#include "platform/rights.h"
+
 namespace platform {
 
 // Normal: the process's level. AboveNormal: one step above it.
@@ -28,23 +30,36 @@ public:
     SuspendableThread& operator=(const SuspendableThread&) = delete;
 
     // Decrements the suspend count; at 0 the thread (first) runs.
-    // Resuming a thread that is not suspended does nothing.
-    void resume();
+    // Resuming a thread that is not suspended does nothing. False when the
+    // request could not reach the thread, or the system could not create it
+    // (startError() says why): it stays suspended, count unchanged.
+    bool resume();
     // Increments the suspend count; the first suspend stops the thread within
     // about a millisecond and returns once the thread acknowledged it (or
     // after 100 ms without an acknowledgement; the thread then stops as soon
     // as the system delivers the request). A thread may suspend itself.
-    void suspend();
+    // False when the request could not reach the thread: it goes on running,
+    // count unchanged.
+    bool suspend();
     int suspendCount() const;
     // True while the thread is stopped in its suspension (or not started yet).
     bool isStopped() const;
     bool finished() const;
+    // The system's error number from the last resume that could not create
+    // the thread (0 when none did); such a thread stays suspended.
+    int startError() const;
 
     // Applied at once when running, otherwise when the thread starts.
     // Returns false when the system refused (the thread still runs); short
     // of rights it takes the best level the user may set.
     bool setPriority(ThreadPriority priority);
     ThreadPriority priority() const;
+    // Runs the thread under the real-time policy at priority (0: back to the
+    // normal policy at its priority level), through the rights ladder's
+    // real-time step. Applied at once when running, otherwise at the start.
+    // False when not granted.
+    bool setRealtime(int priority);
+    int realtime() const;
     // Pins the thread to one processor; takes effect when the thread starts
     // (at once when it runs already).
     void setProcessor(int cpu);
@@ -65,7 +80,7 @@ protected:
     bool Terminated() const { return terminated(); }
 
 private:
-    void start();
+    bool start();
     static void* run(void* state);
     std::unique_ptr<State> state_;
 };
@@ -84,6 +99,18 @@ public:
     virtual bool setCurrentThreadPriority(ThreadPriority priority) = 0;
     // Processors this process may run on.
     virtual std::vector<int> allowedProcessors() = 0;
+
+    // What the rights ladder found (climbed once, at the first call).
+    virtual const Rights& rights() = 0;
+    // The calling thread under the real-time policy (0: back to normal).
+    virtual bool setCurrentThreadRealtime(int priority) = 0;
+    // The session's scheduling group raised to the process class's level
+    // (raise) or put back as it was found; true when it is raised now.
+    virtual bool raiseSession(bool raise, PriorityClass cls) = 0;
+    // Whether the scheduler shares the processor between sessions first.
+    virtual bool sessionsGrouped() = 0;
+    // How programs are launched from now on.
+    virtual void setLaunchPriority(LaunchPriority priority) = 0;
 };
 
 SystemControl& systemControl();

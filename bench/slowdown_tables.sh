@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Measures the slow-down curve in every configuration (bench/slowdown_bench,
+# as root) and rewrites every figure taken from it: the dated tables in
+# bench/README.md, the summary table in README.md and docs/slowdown-curve.png.
+#
+# Usage, as root: bench/slowdown_tables.sh [BUILD_DIR] [slowdown_bench options]
+# (BUILD_DIR defaults to build/ in the source folder; --seconds=S sets the
+# time per measurement, 0.5 s by default, three rounds a row: about ten
+# minutes in all.) The figures are kept in docs/slowdown-curve.tsv;
+# bench/slowdown_tables.sh --replot draws the picture again from them.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+replot=false
+if [ "${1:-}" = --replot ]; then replot=true; shift; fi
+build=${1:-$src/build}
+[ $# -gt 0 ] && shift
+data=$src/docs/slowdown-curve.tsv
+if ! $replot && [ "$(id -u)" != 0 ]; then
+  echo "Run as root: the benchmark runs parts as another user and sets a capability." >&2
+  exit 1
+fi
+if ! command -v gnuplot >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends gnuplot-nox
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+if $replot; then
+  today=$(sed -n 's/^# measured //p' "$data")
+else
+cmake --build "$build" --target slowdown_bench
+"$build/bench/slowdown_bench" --data="$work/curve.tsv" --latency "$@" | tee "$work/tables.md"
+today=$(date -u +%Y-%m-%d)
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+{ echo "# measured $today"; cat "$work/curve.tsv"; } > "$data"
+
+# Replaces the lines between "<!-- NAME: begin -->" and "<!-- NAME: end -->"
+# of a file with the content of another file.
+replace_between() {
+  local file=$1 name=$2 content=$3
+  awk -v begin="<!-- $name: begin -->" -v end="<!-- $name: end -->" '
+    FNR == NR { text = text $0 "\n"; next }
+    $0 == begin { print; printf "%s", text; skipping = 1; next }
+    $0 == end { skipping = 0 }
+    !skipping { print }' "$content" "$file" > "$work/replaced"
+  cat "$work/replaced" > "$file"
+}
+
+# bench/README.md: the full tables, dated.
+{
+  echo "Measured $today with \`bench/slowdown_tables.sh\` (load average at the end: $load):"
+  echo
+  cat "$work/tables.md"
+} > "$work/bench-section.md"
+replace_between "$src/bench/README.md" "slowdown tables" "$work/bench-section.md"
+
+# README.md: one column per configuration, "launched / other session, free".
+awk -F'\t' -v today="$today" '
+  /^#/ { next }
+  !($1 in seen) { seen[$1] = 1; names[++n] = $1 }
+  { cell[$1, $2] = $4 " / " $6; factors[$2] = 1; ideal[$2] = $3 }
+  END {
+    printf "Measured %s (`bench/slowdown_tables.sh`); each cell: a launched program / a program of another session, free to run anywhere (pinned figures in bench/README.md).\n\n", today
+    printf "| factor | window shows |"; for (i = 1; i <= n; i++) printf " %s |", names[i]; print ""
+    printf "|---:|---:|"; for (i = 1; i <= n; i++) printf "---:|"; print ""
+    split("0 10 25 50 75 90 95 96 97 98", order, " ")
+    for (k = 1; k <= 10; k++) {
+      f = order[k]; if (!(f in factors)) continue
+      printf "| %s | %s %% |", f, ideal[f]
+      for (i = 1; i <= n; i++) printf " %s |", ((names[i], f) in cell) ? cell[names[i], f] " %" : "–"
+      print ""
+    }
+  }' "$data" > "$work/readme-section.md"
+replace_between "$src/README.md" "slowdown summary" "$work/readme-section.md"
+fi
+
+# docs/slowdown-curve.png: one curve per configuration and victim, against the ideal line.
+awk -F'\t' '/^#/ { next } !($1 in seen) { seen[$1] = ++n } { print > ("'"$work"'/config-" seen[$1] ".tsv") }' "$data"
+plots="100 - x title 'ideal: 100 - factor' with lines lw 3 lc rgb 'black'"
+i=0
+while IFS= read -r name; do
+  i=$((i + 1))
+  short=$(echo "$name" | sed 's/uid 65534, //; s/ cap_sys_nice+ep//')
+  plots+=", '$work/config-$i.tsv' using 2:4 title '$short: launched' with linespoints lc $i dt 1 pt 7"
+  plots+=", '$work/config-$i.tsv' using 2:6 title '$short: other session, free' with linespoints lc $i dt 2 pt 6"
+  plots+=", '$work/config-$i.tsv' using 2:5 title '$short: other session, pinned' with linespoints lc $i dt 3 pt 4"
+done < <(awk -F'\t' '/^#/ { next } !($1 in seen) { seen[$1] = 1; print $1 }' "$data")
+gnuplot <<EOF
+set terminal pngcairo noenhanced size 1100,880 font 'DejaVu Sans,10'
+set output '$src/docs/slowdown-curve.png'
+set title "Speed of a CPU-bound program against the slow-down factor ($today)"
+set xlabel 'slow-down factor (%)'
+set ylabel 'speed relative to no slow-down (%)'
+set xrange [0:100]
+set yrange [0:110]
+set grid
+set key below vertical maxrows 5 font ',8'
+set datafile separator "\t"
+plot $plots
+EOF
+echo "Rewrote bench/README.md, README.md, docs/slowdown-curve.tsv and docs/slowdown-curve.png."

@@ -1,0 +1,19 @@
+#pragma once
+// What the rights allow, applied to the process, the calling (window)
+// thread, the burners and the programs launched from now on. The window runs
+// it at start-up and at every switch of engine; the benchmark runs the same.
+#include "engine/burner.h"
+#include "platform/rights.h"
+#include "platform/thread.h"
+
+struct SchedulingOutcome {
+    platform::SchedulingPlan plan;
+    bool sessionRaised = false;
+    bool holdsOtherSessions = false;
+    platform::LaunchPriority launch = platform::LaunchPriority::Ordinary;
+};
+
+// designed: the class the design asks for (the accurate engine takes the
+// strongest); factor: the track bar's position, for the burners' level.
+SchedulingOutcome applyScheduling(platform::SystemControl& system, TBurner& burner, EngineMode mode,
+                                  platform::PriorityClass designed, int32_t factor);

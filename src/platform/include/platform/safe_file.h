@@ -1,0 +1,56 @@
+#pragma once
+// Reading and rewriting the small files the program keeps (the launch list,
+// the per-user store), one way for both, with one set of messages:
+// "Cannot open|read|create|write file "<name>". <reason>".
+//
+// - A symbolic link is followed only when the user or the owner of its
+//   folder made it (a link planted by someone else in a shared folder is
+//   refused), and a save never writes through a link to another user's file.
+// - A rewrite holds a lock that other copies of the program take too, reads
+//   the file again under it and lets the caller build the new text from what
+//   the file holds now, so changes made by another copy are not overwritten.
+// - A file that exists but cannot be read completely is never replaced.
+// - The new text goes to a temporary file that is renamed over the old one,
+//   with the old owner and mode. Where that is impossible and the caller
+//   allows it (a folder the user may not write to, an owner that cannot be
+//   kept, hard links), the file is rewritten in place, with its space
+//   reserved first so that a full disk leaves the old text as it was.
+// - Temporary files left by a crashed save are removed at the next save.
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace platform {
+
+struct FileText {
+    enum class State { Missing, Read, Failed };
+    State state = State::Missing;
+    std::string text;      // Read: the bytes, at most the limit
+    bool complete = true;  // Read: false when the file is longer than the limit
+    std::string error;     // Failed: the whole message
+};
+
+// Reads at most maxBytes of a regular file (a pipe or device never blocks).
+FileText readFileSafely(const std::filesystem::path& file, std::size_t maxBytes);
+
+struct FileRules {
+    std::size_t maxBytes = 0;        // larger files are neither replaced nor written
+    mode_t newFileMode = 0600;       // for a file that does not exist yet (the umask applies)
+    bool inPlaceWhenNeeded = false;  // see above; false keeps every rewrite atomic
+};
+
+// Builds the new text from the file's current text (empty when missing).
+// Returns nothing to leave the file as it is: with `error` set that is a
+// failure, with it empty there is nothing to change.
+using FileEdit = std::function<std::optional<std::string>(const std::string& current, bool exists, std::string& error)>;
+
+// Returns "" on success (or when the edit changed nothing), else the message.
+std::string updateFileSafely(const std::filesystem::path& file, const FileRules& rules, const FileEdit& edit);
+
+// The message form shared by both files.
+std::string fileMessage(const char* verb, const std::filesystem::path& file, const std::string& reason);
+
+}  // namespace platform

@@ -1,0 +1,19 @@
+#pragma once
+// The scheduling a launched program starts with (see LaunchPriority).
+#include <functional>
+#include <spawn.h>
+
+#include "platform/rights.h"
+
+namespace platform::launching {
+
+void setPriority(LaunchPriority priority);
+LaunchPriority priority();
+
+// Adds the policy and, where asked, the new session to attr, and runs spawn
+// on a thread of its own at the launched program's nice value: a program
+// inherits the nice value of the thread that starts it, and Lentora's own
+// threads run raised. Returns spawn's result.
+int spawnAtLaunchPriority(posix_spawnattr_t& attr, const std::function<int()>& spawn);
+
+}  // namespace platform::launching

@@ -1,0 +1,83 @@
+// The first step of the rights ladder: what the process may do by itself.
+// Each probe runs on a thread of its own that ends right after, so nothing
+// stays raised whatever the answer.
+#include <algorithm>
+#include <cerrno>
+#include <sched.h>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/rights.h"
+
+namespace platform {
+namespace {
+
+template <typename Probe>
+Grant onOwnThread(Probe probe) {
+    Grant grant;
+    try {
+        std::thread([&] { grant = probe(); }).join();
+    } catch (const std::system_error&) {
+        // No thread to try on: nothing known, nothing granted.
+    }
+    return grant;
+}
+
+bool trySchedFifo(int priority) {
+    sched_param param{};
+    param.sched_priority = priority;
+    return sched_setscheduler(0, SCHED_FIFO, &param) == 0;
+}
+
+// Root and CAP_SYS_NICE may take any priority; otherwise RLIMIT_RTPRIO is the ceiling.
+Grant probeRealtime() {
+    const int highest = sched_get_priority_max(SCHED_FIFO);
+    if (highest > 0 && trySchedFifo(highest)) return {GrantKind::RealTime, highest, {}};
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTPRIO, &limit) != 0 || limit.rlim_cur == 0) return {};
+    const int ceiling = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, static_cast<rlim_t>(std::max(highest, 1))));
+    if (trySchedFifo(ceiling)) return {GrantKind::RealTime, ceiling, {}};
+    return {};  // the limit is there, but a control group gives no real-time time
+}
+
+bool trySetNice(int nice) { return setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice) == 0; }
+
+// Root and CAP_SYS_NICE reach -20; otherwise RLIMIT_NICE allows 20 - limit.
+Grant probeNice() {
+    if (trySetNice(-20)) return {GrantKind::Nice, -20, {}};
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0) return {};
+    const int lowest = 20 - static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 40));
+    if (lowest < 0 && trySetNice(lowest)) return {GrantKind::Nice, lowest, {}};
+    return {};
+}
+
+class OwnRights final : public RightsStep {
+public:
+    std::string name() const override { return "own rights"; }
+    Grant realtime() override { return onOwnThread(probeRealtime); }
+    Grant nice() override { return onOwnThread(probeNice); }
+
+    bool makeRealtime(pid_t tid, int priority) override {
+        sched_param param{};
+        param.sched_priority = std::max(priority, 0);
+        // Reset on fork: threads and programs started from a real-time thread
+        // begin at the normal policy instead of inheriting it. Only a
+        // privileged thread may clear the flag, so it stays on the way back.
+        const int policy = priority > 0 ? SCHED_FIFO : SCHED_OTHER;
+        return sched_setscheduler(tid, policy | SCHED_RESET_ON_FORK, &param) == 0;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<RightsStep> ownRightsStep() { return std::make_unique<OwnRights>(); }
+
+std::vector<std::unique_ptr<RightsStep>> defaultRightsSteps() {
+    std::vector<std::unique_ptr<RightsStep>> steps;
+    steps.push_back(ownRightsStep());
+    return steps;
+}
+
+}  // namespace platform

@@ -1,0 +1,318 @@
+#include <platform/safe_file.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kForeignLink[] = "It is a symbolic link that another user made; Lentora does not follow it.";
+constexpr char kForeignTarget[] =
+    "It is a symbolic link to a file that belongs to another user; Lentora does not write through it.";
+// A temporary file this old whose writer no longer holds its lock was left by a crash.
+constexpr auto kStaleAfter = std::chrono::seconds(60);
+// A copy of the program that holds the lock longer than this has hung; the save goes on without it.
+constexpr auto kLockWait = std::chrono::seconds(5);
+
+std::string reasonOf(int error) { return std::strerror(error); }
+
+fs::path folderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
+
+// Closes the descriptor when it goes out of scope.
+struct Fd {
+    int fd = -1;
+    Fd() = default;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd >= 0) close(fd);
+    }
+    void reset(int f) {
+        if (fd >= 0) close(fd);
+        fd = f;
+    }
+};
+
+// The file a name stands for, following only links the user may trust, as
+// the kernel's protection for shared folders does: the user's own links and
+// those of the folder's owner.
+struct Resolved {
+    fs::path path;
+    bool viaLink = false;
+    std::string refusal;  // the reason when a link is not followed
+};
+
+Resolved resolve(const fs::path& file) {
+    Resolved r{file, false, {}};
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat link {};
+        if (lstat(r.path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return r;
+        struct stat folder {};
+        const fs::path dir = folderOf(r.path);
+        const bool trusted =
+            link.st_uid == geteuid() || (stat(dir.c_str(), &folder) == 0 && folder.st_uid == link.st_uid);
+        if (!trusted) return {{}, true, kForeignLink};
+        std::error_code ec;
+        const fs::path target = fs::read_symlink(r.path, ec);
+        if (ec) return {{}, true, ec.message()};
+        r.path = target.is_absolute() ? target : dir / target;
+        r.viaLink = true;
+    }
+    return {{}, true, reasonOf(ELOOP)};
+}
+
+// What could be read from an open file: at most maxBytes.
+FileText readOpen(int fd, const fs::path& file, std::size_t maxBytes) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return {FileText::State::Failed, {}, true, fileMessage("read", file, reasonOf(errno))};
+    if (S_ISDIR(st.st_mode)) return {FileText::State::Failed, {}, true, fileMessage("open", file, reasonOf(EISDIR))};
+    if (!S_ISREG(st.st_mode))
+        return {FileText::State::Failed, {}, true, fileMessage("open", file, "Not a regular file")};
+    FileText result{FileText::State::Read, {}, true, {}};
+    char buffer[65536];
+    while (result.text.size() <= maxBytes) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {FileText::State::Failed, {}, true, fileMessage("read", file, reasonOf(errno))};
+        if (n == 0) return result;
+        result.text.append(buffer, std::size_t(n));
+    }
+    result.text.resize(maxBytes);
+    result.complete = false;
+    return result;
+}
+
+// O_NONBLOCK: a FIFO in the file's place must not hang the program.
+int openForReading(const fs::path& path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW); }
+
+bool missing(int error) { return error == ENOENT || error == ENOTDIR; }
+
+// Waits for the lock of other copies of the program, for a while.
+void lockWithin(int fd, std::chrono::steady_clock::duration limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR) &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Opens and locks the file. Another copy may have renamed a new file over
+// it while this one waited; then the new file is opened and locked instead.
+int openLocked(const fs::path& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = openForReading(path);
+        if (fd < 0) return -1;
+        lockWithin(fd, kLockWait);
+        struct stat opened {}, named {};
+        if (fstat(fd, &opened) == 0 && (stat(path.c_str(), &named) != 0 || sameFile(opened, named))) return fd;
+        close(fd);
+    }
+    return openForReading(path);
+}
+
+bool writeAll(int fd, const std::string& text, off_t offset = -1) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = offset < 0 ? write(fd, text.data() + done, text.size() - done)
+                                     : pwrite(fd, text.data() + done, text.size() - done, offset + off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+void syncFolder(const fs::path& dir) {
+    const Fd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.fd >= 0) fsync(fd.fd);  // without it only the new name may lag behind; the data is safe
+}
+
+std::string temporaryPrefix(const fs::path& path) { return "." + path.filename().string() + "."; }
+
+mode_t currentUmask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+// One save: the file's state as read under the lock, and how to replace it.
+class Save {
+public:
+    Save(const fs::path& file, const fs::path& path, const FileRules& rules)
+        : file_(file), path_(path), rules_(rules) {}
+
+    // The file held: nullptr when missing.
+    const struct stat* old = nullptr;
+    std::string oldText;
+
+    std::string write(const std::string& text) {
+        // A read-only file stays as it is, also for root, who may write any file.
+        if (old && (faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0 || (old->st_mode & 0222) == 0))
+            return fileMessage("write", file_, reasonOf(EACCES));
+        const bool keepLinks = old && old->st_nlink > 1;
+        if (rules_.inPlaceWhenNeeded && keepLinks) return writeInPlace(text);
+        return writeAside(text);
+    }
+
+private:
+    // The usual way: a temporary file beside the old one, renamed over it.
+    std::string writeAside(const std::string& text) {
+        const fs::path dir = folderOf(path_);
+        std::string temp = (dir / (temporaryPrefix(path_) + "XXXXXX")).string();
+        const Fd fd(mkostemp(temp.data(), O_CLOEXEC));
+        if (fd.fd < 0) {
+            const int error = errno;
+            if (rules_.inPlaceWhenNeeded && old && (error == EACCES || error == EPERM)) return writeInPlace(text);
+            return fileMessage("create", file_, reasonOf(error));
+        }
+        flock(fd.fd, LOCK_EX);  // in use: the clean-up of other copies leaves it alone
+        if (!takeOverOwner(fd.fd)) {
+            unlink(temp.c_str());
+            return writeInPlace(text);
+        }
+        bool ok = writeAll(fd.fd, text) && fsync(fd.fd) == 0;
+        int error = errno;
+        if (ok && rename(temp.c_str(), path_.c_str()) != 0) ok = false, error = errno;
+        if (!ok) {
+            unlink(temp.c_str());
+            return fileMessage("write", file_, reasonOf(error));
+        }
+        syncFolder(dir);
+        return {};
+    }
+
+    // Gives the temporary file the old file's mode and owner. False when
+    // the owner cannot be kept and an in-place rewrite may keep it instead.
+    bool takeOverOwner(int fd) const {
+        if (!old) {
+            fchmod(fd, rules_.newFileMode & ~currentUmask());
+            return true;
+        }
+        fchmod(fd, old->st_mode & 07777);
+        struct stat made {};
+        if (fstat(fd, &made) != 0 || (made.st_uid == old->st_uid && made.st_gid == old->st_gid)) return true;
+        if (fchown(fd, old->st_uid, old->st_gid) == 0) {
+            fchmod(fd, old->st_mode & 07777);  // a change of owner clears set-id bits
+            return true;
+        }
+        return !rules_.inPlaceWhenNeeded;
+    }
+
+    // Over the old bytes. The new length is reserved first, so that a full
+    // disk or a size limit fails before anything is overwritten.
+    std::string writeInPlace(const std::string& text) {
+        const Fd fd(open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (fd.fd < 0) return fileMessage("write", file_, reasonOf(errno));
+        const off_t oldSize = off_t(oldText.size());
+        if (off_t(text.size()) > oldSize) {
+            if (const int error = posix_fallocate(fd.fd, 0, off_t(text.size())); error != 0) {
+                if (ftruncate(fd.fd, oldSize) != 0) {}  // undo a partly grown file; its old bytes are untouched
+                return fileMessage("write", file_, reasonOf(error));
+            }
+        }
+        if (!writeAll(fd.fd, text, 0) || ftruncate(fd.fd, off_t(text.size())) != 0 || fsync(fd.fd) != 0) {
+            const int error = errno;
+            if (writeAll(fd.fd, oldText, 0) && ftruncate(fd.fd, oldSize) == 0) fsync(fd.fd);
+            return fileMessage("write", file_, reasonOf(error));
+        }
+        return {};
+    }
+
+    const fs::path& file_;
+    const fs::path& path_;
+    const FileRules& rules_;
+};
+
+bool isTemporaryName(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
+
+// Removes the temporary files of saves that crashed: only the program's own
+// names, only the user's own files, only old ones whose lock nobody holds.
+void removeLeftovers(const fs::path& path) {
+    const std::string prefix = temporaryPrefix(path);
+    DIR* dir = opendir(folderOf(path).c_str());
+    if (!dir) return;
+    const int dirFd = dirfd(dir);
+    const auto now = std::chrono::system_clock::now();
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        struct stat st {};
+        if (!isTemporaryName(name, prefix) || fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        const auto modified = std::chrono::system_clock::from_time_t(st.st_mtime);
+        if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 || now - modified < kStaleAfter)
+            continue;
+        const Fd fd(openat(dirFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (fd.fd >= 0 && flock(fd.fd, LOCK_EX | LOCK_NB) == 0) unlinkat(dirFd, name.c_str(), 0);
+    }
+    closedir(dir);
+}
+
+// A file that could not be read is not replaced: what it holds would be lost.
+std::string unreadable(const fs::path& file, const std::string& reason) {
+    return fileMessage("write", file, "It cannot be read (" + reason + "), and replacing it would lose what it holds.");
+}
+
+}  // namespace
+
+std::string fileMessage(const char* verb, const fs::path& file, const std::string& reason) {
+    return std::string("Cannot ") + verb + " file \"" + file.string() + "\". " + reason;
+}
+
+FileText readFileSafely(const fs::path& file, std::size_t maxBytes) {
+    const Resolved target = resolve(file);
+    if (!target.refusal.empty()) return {FileText::State::Failed, {}, true, fileMessage("open", file, target.refusal)};
+    const Fd fd(openForReading(target.path));
+    if (fd.fd < 0 && missing(errno)) return {};
+    if (fd.fd < 0) return {FileText::State::Failed, {}, true, fileMessage("open", file, reasonOf(errno))};
+    return readOpen(fd.fd, file, maxBytes);
+}
+
+std::string updateFileSafely(const fs::path& file, const FileRules& rules, const FileEdit& edit) {
+    const Resolved target = resolve(file);
+    if (!target.refusal.empty()) return fileMessage("write", file, target.refusal);
+    Save save(file, target.path, rules);
+    const Fd fd(openLocked(target.path));
+    struct stat st {};
+    if (fd.fd < 0 && !missing(errno)) return unreadable(file, reasonOf(errno));
+    if (fd.fd >= 0) {
+        if (fstat(fd.fd, &st) != 0) return fileMessage("write", file, reasonOf(errno));
+        if (target.viaLink && st.st_uid != geteuid()) return fileMessage("write", file, kForeignTarget);
+        if (S_ISDIR(st.st_mode)) return fileMessage("create", file, reasonOf(EISDIR));
+        if (!S_ISREG(st.st_mode)) return fileMessage("create", file, "Not a regular file");
+        FileText current = readOpen(fd.fd, file, rules.maxBytes);
+        if (current.state == FileText::State::Failed) return current.error;
+        if (!current.complete) return fileMessage("write", file, reasonOf(EFBIG));
+        save.old = &st;
+        save.oldText = std::move(current.text);
+    }
+    std::string error;
+    const std::optional<std::string> text = edit(save.oldText, save.old != nullptr, error);
+    if (!text) return error;
+    if (text->size() > rules.maxBytes) return fileMessage("write", file, reasonOf(EFBIG));
+    error = save.write(*text);
+    if (error.empty()) removeLeftovers(target.path);
+    return error;
+}
+
+}  // namespace platform

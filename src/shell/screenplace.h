@@ -1,0 +1,8 @@
+#pragma once
+// Placing top-level windows on the screen.
+class QWidget;
+
+// Moves the window so that its frame is centred on the available area of its
+// screen. Before the window is first shown its frame is not known yet and
+// its own size stands in for it.
+void centreOnScreen(QWidget* window);

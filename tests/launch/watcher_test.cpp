@@ -1,0 +1,137 @@
+// The watcher's phases, step by step: a fake starter instead of programs, a
+// host that records what the watcher asks, and ticks given by hand.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "fakes/fake_process_starter.h"
+#include "launch/watcher.h"
+
+namespace {
+using Calls = std::vector<std::string>;
+
+class RecordingHost : public WatchHost {
+public:
+    void ResumeBurnerFromWatcher() override { add("resume"); }
+    void StopSlowDownFromWatcher(int32_t position) override { add("stop " + std::to_string(position)); }
+    void RestoreFactor(int32_t factor) override { add("factor " + std::to_string(factor)); }
+    void SetProgress(int percent) override { add(std::to_string(percent) + "%"); }
+    void EnableTicker() override { add("ticker on"); }
+    void DisableTicker() override { add("ticker off"); }
+    void DeactivateTrayIcon() override { add("tray off"); }
+    void RepaintAndUpdateSpeedLabels() override { add("labels"); }
+    void ReportStartFailure(const std::string& message) override { add(message); }
+    Calls taken() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(calls_, {});
+    }
+
+private:
+    void add(std::string call) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+    }
+    std::mutex mutex_;
+    Calls calls_;
+};
+
+bool eventually(const std::function<bool()>& done) {
+    for (int ms = 0; !done(); ++ms) {
+        if (ms == 5000) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+struct Case {
+    const char* name;
+    int32_t wait, runFor;
+    bool close;
+    std::string failure;
+    std::vector<Calls> steps;  // what the host saw before each tick
+    size_t endBeforeTick;      // the program ends before this tick (1: the first); 0: it runs on
+    Calls end;                 // what it saw after the last tick
+};
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+Calls operator+(Calls a, const Calls& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+const Calls stop = {"stop 12", "0%", "factor 12", "labels"};
+const Calls on = {"ticker on"};
+
+struct Watching : testing::TestWithParam<Case> {
+    RecordingHost host;
+    FakeProcessStarter starter;
+    LaunchTiming timing;
+    std::unique_ptr<waitforapplication> watcher;
+
+    void launch(int32_t wait, int32_t runFor, bool close) {
+        timing.waitSeconds = wait;
+        timing.runForSeconds = runFor;
+        watcher = std::make_unique<waitforapplication>(LaunchRequest{{"prog"}, close, 12}, timing, host, starter);
+        ASSERT_TRUE(watcher->resume());
+    }
+    ~Watching() override { starter.endProgram(); }  // no watcher is left waiting for it
+};
+
+TEST_P(Watching, PhasesAsTheHostSeesThem) {
+    const Case& c = GetParam();
+    starter.failure = c.failure;
+    launch(c.wait, c.runFor, c.close);
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+        ASSERT_TRUE(eventually([&] { return watcher->waitingForTick(); })) << "step " << i;
+        EXPECT_EQ(host.taken(), c.steps[i]) << "step " << i;
+        if (i + 1 == c.endBeforeTick) starter.endProgram();
+        watcher->Tick();
+    }
+    if (c.endBeforeTick == c.steps.size() + 1) {
+        ASSERT_TRUE(eventually([&] { return starter.starts() == 1; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_FALSE(watcher->finished()) << "the watch lasts as long as the program";
+        starter.endProgram();
+    }
+    ASSERT_TRUE(eventually([&] { return watcher->finished(); }));
+    EXPECT_EQ(host.taken(), c.end);
+    EXPECT_EQ(watcher->terminateRequest, c.close);
+    EXPECT_EQ(timing.waitSeconds + timing.runForSeconds, 0);
+    EXPECT_EQ(starter.starts(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Watch, Watching,
+    testing::Values(
+        Case{"WaitClimbsThenBurnsUntilTheEnd", 3, 0, false, "", {Calls{"0%"} + on, Calls{"33%"} + on, Calls{"66%"} + on},
+             4, Calls{"resume"} + stop + Calls{"ticker off"}},
+        Case{"RunForFallsAndLeavesTheProgramRunning", 0, 4, false, "",
+             {Calls{"resume", "100%"} + on, Calls{"75%"} + on, Calls{"50%"} + on, Calls{"25%"} + on}, 0,
+             stop + Calls{"ticker off"}},
+        Case{"WaitThenRunFor", 2, 2, false, "",
+             {Calls{"0%"} + on, Calls{"50%"} + on, Calls{"resume", "100%"} + on, Calls{"50%"} + on}, 0,
+             stop + Calls{"ticker off"}},
+        Case{"EndingDuringTheWaitEndsTheWatch", 30, 5, false, "", {Calls{"0%"} + on}, 1,
+             Calls{"resume"} + stop + Calls{"ticker off"}},
+        Case{"NegativeWaitIsNone", -3, 0, false, "", {}, 1, Calls{"resume"} + stop + Calls{"ticker off"}},
+        Case{"CloseFlagAsksTheNextTickToEndTheProgram", 0, 0, true, "", {}, 1,
+             Calls{"resume"} + stop + Calls{"tray off", "ticker on"}},
+        Case{"StartFailureSkipsEveryWait", 5, 3, true, "No such file or directory", {}, 0,
+             Calls{"Cannot start prog: No such file or directory", "resume"} + stop + Calls{"tray off", "ticker on"}}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// The window goes while the watch runs: the rest of the watch reaches
+// neither the window nor the burners.
+TEST_F(Watching, ADetachedWatchAsksNothingMore) {
+    launch(3, 0, false);
+    ASSERT_TRUE(eventually([&] { return watcher->waitingForTick(); }));
+    watcher->detachHost();
+    host.taken();
+    starter.endProgram();
+    watcher->Tick();
+    ASSERT_TRUE(eventually([&] { return watcher->finished(); }));
+    EXPECT_EQ(host.taken(), Calls{});
+}
+}  // namespace

@@ -1,0 +1,43 @@
+#include "fakes/fake_process_starter.h"
+
+#include <condition_variable>
+#include <mutex>
+
+struct FakeProcessStarter::Program {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool running = true;
+};
+
+namespace {
+class FakeProcess : public platform::Process {
+public:
+    explicit FakeProcess(std::shared_ptr<FakeProcessStarter::Program> program) : program_(std::move(program)) {}
+    bool running() override {
+        std::lock_guard lock(program_->mutex);
+        return program_->running;
+    }
+    void waitForEnd() override {
+        std::unique_lock lock(program_->mutex);
+        program_->ended.wait(lock, [this] { return !program_->running; });
+    }
+    pid_t pid() const override { return 4242; }
+
+private:
+    const std::shared_ptr<FakeProcessStarter::Program> program_;
+};
+}  // namespace
+
+FakeProcessStarter::FakeProcessStarter() : program_(std::make_shared<Program>()) {}
+
+void FakeProcessStarter::endProgram() {
+    std::lock_guard lock(program_->mutex);
+    program_->running = false;
+    program_->ended.notify_all();
+}
+
+platform::Started FakeProcessStarter::start(const std::vector<std::string>&, const std::string&) {
+    ++starts_;
+    if (!failure.empty()) return {nullptr, failure};
+    return {std::make_unique<FakeProcess>(program_), ""};
+}

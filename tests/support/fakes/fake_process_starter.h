@@ -1,0 +1,24 @@
+#pragma once
+// A process starter that starts nothing: starts succeed, or fail with the
+// scripted reason; the one program it "starts" runs until the test ends it.
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "platform/process.h"
+
+class FakeProcessStarter : public platform::ProcessStarter {
+public:
+    FakeProcessStarter();
+    std::string failure;  // set before a start: it fails with this reason
+    // The program ends: running() turns false and waitForEnd returns.
+    void endProgram();
+    int starts() const { return starts_; }
+
+    platform::Started start(const std::vector<std::string>& arguments, const std::string& directory) override;
+    struct Program;
+
+private:
+    const std::shared_ptr<Program> program_;
+    std::atomic<int> starts_{0};
+};
