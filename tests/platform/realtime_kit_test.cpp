@@ -1,6 +1,6 @@
-// The desktop's real-time service run for real on a private system bus
-// (scripts/rtkit-services.sh; CI starts it): what an ordinary user gets,
-// what the service refuses, and what a missing or silent service costs.
+// The desktop's real-time service: what a missing or silent service costs,
+// and the run-time limit it asks for. What the service grants is tested with
+// the real service and the real program (tests/e2e/rights_test.cpp).
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QObject>
@@ -15,7 +15,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/fake_realtime_kit.h"
 #include "platform/realtime_kit.h"
+#include "platform/rights.h"
 
 // libdbus keeps some of a closed connection's memory until dbus_shutdown(),
 // which Qt never calls; the sanitizer build would report it as ours.
@@ -53,30 +55,6 @@ struct EmptyBus {
 };
 
 }  // namespace
-
-TEST(RealtimeKitService, GrantsWhatThePolicyAndTheLimitAllow) {
-    const char* bus = std::getenv("LENTORA_RTKIT_BUS");
-    if (!bus || !*bus) GTEST_SKIP() << "the RealtimeKit services are not running (scripts/rtkit-services.sh start)";
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the probe as other users";
-    // The service sets SCHED_RESET_ON_FORK with every grant: children start ordinary.
-    const std::string rr = std::to_string(SCHED_RR | SCHED_RESET_ON_FORK);
-    const std::string other = std::to_string(SCHED_OTHER | SCHED_RESET_ON_FORK);
-    struct Case {
-        int uid;
-        bool limit;
-        std::string answers;
-    } cases[] = {
-        {65534, true, "high 1 -15\nrealtime 1 " + rr + " 20\n"},
-        {65534, false, "high 1 -15\nrealtime 0 " + other + " 0\n"},  // no RLIMIT_RTTIME: real time refused
-        {1, true, "high 0 0\nrealtime 0 0 0\n"},         // polkit does not authorise this user
-    };
-    for (const Case& c : cases) {
-        const std::string as = std::to_string(c.uid);
-        const std::string out = commandOutput("setpriv --reuid=" + as + " --regid=" + as + " --clear-groups " +
-                                              LENTORA_RTKIT_PROBE_PATH + " '" + bus + "'" + (c.limit ? " limit" : ""));
-        EXPECT_EQ(out, "limits 20 -15 200000\n" + c.answers) << "uid " << c.uid << (c.limit ? " with" : " without") << " the limit";
-    }
-}
 
 TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
     if (std::system("dbus-daemon --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "dbus-daemon is not installed";
@@ -121,4 +99,26 @@ TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no right to take a real-time policy";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+}
+
+// A thread the service refuses real time still gets its high priority; a
+// missing service grants nothing. (A limit far out, so that this process
+// keeps its own RLIMIT_RTTIME in effect unlimited.)
+TEST(RealtimeKitStep, ThreadRefusedRealTimeGetsHighPriority) {
+    for (const bool present : {true, false}) {
+        auto owned = std::make_unique<platform::FakeRealtimeKit>();
+        platform::FakeRealtimeKit& kit = *owned;
+        kit.setLimits(present ? std::optional(platform::RealtimeKitLimits{20, -15, 1LL << 60}) : std::nullopt);
+        const auto step = platform::realtimeKitStep(std::move(owned));
+        const platform::Grant grant = step->realtime();
+        EXPECT_EQ(grant.kind, present ? platform::GrantKind::RealTime : platform::GrantKind::Nothing);
+        if (!present) continue;
+        EXPECT_EQ(grant.level, 20);
+        kit.setGrants(false, true);
+        EXPECT_FALSE(step->makeRealtime(4321, 9));
+        const std::vector<std::string> requests = kit.requests();
+        ASSERT_GE(requests.size(), 2u);
+        EXPECT_EQ(std::vector(requests.end() - 2, requests.end()),
+                  (std::vector<std::string>{"realtime(4321,9)", "high(4321,-15)"}));
+    }
 }
