@@ -128,7 +128,9 @@ public:
     void DisableTicker() override {}
     void DeactivateTrayIcon() override {}
     void RepaintAndUpdateSpeedLabels() override {}
+    void ResumeBurnerFromWatcher() override { burner_.Resume(); }
     void StopSlowDownFromWatcher(int32_t) override { burner_.Suspend(); }
+    void RestoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
     void ReportStartFailure(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
 
 private:
@@ -149,9 +151,10 @@ double launchedRate(TBurner& burner, const LaunchPath& path, int factor) {
     LaunchTiming timing;
     burner.SetPriority(burnerPriorityFor(factor));
     burner.SetFactor(factor);
-    waitforapplication watcher(host, burner, timing, platform::processStarter());
-    watcher.applicationCommand = {path.victimBinary + " --victim=" + std::to_string(seconds) + " --out=" + out};
-    watcher.savedFactor = factor;
+    LaunchRequest request;
+    request.command = {path.victimBinary + " --victim=" + std::to_string(seconds) + " --out=" + out};
+    request.savedFactor = factor;
+    waitforapplication watcher(std::move(request), timing, host, platform::processStarter());
     watcher.resume();
     const auto deadline = Clock::now() + std::chrono::duration<double>(seconds * 10 + 10);
     while (!watcher.finished() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
