@@ -14,6 +14,8 @@
 #   eval "$(scripts/rtkit-services.sh start)"   # sets LENTORA_RTKIT_DIR, LENTORA_RTKIT_BUS
 #   scripts/rtkit-services.sh stop [DIR]          # DIR defaults to $LENTORA_RTKIT_DIR
 # Needs root (the daemons start as root and drop their privileges themselves).
+# One set at a time: here a second rtkit-daemon does not come up beside a
+# running one.
 set -euo pipefail
 
 rtkit=/usr/libexec/rtkit-daemon

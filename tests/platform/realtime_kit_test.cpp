@@ -6,11 +6,11 @@
 #include <QObject>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -25,31 +25,37 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so
 
 namespace {
 
-std::string commandOutput(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        pclose(pipe);
-    }
-    return output;
-}
-
-// A bus of the test's own, with nothing on it; ended with the object.
+// A bus of the test's own, with nothing on it. The daemon ends with the
+// object, or with this process however it ends.
 struct EmptyBus {
     std::filesystem::path dir;
     std::string address;
-    pid_t pid = 0;
+    pid_t pid = -1;
     EmptyBus() {
         char pattern[] = "/tmp/lentora-bus.XXXXXX";
         dir = mkdtemp(pattern);
-        const std::string out = commandOutput("dbus-daemon --session --fork --print-address=1 --print-pid=1 --address=unix:path=" +
-                                              (dir / "bus").string());
-        address = out.substr(0, out.find('\n'));
-        pid = std::atoi(out.substr(out.find('\n') + 1).c_str());
+        const std::string listen = "--address=unix:path=" + (dir / "bus").string();
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            dup2(fds[1], 1);
+            execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--print-address=1", listen.c_str(), nullptr);
+            _exit(127);
+        }
+        close(fds[1]);
+        char buffer[512];
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        close(fds[0]);
+        address = n > 0 ? std::string(buffer, static_cast<size_t>(n)) : "";
+        address = address.substr(0, address.find('\n'));
     }
     ~EmptyBus() {
-        if (pid > 0) kill(pid, SIGTERM);
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
         std::filesystem::remove_all(dir);
     }
 };
