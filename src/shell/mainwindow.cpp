@@ -12,10 +12,10 @@
 #include "cmdline/statustext.h"
 #include "engine/enginemode_store.h"
 #include "engine/scheduling.h"
-#include "shell/controls/dialogs.h"
-#include "shell/hinttracker.h"
-#include "shell/screenplace.h"
+#include "hinttracker.h"
 #include "launch/launchlist.h"
+#include "screenplace.h"
+#include "widgets/dialogs.h"
 
 namespace {
 // Objects whose threads outlive the window are never freed: they end with

@@ -9,9 +9,9 @@
 #include <QSlider>
 #include <QTimer>
 
-#include "shell/controls/gauge.h"
 #include "shell/fonts.h"
 #include "shell/mainwindow.h"
+#include "widgets/gauge.h"
 
 namespace {
 QFrame* loweredPanel(QWidget* parent, int x, int y, int w, int h) {

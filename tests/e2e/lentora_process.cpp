@@ -98,10 +98,12 @@ LentoraProcess::LentoraProcess(const Sandbox& sandbox, const RunOptions& options
     auto argp = pointers(argv);
     auto envp = pointers(env);
     const std::string work = sandbox.work.string();
+    const bool ownSession = options.ownSession;
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         if (chdir(work.c_str()) != 0) _exit(126);
+        if (ownSession) setsid();
         execvpe(argp[0], argp.data(), envp.data());
         _exit(127);
     }

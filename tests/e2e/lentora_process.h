@@ -18,6 +18,9 @@ struct RunOptions {
     long childSleepMs = 0;       // how long the test child stays
     std::string binary = {};        // empty: the built lentora
     std::vector<std::string> wrapper = {};  // e.g. setpriv ... --, put before the binary
+    // A session of its own, as a desktop start has: a session group that an
+    // earlier, killed run left raised cannot leak into the next test.
+    bool ownSession = true;
 };
 
 class LentoraProcess {

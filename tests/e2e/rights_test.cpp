@@ -173,6 +173,7 @@ TEST(SchedulingRights, SessionGroupIsAsFoundAfterLentoraEnds) {
         RunOptions options;
         options.args = {"/SPEED=30", "/RUNFOR=2", "/CLOSE", sandbox.program.string()};
         options.childSleepMs = 4000;
+        options.ownSession = false;  // the group looked at is this test's
         LentoraProcess lentora(sandbox, options);
         std::map<pid_t, char> launched;
         ASSERT_TRUE(waitUntil(20s, [&] { return sandbox.childStarted(); }));

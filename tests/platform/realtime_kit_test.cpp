@@ -15,7 +15,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "platform/fake_realtime_kit.h"
+#include "fakes/fake_realtime_kit.h"
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"
 
