@@ -117,9 +117,15 @@ void Tform1::applyEngineMode(EngineMode mode) {
     const SchedulingOutcome outcome =
         applyScheduling(services_.system, *engine_->burner, mode, designedPriorityClass(), TrackBar1->value());
     holdsOtherSessions_ = outcome.holdsOtherSessions;
+    windowRealtime_ = outcome.plan.windowRealtime;
+    realtimeGrantedBy_ = services_.system.rights().realtime.by;
 }
 
 QString Tform1::rightsNote() const {
+    // Real time through the desktop's service is worth saying: it is what
+    // an ordinary user gets, and the service may refuse it on another day.
+    if (holdsOtherSessions_ && windowRealtime_ > 0 && realtimeGrantedBy_ == "RealtimeKit")
+        return "Real-time priority granted by RealtimeKit";
     if (holdsOtherSessions_) return {};
     return "Lentora may not raise its priority: programs it did not start are slowed down less (see Help)";
 }
@@ -136,7 +142,12 @@ void Tform1::RunBenchmark() {
     ++benchmarkRuns_;
     setWindowTitle("Calculating your system speed , Please wait a little ....");
     setEnabled(false);
+    // The measurement runs a second or more without sleeping: not under a
+    // real-time policy, where it would hold a processor against everything
+    // (and, granted by RealtimeKit, overrun RLIMIT_RTTIME).
+    if (windowRealtime_ > 0) services_.system.setCurrentThreadRealtime(0);
     engine_->benchmarkTime = MeasureBench(services_.clock, generator_, services_.benchmarkDraws);
+    if (windowRealtime_ > 0) services_.system.setCurrentThreadRealtime(windowRealtime_);
     benchtime->setText(QString::number(engine_->benchmarkTime.load()));
     if (auto failure = storeBench(services_.registry, engine_->benchmarkTime.load())) {
         // The new time is in use; it only could not be kept for the next start.

@@ -199,6 +199,8 @@ private:
     bool slowDownRunning_ = false;
     bool version5_ = false;
     bool holdsOtherSessions_ = true;
+    int windowRealtime_ = 0;       // the window thread's real-time priority, 0: none
+    std::string realtimeGrantedBy_;  // the rights ladder's step that granted real time
     bool commandLineOk_ = true;
     cmdline::CommandLineSettings settings_;
     std::unique_ptr<cpuid::TCPUID> cpuid_;
