@@ -11,6 +11,7 @@
 #include "launch/watcher.h"
 
 using namespace launch;
+using platform::FakeProcessStarter;
 
 namespace {
 using Calls = std::vector<std::string>;
