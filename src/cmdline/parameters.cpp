@@ -6,10 +6,9 @@
 #include <string_view>
 
 #include "cmdline/inttext.h"
+#include "engine/factor.h"
 
 namespace {
-
-constexpr int32_t kMaxFactor = 98;  // the track bar's range
 
 struct ParseContext {
     CommandLineSettings& settings;
@@ -79,7 +78,7 @@ bool acceptOption(const std::string& upper, ParseContext& context) {
     if (upper == "/CLOSE") return setFlag(s.close);
     if (auto v = optionValue(upper, "/WAIT")) return storeIf(*v >= 0, s.waitSeconds, *v);
     if (auto v = optionValue(upper, "/RUNFOR")) return storeIf(*v >= 0, s.runForSeconds, *v);
-    if (auto v = optionValue(upper, "/SPEED")) return storeIf(*v >= 0 && *v <= kMaxFactor, s.factor, *v);
+    if (auto v = optionValue(upper, "/SPEED")) return storeIf(*v >= kMinFactor && *v <= kMaxFactor, s.factor, *v);
     if (auto v = optionValue(upper, "/VIRTSPEED")) return virtualSpeed(*v, context);
     return false;
 }

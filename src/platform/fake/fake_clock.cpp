@@ -1,5 +1,6 @@
 #include "platform/fake_clock.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace platform {
@@ -159,6 +160,36 @@ void FakeClock::sleep(uint32_t ms) {
     }
     if (hook)
         hook(ms);
+}
+
+void FakeClock::setMonotonicNs(int64_t value) {
+    std::lock_guard lock(mutex_);
+    monotonic_ = value;
+}
+
+void FakeClock::setMonotonicStep(int64_t step) {
+    std::lock_guard lock(mutex_);
+    monotonicStep_ = step;
+}
+
+std::vector<int64_t> FakeClock::sleepDeadlines() const {
+    std::lock_guard lock(mutex_);
+    return deadlines_;
+}
+
+int64_t FakeClock::threadCpuTimeNs() { return monotonicNs(); }
+
+int64_t FakeClock::monotonicNs() {
+    std::lock_guard lock(mutex_);
+    const int64_t now = monotonic_;
+    monotonic_ += monotonicStep_;
+    return now;
+}
+
+void FakeClock::sleepUntilNs(int64_t deadlineNs) {
+    std::lock_guard lock(mutex_);
+    deadlines_.push_back(deadlineNs);
+    monotonic_ = std::max(monotonic_, deadlineNs);
 }
 
 }  // namespace platform

@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/cpu_clock.h"
 
 namespace platform {
 
-class FakeClock : public Clock {
+class FakeClock : public Clock, public FineClock {
 public:
     // Time of day; by default 00:00:00.000.
     void setLocalTime(TimeOfDay time);
@@ -36,6 +37,13 @@ public:
     void setPerformanceStep(int64_t step);  // added after every reading
     void queuePerformanceCounts(const std::vector<int64_t>& values);
 
+    // Monotonic and thread time in nanoseconds; by default 0, step 0 (added
+    // after every reading). sleepUntilNs records the deadline and moves the
+    // monotonic time on to it.
+    void setMonotonicNs(int64_t value);
+    void setMonotonicStep(int64_t step);
+    std::vector<int64_t> sleepDeadlines() const;
+
     // Called (outside the lock) at every sleep, after it was recorded.
     void setSleepHook(std::function<void(uint32_t ms)> hook);
 
@@ -51,6 +59,9 @@ public:
     int64_t performanceFrequency() override;
     int64_t performanceCounter() override;
     void sleep(uint32_t ms) override;
+    int64_t threadCpuTimeNs() override;
+    int64_t monotonicNs() override;
+    void sleepUntilNs(int64_t deadlineNs) override;
 
 private:
     mutable std::mutex mutex_;
@@ -66,6 +77,9 @@ private:
     int64_t counter_ = 0;
     int64_t counterStep_ = 0;
     std::deque<int64_t> counterQueue_;
+    int64_t monotonic_ = 0;
+    int64_t monotonicStep_ = 0;
+    std::vector<int64_t> deadlines_;
     std::function<void(uint32_t)> sleepHook_;
     std::vector<uint32_t> sleeps_;
     int localReads_ = 0;
