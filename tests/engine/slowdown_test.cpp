@@ -1,0 +1,70 @@
+// The slow-down's rules without a window: the factor's range on every way
+// in, the priorities, the engine mode and the benchmark with their storage.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "engine/benchmark.h"
+#include "engine/enginemode_store.h"
+#include "engine/slowdown.h"
+#include "platform/fake_clock.h"
+#include "platform/fake_system.h"
+
+namespace {
+struct SlowDownRules : ::testing::Test {
+    platform::FakeClock clock;
+    platform::FakeSystemControl system;
+    std::unique_ptr<platform::MemoryRegistry> registry = platform::memoryRegistry();
+    TSlowDown slowDown{system, *registry, clock};
+};
+}  // namespace
+
+TEST_F(SlowDownRules, EveryWayInIsClampedAndTheTopFactorsRunTimeCritical) {
+    slowDown.CreateBurner({0});
+    using platform::ThreadPriority;
+    const struct { int32_t asked, runs; ThreadPriority priority; } cases[] = {
+        {-5, 0, ThreadPriority::AboveNormal},  {96, 96, ThreadPriority::AboveNormal},
+        {97, 97, ThreadPriority::TimeCritical}, {100, 98, ThreadPriority::TimeCritical},
+        {INT_MAX, 98, ThreadPriority::TimeCritical}, {INT_MIN, 0, ThreadPriority::AboveNormal},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(slowDown.SetFactor(c.asked), c.runs);
+        EXPECT_EQ(slowDown.Burner().Factor(), c.runs) << c.asked;
+        EXPECT_EQ(slowDown.Burner().Priority(), c.priority) << c.asked;
+        slowDown.RestoreFactor(c.asked);  // the watcher's way in
+        EXPECT_EQ(slowDown.Burner().Factor(), c.runs) << "restored " << c.asked;
+    }
+}
+
+TEST_F(SlowDownRules, StartUpClassFollowsTheVersionAndTheModeItsStore) {
+    using platform::PriorityClass;
+    for (int version : {4, 5}) {
+        system.setMajorVersion(version);
+        slowDown.ApplyStartupPriorities();
+        EXPECT_EQ(system.priorityClasses().back(), version < 5 ? PriorityClass::Realtime : PriorityClass::High);
+        EXPECT_EQ(system.threadPriorities().back(), platform::ThreadPriority::TimeCritical);
+    }
+    slowDown.CreateBurner({0});
+    EXPECT_EQ(slowDown.Burner().Mode(), EngineMode::Accurate) << "nothing stored runs the accurate engine";
+    EXPECT_FALSE(slowDown.ChooseEngineMode(EngineMode::Classic));
+    EXPECT_EQ(slowDown.Burner().Mode(), EngineMode::Classic);
+    EXPECT_EQ(system.priorityClasses().back(), PriorityClass::High);
+    EXPECT_EQ(readStoredMode(*registry), EngineMode::Classic);
+}
+
+TEST_F(SlowDownRules, BenchmarkMeasuredOnlyWhenMissingStoredAndAFailedStoreSaid) {
+    clock.queueLocalTimes({{0, 0, 0, 0}, {0, 0, 0, 70}});
+    int measured = 0;
+    const auto measure = [&] { ++measured, slowDown.MeasureBenchmark(1000); };
+    const int32_t first = slowDown.LoadBenchmark(measure);
+    EXPECT_EQ(measured, 1);
+    EXPECT_EQ(first, 70);
+    EXPECT_EQ(readStoredBench(*registry), first);
+    EXPECT_EQ(slowDown.LoadBenchmark(measure), first);
+    EXPECT_EQ(measured, 1);
+    auto failing = platform::memoryRegistry(true);
+    TSlowDown unstored{system, *failing, clock};
+    const auto failure = unstored.MeasureBenchmark(1000);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->rfind("Failed to set data for 'bench'", 0), 0u);
+}
