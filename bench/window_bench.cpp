@@ -16,20 +16,17 @@
 #include <vector>
 
 #include "engine/killthread.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_help_viewer.h"
+#include "fakes/fake_tray_shell.h"
 #include "platform/clock.h"
 #include "platform/processor.h"
 #include "platform/registry.h"
 #include "platform/thread.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/faketrayshell.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 
 namespace {
-struct NoHelp : HelpViewer {
-    void WinHelp(QWidget*, const QString&, int, int) override {}
-};
-
 Services realServices(platform::UserRegistry& registry, platform::MachineRegistry& machine, Dialogs& dialogs,
                       HelpViewer& help) {
     return Services{.clock = platform::systemClock(),
@@ -101,8 +98,8 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     auto registry = platform::openRegFile((home.path() + "/registry.reg").toStdString());
     auto machine = platform::cpuinfoRegistry();
-    ScriptedDialogs dialogs;
-    NoHelp help;
+    FakeDialogs dialogs;
+    FakeHelpViewer help;
 
     QElapsedTimer timer;
     timer.start();

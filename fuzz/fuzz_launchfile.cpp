@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "launch/launchfile.h"
-#include "launch/launchmerge.h"
+#include "launchmerge.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "shell/application.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/qttrayshell.h"
 #include "shell/fonts.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 #include "shell/splash.h"
+#include "widgets/dialogs.h"
+#include "widgets/qttrayshell.h"
 
 int main(int argc, char** argv) {
     // The parameters belong to the command line and the program it starts.

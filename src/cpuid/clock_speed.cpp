@@ -1,6 +1,6 @@
 // TCPUID's clock speed: the measurement against the performance counter,
 // the registry's figure, the one-second count and the choice between them.
-#include "cpuid/clock_speed.h"
+#include "clock_speed.h"
 
 #include <stdexcept>
 

@@ -1,7 +1,7 @@
 // Creation and identification of TCPUID.
 #include "cpuid/cpuid.h"
 
-#include "cpuid/processor_description.h"
+#include "processor_description.h"
 
 TCPUID::TCPUID(platform::Processor& processor, platform::Clock& clock, platform::MachineRegistry& registry)
     : processor_(processor), clock_(clock), registry_(registry) {

@@ -1,4 +1,4 @@
-#include "cpuid/processor_description.h"
+#include "processor_description.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "launch/launchfile.h"
-#include "launch/launchmerge.h"
+#include "launchmerge.h"
 
 LaunchList::LaunchList(QObject* parent) : QAbstractListModel(parent) {}
 

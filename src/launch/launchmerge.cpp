@@ -1,4 +1,4 @@
-#include "launch/launchmerge.h"
+#include "launchmerge.h"
 
 #include <optional>
 #include <string>

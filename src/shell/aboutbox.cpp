@@ -1,4 +1,4 @@
-#include "shell/aboutbox.h"
+#include "aboutbox.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "shell/controls/dialogs.h"
-#include "shell/screenplace.h"
+#include "screenplace.h"
+#include "widgets/dialogs.h"
 
 namespace {
 QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {

@@ -2,7 +2,7 @@
 
 #include <QIcon>
 
-#include "shell/controls/dialogs.h"
+#include "widgets/dialogs.h"
 
 TLentoraApplication::TLentoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("LENTORA2.05");

@@ -1,4 +1,4 @@
-#include "shell/helpkey.h"
+#include "helpkey.h"
 
 #include <QApplication>
 #include <QKeyEvent>

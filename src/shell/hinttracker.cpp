@@ -1,4 +1,4 @@
-#include "shell/hinttracker.h"
+#include "hinttracker.h"
 
 #include <QApplication>
 #include <QCursor>

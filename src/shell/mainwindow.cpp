@@ -10,10 +10,11 @@
 #include <QTimer>
 
 #include "cmdline/statustext.h"
-#include "shell/controls/dialogs.h"
-#include "shell/hinttracker.h"
-#include "shell/screenplace.h"
+#include "engine/factor.h"
+#include "hinttracker.h"
 #include "launch/launchlist.h"
+#include "screenplace.h"
+#include "widgets/dialogs.h"
 
 namespace {
 // Objects whose threads outlive the window are never freed: they end with
@@ -122,7 +123,7 @@ void Tform1::parseCommandLine() {
     const double speed = cpuid_ ? cpuid_->ProcessorSpeed() : 0.0;
     commandLineOk_ = parameters(services_.parameters, settings_, speed, [this] {
         services_.dialogs.information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed");
-    });
+    }, kMaxFactor);
 }
 
 void Tform1::createBurner() {

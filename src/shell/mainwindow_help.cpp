@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include "shell/aboutbox.h"
-#include "shell/helpkey.h"
+#include "aboutbox.h"
+#include "helpkey.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 

@@ -17,9 +17,9 @@
 #include "launch/launchfile.h"
 #include "launch/launchlist.h"
 #include "launch/tokens.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/taskicon.h"
 #include "shell/mainwindow.h"
+#include "widgets/dialogs.h"
+#include "widgets/taskicon.h"
 
 void Tform1::loadLaunchList() {
     std::error_code ec;

@@ -10,9 +10,9 @@
 #include <QTimer>
 
 #include "engine/factor.h"
-#include "shell/controls/gauge.h"
 #include "shell/fonts.h"
 #include "shell/mainwindow.h"
+#include "widgets/gauge.h"
 
 namespace {
 QFrame* loweredPanel(QWidget* parent, int x, int y, int w, int h) {

@@ -4,9 +4,9 @@
 #include <QPushButton>
 
 #include "launch/launchlist.h"
-#include "launch/propertiesform.h"
-#include "shell/controls/dialogs.h"
+#include "propertiesform.h"
 #include "shell/mainwindow.h"
+#include "widgets/dialogs.h"
 
 void Tform1::createPropertiesDialog() {
     // A start-up that failed early may not have made the list; the window

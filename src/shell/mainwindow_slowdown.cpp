@@ -7,10 +7,10 @@
 
 #include "engine/factor.h"
 #include "engine/speed.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/gauge.h"
 #include "shell/mainwindow.h"
-#include "shell/speedlabels.h"
+#include "speedlabels.h"
+#include "widgets/dialogs.h"
+#include "widgets/gauge.h"
 
 void Tform1::StartSlowDown(int32_t factor) {
     TrackBar1->setValue(clampFactor(factor));  // a change runs TrackBar1Change

@@ -3,9 +3,9 @@
 #include <QEvent>
 #include <QWindowStateChangeEvent>
 
-#include "shell/controls/dialogs.h"
-#include "shell/controls/taskicon.h"
 #include "shell/mainwindow.h"
+#include "widgets/dialogs.h"
+#include "widgets/taskicon.h"
 
 void Tform1::setUpTrayIcon() {
     tiTray = new TTaskIcon(this, services_.trayShell);

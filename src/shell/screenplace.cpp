@@ -1,4 +1,4 @@
-#include "shell/screenplace.h"
+#include "screenplace.h"
 
 #include <QGuiApplication>
 #include <QScreen>

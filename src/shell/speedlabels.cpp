@@ -1,4 +1,4 @@
-#include "shell/speedlabels.h"
+#include "speedlabels.h"
 
 #include <QLocale>
 

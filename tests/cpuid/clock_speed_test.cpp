@@ -1,7 +1,7 @@
 // TCPUID's clock speed through a scripted processor, clock and machine key.
 #include <gtest/gtest.h>
 
-#include "cpuid/clock_speed.h"
+#include "clock_speed.h"
 #include "cpuid/cpuid.h"
 #include "cpuid_test_doubles.h"
 
@@ -11,15 +11,15 @@ using Journal = std::vector<std::string>;
 
 struct ClockSpeed : testing::Test {
     platform::FakeProcessor processor;
-    ScriptedClock clock;
+    CpuidClock clock;
 
     // A processor with CPUID and a counter; a performance counter of 1000
     // counts per second that moves 100 counts per reading.
     void SetUp() override {
         giveCpuid(processor, 0x0543, kFpuBit | kTscBit);
-        clock.frequency = 1000;
-        clock.counterStep = 100;
-        clock.tick = 5000;
+        clock.setPerformanceFrequency(1000);
+        clock.setPerformanceStep(100);
+        clock.setTickCount(5000);
     }
 };
 
@@ -27,7 +27,7 @@ struct ClockSpeed : testing::Test {
 
 TEST_F(ClockSpeed, MeasurementGivesTheSpeedWithItsFractionalDigits) {
     processor.setTimeStamps({7, 1'000, 451'033'118});
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(cpu.CyclesPerSecond(), 451'032'118);
     EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), 451.032118);
@@ -36,7 +36,7 @@ TEST_F(ClockSpeed, MeasurementGivesTheSpeedWithItsFractionalDigits) {
     EXPECT_EQ(cpu.StopStamp(), 451'033'118u);
     EXPECT_EQ(cpu.ElapsedTicks(), 451'032'118);
     EXPECT_TRUE(registry.journal.empty());
-    EXPECT_EQ(clock.tickReads, 0);
+    EXPECT_EQ(clock.tickCountReads(), 0);
     // Refresh, then the timer's two readings, each asking leaf 1 afresh.
     EXPECT_EQ(processor.calls(), (Journal{"idflag", "cpuid 1", "cpuid 0", "rdtsc", "cpuid 1", "rdtsc",
                                           "cpuid 1", "rdtsc"}));
@@ -44,49 +44,49 @@ TEST_F(ClockSpeed, MeasurementGivesTheSpeedWithItsFractionalDigits) {
 
 TEST_F(ClockSpeed, MeasurementWaitsUntilTheCounterReachesTheTarget) {
     processor.setTimeStamps({0, 0, 1000});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
     // c0 = 0, target 1000: readings 100 .. 1000, the last one equal to it.
-    EXPECT_EQ(clock.counterReads, 11);
+    EXPECT_EQ(clock.performanceCounterReads(), 11);
 }
 
 TEST_F(ClockSpeed, NegativeMeasurementIsKnownButGivesZero) {
     processor.setTimeStamps({0, 1'000, 500});
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(cpu.ElapsedTicks(), -500);
     EXPECT_EQ(cpu.CyclesPerSecond(), -500);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 0.0);
     EXPECT_TRUE(registry.journal.empty());
-    EXPECT_EQ(clock.tickReads, 0);
+    EXPECT_EQ(clock.tickCountReads(), 0);
 }
 
 TEST_F(ClockSpeed, NoPerformanceCounterFallsBackToTheRegistry) {
-    clock.frequency = 0;
+    clock.setPerformanceFrequency(0);
     processor.setTimeStamps({}, 99, 1);
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(cpu.CyclesPerSecond(), 450'000'000);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 450.0);
     EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), 0.0);
-    EXPECT_EQ(clock.counterReads, 0);
+    EXPECT_EQ(clock.performanceCounterReads(), 0);
     EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "close"}));
     EXPECT_EQ(processor.count("rdtsc"), 1u);  // the refresh only
 }
 
 TEST_F(ClockSpeed, ZeroUnderTheFirstNameTriesTheSecond) {
-    clock.frequency = 0;
+    clock.setPerformanceFrequency(0);
     processor.setTimeStamps({}, 0, 1);
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~Mhz", 300}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~Mhz", 300}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 300.0);
     EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "read ~Mhz", "close"}));
 }
 
 TEST_F(ClockSpeed, NegativeDwordCountsAsNoValue) {
-    clock.frequency = 0;
+    clock.setPerformanceFrequency(0);
     processor.setTimeStamps({}, 0, 1);
-    RecordingRegistry registry = registryWith(
+    platform::FakeMachineRegistry registry = registryWith(
         std::map<std::string, uint32_t>{{"~MHz", 0xFFFFFFFF}, {"~Mhz", 0x80000000}, {"~mhz", 7}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 7.0);
@@ -94,9 +94,9 @@ TEST_F(ClockSpeed, NegativeDwordCountsAsNoValue) {
 }
 
 TEST_F(ClockSpeed, MissingFirstNameEndsTheLookupAndTheSecondCountFollows) {
-    clock.frequency = 0;
+    clock.setPerformanceFrequency(0);
     processor.setTimeStamps({42, 100, 2'300'000'100});
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~Mhz", 300}, {"~mhz", 200}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~Mhz", 300}, {"~mhz", 200}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "close"}));
     EXPECT_EQ(cpu.CyclesPerSecond(), 2'300'000'000);
@@ -104,27 +104,27 @@ TEST_F(ClockSpeed, MissingFirstNameEndsTheLookupAndTheSecondCountFollows) {
 }
 
 TEST_F(ClockSpeed, AllThreeZeroGoesOnToTheCount) {
-    clock.frequency = 0;
+    clock.setPerformanceFrequency(0);
     processor.setTimeStamps({0, 10, 1'000'010});
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~Mhz", 0}, {"~mhz", 0}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~Mhz", 0}, {"~mhz", 0}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(registry.journal.size(), 5u);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 1.0);
 }
 
 TEST_F(ClockSpeed, KeyThatCannotBeOpenedIsNotClosed) {
-    clock.frequency = 0;
+    clock.setPerformanceFrequency(0);
     processor.setTimeStamps({0, 0, 3'000'000});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(registry.journal, (Journal{"open"}));
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 3.0);
 }
 
 TEST_F(ClockSpeed, FailingRegistryAccessGivesZeroAndClosesTheKey) {
-    clock.frequency = 0;
+    clock.setPerformanceFrequency(0);
     processor.setTimeStamps({0, 0, 5'000'000});
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
     registry.failReads = true;
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "close"}));
@@ -134,27 +134,27 @@ TEST_F(ClockSpeed, FailingRegistryAccessGivesZeroAndClosesTheKey) {
 TEST_F(ClockSpeed, WithoutCpuidTheRegistryValueIsUsedAndNothingIsMeasured) {
     platform::FakeProcessor bare;
     bare.setTimeStamps({}, 0, 1);
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 133}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 133}});
     TCPUID cpu(bare, clock, registry);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 133.0);
     EXPECT_EQ(bare.count("rdtsc"), 0u);
-    EXPECT_EQ(clock.frequencyReads + clock.counterReads + clock.tickReads, 0);
+    EXPECT_EQ(clock.performanceFrequencyReads() + clock.performanceCounterReads() + clock.tickCountReads(), 0);
 }
 
 TEST_F(ClockSpeed, CpuidWithoutTheTimeStampFlagUsesTheRegistry) {
     processor.setLeaf(1, {0x0543, 0, 0, kFpuBit});
     processor.setTimeStamps({}, 0, 1);
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 266}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 266}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 266.0);
     EXPECT_EQ(processor.count("rdtsc"), 0u);
-    EXPECT_EQ(clock.counterReads, 0);
+    EXPECT_EQ(clock.performanceCounterReads(), 0);
 }
 
 TEST_F(ClockSpeed, OneSecondCountReadsTheCounterEvenWithoutCpuid) {
     platform::FakeProcessor bare;
     bare.setTimeStamps({1'000, 67'001'000});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(bare, clock, registry);
     EXPECT_EQ(cpu.CyclesPerSecond(), 67'000'000);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 67.0);
@@ -163,36 +163,36 @@ TEST_F(ClockSpeed, OneSecondCountReadsTheCounterEvenWithoutCpuid) {
 
 TEST_F(ClockSpeed, NoCounterAndNoRegistryValueMakesCreationFail) {
     platform::FakeProcessor bare;  // no CPUID, no counter
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}});
     EXPECT_THROW(TCPUID(bare, clock, registry), platform::NoTimeStampCounter);
     EXPECT_EQ(bare.count("rdtsc"), 1u);
 }
 
 TEST_F(ClockSpeed, OneSecondCountSpansFromTheEdgeToOneSecondAfterTheFirstReading) {
-    clock.frequency = 0;
-    clock.tick = 5000;
-    clock.tickStep = 1;
+    clock.setPerformanceFrequency(0);
+    clock.setTickCount(5000);
+    clock.setTickStep(1);
     processor.setTimeStamps({0, 10, 20});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
     // t0 = 5000, edge at 5001, window until the first reading >= 6000.
-    EXPECT_EQ(clock.lastTick, 6000u);
-    EXPECT_EQ(clock.tickReads, 1001);
+    EXPECT_EQ(clock.lastTickCount(), 6000u);
+    EXPECT_EQ(clock.tickCountReads(), 1001);
 }
 
 TEST_F(ClockSpeed, OneSecondCountSurvivesTheTickCountWrapping) {
-    clock.frequency = 0;
-    clock.tick = 0xFFFFFF00;  // wraps 256 ms into the window
+    clock.setPerformanceFrequency(0);
+    clock.setTickCount(0xFFFFFF00);  // wraps 256 ms into the window
     processor.setTimeStamps({0, 10, 20});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(clock.lastTick, uint32_t(0xFFFFFF00 + 1000));
-    EXPECT_EQ(clock.tickReads, 1001);
+    EXPECT_EQ(clock.lastTickCount(), uint32_t(0xFFFFFF00 + 1000));
+    EXPECT_EQ(clock.tickCountReads(), 1001);
 }
 
 TEST_F(ClockSpeed, GetTicksPerSecondDividesByTheIterationsRoundingTiesToEven) {
     processor.setTimeStamps({0, 0, 1'000});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
 
     struct Case {
@@ -201,10 +201,10 @@ TEST_F(ClockSpeed, GetTicksPerSecondDividesByTheIterationsRoundingTiesToEven) {
     };
     for (Case c : {Case{5, 2}, Case{7, 4}, Case{9, 4}, Case{11, 6}, Case{600'000'001, 300'000'000}}) {
         processor.setTimeStamps({100, 100 + c.elapsed});
-        int readsBefore = clock.counterReads;
+        int readsBefore = clock.performanceCounterReads();
         EXPECT_EQ(cpu.GetTicksPerSecond(2), c.expected) << c.elapsed;
         // Two seconds of counter time: c0, then 20 readings up to c0 + 2000.
-        EXPECT_EQ(clock.counterReads - readsBefore, 21);
+        EXPECT_EQ(clock.performanceCounterReads() - readsBefore, 21);
         EXPECT_EQ(cpu.ElapsedTicks(), int64_t(c.elapsed));
         EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), double(c.expected) / 1e6);
     }
@@ -214,9 +214,9 @@ TEST_F(ClockSpeed, GetTicksPerSecondDividesByTheIterationsRoundingTiesToEven) {
 
 TEST_F(ClockSpeed, GetTicksPerSecondWithoutPerformanceCounterKeepsEverything) {
     processor.setTimeStamps({0, 0, 1'000});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
-    clock.frequency = 0;
+    clock.setPerformanceFrequency(0);
     EXPECT_EQ(cpu.GetTicksPerSecond(1), 0);
     EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), 0.001);
     EXPECT_EQ(cpu.ElapsedTicks(), 1'000);
@@ -225,26 +225,26 @@ TEST_F(ClockSpeed, GetTicksPerSecondWithoutPerformanceCounterKeepsEverything) {
 
 TEST_F(ClockSpeed, GetTicksPerSecondRefusesZeroIterationsBeforeMeasuring) {
     processor.setTimeStamps({0, 0, 1'000});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
-    int reads = clock.counterReads + clock.frequencyReads;
+    int reads = clock.performanceCounterReads() + clock.performanceFrequencyReads();
     EXPECT_THROW(cpu.GetTicksPerSecond(0), std::invalid_argument);
-    EXPECT_EQ(clock.counterReads + clock.frequencyReads, reads);
+    EXPECT_EQ(clock.performanceCounterReads() + clock.performanceFrequencyReads(), reads);
 }
 
 TEST_F(ClockSpeed, GetCPUSpeedReturnsTheStoredValueWithoutMeasuring) {
     processor.setTimeStamps({0, 0, 2'000'000});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
-    int reads = clock.counterReads;
+    int reads = clock.performanceCounterReads();
     EXPECT_EQ(cpu.GetCPUSpeed(), 2'000'000);
-    EXPECT_EQ(clock.counterReads, reads);
+    EXPECT_EQ(clock.performanceCounterReads(), reads);
     EXPECT_EQ(processor.count("rdtsc"), 3u);
 }
 
 TEST_F(ClockSpeed, TimerStartClearsStopAndElapsed) {
     processor.setTimeStamps({0, 0, 2'000'000});
-    RecordingRegistry registry = registryWith(std::nullopt);
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
     processor.setTimeStamps({500, 300});
     cpu.StartTimer();
@@ -268,7 +268,7 @@ TEST(ClockSpeedArithmetic, DivisionRoundsHalfToEvenForBothSigns) {
 }
 
 TEST(ClockSpeedArithmetic, RegistryLookupStopsAtTheFirstFailedRead) {
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~mhz", 99}});
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~mhz", 99}});
     EXPECT_EQ(RegistryMHz(registry), 0);
     EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "read ~Mhz", "close"}));
 }

@@ -9,8 +9,8 @@ namespace {
 
 struct Identification : testing::Test {
     platform::FakeProcessor processor;
-    ScriptedClock clock;
-    RecordingRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
+    CpuidClock clock;
+    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <random>
 
+#include "fakes/fake_machine_registry.h"
 #include "platform/registry.h"
 
 namespace {

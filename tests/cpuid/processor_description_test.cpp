@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "cpuid/processor_description.h"
-#include "platform/fake_processor.h"
+#include "fakes/fake_processor.h"
+#include "processor_description.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/benchmark.h"
-#include "platform/fake_clock.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_user_registry.h"
 #include "platform/registry.h"
 
 TEST(Benchmark, ElapsedTimeAcrossMidnightIsPositive) {
@@ -33,7 +34,7 @@ TEST(Benchmark, TheDrawsReallyRunOnTheMachine) {
 }
 
 TEST(BenchmarkStore, FirstStartMeasuresAndLaterStartsReadTheStoredTime) {
-    auto registry = platform::memoryRegistry();
+    auto registry = platform::fakeUserRegistry();
     int runs = 0;
     auto measure = [&] { ++runs; storeBench(*registry, 42); return 42; };
     EXPECT_EQ(loadBenchmarkTime(*registry, measure), 42);
@@ -48,7 +49,7 @@ TEST(BenchmarkStore, FirstStartMeasuresAndLaterStartsReadTheStoredTime) {
 TEST(BenchmarkStore, TextZeroOrDamagedValueIsMeasuredAgainAndReplaced) {
     const uint32_t damaged[] = {0, 0xffffffffu, 0x80000000u, 0x7fffffffu, kLongestBenchmarkMs + 1};
     const uint32_t usable[] = {1, 70, kLongestBenchmarkMs};
-    auto registry = platform::memoryRegistry();
+    auto registry = platform::fakeUserRegistry();
     registry->createKey(kRegistryKey);
     int runs = 0;
     auto measure = [&] { ++runs; storeBench(*registry, 77); return 77; };
@@ -67,7 +68,7 @@ TEST(BenchmarkStore, TextZeroOrDamagedValueIsMeasuredAgainAndReplaced) {
 }
 
 TEST(BenchmarkStore, AMeasurementOfZeroIsRetriedOnce) {
-    auto registry = platform::memoryRegistry();
+    auto registry = platform::fakeUserRegistry();
     int runs = 0;
     EXPECT_EQ(loadBenchmarkTime(*registry, [&] { return runs++ == 0 ? 0 : 9; }), 9);
     EXPECT_EQ(runs, 2);
@@ -76,7 +77,7 @@ TEST(BenchmarkStore, AMeasurementOfZeroIsRetriedOnce) {
 }
 
 TEST(BenchmarkStore, AFailedWriteIsReported) {
-    auto registry = platform::memoryRegistry(true);
+    auto registry = platform::fakeUserRegistry(true);
     auto failure = storeBench(*registry, 10);
     ASSERT_TRUE(failure.has_value());
     EXPECT_NE(failure->find("Failed to set data for 'bench'"), std::string::npos);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "engine/killthread.h"
+#include "fakes/fake_clock.h"
 #include "platform/cpu_clock.h"
-#include "platform/fake_clock.h"
 
 namespace {
 struct CycleFixture : ::testing::Test {

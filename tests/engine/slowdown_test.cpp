@@ -7,14 +7,15 @@
 #include "engine/benchmark.h"
 #include "engine/enginemode_store.h"
 #include "engine/slowdown.h"
-#include "platform/fake_clock.h"
-#include "platform/fake_system.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_system.h"
+#include "fakes/fake_user_registry.h"
 
 namespace {
 struct SlowDownRules : ::testing::Test {
     platform::FakeClock clock;
     platform::FakeSystemControl system;
-    std::unique_ptr<platform::MemoryRegistry> registry = platform::memoryRegistry();
+    std::unique_ptr<platform::FakeUserRegistry> registry = platform::fakeUserRegistry();
     TSlowDown slowDown{system, *registry, clock};
 };
 }  // namespace
@@ -62,7 +63,7 @@ TEST_F(SlowDownRules, BenchmarkMeasuredOnlyWhenMissingStoredAndAFailedStoreSaid)
     EXPECT_EQ(readStoredBench(*registry), first);
     EXPECT_EQ(slowDown.LoadBenchmark(measure), first);
     EXPECT_EQ(measured, 1);
-    auto failing = platform::memoryRegistry(true);
+    auto failing = platform::fakeUserRegistry(true);
     TSlowDown unstored{system, *failing, clock};
     const auto failure = unstored.MeasureBenchmark(1000);
     ASSERT_TRUE(failure);

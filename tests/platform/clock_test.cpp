@@ -9,8 +9,8 @@
 #include <set>
 #include <string>
 
+#include "fakes/fake_clock.h"
 #include "platform/clock.h"
-#include "platform/fake_clock.h"
 #include "platform/thread.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/fake_user_registry.h"
 #include "file_text.h"
 
 #include <chrono>
@@ -301,8 +302,8 @@ TEST(DefaultUserRegistryPath, FollowsXdgConfigHomeThenHome) {
     EXPECT_EQ(platform::defaultUserRegistryPath(), "/home/someone/.config/lentora/registry.reg");
 }
 
-TEST(MemoryRegistry, KeepsTypesAndIgnoresCase) {
-    auto reg = platform::memoryRegistry();
+TEST(FakeUserRegistry, KeepsTypesAndIgnoresCase) {
+    auto reg = platform::fakeUserRegistry();
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
     ASSERT_TRUE(reg->writeString(kKey, "bench", "12"));
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
@@ -311,8 +312,8 @@ TEST(MemoryRegistry, KeepsTypesAndIgnoresCase) {
     EXPECT_EQ(reg->readString(kKey, "bench"), std::nullopt);
 }
 
-TEST(MemoryRegistry, FailingWritesReportAReasonAndChangeNothing) {
-    auto reg = platform::memoryRegistry();
+TEST(FakeUserRegistry, FailingWritesReportAReasonAndChangeNothing) {
+    auto reg = platform::fakeUserRegistry();
     ASSERT_TRUE(reg->writeDword(kKey, "bench", 1));
     reg->setFailWrites(true);
     EXPECT_TRUE(reg->createKey(kKey));  // an existing key opens without a write
@@ -324,7 +325,7 @@ TEST(MemoryRegistry, FailingWritesReportAReasonAndChangeNothing) {
     EXPECT_TRUE(reg->writeDword(kKey, "bench", 2));
     EXPECT_EQ(reg->readDword(kKey, "bench"), 2u);
 
-    EXPECT_FALSE(platform::memoryRegistry(true)->writeString(kKey, "bench", "x"));
+    EXPECT_FALSE(platform::fakeUserRegistry(true)->writeString(kKey, "bench", "x"));
 }
 
 }  // namespace

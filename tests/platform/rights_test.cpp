@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/fake_rights.h"
+#include "fakes/fake_rights.h"
 #include "platform/rights.h"
 
 namespace {

@@ -14,13 +14,13 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "launch/propertiesform.h"
-#include "shell/aboutbox.h"
-#include "shell/controls/dialogs.h"
-#include "shell/helpviewer.h"
-#include "shell/hinttracker.h"
+#include "aboutbox.h"
 #include "file_text.h"
+#include "hinttracker.h"
+#include "propertiesform.h"
+#include "shell/helpviewer.h"
 #include "test_paths.h"
+#include "widgets/dialogs.h"
 #include "window_fixture.h"
 
 using MainWindow = WindowFixture;

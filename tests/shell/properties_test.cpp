@@ -11,8 +11,8 @@
 
 #include "launch/launchfile.h"
 #include "launch/launchlist.h"
-#include "launch/propertiesform.h"
-#include "shell/controls/gauge.h"
+#include "propertiesform.h"
+#include "widgets/gauge.h"
 #include "window_fixture.h"
 
 namespace {
@@ -44,8 +44,8 @@ struct PropertiesButtons : WindowFixture {
         };
     }
     void select(Tform1& f, int row) { f.ListBox1->setCurrentIndex(f.launchList().index(row)); }
-    std::vector<ScriptedDialogs::Shown> errors() const {
-        std::vector<ScriptedDialogs::Shown> found;
+    std::vector<FakeDialogs::Shown> errors() const {
+        std::vector<FakeDialogs::Shown> found;
         for (const auto& box : dialogs.shown)
             if (box.kind == "error") found.push_back(box);
         return found;

@@ -10,9 +10,9 @@
 #include "cputime.h"
 #include "engine/enginemode_store.h"
 #include "engine/speed.h"
-#include "platform/fake_rights.h"
-#include "shell/controls/gauge.h"
-#include "shell/speedlabels.h"
+#include "fakes/fake_rights.h"
+#include "speedlabels.h"
+#include "widgets/gauge.h"
 #include "window_fixture.h"
 
 using SlowDownControl = WindowFixture;
@@ -153,7 +153,7 @@ TEST_F(SlowDownControl, TuneToYourCpuMeasuresStoresAndShowsTheNewTime) {
 }
 
 TEST_F(SlowDownControl, FirstStartMeasuresAndStoresAFailedStoreIsReportedAndTheWindowComesBack) {
-    registry = platform::memoryRegistry(true);
+    registry = platform::fakeUserRegistry(true);
     Tform1& f = open();
     EXPECT_GE(f.benchmarkRuns(), 1);
     ASSERT_FALSE(dialogs.shown.empty());

@@ -2,7 +2,7 @@
 // a double click on the icon brings the window back.
 #include <QSlider>
 
-#include "shell/controls/taskicon.h"
+#include "widgets/taskicon.h"
 #include "window_fixture.h"
 
 using Tray = WindowFixture;

@@ -13,34 +13,26 @@
 #include <thread>
 
 #include "engine/benchmark.h"
-#include "platform/fake_processor.h"
-#include "platform/fake_system.h"
-#include "shell/controls/dialogs.h"
-#include "shell/controls/faketrayshell.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_help_viewer.h"
+#include "fakes/fake_machine_registry.h"
+#include "fakes/fake_processor.h"
+#include "fakes/fake_system.h"
+#include "fakes/fake_tray_shell.h"
+#include "fakes/fake_user_registry.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
-
-struct RecordingHelp : HelpViewer {
-    struct Call {
-        QString file;
-        int command, data;
-    };
-    std::vector<Call> calls;
-    void WinHelp(QWidget*, const QString& file, int command, int data) override {
-        calls.push_back({file, command, data});
-    }
-};
 
 struct WindowFixture : ::testing::Test {
     QTemporaryDir dir;
     platform::FakeSystemControl system;
-    std::unique_ptr<platform::MemoryRegistry> registry = platform::memoryRegistry();
+    std::unique_ptr<platform::FakeUserRegistry> registry = platform::fakeUserRegistry();
     platform::FakeProcessor processor;
     std::unique_ptr<platform::MachineRegistry> machine =
         platform::fakeMachineRegistry(std::map<std::string, uint32_t>{{"~MHz", 500}});
-    ScriptedDialogs dialogs;
+    FakeDialogs dialogs;
     std::shared_ptr<FakeTrayShell> tray = std::make_shared<FakeTrayShell>();
-    RecordingHelp help;
+    FakeHelpViewer help;
     std::unique_ptr<Tform1> form;
 
     WindowFixture() {

@@ -1,7 +1,7 @@
 #pragma once
 // Time sources and sleeping. The program asks for time of day (local and
 // UTC), a millisecond tick count that wraps like a 32-bit counter, and a
-// high-resolution counter; tests substitute a scripted clock (fake_clock.h).
+// high-resolution counter; tests substitute a scripted clock.
 #include <cstdint>
 
 namespace platform {

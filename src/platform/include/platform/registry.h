@@ -3,7 +3,6 @@
 // machine's read-only processor key (made from /proc/cpuinfo).
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,13 +27,6 @@ public:
 std::unique_ptr<UserRegistry> openRegFile(const std::filesystem::path& file);
 // $XDG_CONFIG_HOME/lentora/registry.reg (XDG_CONFIG_HOME defaults to ~/.config).
 std::filesystem::path defaultUserRegistryPath();
-// A store held in memory only, for tests. Its writes (and the creation of a
-// missing key) can be made to fail, as on a full disk.
-class MemoryRegistry : public UserRegistry {
-public:
-    virtual void setFailWrites(bool fail) = 0;
-};
-std::unique_ptr<MemoryRegistry> memoryRegistry(bool failWrites = false);
 
 class MachineRegistry {
 public:
@@ -48,7 +40,5 @@ public:
 
 // "~MHz" is the "cpu MHz" of processor 0 in the given cpuinfo file.
 std::unique_ptr<MachineRegistry> cpuinfoRegistry(const std::filesystem::path& cpuinfo = "/proc/cpuinfo");
-// A machine key with the given DWORD values (none: the key cannot be opened).
-std::unique_ptr<MachineRegistry> fakeMachineRegistry(std::optional<std::map<std::string, uint32_t>> values);
 
 }  // namespace platform

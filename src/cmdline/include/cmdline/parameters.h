@@ -1,0 +1,33 @@
+#pragma once
+// The program's command line: options first, the application to launch last,
+// for example  /SPEED=60 /WAIT=5 /CLOSE /usr/games/foo --fast
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct CommandLineSettings {
+    bool processorUnknown = false;  // as start-up gave it; "/NOCPUID" sets it
+    bool minimize = false;
+    bool close = false;
+    int32_t waitSeconds = 0;
+    int32_t runForSeconds = 0;
+    int32_t factor = 0;
+    std::string application{};      // each parameter followed by one blank
+    // The same parameters as they came, the program first: what the program
+    // is started with (the text above is what the window shows).
+    std::vector<std::string> arguments{};
+};
+
+// Parses the program's parameters (argv without the program name) into
+// settings and returns whether every parameter was understood. On entry
+// settings.processorUnknown is the flag start-up gave; on failure every field
+// is back at its default and processorUnknown at its entry value.
+// processorSpeed (MHz, 0 = unknown) is used by "/VIRTSPEED" only.
+// showVirtspeedRefused is called once per "/VIRTSPEED" refused because the
+// processor is unknown at that moment (the caller shows the message box).
+// maxFactor is the highest factor "/SPEED" accepts: the top of the range the
+// engine runs (the command line depends on no other library).
+bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
+                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor);

@@ -1,0 +1,52 @@
+#include "widgets/traymessagewindow.h"
+
+#include "widgets/trayshell.h"  // WM_USER
+
+#include <map>
+#include <mutex>
+
+namespace {
+
+// Handles are numbers of our own rather than addresses, so that a stale
+// handle in a record can never reach a destroyed window.
+struct WindowTable {
+    std::mutex mutex;
+    std::map<quintptr, TrayMessageWindow*> windows;
+    quintptr lastHandle = 0;
+};
+
+WindowTable& table()
+{
+    static WindowTable instance;
+    return instance;
+}
+
+}  // namespace
+
+TrayMessageWindow::TrayMessageWindow(UserMessageHandler onUserMessage)
+    : m_onUserMessage(std::move(onUserMessage))
+{
+    std::lock_guard lock(table().mutex);
+    m_handle = ++table().lastHandle;
+    table().windows[m_handle] = this;
+}
+
+TrayMessageWindow::~TrayMessageWindow()
+{
+    std::lock_guard lock(table().mutex);
+    table().windows.erase(m_handle);
+}
+
+qintptr TrayMessageWindow::windowProc(uint32_t message, uint32_t wParam, int32_t lParam)
+{
+    if (message == WM_USER && m_onUserMessage)
+        m_onUserMessage(wParam, lParam);
+    return 0;  // the default answer to every message
+}
+
+TrayMessageWindow* TrayMessageWindow::find(quintptr handle)
+{
+    std::lock_guard lock(table().mutex);
+    const auto found = table().windows.find(handle);
+    return found == table().windows.end() ? nullptr : found->second;
+}

@@ -1,0 +1,12 @@
+#include "widgets/trayshell.h"
+
+#include "widgets/traymessagewindow.h"
+
+bool deliverTrayNotification(const NotifyIconData& data, int32_t mouseMessage)
+{
+    TrayMessageWindow* window = TrayMessageWindow::find(data.hWnd);
+    if (!window)
+        return false;
+    window->windowProc(data.uCallbackMessage, data.uID, mouseMessage);
+    return true;
+}

@@ -1,0 +1,24 @@
+#include "fakes/fake_tray_shell.h"
+
+bool FakeTrayShell::add(const NotifyIconData& data, const QIcon& icon)
+{
+    requests.push_back({Op::Add, data, icon});
+    return addSucceeds;
+}
+
+bool FakeTrayShell::modify(const NotifyIconData& data, const QIcon& icon)
+{
+    requests.push_back({Op::Modify, data, icon});
+    return modifySucceeds;
+}
+
+bool FakeTrayShell::remove(const NotifyIconData& data)
+{
+    requests.push_back({Op::Remove, data, QIcon()});
+    return removeSucceeds;
+}
+
+bool FakeTrayShell::notify(int32_t mouseMessage) const
+{
+    return !requests.empty() && deliverTrayNotification(requests.back().data, mouseMessage);
+}

@@ -1,0 +1,337 @@
+#include "widgets/gauge.h"
+
+#include <QFontMetrics>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+constexpr QRgb black = 0xff000000u;
+constexpr QRgb white = 0xffffffffu;
+
+QImage shownPicture(TGauge& gauge)
+{
+    return gauge.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Where the percentage text may lie in the main window's 97 x 25 gauge.
+QRect textBox(const TGauge& gauge, const QString& text)
+{
+    QFont font = gauge.font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(text);
+    return QRect((96 - width) / 2, (24 - metrics.height()) / 2, width, metrics.height());
+}
+
+// Pixels of the inner area that differ from the bar under them: the text.
+struct TextPixels {
+    QRect bounds;
+    int whiteOverFilled = 0;
+    int blackOverEmpty = 0;
+};
+
+TextPixels findText(const QImage& image, int filledEnd)
+{
+    TextPixels found;
+    for (int y = 1; y < 24; ++y)
+        for (int x = 1; x < 96; ++x) {
+            const QRgb bar = x < filledEnd ? black : white;
+            const QRgb pixel = image.pixel(x, y);
+            if (pixel == bar)
+                continue;
+            EXPECT_EQ(pixel, bar == black ? white : black) << x << "," << y;
+            found.bounds |= QRect(x, y, 1, 1);
+            ++(bar == black ? found.whiteOverFilled : found.blackOverEmpty);
+        }
+    return found;
+}
+
+void expectBlackBorder(const QImage& image)
+{
+    for (int x = 0; x < image.width(); ++x) {
+        EXPECT_EQ(image.pixel(x, 0), black) << x;
+        EXPECT_EQ(image.pixel(x, image.height() - 1), black) << x;
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        EXPECT_EQ(image.pixel(0, y), black) << y;
+        EXPECT_EQ(image.pixel(image.width() - 1, y), black) << y;
+    }
+}
+
+class MainWindowGauge : public ::testing::Test {
+protected:
+    MainWindowGauge() { gauge.resize(97, 25); }
+
+    // Checks the whole picture for a percentage whose filled part ends
+    // before filledEnd, and returns the text found in it.
+    TextPixels checkPicture(int percent, int filledEnd)
+    {
+        gauge.setProgress(percent);
+        const QImage image = shownPicture(gauge);
+        EXPECT_EQ(image.size(), QSize(97, 25));
+        expectBlackBorder(image);
+        const TextPixels text = findText(image, filledEnd);
+        EXPECT_TRUE(textBox(gauge, QString::number(percent) + "%").contains(text.bounds)) << percent;
+        const int centre = text.bounds.left() + text.bounds.width() / 2;
+        EXPECT_NEAR(centre, 48, 4);
+        EXPECT_NEAR(text.bounds.top() + text.bounds.height() / 2, 12, 4);
+        return text;
+    }
+
+    TGauge gauge;
+};
+
+TEST(Gauge, StartsAsAHundredPixelSquareShowingZeroPercent)
+{
+    TGauge gauge;
+    EXPECT_EQ(gauge.size(), QSize(100, 100));
+    EXPECT_TRUE(gauge.testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_EQ(gauge.minValue(), 0);
+    EXPECT_EQ(gauge.maxValue(), 100);
+    EXPECT_EQ(gauge.progress(), 0);
+    EXPECT_EQ(gauge.kind(), gkHorizontalBar);
+    EXPECT_TRUE(gauge.showText());
+    EXPECT_EQ(gauge.borderStyle(), bsSingle);
+    EXPECT_EQ(gauge.foreColor(), QColor(Qt::black));
+    EXPECT_EQ(gauge.backColor(), QColor(Qt::white));
+}
+
+TEST(Gauge, UsesTheFontOfItsParent)
+{
+    QWidget parent;
+    QFont font("DejaVu Serif", 17);
+    parent.setFont(font);
+    TGauge gauge(&parent);
+    EXPECT_EQ(gauge.font(), font);
+}
+
+TEST(Gauge, ClampsProgressToTheRange)
+{
+    TGauge gauge;
+    gauge.setProgress(150);
+    EXPECT_EQ(gauge.progress(), 100);
+    gauge.setProgress(-5);
+    EXPECT_EQ(gauge.progress(), 0);
+}
+
+TEST(Gauge, RepaintsOnlyWhenThePercentageChanges)
+{
+    TGauge gauge;
+    gauge.setMaxValue(1000);
+    const int before = gauge.repaintCount();
+    gauge.setProgress(10);
+    EXPECT_EQ(gauge.repaintCount(), before + 1);
+    gauge.setProgress(19);  // still 1 %
+    EXPECT_EQ(gauge.progress(), 19);
+    EXPECT_EQ(gauge.repaintCount(), before + 1);
+    gauge.setProgress(19);
+    gauge.setProgress(2000);  // clamped to 1000: 100 %
+    EXPECT_EQ(gauge.repaintCount(), before + 2);
+    gauge.setProgress(1000);
+    EXPECT_EQ(gauge.repaintCount(), before + 2);
+}
+
+TEST(Gauge, TruncatesThePercentage)
+{
+    TGauge gauge;
+    gauge.setMaxValue(3);
+    gauge.setProgress(2);
+    EXPECT_EQ(gauge.percentDone(), 66);
+    gauge.setMinValue(-3);
+    gauge.setProgress(-2);
+    EXPECT_EQ(gauge.percentDone(), 16);
+}
+
+TEST(Gauge, ComputesThePercentageOfTheWidestRangeWithoutOverflow)
+{
+    TGauge gauge;
+    gauge.setMaxValue(std::numeric_limits<int32_t>::max());
+    gauge.setMinValue(std::numeric_limits<int32_t>::min());
+    gauge.setProgress(0);
+    EXPECT_EQ(gauge.percentDone(), 50);
+    gauge.setProgress(std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(gauge.percentDone(), 100);
+}
+
+TEST(Gauge, ShowsZeroPercentForAnEmptyRange)
+{
+    TGauge gauge;
+    gauge.setMinValue(100);
+    EXPECT_EQ(gauge.progress(), 100);
+    EXPECT_EQ(gauge.percentDone(), 0);
+}
+
+TEST(Gauge, RefusesAMinimumAboveTheMaximum)
+{
+    TGauge gauge;
+    try {
+        gauge.setMinValue(101);
+        FAIL() << "no error";
+    } catch (const EInvalidOperation& error) {
+        EXPECT_STREQ(error.what(), "Value must be between -2147483647 and 99");
+    }
+    EXPECT_EQ(gauge.minValue(), 0);
+}
+
+TEST(Gauge, RefusesAMaximumBelowTheMinimum)
+{
+    TGauge gauge;
+    gauge.setMaxValue(50);
+    gauge.setMinValue(20);
+    try {
+        gauge.setMaxValue(19);
+        FAIL() << "no error";
+    } catch (const EInvalidOperation& error) {
+        EXPECT_STREQ(error.what(), "Value must be between 21 and 2147483647");
+    }
+    EXPECT_EQ(gauge.maxValue(), 50);
+}
+
+TEST(Gauge, NamesTheBoundsBeyondTheIntegerRangeInItsError)
+{
+    TGauge gauge;
+    gauge.setMaxValue(std::numeric_limits<int32_t>::max());
+    gauge.setMinValue(std::numeric_limits<int32_t>::max());
+    EXPECT_THROW(gauge.setMaxValue(0), EInvalidOperation);
+    try {
+        gauge.setMaxValue(0);
+    } catch (const EInvalidOperation& error) {
+        EXPECT_STREQ(error.what(), "Value must be between 2147483648 and 2147483647");
+    }
+}
+
+TEST(Gauge, MovesProgressIntoANarrowedRangeWithOneRepaint)
+{
+    TGauge gauge;
+    gauge.setProgress(10);
+    int before = gauge.repaintCount();
+    gauge.setMinValue(20);
+    EXPECT_EQ(gauge.progress(), 20);
+    EXPECT_EQ(gauge.repaintCount(), before + 1);
+    gauge.setProgress(90);
+    before = gauge.repaintCount();
+    gauge.setMaxValue(80);
+    EXPECT_EQ(gauge.progress(), 80);
+    EXPECT_EQ(gauge.repaintCount(), before + 1);
+    gauge.setMaxValue(80);
+    gauge.setMinValue(20);
+    EXPECT_EQ(gauge.repaintCount(), before + 1);
+}
+
+TEST(Gauge, RepaintsForNewAppearanceOnly)
+{
+    TGauge gauge;
+    int expected = gauge.repaintCount();
+    gauge.setKind(gkHorizontalBar);
+    gauge.setShowText(true);
+    gauge.setBorderStyle(bsSingle);
+    gauge.setForeColor(Qt::black);
+    gauge.setBackColor(Qt::white);
+    EXPECT_EQ(gauge.repaintCount(), expected);
+    gauge.setKind(gkPie);
+    gauge.setShowText(false);
+    gauge.setBorderStyle(bsNone);
+    gauge.setForeColor(Qt::red);
+    gauge.setBackColor(Qt::blue);
+    EXPECT_EQ(gauge.repaintCount(), expected + 5);
+}
+
+TEST_F(MainWindowGauge, ZeroPercentShowsBlackTextOnWhite)
+{
+    const TextPixels text = checkPicture(0, 1);
+    EXPECT_GT(text.blackOverEmpty, 10);
+    EXPECT_EQ(text.whiteOverFilled, 0);
+}
+
+TEST_F(MainWindowGauge, FiftyPercentFillsTheLeftHalfAndInvertsTheText)
+{
+    // 96 * 0.5 = 48: the filled part runs from x = 1 up to x = 47.
+    const TextPixels text = checkPicture(50, 48);
+    EXPECT_GT(text.whiteOverFilled, 5);
+    EXPECT_GT(text.blackOverEmpty, 5);
+}
+
+TEST_F(MainWindowGauge, HundredPercentFillsTheInnerAreaWithWhiteText)
+{
+    const TextPixels text = checkPicture(100, 96);
+    EXPECT_GT(text.whiteOverFilled, 10);
+    EXPECT_EQ(text.blackOverEmpty, 0);
+}
+
+TEST_F(MainWindowGauge, PaintsTheOwnColoursAndTheirInverseForText)
+{
+    gauge.setForeColor(QColor(255, 0, 0));
+    gauge.setBackColor(QColor(0, 0, 255));
+    gauge.setProgress(50);
+    const QImage image = shownPicture(gauge);
+    EXPECT_EQ(image.pixel(2, 2), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(94, 22), qRgb(0, 0, 255));
+    int cyan = 0, yellow = 0;
+    for (int y = 1; y < 24; ++y)
+        for (int x = 1; x < 96; ++x) {
+            cyan += image.pixel(x, y) == qRgb(0, 255, 255);
+            yellow += image.pixel(x, y) == qRgb(255, 255, 0);
+        }
+    EXPECT_GT(cyan, 5);
+    EXPECT_GT(yellow, 5);
+}
+
+TEST_F(MainWindowGauge, WithoutTextShowsTheBarAlone)
+{
+    gauge.setShowText(false);
+    gauge.setProgress(50);
+    const TextPixels text = findText(shownPicture(gauge), 48);
+    EXPECT_TRUE(text.bounds.isNull());
+}
+
+TEST_F(MainWindowGauge, WithoutBorderTheBarReachesTheEdge)
+{
+    gauge.setBorderStyle(bsNone);
+    gauge.setShowText(false);
+    QImage image = shownPicture(gauge);
+    EXPECT_EQ(image.pixel(0, 0), white);
+    EXPECT_EQ(image.pixel(96, 24), white);
+    gauge.setProgress(50);  // 98 * 0.5 = 49: x = 0 up to x = 48
+    image = shownPicture(gauge);
+    EXPECT_EQ(image.pixel(0, 0), black);
+    EXPECT_EQ(image.pixel(48, 24), black);
+    EXPECT_EQ(image.pixel(49, 0), white);
+}
+
+TEST(Gauge, ClipsTheTextToTheInnerArea)
+{
+    QWidget parent;
+    parent.setFont(QFont("DejaVu Sans", 20));
+    TGauge gauge(&parent);
+    gauge.resize(14, 8);
+    gauge.setProgress(100);  // white text, which would show on the frame
+    expectBlackBorder(shownPicture(gauge));
+}
+
+TEST(Gauge, DrawsOnlyTheBlackBackgroundForOtherKinds)
+{
+    TGauge gauge;
+    gauge.setProgress(50);
+    gauge.setKind(gkPie);
+    const QImage image = shownPicture(gauge);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ASSERT_EQ(image.pixel(x, y), black) << x << "," << y;
+}
+
+}  // namespace
+
+// At HiDPI glyph edges fall inside 2 x 2 device-pixel blocks; an enlarged picture never does.
+TEST_F(MainWindowGauge, DrawsItsTextAtTheDevicePixelRatio)
+{
+    gauge.setProgress(45);
+    QImage shown(QSize(194, 50), QImage::Format_RGB32);
+    shown.setDevicePixelRatio(2);
+    gauge.render(&shown);
+    int mixedBlocks = 0;
+    for (int y = 0; y < 50; y += 2)
+        for (int x = 0; x < 194; x += 2)
+            mixedBlocks += shown.pixel(x, y) != shown.pixel(x + 1, y) || shown.pixel(x, y) != shown.pixel(x, y + 1);
+    EXPECT_GT(mixedBlocks, 0);
+}
