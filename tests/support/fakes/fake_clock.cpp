@@ -175,22 +175,16 @@ void FakeClock::sleep(uint32_t ms) {
         hook(ms);
 }
 
-void FakeClock::setMonotonicNs(int64_t value) {
+void FakeClock::setMonotonic(int64_t ns, int64_t stepNs) {
     std::lock_guard lock(mutex_);
-    monotonic_ = value;
-}
-
-void FakeClock::setMonotonicStep(int64_t step) {
-    std::lock_guard lock(mutex_);
-    monotonicStep_ = step;
+    monotonic_ = ns;
+    monotonicStep_ = stepNs;
 }
 
 std::vector<int64_t> FakeClock::sleepDeadlines() const {
     std::lock_guard lock(mutex_);
     return deadlines_;
 }
-
-int64_t FakeClock::threadCpuTimeNs() { return monotonicNs(); }
 
 int64_t FakeClock::monotonicNs() {
     std::lock_guard lock(mutex_);

@@ -37,11 +37,10 @@ public:
     void setPerformanceStep(int64_t step);  // added after every reading
     void queuePerformanceCounts(const std::vector<int64_t>& values);
 
-    // Monotonic and thread time in nanoseconds; by default 0, step 0 (added
-    // after every reading). sleepUntilNs records the deadline and moves the
-    // monotonic time on to it.
-    void setMonotonicNs(int64_t value);
-    void setMonotonicStep(int64_t step);
+    // Monotonic (and thread) time in ns, moving on by stepNs after every
+    // reading; by default 0 and 0. sleepUntilNs records the deadline and
+    // moves the time on to it.
+    void setMonotonic(int64_t ns, int64_t stepNs);
     std::vector<int64_t> sleepDeadlines() const;
 
     // Called (outside the lock) at every sleep, after it was recorded.
@@ -61,7 +60,7 @@ public:
     int64_t performanceFrequency() override;
     int64_t performanceCounter() override;
     void sleep(uint32_t ms) override;
-    int64_t threadCpuTimeNs() override;
+    int64_t threadCpuTimeNs() override { return monotonicNs(); }
     int64_t monotonicNs() override;
     void sleepUntilNs(int64_t deadlineNs) override;
 
