@@ -3,8 +3,10 @@
 // Run as root without options, it measures every configuration, each in a
 // fresh session of its own (setsid, so no scheduling group is carried over):
 //   root with both engines; an ordinary user (uid 65534) with a copy of this
-//   program that holds cap_sys_nice, with RLIMIT_RTPRIO raised by prlimit, and
-//   with no rights at all, each with the default engine.
+//   program that holds cap_sys_nice, with RLIMIT_RTPRIO raised by prlimit,
+//   with no rights at all, and, when LENTORA_RTKIT_BUS names the private bus
+//   of scripts/rtkit-services.sh, with the desktop's real-time service; each
+//   with the default engine.
 // Each configuration starts its burners exactly as Lentora does (start-up
 // priorities, then the rights ladder's plan for the engine) and prints, per
 // factor, the work rate of a CPU-bound victim relative to its rate with the
@@ -206,7 +208,7 @@ void describe(const SchedulingOutcome& outcome, platform::SystemControl& system)
     std::printf("Rights: real time: %s; ", grantText(rights.realtime));
     std::printf("nice: %s.\n", grantText(rights.nice));
     if (outcome.plan.burnerRealtime > 0)
-        std::printf("Burners SCHED_FIFO %d, window's thread SCHED_FIFO %d", outcome.plan.burnerRealtime,
+        std::printf("Burners real-time %d, window's thread real-time %d", outcome.plan.burnerRealtime,
                     outcome.plan.windowRealtime);
     else
         std::printf("Burners on nice values (%s)", outcome.plan.niceRaised ? "raised" : "not raised");
@@ -357,13 +359,21 @@ const std::vector<std::string> kAsNobody = {"setpriv", "--reuid=65534", "--regid
 std::vector<Configuration> configurations() {
     std::vector<std::string> rtprio = {"prlimit", "--rtprio=20:20", "--"};
     rtprio.insert(rtprio.end(), kAsNobody.begin(), kAsNobody.end());
-    return {
+    std::vector<Configuration> list = {
         {"root", "classic", {}, false},
         {"root", "accurate", {}, false},
         {"uid 65534, setcap cap_sys_nice+ep", "accurate", kAsNobody, true},
         {"uid 65534, RLIMIT_RTPRIO 20", "accurate", rtprio, false, "prlimit --rtprio=20:20 true 2>/dev/null"},
         {"uid 65534, no rights", "accurate", kAsNobody, false},
     };
+    // The desktop's real-time service, on the private bus that
+    // scripts/rtkit-services.sh starts (its polkit rule authorises uid 65534).
+    if (const char* bus = std::getenv("LENTORA_RTKIT_BUS"); bus && *bus) {
+        std::vector<std::string> kit = {"env", std::string("DBUS_SYSTEM_BUS_ADDRESS=") + bus};
+        kit.insert(kit.end(), kAsNobody.begin(), kAsNobody.end());
+        list.push_back({"uid 65534, RealtimeKit", "accurate", kit, false});
+    }
+    return list;
 }
 
 // Runs one configuration in a new session; its figure lines go to `data`.

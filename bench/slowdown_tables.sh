@@ -28,6 +28,12 @@ if $replot; then
   today=$(sed -n 's/^# measured //p' "$data")
 else
 cmake --build "$build" --target slowdown_bench
+# The desktop's real-time service on a private bus, for the RealtimeKit
+# configuration (an ordinary user whose only right is the service).
+if [ -z "${LENTORA_RTKIT_BUS:-}" ] && [ -x /usr/libexec/rtkit-daemon ]; then
+  eval "$("$src/scripts/rtkit-services.sh" start)"
+  trap 'rm -rf "$work"; "$src/scripts/rtkit-services.sh" stop "$LENTORA_RTKIT_DIR"' EXIT
+fi
 "$build/bench/slowdown_bench" --data="$work/curve.tsv" --latency "$@" | tee "$work/tables.md"
 today=$(date -u +%Y-%m-%d)
 load=$(cut -d' ' -f1-3 /proc/loadavg)

@@ -76,6 +76,7 @@ int64_t periodStartNs(int64_t nowNs) { return nowNs - nowNs % kAccuratePeriodNs;
 
 CycleReport TKillThread::accurateCycle(int32_t f) {
     CycleReport report;
+    keepRealtime();
     // Every burner keeps the same beat: periods start at whole multiples of
     // the period on the monotonic clock, so all burners are busy together and
     // idle together, and a program that moves between processors finds no

@@ -28,6 +28,8 @@ struct Outcome {
     std::optional<int> status;
     std::optional<bool> mainRaised;    // seen while the program ran
     std::optional<bool> burnersRaised;  // all working burners, seen in the window
+    std::optional<long> mainPolicy;
+    std::optional<long> burnerPolicy;  // -1: the working burners differ
     std::optional<std::string> store;
     bool childStarted = false;
     // The launched program as it ran: nice value, policy, whether it shared
@@ -61,13 +63,18 @@ Outcome runShortLaunch(const Sandbox& sandbox, const RunOptions& base) {
         launched = lentora.children();
         if (launched.size() == 1) readLaunched(lentora, launched.begin()->first, outcome);
         outcome.mainRaised = lentora.threadRaised(lentora.pid());
+        outcome.mainPolicy = processStatField(lentora.pid(), 41);
         std::map<pid_t, long> used;
         waitUntil(3s, [&] {
             used = cpuSince(atStart, lentora.workerCpu());
             return totalCpu(used) >= 100;
         });
-        for (const auto& [tid, ms] : used)
-            if (ms >= 30) outcome.burnersRaised = outcome.burnersRaised.value_or(true) && lentora.threadRaised(tid).value_or(false);
+        for (const auto& [tid, ms] : used) {
+            if (ms < 30) continue;
+            outcome.burnersRaised = outcome.burnersRaised.value_or(true) && lentora.threadRaised(tid).value_or(false);
+            const long policy = processStatField(tid, 41).value_or(-1);
+            outcome.burnerPolicy = outcome.burnerPolicy.value_or(policy) == policy ? policy : -1;
+        }
     }
     outcome.status = lentora.waitForExit(15s);
     reapAdopted(launched);  // the program outlives the watch
@@ -178,5 +185,27 @@ TEST(SchedulingRights, SessionGroupIsAsFoundAfterLentoraEnds) {
         ASSERT_TRUE(lentora.waitForExit(15s));
         reapAdopted(launched);
         EXPECT_EQ(autogroupNice(), before);
+    }
+}
+
+// The desktop's real-time service on the private bus that CI starts
+// (scripts/rtkit-services.sh), whose polkit rule authorises nobody but not
+// daemon (uid 1): with no rights of its own, Lentora gets real time through
+// it for the window's thread and the burners, or, refused, stays ordinary.
+TEST(SchedulingRights, RealtimeKitGivesAnAuthorisedUserRealTime) {
+    const char* bus = std::getenv("LENTORA_RTKIT_BUS");
+    if (!bus || !*bus) GTEST_SKIP() << "the RealtimeKit services are not running (scripts/rtkit-services.sh start)";
+    if (geteuid() != 0 || !haveSetpriv()) GTEST_SKIP() << "needs root and setpriv to run as another user";
+    for (const uid_t uid : {kNobody, uid_t{1}}) {
+        Sandbox sandbox;
+        sandbox.handOverTo(uid, uid);
+        const std::string as = std::to_string(uid);
+        const Outcome outcome = runShortLaunch(
+            sandbox, {.wrapper = {"env", std::string("DBUS_SYSTEM_BUS_ADDRESS=") + bus, "setpriv", "--reuid=" + as,
+                                  "--regid=" + as, "--clear-groups", "--"}});
+        expectWorked(outcome);
+        const long policy = uid == kNobody ? SCHED_RR : SCHED_OTHER;
+        EXPECT_EQ(outcome.mainPolicy, policy) << "uid " << uid;
+        EXPECT_EQ(outcome.burnerPolicy, policy) << "uid " << uid;
     }
 }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/realtime_kit.h"
 #include "platform/rights.h"
 
 namespace platform {
@@ -77,6 +78,7 @@ std::unique_ptr<RightsStep> ownRightsStep() { return std::make_unique<OwnRights>
 std::vector<std::unique_ptr<RightsStep>> defaultRightsSteps() {
     std::vector<std::unique_ptr<RightsStep>> steps;
     steps.push_back(ownRightsStep());
+    steps.push_back(realtimeKitStep(systemRealtimeKit()));
     return steps;
 }
 

@@ -21,6 +21,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include "platform/cpu_clock.h"
 #include "priority.h"
 
 namespace platform {
@@ -38,6 +39,7 @@ struct SuspendableThread::State {
     std::atomic<int> cpu{-1};
     std::atomic<int> realtime{0};
     std::atomic<int> startError{0};
+    int64_t realtimeAskedNs = 0;  // the thread's own, for keepRealtime
     pthread_t self{};    // written by the thread before it becomes Running
     pthread_t handle{};  // written by the starter, used to join
     bool joined = false;
@@ -266,6 +268,17 @@ bool SuspendableThread::setRealtime(int priority) {
 }
 
 int SuspendableThread::realtime() const { return state_->realtime.load(); }
+
+void SuspendableThread::keepRealtime() {
+    const int wanted = state_->realtime.load();
+    if (wanted <= 0 || gettid() != state_->tid.load()) return;
+    const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+    if (policy == SCHED_FIFO || policy == SCHED_RR) return;
+    const int64_t now = monotonicNs();
+    if (state_->realtimeAskedNs != 0 && now - state_->realtimeAskedNs < 1'000'000'000) return;
+    state_->realtimeAskedNs = now;
+    priority::setThreadRealtime(0, wanted);
+}
 
 void SuspendableThread::setProcessor(int cpu) {
     state_->cpu.store(cpu);

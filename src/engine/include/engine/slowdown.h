@@ -49,7 +49,8 @@ public:
     // The user's choice: applied and stored; on a failed store the reason.
     std::optional<std::string> ChooseEngineMode(EngineMode mode);
     // Said when the rights don't let the burners hold the processor against
-    // programs of other sessions; empty otherwise.
+    // programs of other sessions, or when real time came from RealtimeKit;
+    // empty otherwise.
     std::string RightsNote() const;
 
     // The factor, clamped to 0..98 on every way in, with the burners'
@@ -88,4 +89,6 @@ private:
     bool running_ = false;
     bool version5_ = false;
     bool holdsOtherSessions_ = true;
+    int windowRealtime_ = 0;         // the window thread's real-time priority, 0: none
+    std::string realtimeGrantedBy_;  // the rights ladder's step that granted real time
 };

@@ -12,11 +12,10 @@
 //   1. own rights (ownRightsStep): root, CAP_SYS_NICE or RLIMIT_RTPRIO let
 //      the process take a real-time policy itself; root, CAP_SYS_NICE or
 //      RLIMIT_NICE let it take negative nice values.
-//   2. a service that grants real time to given threads, such as the desktop's
-//      RealtimeKit, belongs here: a RightsStep whose realtime() answers the
-//      highest priority the service allows and whose makeRealtime(tid, N) asks
-//      the service for that thread. Add it to defaultRightsSteps() after the
-//      own rights; nothing else has to change.
+//   2. the desktop's real-time service, RealtimeKit (realtimeKitStep): for an
+//      ordinary user of a local session it makes single threads real-time
+//      (or, where it refuses, gives them its high priority), provided the
+//      process keeps RLIMIT_RTTIME within the service's limit.
 //   3. plain nice values: what remains is the nice grant of step 1 (which is
 //      "nothing" for a user without rights).
 #include <memory>
@@ -68,6 +67,8 @@ private:
 // The system's steps, in order.
 std::vector<std::unique_ptr<RightsStep>> defaultRightsSteps();
 std::unique_ptr<RightsStep> ownRightsStep();
+class RealtimeKit;
+std::unique_ptr<RightsStep> realtimeKitStep(std::unique_ptr<RealtimeKit> kit);
 
 // How launched programs start.
 enum class LaunchPriority {

@@ -60,6 +60,12 @@ public:
     // False when not granted.
     bool setRealtime(int priority);
     int realtime() const;
+    // Called by the thread itself where it sleeps regularly: asks again for
+    // the real-time policy it should have but lost (the kernel's run-time
+    // limit puts a real-time thread back when it ran too long without
+    // sleeping, e.g. a burner still in a classic cycle when the engine was
+    // switched). Asks at most once a second.
+    void keepRealtime();
     // Pins the thread to one processor; takes effect when the thread starts
     // (at once when it runs already).
     void setProcessor(int cpu);

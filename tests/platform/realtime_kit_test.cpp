@@ -1,0 +1,130 @@
+// The desktop's real-time service: what a missing or silent service costs,
+// and the run-time limit it asks for. What the service grants is tested with
+// the real service and the real program (tests/e2e/rights_test.cpp).
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QObject>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "fakes/fake_realtime_kit.h"
+#include "platform/realtime_kit.h"
+#include "platform/rights.h"
+
+// libdbus keeps some of a closed connection's memory until dbus_shutdown(),
+// which Qt never calls; the sanitizer build would report it as ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+
+namespace {
+
+// A bus of the test's own, with nothing on it. The daemon ends with the
+// object, or with this process however it ends.
+struct EmptyBus {
+    std::filesystem::path dir;
+    std::string address;
+    pid_t pid = -1;
+    EmptyBus() {
+        char pattern[] = "/tmp/lentora-bus.XXXXXX";
+        dir = mkdtemp(pattern);
+        const std::string listen = "--address=unix:path=" + (dir / "bus").string();
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            dup2(fds[1], 1);
+            execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--print-address=1", listen.c_str(), nullptr);
+            _exit(127);
+        }
+        close(fds[1]);
+        char buffer[512];
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        close(fds[0]);
+        address = n > 0 ? std::string(buffer, static_cast<size_t>(n)) : "";
+        address = address.substr(0, address.find('\n'));
+    }
+    ~EmptyBus() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+        std::filesystem::remove_all(dir);
+    }
+};
+
+}  // namespace
+
+TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
+    if (std::system("dbus-daemon --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "dbus-daemon is not installed";
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    EmptyBus empty;
+    EmptyBus silent;
+    // Owns the name, but the object's thread (this one) handles no calls
+    // while the client waits for its answer.
+    QObject deaf;
+    QDBusConnection owner = QDBusConnection::connectToBus(QString::fromStdString(silent.address), "owner");
+    ASSERT_TRUE(owner.registerObject("/org/freedesktop/RealtimeKit1", &deaf, QDBusConnection::ExportAllContents));
+    ASSERT_TRUE(owner.registerService("org.freedesktop.RealtimeKit1"));
+    for (const std::string& address : {std::string("unix:path=/nonexistent/bus"), empty.address, silent.address}) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto kit = platform::realtimeKitAt(address);
+        EXPECT_FALSE(kit->limits()) << address;
+        EXPECT_FALSE(kit->makeThreadRealtime(gettid(), 1)) << address;
+        EXPECT_FALSE(kit->makeThreadHighPriority(gettid(), -1)) << address;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << address;
+    }
+    QDBusConnection::disconnectFromBus("owner");
+}
+
+// RLIMIT_RTTIME as the service asks for it: a real-time thread that runs
+// past it without sleeping would end the whole program.
+TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!platform::limitRealtimeRunTime(200000)) _exit(3);
+        const sched_param param{1};
+        if (sched_setscheduler(0, SCHED_FIFO, &param) != 0) _exit(2);
+        timespec start{}, now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+        do clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        while ((now.tv_sec - start.tv_sec) * 1000000000L + now.tv_nsec - start.tv_nsec < 400000000L);  // twice the limit
+        _exit((sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) == SCHED_OTHER ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no right to take a real-time policy";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+}
+
+// A thread the service refuses real time still gets its high priority; a
+// missing service grants nothing. (A limit far out, so that this process
+// keeps its own RLIMIT_RTTIME in effect unlimited.)
+TEST(RealtimeKitStep, ThreadRefusedRealTimeGetsHighPriority) {
+    for (const bool present : {true, false}) {
+        auto owned = std::make_unique<platform::FakeRealtimeKit>();
+        platform::FakeRealtimeKit& kit = *owned;
+        kit.setLimits(present ? std::optional(platform::RealtimeKitLimits{20, -15, 1LL << 60}) : std::nullopt);
+        const auto step = platform::realtimeKitStep(std::move(owned));
+        const platform::Grant grant = step->realtime();
+        EXPECT_EQ(grant.kind, present ? platform::GrantKind::RealTime : platform::GrantKind::Nothing);
+        if (!present) continue;
+        EXPECT_EQ(grant.level, 20);
+        kit.setGrants(false, true);
+        EXPECT_FALSE(step->makeRealtime(4321, 9));
+        const std::vector<std::string> requests = kit.requests();
+        ASSERT_GE(requests.size(), 2u);
+        EXPECT_EQ(std::vector(requests.end() - 2, requests.end()),
+                  (std::vector<std::string>{"realtime(4321,9)", "high(4321,-15)"}));
+    }
+}
