@@ -7,6 +7,7 @@
 #include "engine/enginemode_store.h"
 #include "engine/slowdown.h"
 #include "fakes/fake_clock.h"
+#include "fakes/fake_rights.h"
 #include "fakes/fake_system.h"
 #include "fakes/fake_user_registry.h"
 
@@ -48,4 +49,20 @@ TEST_F(SlowDownRules, StartUpClassFollowsTheVersionAndTheModeItsStore) {
     EXPECT_FALSE(slowDown.ChooseEngineMode(EngineMode::Classic));
     EXPECT_EQ(system.priorityClasses().back(), PriorityClass::High);
     EXPECT_EQ(readStoredMode(*registry), EngineMode::Classic);
+}
+
+// Real time from the desktop's service is said, and the benchmark measures
+// outside it (a second without sleeping would overrun its time limit).
+TEST_F(SlowDownRules, RealtimeKitIsSaidAndTheBenchmarkRunsOutsideRealTime) {
+    platform::FakeRightsStep service("RealtimeKit", {platform::GrantKind::RealTime, 20, {}});
+    system.setRights({{platform::GrantKind::RealTime, 20, "RealtimeKit"}, {}, &service});
+    slowDown.CreateBurner({0});
+    EXPECT_EQ(slowDown.RightsNote(), "Real-time priority granted by RealtimeKit");
+    const int window = system.threadRealtimes().back();
+    ASSERT_GT(window, 0);
+    clock.queueLocalTimes({{0, 0, 0, 0}, {0, 0, 0, 70}});
+    EXPECT_FALSE(slowDown.MeasureBenchmark(1000));
+    const auto realtimes = system.threadRealtimes();
+    EXPECT_EQ(std::vector<int>(realtimes.end() - 2, realtimes.end()), (std::vector<int>{0, window}));
+    EXPECT_EQ(slowDown.BenchmarkTime(), 70);
 }
