@@ -8,6 +8,7 @@
 
 #include "engine/killthread.h"
 #include "fakes/fake_clock.h"
+#include "fakes/fake_fine_clock.h"
 #include "platform/cpu_clock.h"
 
 namespace {
@@ -145,14 +146,14 @@ TEST(AccurateCycle, BusyForTheSharePerBeatOnAScriptedClock) {
     };
     for (const auto& c : cases) {
         platform::FakeClock clock;
-        clock.setMonotonic(c.startMs * 1'000'000, 1'000'000);
+        platform::FakeFineClock fine(c.startMs * 1'000'000, 1'000'000);
         std::atomic<int32_t> benchmark{1000};
-        TKillThread burner{clock, benchmark, clock};
+        TKillThread burner{clock, benchmark, fine};
         burner.mode = EngineMode::Accurate;
         burner.factor = c.factor;
         std::vector<int64_t> passes, deadlines;
         for (size_t i = 0; i < c.passes.size(); ++i) passes.push_back(burner.RunCycle().passes);
-        for (int64_t d : clock.sleepDeadlines()) deadlines.push_back(d / 1'000'000);
+        for (int64_t d : fine.deadlines) deadlines.push_back(d / 1'000'000);
         EXPECT_EQ(passes, c.passes) << c.factor << " % from " << c.startMs << " ms";
         EXPECT_EQ(deadlines, c.deadlinesMs) << c.factor << " % from " << c.startMs << " ms";
     }

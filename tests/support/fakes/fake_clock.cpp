@@ -1,6 +1,5 @@
 #include "fakes/fake_clock.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace platform {
@@ -173,30 +172,6 @@ void FakeClock::sleep(uint32_t ms) {
     }
     if (hook)
         hook(ms);
-}
-
-void FakeClock::setMonotonic(int64_t ns, int64_t stepNs) {
-    std::lock_guard lock(mutex_);
-    monotonic_ = ns;
-    monotonicStep_ = stepNs;
-}
-
-std::vector<int64_t> FakeClock::sleepDeadlines() const {
-    std::lock_guard lock(mutex_);
-    return deadlines_;
-}
-
-int64_t FakeClock::monotonicNs() {
-    std::lock_guard lock(mutex_);
-    const int64_t now = monotonic_;
-    monotonic_ += monotonicStep_;
-    return now;
-}
-
-void FakeClock::sleepUntilNs(int64_t deadlineNs) {
-    std::lock_guard lock(mutex_);
-    deadlines_.push_back(deadlineNs);
-    monotonic_ = std::max(monotonic_, deadlineNs);
 }
 
 }  // namespace platform

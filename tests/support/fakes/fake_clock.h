@@ -12,11 +12,10 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/cpu_clock.h"
 
 namespace platform {
 
-class FakeClock : public Clock, public FineClock {
+class FakeClock : public Clock {
 public:
     // Time of day; by default 00:00:00.000.
     void setLocalTime(TimeOfDay time);
@@ -37,12 +36,6 @@ public:
     void setPerformanceStep(int64_t step);  // added after every reading
     void queuePerformanceCounts(const std::vector<int64_t>& values);
 
-    // Monotonic (and thread) time in ns, moving on by stepNs after every
-    // reading; by default 0 and 0. sleepUntilNs records the deadline and
-    // moves the time on to it.
-    void setMonotonic(int64_t ns, int64_t stepNs);
-    std::vector<int64_t> sleepDeadlines() const;
-
     // Called (outside the lock) at every sleep, after it was recorded.
     void setSleepHook(std::function<void(uint32_t ms)> hook);
 
@@ -60,9 +53,6 @@ public:
     int64_t performanceFrequency() override;
     int64_t performanceCounter() override;
     void sleep(uint32_t ms) override;
-    int64_t threadCpuTimeNs() override { return monotonicNs(); }
-    int64_t monotonicNs() override;
-    void sleepUntilNs(int64_t deadlineNs) override;
 
 private:
     mutable std::mutex mutex_;
@@ -78,9 +68,6 @@ private:
     int64_t counter_ = 0;
     int64_t counterStep_ = 0;
     std::deque<int64_t> counterQueue_;
-    int64_t monotonic_ = 0;
-    int64_t monotonicStep_ = 0;
-    std::vector<int64_t> deadlines_;
     std::function<void(uint32_t)> sleepHook_;
     std::vector<uint32_t> sleeps_;
     int localReads_ = 0;
