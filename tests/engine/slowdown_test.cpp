@@ -1,10 +1,9 @@
 // The slow-down's rules without a window: the factor's range on every way
-// in, the priorities and the engine mode with its storage.
+// in, the priorities, and what real time from the desktop's service changes.
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "engine/enginemode_store.h"
 #include "engine/slowdown.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_rights.h"
@@ -36,19 +35,14 @@ TEST_F(SlowDownRules, EveryWayInIsClampedAndTheTopFactorsRunTimeCritical) {
     }
 }
 
-TEST_F(SlowDownRules, StartUpClassFollowsTheVersionAndTheModeItsStore) {
-    using platform::PriorityClass;
+TEST_F(SlowDownRules, StartUpClassFollowsTheVersion) {
     for (int version : {4, 5}) {
         system.setMajorVersion(version);
         slowDown.ApplyStartupPriorities();
-        EXPECT_EQ(system.priorityClasses().back(), version < 5 ? PriorityClass::Realtime : PriorityClass::High);
+        EXPECT_EQ(system.priorityClasses().back(),
+                  version < 5 ? platform::PriorityClass::Realtime : platform::PriorityClass::High);
         EXPECT_EQ(system.threadPriorities().back(), platform::ThreadPriority::TimeCritical);
     }
-    slowDown.CreateBurner({0});
-    EXPECT_EQ(slowDown.Burner().Mode(), EngineMode::Accurate) << "nothing stored runs the accurate engine";
-    EXPECT_FALSE(slowDown.ChooseEngineMode(EngineMode::Classic));
-    EXPECT_EQ(system.priorityClasses().back(), PriorityClass::High);
-    EXPECT_EQ(readStoredMode(*registry), EngineMode::Classic);
 }
 
 // Real time from the desktop's service is said, and the benchmark measures
