@@ -1,7 +1,8 @@
 #pragma once
 // The slow-down factor's range and the levels inside it, in one place for
-// every part that takes or shows a factor (track bar, command line, launch
-// list, burner). Header only, so the command line can use it without the engine.
+// every part that takes or shows a factor: the burner, the track bar, the
+// properties dialog's gauge, and the command line (which depends on no
+// library, so the window hands it kMaxFactor).
 #include <algorithm>
 #include <cstdint>
 
