@@ -14,6 +14,7 @@
 #include <string>
 
 #include "cmdline/inttext.h"
+#include "engine/factor.h"
 #include "launch/launchfile.h"
 #include "launch/launchlist.h"
 #include "launch/tokens.h"
@@ -254,7 +255,7 @@ void TProperties::SpinButton1DownClick() {
 }
 
 void TProperties::SpinButton1UpClick() {
-    if (Gauge1->progress() < 98) Gauge1->setProgress(Gauge1->progress() + 1);
+    if (Gauge1->progress() < kMaxFactor) Gauge1->setProgress(Gauge1->progress() + 1);
 }
 
 void TProperties::txtPathDblClick() {
