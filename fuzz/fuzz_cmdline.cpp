@@ -46,7 +46,7 @@ void parseOnce(const std::vector<std::string>& params, bool processorUnknown, do
     CommandLineSettings settings;
     settings.processorUnknown = processorUnknown;
     int refusals = 0;
-    const bool ok = parameters(params, settings, speed, [&] { ++refusals; });
+    const bool ok = parameters(params, settings, speed, [&] { ++refusals; }, 98);
     check(refusals == 0 || processorUnknown || hasNoCpuid(params));
     if (!ok) {
         CommandLineSettings defaults;

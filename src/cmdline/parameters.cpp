@@ -10,11 +10,10 @@
 namespace cmdline {
 namespace {
 
-constexpr int32_t kMaxFactor = 98;  // the track bar's range
-
 struct ParseContext {
     CommandLineSettings& settings;
     double processorSpeed;
+    int32_t maxFactor;
     const std::function<void()>& showVirtspeedRefused;
 };
 
@@ -80,7 +79,7 @@ bool acceptOption(const std::string& upper, ParseContext& context) {
     if (upper == "/CLOSE") return setFlag(s.close);
     if (auto v = optionValue(upper, "/WAIT")) return storeIf(*v >= 0, s.waitSeconds, *v);
     if (auto v = optionValue(upper, "/RUNFOR")) return storeIf(*v >= 0, s.runForSeconds, *v);
-    if (auto v = optionValue(upper, "/SPEED")) return storeIf(*v >= 0 && *v <= kMaxFactor, s.factor, *v);
+    if (auto v = optionValue(upper, "/SPEED")) return storeIf(*v >= 0 && *v <= context.maxFactor, s.factor, *v);
     if (auto v = optionValue(upper, "/VIRTSPEED")) return virtualSpeed(*v, context);
     return false;
 }
@@ -104,10 +103,10 @@ static std::string quotedIfBlank(const std::string& parameter) {
 }
 
 bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
-                const std::function<void()>& showVirtspeedRefused) {
+                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor) {
     const bool unknownAtStart = settings.processorUnknown;
     resetSettings(settings, unknownAtStart);
-    ParseContext context{settings, processorSpeed, showVirtspeedRefused};
+    ParseContext context{settings, processorSpeed, maxFactor, showVirtspeedRefused};
     bool optionsSeen = false;
     bool ok = true;
     for (auto it = params.rbegin(); it != params.rend(); ++it) {

@@ -3,14 +3,14 @@
 namespace engine {
 
 TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime,
-                 const std::vector<int>& processors) {
+                 const std::vector<int>& processors, platform::FineClock& fine) {
     for (int cpu : processors) {
-        auto thread = std::make_unique<TKillThread>(clock, benchmarkTime);
+        auto thread = std::make_unique<TKillThread>(clock, benchmarkTime, fine);
         thread->setProcessor(cpu);
         threads_.push_back(std::move(thread));
     }
     if (threads_.empty())  // affinity unknown: still slow down one processor
-        threads_.push_back(std::make_unique<TKillThread>(clock, benchmarkTime));
+        threads_.push_back(std::make_unique<TKillThread>(clock, benchmarkTime, fine));
 }
 
 // All threads or none: a thread that cannot be reached undoes the others, so
@@ -48,7 +48,7 @@ platform::ThreadPriority TBurner::Priority() const { return threads_.front()->pr
 int TBurner::SuspendCount() const { return threads_.front()->suspendCount(); }
 
 platform::ThreadPriority burnerPriorityFor(int32_t factor) {
-    return factor > 96 ? platform::ThreadPriority::TimeCritical : platform::ThreadPriority::AboveNormal;
+    return factor > kTimeCriticalAbove ? platform::ThreadPriority::TimeCritical : platform::ThreadPriority::AboveNormal;
 }
 
 void TBurner::SetMode(EngineMode mode) {

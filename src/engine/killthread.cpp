@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "platform/cpu_clock.h"
+#include "engine/factor.h"
 
 namespace engine {
 
@@ -13,7 +13,7 @@ int64_t baseCount(int32_t benchmarkTime) {
 
 int64_t heavyA(int32_t factor, uint64_t d) {
     double x = (factor - 3 + static_cast<double>(d)) / 7;
-    if (factor == 98) x = 20;
+    if (factor == kMaxFactor) x = 20;
     return nearest(static_cast<long double>(x) * x * 150000);
 }
 
@@ -45,8 +45,9 @@ int64_t runCountDown(int64_t count) {
     return passes;
 }
 
-TKillThread::TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime)
-    : clock_(clock), benchmarkTime_(benchmarkTime) {}
+TKillThread::TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime,
+                         platform::FineClock& fine)
+    : clock_(clock), fine_(fine), benchmarkTime_(benchmarkTime) {}
 
 TKillThread::~TKillThread() { terminateAndWait(); }
 
@@ -70,7 +71,7 @@ CycleReport TKillThread::RunCycle() {
     const int32_t f = factor.load(std::memory_order_relaxed);
     const int32_t benchmarkTime = benchmarkTime_.load(std::memory_order_relaxed);
     if (mode.load(std::memory_order_relaxed) == EngineMode::Accurate) return accurateCycle(f);
-    return f < 96 ? normalCycle(f, benchmarkTime) : heavyCycle(f, benchmarkTime);
+    return f < kHeavyFactor ? normalCycle(f, benchmarkTime) : heavyCycle(f, benchmarkTime);
 }
 
 int64_t periodStartNs(int64_t nowNs) { return nowNs - nowNs % kAccuratePeriodNs; }
@@ -82,10 +83,10 @@ CycleReport TKillThread::accurateCycle(int32_t f) {
     // the period on the monotonic clock, so all burners are busy together and
     // idle together, and a program that moves between processors finds no
     // idle slot that another burner's busy part would have covered.
-    const int64_t start = periodStartNs(platform::monotonicNs());
+    const int64_t start = periodStartNs(fine_.monotonicNs());
     const int64_t end = start + kAccuratePeriodNs;
     if (f <= 0) {
-        platform::sleepUntilNs(end);
+        fine_.sleepUntilNs(end);
         report.sleeps = 1;
         return report;
     }
@@ -95,8 +96,8 @@ CycleReport TKillThread::accurateCycle(int32_t f) {
     // still leaves the program exactly the rest of every period. Made up in
     // processor time instead, it would spin through the whole period there.
     const int64_t busyEnd = start + kAccuratePeriodNs * std::min(f, 100) / 100;
-    while (platform::monotonicNs() < busyEnd) report.passes += runCountDown(2000);
-    platform::sleepUntilNs(end);
+    while (fine_.monotonicNs() < busyEnd) report.passes += runCountDown(2000);
+    fine_.sleepUntilNs(end);
     report.sleeps = 1;
     return report;
 }

@@ -10,8 +10,7 @@
 #include <QTimer>
 
 #include "cmdline/statustext.h"
-#include "engine/enginemode_store.h"
-#include "engine/scheduling.h"
+#include "engine/factor.h"
 #include "hinttracker.h"
 #include "launch/launchlist.h"
 #include "screenplace.h"
@@ -23,13 +22,7 @@ using cmdline::parameters;
 using cmdline::startupStatusText;
 using cpuid::TCPUID;
 using engine::EngineMode;
-using engine::MeasureBench;
-using engine::SchedulingOutcome;
-using engine::TBurner;
-using engine::applyScheduling;
-using engine::loadBenchmarkTime;
-using engine::readStoredMode;
-using engine::storeBench;
+using engine::kMaxFactor;
 using launch::LaunchList;
 
 namespace {
@@ -46,7 +39,7 @@ T* keepForever(std::unique_ptr<T> object) {
 }  // namespace
 
 Tform1::Tform1(Services services, QWidget* parent)
-    : QMainWindow(parent), services_(std::move(services)), engine_(keepForever(std::make_unique<EngineState>())) {
+    : QMainWindow(parent), services_(std::move(services)), engine_(keepForever(std::make_unique<EngineState>(services_))) {
     buildWindow();
     try {
         FormCreate();
@@ -54,7 +47,7 @@ Tform1::Tform1(Services services, QWidget* parent)
         // The start-up cannot be completed: tell the user and end cleanly.
         services_.dialogs.error(this, QString::fromLocal8Bit(e.what()));
         QTimer::singleShot(0, this, [this] { close(); });
-        if (!engine_->burner) createBurner();
+        if (!engine_->slowDown.HasBurner()) createBurner();
     }
     // Created hidden once and reused.
     createAboutBox();
@@ -75,23 +68,19 @@ Tform1::~Tform1() {
         watcher_->detachHost();
         keepForever(std::move(watcher_));
     }
-    // The burners stay suspended for good; no thread is joined.
-    if (engine_->burner) engine_->burner->Suspend();
-    // The session's group goes back as it was found (also done at exit and
-    // on the termination signals, for the ways out that skip this).
-    services_.system.raiseSession(false, designedPriorityClass());
+    // The burners stay suspended for good; no thread is joined. The session's
+    // group goes back as it was found (also done at exit and on the
+    // termination signals, for the ways out that skip this).
+    engine_->slowDown.Release();
 }
 
 void Tform1::FormCreate() {
     services_.clock.sleep(services_.startupSleepMs);
-    version5_ = services_.system.majorVersion() >= 5;
-    services_.system.setProcessPriorityClass(designedPriorityClass());
-    services_.system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    engine_->slowDown.ApplyStartupPriorities();
     setClientHeight(kHeightLaunchBoxHidden);
     loadBenchmark();
     launchList_ = new LaunchList(this);
     connectLaunchBox();
-    slowDownRunning_ = false;
     identifyProcessor();
     parseCommandLine();
     const QString startupText = QString::fromLocal8Bit(startupStatusText(commandLineOk_, settings_));
@@ -109,47 +98,20 @@ void Tform1::FormCreate() {
     qApp->installEventFilter(hints_);
 }
 
-platform::PriorityClass Tform1::designedPriorityClass() const {
-    return version5_ ? platform::PriorityClass::High : platform::PriorityClass::Realtime;
-}
-
-void Tform1::applyEngineMode(EngineMode mode) {
-    const SchedulingOutcome outcome =
-        applyScheduling(services_.system, *engine_->burner, mode, designedPriorityClass(), TrackBar1->value());
-    holdsOtherSessions_ = outcome.holdsOtherSessions;
-    windowRealtime_ = outcome.plan.windowRealtime;
-    realtimeGrantedBy_ = services_.system.rights().realtime.by;
-}
-
-QString Tform1::rightsNote() const {
-    // Real time through the desktop's service is worth saying: it is what
-    // an ordinary user gets, and the service may refuse it on another day.
-    if (holdsOtherSessions_ && windowRealtime_ > 0 && realtimeGrantedBy_ == "RealtimeKit")
-        return "Real-time priority granted by RealtimeKit";
-    if (holdsOtherSessions_) return {};
-    return "Lentora may not raise its priority: programs it did not start are slowed down less (see Help)";
-}
+QString Tform1::rightsNote() const { return QString::fromStdString(engine_->slowDown.RightsNote()); }
 
 void Tform1::loadBenchmark() {
-    engine_->benchmarkTime = loadBenchmarkTime(services_.registry, [this] {
-        RunBenchmark();
-        return engine_->benchmarkTime.load();
-    });
-    benchtime->setText(QString::number(engine_->benchmarkTime.load()));
+    const int32_t time = engine_->slowDown.LoadBenchmark([this] { RunBenchmark(); });
+    benchtime->setText(QString::number(time));
 }
 
 void Tform1::RunBenchmark() {
     ++benchmarkRuns_;
     setWindowTitle("Calculating your system speed , Please wait a little ....");
     setEnabled(false);
-    // The measurement runs a second or more without sleeping: not under a
-    // real-time policy, where it would hold a processor against everything
-    // (and, granted by RealtimeKit, overrun RLIMIT_RTTIME).
-    if (windowRealtime_ > 0) services_.system.setCurrentThreadRealtime(0);
-    engine_->benchmarkTime = MeasureBench(services_.clock, generator_, services_.benchmarkDraws);
-    if (windowRealtime_ > 0) services_.system.setCurrentThreadRealtime(windowRealtime_);
-    benchtime->setText(QString::number(engine_->benchmarkTime.load()));
-    if (auto failure = storeBench(services_.registry, engine_->benchmarkTime.load())) {
+    const auto failure = engine_->slowDown.MeasureBenchmark(services_.benchmarkDraws);
+    benchtime->setText(QString::number(engine_->slowDown.BenchmarkTime()));
+    if (failure) {
         // The new time is in use; it only could not be kept for the next start.
         services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
     }
@@ -170,17 +132,12 @@ void Tform1::parseCommandLine() {
     const double speed = cpuid_ ? cpuid_->ProcessorSpeed() : 0.0;
     commandLineOk_ = parameters(services_.parameters, settings_, speed, [this] {
         services_.dialogs.information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed");
-    });
+    }, kMaxFactor);
 }
 
 void Tform1::createBurner() {
-    std::vector<int> processors = services_.processors;
-    if (processors.empty()) processors = services_.system.allowedProcessors();
-    engine_->burner = std::make_unique<TBurner>(services_.clock, engine_->benchmarkTime, processors);
-    // The user's choice of engine holds for every start, command-line launches too.
-    const EngineMode mode = readStoredMode(services_.registry);
-    applyEngineMode(mode);
-    AccurateSlowdown1->setChecked(mode == EngineMode::Accurate);
+    engine_->slowDown.CreateBurner(services_.processors);
+    AccurateSlowdown1->setChecked(engine_->slowDown.Mode() == EngineMode::Accurate);
 }
 
 void Tform1::paintEvent(QPaintEvent* event) {
@@ -194,7 +151,6 @@ void Tform1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     QCoreApplication::quit();
 }
-
 
 void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
 

@@ -132,19 +132,19 @@ void Tform1::onWindowThread(std::function<void()> work) {
 }
 
 void Tform1::ResumeBurnerFromWatcher() {
-    engine_->burner->Resume();
+    engine_->slowDown.Resume();
 }
 
 void Tform1::StopSlowDownFromWatcher(int32_t position) {
     // The slow-down ends now, not when the window gets to it.
-    const bool stopped = engine_->burner->Suspend();
+    const bool stopped = engine_->slowDown.SuspendNow();
     onWindowThread([this, position, stopped] {
         stopped ? finishStop(position) : keepRunningAfterFailedStop(position);
     });
 }
 
 void Tform1::RestoreFactor(int32_t factor) {
-    engine_->burner->SetFactor(factor);
+    engine_->slowDown.RestoreFactor(factor);
 }
 
 void Tform1::SetProgress(int percent) {

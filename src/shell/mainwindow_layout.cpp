@@ -9,12 +9,15 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "engine/factor.h"
 #include "shell/fonts.h"
 #include "shell/mainwindow.h"
 #include "widgets/gauge.h"
 
 namespace shell {
 
+using engine::kMaxFactor;
+using engine::kMinFactor;
 using widgets::TGauge;
 
 namespace {
@@ -106,7 +109,7 @@ void Tform1::buildUpperPart(QWidget* client) {
     Panel3 = loweredPanel(client, 0, 96, 481, 73);
     TrackBar1 = new QSlider(Qt::Horizontal, Panel3);
     TrackBar1->setGeometry(8, 8, 465, 33);
-    TrackBar1->setRange(0, 98);
+    TrackBar1->setRange(kMinFactor, kMaxFactor);
     TrackBar1->setSingleStep(1);
     TrackBar1->setPageStep(1);
     TrackBar1->setTickPosition(QSlider::TicksBelow);

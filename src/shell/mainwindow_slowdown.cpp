@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include "engine/enginemode_store.h"
+#include "engine/factor.h"
 #include "engine/speed.h"
 #include "shell/mainwindow.h"
 #include "speedlabels.h"
@@ -15,14 +15,13 @@
 namespace shell {
 
 using engine::EngineMode;
-using engine::burnerPriorityFor;
-using engine::storeMode;
+using engine::clampFactor;
 using engine::virtualSpeed;
 
 void Tform1::StartSlowDown(int32_t factor) {
-    TrackBar1->setValue(factor);  // clamps to 0..98; a change runs TrackBar1Change
+    TrackBar1->setValue(clampFactor(factor));  // a change runs TrackBar1Change
     Button1->setText("Stop!!!");
-    slowDownRunning_ = true;
+    engine_->slowDown.MarkRunning();
     TrackBar1Change();
     Launch->setEnabled(false);
     TunetoyourCPU1->setEnabled(false);
@@ -37,7 +36,7 @@ const char* const kStartFailed =
 }  // namespace
 
 void Tform1::StopSlowDown(int32_t position) {
-    if (engine_->burner->Suspend())
+    if (engine_->slowDown.Stop())
         finishStop(position);
     else
         keepRunningAfterFailedStop(position);
@@ -53,7 +52,7 @@ void Tform1::keepRunningAfterFailedStop(int32_t position) {
 }
 
 void Tform1::finishStop(int32_t position) {
-    slowDownRunning_ = false;
+    engine_->slowDown.MarkStopped();
     Button1->setText("Start!!!");
     setWindowTitle(kCaption);
     Launch->setEnabled(true);
@@ -64,11 +63,11 @@ void Tform1::finishStop(int32_t position) {
 }
 
 void Tform1::Button1Click() {
-    if (slowDownRunning_) {
+    if (engine_->slowDown.Running()) {
         StopSlowDown(TrackBar1->value());
     } else {
         StartSlowDown(TrackBar1->value());
-        if (!engine_->burner->Resume()) {
+        if (!engine_->slowDown.Resume()) {
             finishStop(TrackBar1->value());
             services_.dialogs.error(this, kStartFailed);
         }
@@ -77,11 +76,9 @@ void Tform1::Button1Click() {
 
 void Tform1::TrackBar1Change() {
     ++trackBarChanges_;
-    const int p = TrackBar1->value();
-    engine_->burner->SetPriority(burnerPriorityFor(p));
-    engine_->burner->SetFactor(p);
+    const int32_t p = engine_->slowDown.SetFactor(TrackBar1->value());
     Gauge1->setProgress(p);
-    if (slowDownRunning_) setWindowTitle(QString("Lentora 2.05 - Running at %1%").arg(p));
+    if (engine_->slowDown.Running()) setWindowTitle(QString("Lentora 2.05 - Running at %1%").arg(p));
     UpdateSpeedLabels();
 }
 
@@ -106,9 +103,9 @@ void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
 
 void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
-    applyEngineMode(mode);
+    const auto failure = engine_->slowDown.ChooseEngineMode(mode);
     if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
-    if (auto failure = storeMode(services_.registry, mode))
+    if (failure)
         services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }
 

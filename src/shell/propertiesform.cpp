@@ -14,6 +14,7 @@
 #include <string>
 
 #include "cmdline/inttext.h"
+#include "engine/factor.h"
 #include "launch/launchfile.h"
 #include "launch/launchlist.h"
 #include "launch/tokens.h"
@@ -24,6 +25,7 @@ namespace shell {
 
 using cmdline::lenientInt;
 using cmdline::strictInt;
+using engine::kMaxFactor;
 using launch::LaunchEntry;
 using launch::LaunchList;
 using launch::closeToken;
@@ -268,7 +270,7 @@ void TProperties::SpinButton1DownClick() {
 }
 
 void TProperties::SpinButton1UpClick() {
-    if (Gauge1->progress() < 98) Gauge1->setProgress(Gauge1->progress() + 1);
+    if (Gauge1->progress() < kMaxFactor) Gauge1->setProgress(Gauge1->progress() + 1);
 }
 
 void TProperties::txtPathDblClick() {

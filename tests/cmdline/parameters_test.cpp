@@ -32,7 +32,7 @@ TEST_P(Parse, GivesSettings) {
     CommandLineSettings settings;
     settings.processorUnknown = c.unknownOnEntry;
     int refusals = 0;
-    const bool ok = parameters(c.params, settings, c.speed, [&] { ++refusals; });
+    const bool ok = parameters(c.params, settings, c.speed, [&] { ++refusals; }, 98);
 
     EXPECT_EQ(ok, c.ok);
     EXPECT_EQ(refusals, c.refusals);
@@ -182,14 +182,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ParseCallback, EmptyCallbackIsAllowed) {
     CommandLineSettings settings;
     settings.processorUnknown = true;
-    EXPECT_FALSE(parameters({"/VIRTSPEED=5"}, settings, 450.0, {}));
+    EXPECT_FALSE(parameters({"/VIRTSPEED=5"}, settings, 450.0, {}, 98));
     EXPECT_TRUE(settings.processorUnknown);
 }
 
 TEST(ParseReset, EarlierSettingsDoNotSurvive) {
     CommandLineSettings settings{.minimize = true, .close = true, .waitSeconds = 9, .runForSeconds = 9,
                                  .factor = 9, .application = "OLD "};
-    EXPECT_TRUE(parameters({"NEW"}, settings, 450.0, {}));
+    EXPECT_TRUE(parameters({"NEW"}, settings, 450.0, {}, 98));
     EXPECT_FALSE(settings.minimize);
     EXPECT_FALSE(settings.close);
     EXPECT_EQ(settings.waitSeconds, 0);
@@ -202,10 +202,10 @@ TEST(ParseReset, EarlierSettingsDoNotSurvive) {
 
 TEST(QuotedParameters, AParameterWithBlanksStaysOneArgumentOfTheApplication) {
     CommandLineSettings settings;
-    ASSERT_TRUE(parameters({"/SPEED=10", "/opt/old games/run", "a", "b c"}, settings, 0.0, nullptr));
+    ASSERT_TRUE(parameters({"/SPEED=10", "/opt/old games/run", "a", "b c"}, settings, 0.0, nullptr, 98));
     EXPECT_EQ(settings.application, "\"/opt/old games/run\" a \"b c\" ");
     EXPECT_EQ(settings.arguments, (std::vector<std::string>{"/opt/old games/run", "a", "b c"}));
     // Unquoted words are joined as they stand.
-    ASSERT_TRUE(parameters({"C:\\OLD", "GAMES\\RUN.EXE"}, settings, 0.0, nullptr));
+    ASSERT_TRUE(parameters({"C:\\OLD", "GAMES\\RUN.EXE"}, settings, 0.0, nullptr, 98));
     EXPECT_EQ(settings.application, "C:\\OLD GAMES\\RUN.EXE ");
 }

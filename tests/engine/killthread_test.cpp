@@ -8,6 +8,7 @@
 
 #include "engine/killthread.h"
 #include "fakes/fake_clock.h"
+#include "fakes/fake_fine_clock.h"
 #include "platform/cpu_clock.h"
 
 using namespace engine;
@@ -134,4 +135,28 @@ TEST_F(CycleFixture, AccurateFactorZeroOnlySleeps) {
     const CycleReport r = burner.RunCycle();
     EXPECT_EQ(r.passes, 0);
     EXPECT_EQ(r.sleeps, 1);
+}
+
+// The accurate cycle on a clock that moves 1 ms per reading: busy until the
+// factor's share of the 10 ms beat the start falls in, then asleep until the
+// beat's end; a start past the share burns nothing and owes nothing to the
+// next cycle; a factor above 100 holds at most the whole period.
+TEST(AccurateCycle, BusyForTheSharePerBeatOnAScriptedClock) {
+    const struct { int32_t factor, startMs; std::vector<int64_t> passes, deadlinesMs; } cases[] = {
+        {50, 23, {2000}, {30}}, {50, 27, {0, 8000}, {30, 40}}, {150, 20, {18000}, {30}},
+        {0, 21, {0}, {30}},     {98, 30, {18000}, {40}},
+    };
+    for (const auto& c : cases) {
+        platform::FakeClock clock;
+        platform::FakeFineClock fine(c.startMs * 1'000'000, 1'000'000);
+        std::atomic<int32_t> benchmark{1000};
+        TKillThread burner{clock, benchmark, fine};
+        burner.mode = EngineMode::Accurate;
+        burner.factor = c.factor;
+        std::vector<int64_t> passes, deadlines;
+        for (size_t i = 0; i < c.passes.size(); ++i) passes.push_back(burner.RunCycle().passes);
+        for (int64_t d : fine.deadlines) deadlines.push_back(d / 1'000'000);
+        EXPECT_EQ(passes, c.passes) << c.factor << " % from " << c.startMs << " ms";
+        EXPECT_EQ(deadlines, c.deadlinesMs) << c.factor << " % from " << c.startMs << " ms";
+    }
 }

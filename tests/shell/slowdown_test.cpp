@@ -168,14 +168,6 @@ TEST_F(SlowDownControl, FirstStartMeasuresAndStoresAFailedStoreIsReportedAndTheW
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
 }
 
-TEST_F(SlowDownControl, StartUpPrioritiesFollowTheVersion) {
-    system.setMajorVersion(4);
-    open();
-    ASSERT_FALSE(system.priorityClasses().empty());
-    EXPECT_EQ(system.priorityClasses().front(), platform::PriorityClass::Realtime);
-    EXPECT_EQ(system.threadPriorities().front(), platform::ThreadPriority::TimeCritical);
-}
-
 TEST_F(SlowDownControl, AccurateByDefaultClassicStoredAsZeroAndUsedAtTheNextStart) {
     Tform1& f = open();
     EXPECT_TRUE(f.AccurateSlowdown1->isChecked()) << "a store without \"accurate\" runs the accurate engine";

@@ -24,4 +24,18 @@ void sleepUntilNs(int64_t deadlineNs) {
     }
 }
 
+namespace {
+class SystemFineClock : public FineClock {
+public:
+    int64_t threadCpuTimeNs() override { return platform::threadCpuTimeNs(); }
+    int64_t monotonicNs() override { return platform::monotonicNs(); }
+    void sleepUntilNs(int64_t deadlineNs) override { platform::sleepUntilNs(deadlineNs); }
+};
+}  // namespace
+
+FineClock& systemFineClock() {
+    static SystemFineClock clock;
+    return clock;
+}
+
 }  // namespace platform

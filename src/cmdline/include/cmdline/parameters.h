@@ -29,7 +29,9 @@ struct CommandLineSettings {
 // processorSpeed (MHz, 0 = unknown) is used by "/VIRTSPEED" only.
 // showVirtspeedRefused is called once per "/VIRTSPEED" refused because the
 // processor is unknown at that moment (the caller shows the message box).
+// maxFactor is the highest factor "/SPEED" accepts: the top of the range the
+// engine runs (the command line depends on no other library).
 bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
-                const std::function<void()>& showVirtspeedRefused);
+                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor);
 
 }  // namespace cmdline

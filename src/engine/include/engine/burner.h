@@ -8,13 +8,15 @@
 #include <memory>
 #include <vector>
 
+#include "engine/factor.h"
 #include "engine/killthread.h"
 
 namespace engine {
 
 class TBurner {
 public:
-    TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime, const std::vector<int>& processors);
+    TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime, const std::vector<int>& processors,
+            platform::FineClock& fine = platform::systemFineClock());
 
     // False when a thread could not be reached; all are then as before.
     bool Resume();

@@ -8,6 +8,7 @@
 
 #include "engine/generator.h"
 #include "platform/clock.h"
+#include "platform/cpu_clock.h"
 #include "platform/thread.h"
 
 namespace engine {
@@ -45,7 +46,9 @@ int64_t runCountDown(int64_t count);
 
 class TKillThread : public platform::SuspendableThread {
 public:
-    TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime);
+    // fine: the accurate engine's clocks (the machine's unless a test drives them).
+    TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime,
+                platform::FineClock& fine = platform::systemFineClock());
     ~TKillThread() override;
 
     // The slow-down factor in percent, read at the start of every cycle.
@@ -67,6 +70,7 @@ private:
     void reseed();
 
     platform::Clock& clock_;
+    platform::FineClock& fine_;
     const std::atomic<int32_t>& benchmarkTime_;
     TGenerator generator_;
 };

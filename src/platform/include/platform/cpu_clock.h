@@ -13,4 +13,17 @@ int64_t monotonicNs();
 // (for instance while the thread was suspended) returns at once.
 void sleepUntilNs(int64_t deadlineNs);
 
+// The same clocks as an interface, so that the accurate burner's beat can be
+// driven by a scripted clock in tests.
+class FineClock {
+public:
+    virtual ~FineClock() = default;
+    virtual int64_t threadCpuTimeNs() = 0;
+    virtual int64_t monotonicNs() = 0;
+    virtual void sleepUntilNs(int64_t deadlineNs) = 0;
+};
+
+// The machine's: the functions above.
+FineClock& systemFineClock();
+
 }  // namespace platform

@@ -9,7 +9,7 @@
 
 #include "cmdline/parameters.h"
 #include "cpuid/cpuid.h"
-#include "engine/burner.h"
+#include "engine/slowdown.h"
 #include "launch/watcher.h"
 #include "shell/services.h"
 
@@ -106,12 +106,13 @@ public:
     void About1Click();
 
     // State, read by tests and the launch box.
-    bool slowDownRunning() const { return slowDownRunning_; }
-    int32_t benchmarkTime() const { return engine_->benchmarkTime.load(); }
+    bool slowDownRunning() const { return engine_->slowDown.Running(); }
+    int32_t benchmarkTime() const { return engine_->slowDown.BenchmarkTime(); }
     bool processorUnknown() const { return settings_.processorUnknown; }
     const cmdline::CommandLineSettings& settings() const { return settings_; }
     bool commandLineOk() const { return commandLineOk_; }
-    engine::TBurner& burner() { return *engine_->burner; }
+    engine::TBurner& burner() { return engine_->slowDown.Burner(); }
+    engine::TSlowDown& slowDown() { return engine_->slowDown; }
     cpuid::TCPUID* cpuid() { return cpuid_.get(); }
     int trackBarChanges() const { return trackBarChanges_; }
     int benchmarkRuns() const { return benchmarkRuns_; }
@@ -168,8 +169,6 @@ private:
     void createBurner();
     void finishStop(int32_t position);
     void keepRunningAfterFailedStop(int32_t position);
-    platform::PriorityClass designedPriorityClass() const;
-    void applyEngineMode(engine::EngineMode mode);
     void loadLaunchList();
     void connectLaunchBox();
     void endUnwatchedLaunch();
@@ -183,7 +182,8 @@ private:
 
     Services services_;
     QWidget* client_ = nullptr;
-    // The benchmark time and the burners, shared with the burner threads, and
+    // The slow-down (the benchmark time and the burners, shared with the
+    // burner threads), and
     // the launch timing, shared with the watchers. Never freed while the
     // process runs: a burner stopped by its suspension sits in the middle of
     // a cycle, and freeing it means resuming and joining it, which at a high
@@ -191,20 +191,14 @@ private:
     // that cycle (up to seconds at 98 % in the classic engine); a watcher
     // detached at close still reads the timing.
     struct EngineState {
-        std::atomic<int32_t> benchmarkTime{0};
-        std::unique_ptr<engine::TBurner> burner;
+        explicit EngineState(Services& services) : slowDown(services.system, services.registry, services.clock) {}
+        engine::TSlowDown slowDown;
         launch::LaunchTiming timing;
     };
     EngineState* engine_;
-    bool slowDownRunning_ = false;
-    bool version5_ = false;
-    bool holdsOtherSessions_ = true;
-    int windowRealtime_ = 0;       // the window thread's real-time priority, 0: none
-    std::string realtimeGrantedBy_;  // the rights ladder's step that granted real time
     bool commandLineOk_ = true;
     cmdline::CommandLineSettings settings_;
     std::unique_ptr<cpuid::TCPUID> cpuid_;
-    engine::TGenerator generator_;
     THintTracker* hints_ = nullptr;
     launch::LaunchList* launchList_ = nullptr;
     // The latest watch. Replaced only once it finished (the Launch button is

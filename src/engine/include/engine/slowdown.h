@@ -1,0 +1,98 @@
+#pragma once
+// The slow-down as the window drives it: the burners and their factor, the
+// running flag, the priorities the rights allow, the engine mode and the
+// benchmark time, with their storage per user. The window's handlers forward
+// here and only show the outcome. Everything but SuspendNow, Resume and
+// RestoreFactor belongs to the window's thread; those three are also called
+// from a watcher's thread.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/burner.h"
+#include "engine/factor.h"
+#include "engine/generator.h"
+#include "platform/clock.h"
+#include "platform/registry.h"
+#include "platform/thread.h"
+
+namespace engine {
+
+class TSlowDown {
+public:
+    TSlowDown(platform::SystemControl& system, platform::UserRegistry& registry, platform::Clock& clock);
+
+    // Start-up: the designed class (high from version 5 on, real time
+    // before) for the process and time critical for the calling thread.
+    void ApplyStartupPriorities();
+    platform::PriorityClass DesignedPriorityClass() const;
+
+    // The stored benchmark time, measured through measure (which is expected
+    // to call MeasureBenchmark) when missing or damaged. Returns the time.
+    int32_t LoadBenchmark(const std::function<void()>& measure);
+    // Measures with draws draws, keeps the time in use and stores it; on a
+    // failed store returns the reason (the new time is in use all the same).
+    std::optional<std::string> MeasureBenchmark(int64_t draws);
+    int32_t BenchmarkTime() const { return benchmarkTime_.load(); }
+
+    // One burner per processor (none given: those the process may run on),
+    // suspended, in the stored engine mode with its priorities.
+    void CreateBurner(std::vector<int> processors);
+    bool HasBurner() const { return burner_ != nullptr; }
+    TBurner& Burner() { return *burner_; }
+
+    EngineMode Mode() const { return mode_; }
+    // Applies the mode's priorities at once.
+    void ApplyEngineMode(EngineMode mode);
+    // The user's choice: applied and stored; on a failed store the reason.
+    std::optional<std::string> ChooseEngineMode(EngineMode mode);
+    // Said when the rights don't let the burners hold the processor against
+    // programs of other sessions, or when real time came from RealtimeKit;
+    // empty otherwise.
+    std::string RightsNote() const;
+
+    // The factor, clamped to 0..98 on every way in, with the burners'
+    // priority for it. Returns the factor in force.
+    int32_t SetFactor(int32_t factor);
+    int32_t Factor() const { return factor_; }
+
+    bool Running() const { return running_; }
+    // The running state begins; the burners are resumed separately (a launch
+    // resumes them only once its program started).
+    void MarkRunning() { running_ = true; }
+    bool Resume();
+    // Suspends the burners; on success the running state ends.
+    bool Stop();
+    // From any thread: the burners stop now; the caller ends the running
+    // state on the window's thread with MarkStopped once it succeeded.
+    bool SuspendNow();
+    void MarkStopped() { running_ = false; }
+    // A watcher puts back the factor it found, clamped like every other.
+    void RestoreFactor(int32_t factor);
+
+    // The window goes: the burners stay suspended for good (no thread is
+    // joined) and the session's group goes back as it was found.
+    void Release();
+
+private:
+    platform::SystemControl& system_;
+    platform::UserRegistry& registry_;
+    platform::Clock& clock_;
+    // Shared with the burner threads.
+    std::atomic<int32_t> benchmarkTime_{0};
+    std::unique_ptr<TBurner> burner_;
+    TGenerator generator_;
+    EngineMode mode_ = EngineMode::Accurate;
+    int32_t factor_ = 0;
+    bool running_ = false;
+    bool version5_ = false;
+    bool holdsOtherSessions_ = true;
+    int windowRealtime_ = 0;         // the window thread's real-time priority, 0: none
+    std::string realtimeGrantedBy_;  // the rights ladder's step that granted real time
+};
+
+}  // namespace engine

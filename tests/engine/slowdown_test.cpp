@@ -1,0 +1,64 @@
+// The slow-down's rules without a window: the factor's range on every way
+// in, the priorities, and what real time from the desktop's service changes.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "engine/slowdown.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_rights.h"
+#include "fakes/fake_system.h"
+#include "fakes/fake_user_registry.h"
+
+using namespace engine;
+
+namespace {
+struct SlowDownRules : ::testing::Test {
+    platform::FakeClock clock;
+    platform::FakeSystemControl system;
+    std::unique_ptr<platform::FakeUserRegistry> registry = platform::fakeUserRegistry();
+    TSlowDown slowDown{system, *registry, clock};
+};
+}  // namespace
+
+TEST_F(SlowDownRules, EveryWayInIsClampedAndTheTopFactorsRunTimeCritical) {
+    slowDown.CreateBurner({0});
+    using platform::ThreadPriority;
+    const struct { int32_t asked, runs; ThreadPriority priority; } cases[] = {
+        {-5, 0, ThreadPriority::AboveNormal},  {96, 96, ThreadPriority::AboveNormal},
+        {97, 97, ThreadPriority::TimeCritical}, {100, 98, ThreadPriority::TimeCritical},
+        {INT_MAX, 98, ThreadPriority::TimeCritical}, {INT_MIN, 0, ThreadPriority::AboveNormal},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(slowDown.SetFactor(c.asked), c.runs);
+        EXPECT_EQ(slowDown.Burner().Priority(), c.priority) << c.asked;
+        slowDown.RestoreFactor(c.asked);  // the watcher's way in
+        EXPECT_EQ(slowDown.Burner().Factor(), c.runs) << "restored " << c.asked;
+    }
+}
+
+TEST_F(SlowDownRules, StartUpClassFollowsTheVersion) {
+    for (int version : {4, 5}) {
+        system.setMajorVersion(version);
+        slowDown.ApplyStartupPriorities();
+        EXPECT_EQ(system.priorityClasses().back(),
+                  version < 5 ? platform::PriorityClass::Realtime : platform::PriorityClass::High);
+        EXPECT_EQ(system.threadPriorities().back(), platform::ThreadPriority::TimeCritical);
+    }
+}
+
+// Real time from the desktop's service is said, and the benchmark measures
+// outside it (a second without sleeping would overrun its time limit).
+TEST_F(SlowDownRules, RealtimeKitIsSaidAndTheBenchmarkRunsOutsideRealTime) {
+    platform::FakeRightsStep service("RealtimeKit", {platform::GrantKind::RealTime, 20, {}});
+    system.setRights({{platform::GrantKind::RealTime, 20, "RealtimeKit"}, {}, &service});
+    slowDown.CreateBurner({0});
+    EXPECT_EQ(slowDown.RightsNote(), "Real-time priority granted by RealtimeKit");
+    const int window = system.threadRealtimes().back();
+    ASSERT_GT(window, 0);
+    clock.queueLocalTimes({{0, 0, 0, 0}, {0, 0, 0, 70}});
+    EXPECT_FALSE(slowDown.MeasureBenchmark(1000));
+    const auto realtimes = system.threadRealtimes();
+    EXPECT_EQ(std::vector<int>(realtimes.end() - 2, realtimes.end()), (std::vector<int>{0, window}));
+    EXPECT_EQ(slowDown.BenchmarkTime(), 70);
+}
