@@ -115,20 +115,6 @@ TEST_F(CycleFixture, NonPositiveBenchmarkTimeOnlySleeps) {
 
 // Whenever a cycle starts, it ends on the beat every burner shares, so all
 // burners are idle at the same moments.
-TEST_F(CycleFixture, AccurateCyclesEndOnTheSharedBeat) {
-    burner.mode = EngineMode::Accurate;
-    std::vector<int64_t> offsets;
-    for (int i = 0; i < 9; ++i) {
-        burner.factor = i % 3 * 40;  // 0, 40, 80
-        platform::sleepUntilNs(periodStartNs(platform::monotonicNs()) + kAccuratePeriodNs + 4'000'000 + i * 500'000);
-        burner.RunCycle();
-        const int64_t now = platform::monotonicNs();
-        offsets.push_back(now - periodStartNs(now));
-    }
-    std::sort(offsets.begin(), offsets.end());
-    EXPECT_LT(offsets[offsets.size() / 2], 2'500'000);
-}
-
 TEST_F(CycleFixture, AccurateFactorZeroOnlySleeps) {
     burner.mode = EngineMode::Accurate;
     burner.factor = 0;

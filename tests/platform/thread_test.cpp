@@ -13,7 +13,9 @@
 #include <unistd.h>
 
 #include "platform/clock.h"
+#include "platform/rights.h"
 #include "platform/thread.h"
+#include "priority.h"
 
 namespace {
 
@@ -328,3 +330,40 @@ TEST(SuspendableThread, SetProcessorPinsTheThread) {
 }
 
 }  // namespace
+
+// Asking for real time again may take locks (a D-Bus call allocates and locks
+// its connection): a suspension that arrives meanwhile waits for the answer,
+// so the thread never stops holding one.
+TEST(SuspendableThreadRealtime, ASuspensionWaitsUntilTheAskForRealTimeIsAnswered) {
+    struct SlowStep : platform::RightsStep {
+        std::atomic<bool> asking{false}, answered{false};
+        int calls = 0;
+        std::string name() const override { return "slow"; }
+        platform::Grant realtime() override { return {}; }
+        bool makeRealtime(pid_t tid, int) override {
+            if (tid != 0 || ++calls == 1) return false;  // the start's own request
+            asking = true;
+            std::this_thread::sleep_for(300ms);
+            answered = true;
+            return false;
+        }
+    } step;
+    struct Asker : SuspendableThread {
+        ~Asker() override { terminateAndWait(); }
+        void Execute() override {
+            while (!Terminated()) {
+                keepRealtime();
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+    } thread;
+    platform::priority::setRealtimeStep(&step);
+    thread.setRealtime(5);
+    thread.resume();
+    ASSERT_TRUE(waitUntil([&] { return step.asking.load(); }));
+    thread.suspend();
+    EXPECT_TRUE(waitUntil([&] { return thread.isStopped(); }));
+    EXPECT_TRUE(step.answered.load()) << "the thread stopped in the middle of asking";
+    thread.terminateAndWait();
+    platform::priority::setRealtimeStep(nullptr);
+}

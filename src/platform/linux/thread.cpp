@@ -127,11 +127,16 @@ bool send(SuspendableThread::State& state, int signal) {
     return pthread_kill(state.self, fallback) == 0;
 }
 
-void unblockSuspensionSignals() {
+sigset_t suspensionSignals() {
     sigset_t set;
     sigemptyset(&set);
     for (int s : {suspendSignal(), resumeSignal(), kSuspendFallback, kResumeFallback})
         sigaddset(&set, s);
+    return set;
+}
+
+void unblockSuspensionSignals() {
+    const sigset_t set = suspensionSignals();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
@@ -277,7 +282,14 @@ void SuspendableThread::keepRealtime() {
     const int64_t now = monotonicNs();
     if (state_->realtimeAskedNs != 0 && now - state_->realtimeAskedNs < 1'000'000'000) return;
     state_->realtimeAskedNs = now;
+    // Asking may take locks (a D-Bus call allocates and locks its connection).
+    // A thread stopped while holding one would block whoever takes it next,
+    // the suspender included; so a suspension waits until the answer came.
+    const sigset_t held = suspensionSignals();
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &held, &before);
     priority::setThreadRealtime(0, wanted);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 void SuspendableThread::setProcessor(int cpu) {
