@@ -11,6 +11,8 @@
 #include "cpuid/cpuid.h"
 #include "platform/kernel_clock.h"
 
+using namespace cpuid;
+
 namespace {
 
 constexpr int kCreations = 10;

@@ -51,6 +51,12 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 
+using namespace engine;
+using launch::LaunchRequest;
+using launch::LaunchTiming;
+using launch::WatchHost;
+using launch::waitforapplication;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;

@@ -28,6 +28,12 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 
+using namespace engine;
+using launch::LaunchRequest;
+using launch::LaunchTiming;
+using launch::WatchHost;
+using launch::waitforapplication;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;

@@ -29,6 +29,15 @@
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 
+using engine::EngineMode;
+using shell::FakeHelpViewer;
+using shell::HelpViewer;
+using shell::Services;
+using shell::Tform1;
+using widgets::Dialogs;
+using widgets::FakeDialogs;
+using widgets::FakeTrayShell;
+
 namespace {
 Services realServices(platform::UserRegistry& registry, platform::MachineRegistry& machine, Dialogs& dialogs,
                       HelpViewer& help) {

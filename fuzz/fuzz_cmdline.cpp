@@ -14,6 +14,8 @@
 #include "cmdline/parameters.h"
 #include "cmdline/statustext.h"
 
+using namespace cmdline;
+
 namespace {
 
 std::vector<std::string> splitParameters(const uint8_t* data, size_t size) {

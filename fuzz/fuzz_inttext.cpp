@@ -9,6 +9,8 @@
 
 #include "cmdline/inttext.h"
 
+using namespace cmdline;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const int32_t lenient = lenientInt(text);

@@ -15,6 +15,8 @@
 #include "launch/launchfile.h"
 #include "launchmerge.h"
 
+using namespace launch;
+
 namespace {
 
 // A private directory on a memory file system when there is one.

@@ -12,6 +12,16 @@
 #include "widgets/dialogs.h"
 #include "widgets/qttrayshell.h"
 
+using shell::Services;
+using shell::THelpViewer;
+using shell::TLentoraApplication;
+using shell::Tform1;
+using shell::Tsplashform;
+using shell::helpFilePath;
+using shell::windowFont;
+using widgets::QtDialogs;
+using widgets::QtTrayShell;
+
 int main(int argc, char** argv) {
     // The parameters belong to the command line and the program it starts.
     // The toolkit gets only our own name: "-platform", "-display",

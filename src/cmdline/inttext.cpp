@@ -2,6 +2,7 @@
 
 #include <limits>
 
+namespace cmdline {
 namespace {
 
 // The magnitude is kept in 64 bits and stops growing once it is past what
@@ -78,3 +79,5 @@ std::optional<int32_t> strictInt(std::string_view text) {
     if (!s.digits || s.overflow || s.end != text.size()) return std::nullopt;
     return s.value;
 }
+
+}  // namespace cmdline

@@ -7,6 +7,7 @@
 
 #include "cmdline/inttext.h"
 
+namespace cmdline {
 namespace {
 
 struct ParseContext {
@@ -123,3 +124,5 @@ bool parameters(const std::vector<std::string>& params, CommandLineSettings& set
     if (!ok) resetSettings(settings, unknownAtStart);
     return ok;
 }
+
+}  // namespace cmdline

@@ -1,5 +1,6 @@
 #include "cmdline/statustext.h"
 
+namespace cmdline {
 namespace {
 constexpr const char* kGap = "   ";
 
@@ -20,3 +21,5 @@ std::string startupStatusText(bool parsedOk, const CommandLineSettings& settings
     text += "speed:" + std::to_string(settings.factor) + kGap;
     return text + "APP:" + settings.application;
 }
+
+}  // namespace cmdline

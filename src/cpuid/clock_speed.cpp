@@ -6,6 +6,8 @@
 
 #include "cpuid/cpuid.h"
 
+namespace cpuid {
+
 int64_t DivideRoundingToEven(int64_t numerator, uint16_t denominator) {
     if (denominator == 0)
         throw std::invalid_argument("division by zero iterations");
@@ -119,3 +121,5 @@ void TCPUID::DetermineSpeed() {
     else if (cyclesPerSecond_ > 0)
         processorSpeed_ = double(cyclesPerSecond_) / 1'000'000;
 }
+
+}  // namespace cpuid

@@ -3,6 +3,8 @@
 
 #include "processor_description.h"
 
+namespace cpuid {
+
 TCPUID::TCPUID(platform::Processor& processor, platform::Clock& clock, platform::MachineRegistry& registry)
     : processor_(processor), clock_(clock), registry_(registry) {
     // Every field already holds its starting value (see the members).
@@ -44,3 +46,5 @@ uint64_t TCPUID::GetTimeStamp() {
         return 0;
     return processor_.readTimeStamp();
 }
+
+}  // namespace cpuid

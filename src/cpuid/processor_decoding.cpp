@@ -1,5 +1,7 @@
 #include "cpuid/processor_decoding.h"
 
+namespace cpuid {
+
 ProcessorSignature DecodeSignature(uint32_t eax) {
     ProcessorSignature s;
     s.type = int32_t((eax >> 12) & 3);
@@ -43,3 +45,5 @@ TimeStampWords SplitTimeStamp(uint64_t stamp) {
     w.loLo = uint16_t(stamp);
     return w;
 }
+
+}  // namespace cpuid

@@ -1,5 +1,6 @@
 #include "processor_description.h"
 
+namespace cpuid {
 namespace {
 
 constexpr const char* kOverdrive = " Overdrive";
@@ -72,3 +73,5 @@ std::string DescribeProcessor(bool hasCPUID, int32_t family, int32_t model, int3
                               platform::Processor& processor) {
     return hasCPUID ? DescribeSignature(family, model, type) : DescribeProcessorClass(processor);
 }
+
+}  // namespace cpuid

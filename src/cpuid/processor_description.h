@@ -6,6 +6,8 @@
 
 #include "platform/processor.h"
 
+namespace cpuid {
+
 // The table of families 4, 5 and 6 ("Unknown Type" elsewhere); the vendor
 // plays no part.
 std::string DescribeSignature(int32_t family, int32_t model, int32_t type);
@@ -16,3 +18,5 @@ std::string DescribeProcessorClass(platform::Processor& processor);
 
 std::string DescribeProcessor(bool hasCPUID, int32_t family, int32_t model, int32_t type,
                               platform::Processor& processor);
+
+}  // namespace cpuid

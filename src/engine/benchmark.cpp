@@ -1,5 +1,6 @@
 #include "engine/benchmark.h"
 
+namespace engine {
 namespace {
 int64_t msOfDay(const platform::TimeOfDay& t) {
     return ((int64_t(t.hour) * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
@@ -49,3 +50,5 @@ int32_t loadBenchmarkTime(platform::UserRegistry& registry, const std::function<
     const int32_t measured = runBenchmark();
     return usableBenchmarkTime(measured) ? measured : runBenchmark();
 }
+
+}  // namespace engine

@@ -1,5 +1,7 @@
 #include "engine/burner.h"
 
+namespace engine {
+
 TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime,
                  const std::vector<int>& processors, platform::FineClock& fine) {
     for (int cpu : processors) {
@@ -60,3 +62,5 @@ void TBurner::SetRealtime(int priority) {
 }
 
 int TBurner::Realtime() const { return threads_.front()->realtime(); }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include "engine/benchmark.h"
 
+namespace engine {
+
 EngineMode readStoredMode(platform::UserRegistry& registry) {
     const auto value = registry.readDword(kRegistryKey, kAccurateValue);
     return value == 0u ? EngineMode::Classic : EngineMode::Accurate;
@@ -13,3 +15,5 @@ std::optional<std::string> storeMode(platform::UserRegistry& registry, EngineMod
         return "Failed to set data for 'accurate': " + registry.lastError();
     return std::nullopt;
 }
+
+}  // namespace engine

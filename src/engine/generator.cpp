@@ -3,6 +3,8 @@
 #include <cfenv>
 #include <cmath>
 
+namespace engine {
+
 int64_t nearest(long double v) {
     // llrintl rounds in the current rounding mode; the program never changes
     // it from round-to-nearest-even, but make that explicit.
@@ -12,3 +14,5 @@ int64_t nearest(long double v) {
     if (mode != FE_TONEAREST) std::fesetround(mode);
     return result;
 }
+
+}  // namespace engine

@@ -5,6 +5,8 @@
 
 #include "engine/factor.h"
 
+namespace engine {
+
 int64_t baseCount(int32_t benchmarkTime) {
     return nearest(13500.0L / benchmarkTime * 50000.0L);
 }
@@ -127,3 +129,5 @@ CycleReport TKillThread::heavyCycle(int32_t f, int32_t benchmarkTime) {
     report.sleeps = 1;
     return report;
 }
+
+}  // namespace engine

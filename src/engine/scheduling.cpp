@@ -1,5 +1,7 @@
 #include "engine/scheduling.h"
 
+namespace engine {
+
 SchedulingOutcome applyScheduling(platform::SystemControl& system, TBurner& burner, EngineMode mode,
                                   platform::PriorityClass designed, int32_t factor) {
     burner.SetMode(mode);
@@ -27,3 +29,5 @@ SchedulingOutcome applyScheduling(platform::SystemControl& system, TBurner& burn
     outcome.holdsOtherSessions = platform::holdsAgainstOtherSessions(outcome.plan, outcome.sessionRaised, grouped);
     return outcome;
 }
+
+}  // namespace engine

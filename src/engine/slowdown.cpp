@@ -4,6 +4,8 @@
 #include "engine/enginemode_store.h"
 #include "engine/scheduling.h"
 
+namespace engine {
+
 TSlowDown::TSlowDown(platform::SystemControl& system, platform::UserRegistry& registry, platform::Clock& clock)
     : system_(system), registry_(registry), clock_(clock) {}
 
@@ -87,3 +89,5 @@ void TSlowDown::Release() {
     if (burner_) burner_->Suspend();
     system_.raiseSession(false, DesignedPriorityClass());
 }
+
+}  // namespace engine

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+namespace launch {
 namespace {
 
 using Column = std::string LaunchEntry::*;
@@ -121,3 +122,5 @@ std::string updateLaunchFile(const std::filesystem::path& file, const LaunchEdit
 std::string saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries) {
     return updateLaunchFile(file, [&](std::vector<LaunchEntry>) { return entries; });
 }
+
+}  // namespace launch

@@ -7,6 +7,8 @@
 #include "launch/launchfile.h"
 #include "launchmerge.h"
 
+namespace launch {
+
 LaunchList::LaunchList(QObject* parent) : QAbstractListModel(parent) {}
 
 int LaunchList::count() const {
@@ -81,3 +83,5 @@ QVariant LaunchList::data(const QModelIndex& index, int role) const {
 bool LaunchList::contains(int i) const {
     return i >= 0 && i < count();
 }
+
+}  // namespace launch

@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 
+namespace launch {
 namespace {
 
 std::string keyOf(const LaunchEntry& e) {
@@ -54,3 +55,5 @@ std::vector<LaunchEntry> mergeLaunchEntries(const std::vector<LaunchEntry>& base
     merged.insert(merged.end(), added.begin(), added.end());
     return merged;
 }
+
+}  // namespace launch

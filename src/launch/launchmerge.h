@@ -7,6 +7,8 @@
 
 #include "launch/launchentry.h"
 
+namespace launch {
+
 // base: the list as last read or written; mine: the list now, where
 // origins[i] is the index in base that entry i came from (-1: added since);
 // theirs: what the file holds now. The result is theirs with the entries
@@ -15,3 +17,5 @@
 // changed too is appended as well, so neither change is lost.
 std::vector<LaunchEntry> mergeLaunchEntries(const std::vector<LaunchEntry>& base, const std::vector<LaunchEntry>& mine,
                                             const std::vector<int>& origins, const std::vector<LaunchEntry>& theirs);
+
+}  // namespace launch

@@ -1,5 +1,6 @@
 #include "launch/tokens.h"
 
+namespace launch {
 namespace {
 constexpr const char* kClose = "close";
 constexpr const char* kNoClose = "noclose";
@@ -30,3 +31,5 @@ const char* closeToken(bool close) {
 const char* minimizeToken(bool minimize) {
     return minimize ? kMinimized : kNotMinimized;
 }
+
+}  // namespace launch

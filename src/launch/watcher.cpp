@@ -1,5 +1,7 @@
 #include "launch/watcher.h"
 
+namespace launch {
+
 waitforapplication::waitforapplication(LaunchRequest request, LaunchTiming& timing, WatchHost& host,
                                        platform::ProcessStarter& processes)
     : request_(std::move(request)), host_(&host), timing_(timing), processes_(processes) {}
@@ -127,3 +129,5 @@ void waitforapplication::finishWatch() {
         toHost([](WatchHost& h) { h.DisableTicker(); });
     }
 }
+
+}  // namespace launch

@@ -12,6 +12,10 @@
 #include "screenplace.h"
 #include "widgets/dialogs.h"
 
+namespace shell {
+
+using widgets::blockOwnerOnly;
+
 namespace {
 QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {
     auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), text.toHtmlEscaped()), parent);
@@ -95,3 +99,5 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     layout->addWidget(OKButton, 6, 1, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
+
+}  // namespace shell

@@ -8,6 +8,8 @@
 class QLabel;
 class QPushButton;
 
+namespace shell {
+
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
@@ -33,3 +35,5 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 };
+
+}  // namespace shell

@@ -4,6 +4,8 @@
 
 #include "widgets/dialogs.h"
 
+namespace shell {
+
 TLentoraApplication::TLentoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("LENTORA2.05");
     setWindowIcon(QIcon(":/lentora/lentora.png"));
@@ -23,3 +25,5 @@ bool TLentoraApplication::notify(QObject* receiver, QEvent* event) {
 void TLentoraApplication::HandleException(const std::exception& error) {
     if (dialogs_) dialogs_->error(activeWindow(), QString::fromLocal8Bit(error.what()));
 }
+
+}  // namespace shell

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace shell {
+
 QFont windowFont() {
     QFont font;
     font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans Condensed", "DejaVu Sans"});
@@ -15,3 +17,5 @@ QFont tahomaFont() {
     font.setPixelSize(13);
     return font;
 }
+
+}  // namespace shell

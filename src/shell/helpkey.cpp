@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+namespace shell {
+
 int THelpKey::ContextOf(QObject* object) {
     for (QObject* o = object; o; o = o->parent()) {
         const QVariant context = o->property("helpContext");
@@ -23,3 +25,5 @@ bool THelpKey::eventFilter(QObject* watched, QEvent* event) {
     showTopic_(context);
     return true;
 }
+
+}  // namespace shell

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <functional>
 
+namespace shell {
+
 class THelpKey : public QObject {
 public:
     explicit THelpKey(std::function<void(int context)> showTopic, QObject* parent = nullptr)
@@ -17,3 +19,5 @@ protected:
 private:
     std::function<void(int)> showTopic_;
 };
+
+}  // namespace shell

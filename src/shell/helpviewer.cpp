@@ -6,6 +6,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+namespace shell {
+
 HelpFile readHelpFile(const QString& path) {
     HelpFile result;
     QFile file(path);
@@ -75,3 +77,5 @@ QString helpFilePath() {
         if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
     return dir + "/lentora.hlp";
 }
+
+}  // namespace shell

@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+namespace shell {
+
 THintTracker::THintTracker(QObject* parent) : QObject(parent) {}
 
 QString THintTracker::HintOf(QWidget* widget) {
@@ -46,3 +48,5 @@ bool THintTracker::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+}  // namespace shell

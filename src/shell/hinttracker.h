@@ -10,6 +10,8 @@
 
 class QWidget;
 
+namespace shell {
+
 class THintTracker : public QObject {
     Q_OBJECT
 public:
@@ -28,3 +30,5 @@ protected:
 private:
     QString hint_;
 };
+
+}  // namespace shell

@@ -16,6 +16,15 @@
 #include "screenplace.h"
 #include "widgets/dialogs.h"
 
+namespace shell {
+
+using cmdline::parameters;
+using cmdline::startupStatusText;
+using cpuid::TCPUID;
+using engine::EngineMode;
+using engine::kMaxFactor;
+using launch::LaunchList;
+
 namespace {
 // Objects whose threads outlive the window are never freed: they end with
 // the process (the engine's state, see its declaration, and a watch still
@@ -143,6 +152,6 @@ void Tform1::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
-
 void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
 
+}  // namespace shell

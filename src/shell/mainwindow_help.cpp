@@ -12,6 +12,7 @@
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 
+namespace shell {
 namespace {
 QString helpFile() { return helpFilePath(); }
 }  // namespace
@@ -43,3 +44,5 @@ void Tform1::Commandline1Click() {
 }
 
 void Tform1::About1Click() { AboutBox->exec(); }
+
+}  // namespace shell

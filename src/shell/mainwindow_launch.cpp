@@ -21,6 +21,19 @@
 #include "widgets/dialogs.h"
 #include "widgets/taskicon.h"
 
+namespace shell {
+
+using cmdline::lenientInt;
+using launch::ApplicationCommand;
+using launch::LaunchEntry;
+using launch::LaunchRequest;
+using launch::LoadResult;
+using launch::launchCloses;
+using launch::launchMinimizes;
+using launch::loadLaunchFile;
+using launch::startFailureText;
+using launch::waitforapplication;
+
 void Tform1::loadLaunchList() {
     std::error_code ec;
     if (!std::filesystem::exists(services_.launchFile, ec)) return;
@@ -186,3 +199,5 @@ bool Tform1::eventFilter(QObject* watched, QEvent* event) {
         LaunchClick();
     return QMainWindow::eventFilter(watched, event);
 }
+
+}  // namespace shell

@@ -14,6 +14,12 @@
 #include "shell/mainwindow.h"
 #include "widgets/gauge.h"
 
+namespace shell {
+
+using engine::kMaxFactor;
+using engine::kMinFactor;
+using widgets::TGauge;
+
 namespace {
 QFrame* loweredPanel(QWidget* parent, int x, int y, int w, int h) {
     auto* panel = new QFrame(parent);
@@ -175,3 +181,5 @@ void Tform1::UpClick() {
     Down->setVisible(true);
     setClientHeight(kHeightLaunchBoxHidden);
 }
+
+}  // namespace shell

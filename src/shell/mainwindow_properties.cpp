@@ -8,6 +8,11 @@
 #include "shell/mainwindow.h"
 #include "widgets/dialogs.h"
 
+namespace shell {
+
+using launch::LaunchList;
+using widgets::blockOwnerOnly;
+
 void Tform1::createPropertiesDialog() {
     // A start-up that failed early may not have made the list; the window
     // closes then, but its buttons must not reach a missing list meanwhile.
@@ -45,3 +50,5 @@ void Tform1::RemoveClick() {
     // so a second press does not remove the entry that moved up.
     ListBox1->selectionModel()->clear();
 }
+
+}  // namespace shell

@@ -12,6 +12,12 @@
 #include "widgets/dialogs.h"
 #include "widgets/gauge.h"
 
+namespace shell {
+
+using engine::EngineMode;
+using engine::clampFactor;
+using engine::virtualSpeed;
+
 void Tform1::StartSlowDown(int32_t factor) {
     TrackBar1->setValue(clampFactor(factor));  // a change runs TrackBar1Change
     Button1->setText("Stop!!!");
@@ -102,3 +108,5 @@ void Tform1::AccurateSlowdown1Click() {
     if (failure)
         services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }
+
+}  // namespace shell

@@ -7,6 +7,10 @@
 #include "widgets/dialogs.h"
 #include "widgets/taskicon.h"
 
+namespace shell {
+
+using widgets::TTaskIcon;
+
 void Tform1::setUpTrayIcon() {
     tiTray = new TTaskIcon(this, services_.trayShell);
     tiTray->setIcon(QApplication::windowIcon());
@@ -45,3 +49,5 @@ void Tform1::changeEvent(QEvent* event) {
     else if (!isMinimized() && wasMinimized)
         AppRestore();
 }
+
+}  // namespace shell

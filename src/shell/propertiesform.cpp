@@ -21,6 +21,21 @@
 #include "widgets/dialogs.h"
 #include "widgets/gauge.h"
 
+namespace shell {
+
+using cmdline::lenientInt;
+using cmdline::strictInt;
+using engine::kMaxFactor;
+using launch::LaunchEntry;
+using launch::LaunchList;
+using launch::closeToken;
+using launch::dialogClosesChecked;
+using launch::dialogMinimizeChecked;
+using launch::kLaunchLineMaxBytes;
+using launch::minimizeToken;
+using widgets::Dialogs;
+using widgets::TGauge;
+
 namespace {
 QLabel* label(QWidget* parent, int x, int y, const QString& text, const QString& hint = {}) {
     auto* l = new QLabel(text, parent);
@@ -281,3 +296,5 @@ void TProperties::checkEdit(QLineEdit* edit) {
 
 void TProperties::Edit1Exit() { checkEdit(Edit1); }
 void TProperties::Edit2Exit() { checkEdit(Edit2); }
+
+}  // namespace shell

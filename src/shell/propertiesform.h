@@ -16,9 +16,17 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
+
+namespace widgets {
 class Dialogs;
-class LaunchList;
 class TGauge;
+}  // namespace widgets
+
+namespace launch {
+class LaunchList;
+}  // namespace launch
+
+namespace shell {
 
 // The filter of the program's open-file dialog (Dialogs::openFile).
 inline constexpr char kApplicationFilter[] = "Application|*.EXE;*.COM;*.BAT;";
@@ -34,12 +42,12 @@ class TProperties : public QDialog {
 public:
     // selectedIndex gives the list box's selected row (-1 for none); OK in
     // editing mode replaces that entry.
-    TProperties(QWidget* mainWindow, Dialogs& dialogs, LaunchList& list, std::filesystem::path launchFile,
-                std::function<int()> selectedIndex);
+    TProperties(QWidget* mainWindow, widgets::Dialogs& dialogs, launch::LaunchList& list,
+                std::filesystem::path launchFile, std::function<int()> selectedIndex);
 
     // Filling the controls, as "Add" and "Properties" do.
     void FillForAdd(const QString& path);
-    void FillFromEntry(const LaunchEntry& entry);
+    void FillFromEntry(const launch::LaunchEntry& entry);
     // Disables the main window but keeps this dialog usable; OK and Cancel
     // enable the main window again.
     void DisableMainWindow();
@@ -47,7 +55,7 @@ public:
     // Shows the dialog modally through RunModal.
     void ShowModal();
     // The entry the controls describe, as OK would store it.
-    LaunchEntry EnteredEntry() const;
+    launch::LaunchEntry EnteredEntry() const;
 
     // Handlers.
     void btnOkClick();
@@ -75,7 +83,7 @@ public:
     QLineEdit* txtPath = nullptr;
     QToolButton* downproperties = nullptr;
     QToolButton* upproperties = nullptr;
-    TGauge* Gauge1 = nullptr;
+    widgets::TGauge* Gauge1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
@@ -100,16 +108,18 @@ private:
     void showEditFor(QCheckBox* box, QLineEdit* edit);
     void checkEdit(QLineEdit* edit);
     void storeEntry();
-    std::string storedOrTyped(const QLineEdit* edit, std::string LaunchEntry::*field) const;
+    std::string storedOrTyped(const QLineEdit* edit, std::string launch::LaunchEntry::*field) const;
 
-    Dialogs& dialogs_;
-    LaunchList& list_;
+    widgets::Dialogs& dialogs_;
+    launch::LaunchList& list_;
     std::filesystem::path launchFile_;
     std::function<int()> selectedIndex_;
     // The entry "Properties" filled the controls from; none after "Add".
-    std::optional<LaunchEntry> stored_;
+    std::optional<launch::LaunchEntry> stored_;
     // The main window's focus before it was disabled: disabling takes the
     // focus away, and without it the focus would land on whatever comes
     // first when the window is active again.
     QPointer<QWidget> mainFocus_;
 };
+
+}  // namespace shell

@@ -4,6 +4,8 @@
 #include <QScreen>
 #include <QWidget>
 
+namespace shell {
+
 void centreOnScreen(QWidget* window) {
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
@@ -11,3 +13,5 @@ void centreOnScreen(QWidget* window) {
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
 }
+
+}  // namespace shell

@@ -2,8 +2,12 @@
 
 #include <QLocale>
 
+namespace shell {
+
 QString formatMhz(double mhz) {
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(mhz, 'f', 2);
 }
+
+}  // namespace shell

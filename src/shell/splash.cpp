@@ -5,6 +5,8 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace shell {
+
 Tsplashform::Tsplashform(QWidget* parent, int closeAfterMs) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
     setObjectName("splashform");
     setStyleSheet("background: black");
@@ -25,3 +27,5 @@ void Tsplashform::Timer1Timer() {
     hide();
     close();
 }
+
+}  // namespace shell

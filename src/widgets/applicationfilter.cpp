@@ -3,6 +3,8 @@
 #include <QFileSystemModel>
 #include <QRegularExpression>
 
+namespace widgets {
+
 std::vector<FileFilterEntry> parseFileFilter(const QString& filter) {
     const QStringList parts = filter.split('|');
     std::vector<FileFilterEntry> entries;
@@ -38,3 +40,5 @@ bool ApplicationFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex& 
     if (!files) return true;
     return acceptsApplicationFile(files->fileInfo(files->index(sourceRow, 0, sourceParent)), patterns_);
 }
+
+}  // namespace widgets

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace widgets {
+
 struct FileFilterEntry {
     QString name;          // "Application"
     QStringList patterns;  // "*.EXE", "*.COM", "*.BAT"
@@ -38,3 +40,5 @@ protected:
 private:
     QStringList patterns_;
 };
+
+}  // namespace widgets

@@ -7,6 +7,8 @@
 
 #include "applicationfilter.h"
 
+namespace widgets {
+
 void blockOwnerOnly(QDialog& dialog) {
     if (dialog.parentWidget()) dialog.setWindowModality(Qt::WindowModal);
 }
@@ -52,3 +54,5 @@ std::optional<QString> QtDialogs::openFile(QWidget* parent, const QString& filte
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front();
 }
+
+}  // namespace widgets

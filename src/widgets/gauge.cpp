@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <limits>
 
+namespace widgets {
 namespace {
 
 // The bounds are computed in 64 bits: MaxValue - 1 or MinValue + 1 would
@@ -207,3 +208,5 @@ void TGauge::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.drawImage(QPointF(0, 0), composeImage(painter.paintEngine()->paintDevice()->devicePixelRatioF()));
 }
+
+}  // namespace widgets

@@ -3,6 +3,7 @@
 #include <QThread>
 #include <cstring>
 
+namespace widgets {
 namespace {
 
 QString toolTipOf(const NotifyIconData& data)
@@ -92,3 +93,5 @@ void QtTrayShell::notify(quintptr hWnd, QSystemTrayIcon::ActivationReason reason
         deliverTrayNotification(data, message);
     }
 }
+
+}  // namespace widgets

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace widgets {
 namespace {
 
 // The first 64 characters, without splitting a surrogate pair.
@@ -210,3 +211,5 @@ void TTaskIcon::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
     if (OnMouseUp)
         OnMouseUp(this, button, shift, x, y);
 }
+
+}  // namespace widgets

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+namespace widgets {
 namespace {
 
 // Handles are numbers of our own rather than addresses, so that a stale
@@ -50,3 +51,5 @@ TrayMessageWindow* TrayMessageWindow::find(quintptr handle)
     const auto found = table().windows.find(handle);
     return found == table().windows.end() ? nullptr : found->second;
 }
+
+}  // namespace widgets

@@ -2,6 +2,8 @@
 
 #include "widgets/traymessagewindow.h"
 
+namespace widgets {
+
 bool deliverTrayNotification(const NotifyIconData& data, int32_t mouseMessage)
 {
     TrayMessageWindow* window = TrayMessageWindow::find(data.hWnd);
@@ -10,3 +12,5 @@ bool deliverTrayNotification(const NotifyIconData& data, int32_t mouseMessage)
     window->windowProc(data.uCallbackMessage, data.uID, mouseMessage);
     return true;
 }
+
+}  // namespace widgets

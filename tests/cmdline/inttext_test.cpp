@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+using namespace cmdline;
+
 namespace {
 
 struct IntCase {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace cmdline;
+
 namespace {
 
 struct ParseCase {

@@ -5,6 +5,8 @@
 #include "cpuid/cpuid.h"
 #include "cpuid_test_doubles.h"
 
+using namespace cpuid;
+
 namespace {
 
 struct Identification : testing::Test {

@@ -3,6 +3,8 @@
 #include "cpuid/processor_decoding.h"
 #include "cpuid_test_doubles.h"
 
+using namespace cpuid;
+
 TEST(SignatureDecoding, TakesTheBaseFieldsOnly) {
     // Extended family/model bits set, and bits 14-15 set beside type 1.
     ProcessorSignature s = DecodeSignature(0xFFFFD543);

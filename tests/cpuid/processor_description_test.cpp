@@ -3,6 +3,8 @@
 #include "fakes/fake_processor.h"
 #include "processor_description.h"
 
+using namespace cpuid;
+
 namespace {
 
 void expectModels(int32_t family, int32_t type, const std::vector<std::string>& byModel) {

@@ -10,6 +10,8 @@
 #include "cpuid/cpuid.h"
 #include "platform/kernel_clock.h"
 
+using namespace cpuid;
+
 namespace {
 
 // The "name : value" fields of processor 0.

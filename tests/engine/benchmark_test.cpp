@@ -5,6 +5,8 @@
 #include "fakes/fake_user_registry.h"
 #include "platform/registry.h"
 
+using namespace engine;
+
 TEST(Benchmark, ElapsedTimeAcrossMidnightIsPositive) {
     EXPECT_EQ(elapsedMs({23, 59, 59, 900}, {0, 0, 0, 150}), 250);
     EXPECT_EQ(elapsedMs({10, 0, 0, 0}, {10, 0, 1, 5}), 1005);

@@ -8,6 +8,8 @@
 #include "cputime.h"
 #include "engine/burner.h"
 
+using namespace engine;
+
 namespace {
 long totalCpuMs(TBurner& burner) {
     long total = 0;

@@ -3,6 +3,8 @@
 #include "engine/generator.h"
 #include "engine/killthread.h"
 
+using namespace engine;
+
 TEST(Generator, AdvancesLikeTheThirtyTwoBitCongruentialGenerator) {
     TGenerator g;
     g.seed = 0;

@@ -11,6 +11,8 @@
 #include "fakes/fake_fine_clock.h"
 #include "platform/cpu_clock.h"
 
+using namespace engine;
+
 namespace {
 struct CycleFixture : ::testing::Test {
     platform::FakeClock clock;

@@ -10,6 +10,8 @@
 #include "fakes/fake_system.h"
 #include "fakes/fake_user_registry.h"
 
+using namespace engine;
+
 namespace {
 struct SlowDownRules : ::testing::Test {
     platform::FakeClock clock;

@@ -19,6 +19,9 @@
 #include "cmdline/inttext.h"
 #include "in_child.h"
 
+using namespace launch;
+using cmdline::lenientInt;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -10,6 +10,8 @@
 
 #include "launch/launchfile.h"
 
+using namespace launch;
+
 namespace {
 
 LaunchEntry named(const std::string& name) {

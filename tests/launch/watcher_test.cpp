@@ -10,6 +10,9 @@
 #include "fakes/fake_process_starter.h"
 #include "launch/watcher.h"
 
+using namespace launch;
+using platform::FakeProcessStarter;
+
 namespace {
 using Calls = std::vector<std::string>;
 

@@ -18,6 +18,10 @@
 #include "test_paths.h"
 #include "window_fixture.h"
 
+using namespace shell;
+using engine::kBenchValue;
+using engine::kRegistryKey;
+
 namespace fs = std::filesystem;
 
 namespace {

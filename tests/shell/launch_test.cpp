@@ -21,6 +21,14 @@
 #include "test_paths.h"
 #include "window_fixture.h"
 
+using namespace shell;
+using engine::TBurner;
+using launch::LaunchEntry;
+using launch::applicationDirectory;
+using launch::launchArguments;
+using launch::waitforapplication;
+using widgets::FakeTrayShell;
+
 namespace {
 std::string childPath() { return testChildPath(); }
 

@@ -23,7 +23,9 @@
 #include "widgets/dialogs.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using MainWindow = WindowFixture;
+using widgets::QtDialogs;
 
 TEST_F(MainWindow, DownShowsTheLaunchBoxAndUpHidesIt) {
     Tform1& f = open();

@@ -15,6 +15,12 @@
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 
+using namespace shell;
+using launch::LaunchEntry;
+using launch::loadLaunchFile;
+using launch::saveLaunchFile;
+using widgets::FakeDialogs;
+
 namespace {
 using Fields = std::vector<std::string>;
 

@@ -18,6 +18,11 @@
 #include "launch/launchlist.h"
 #include "widgets/gauge.h"
 
+using namespace shell;
+using launch::LaunchEntry;
+using launch::LaunchList;
+using widgets::FakeDialogs;
+
 namespace {
 struct PropertiesDialog : ::testing::Test {
     QWidget mainWindow;

@@ -15,7 +15,13 @@
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using SlowDownControl = WindowFixture;
+using engine::EngineMode;
+using engine::kBenchValue;
+using engine::kRegistryKey;
+using engine::storeMode;
+using engine::virtualSpeed;
 
 TEST_F(SlowDownControl, StartsStoppedWithTheDesignedTexts) {
     Tform1& f = open();

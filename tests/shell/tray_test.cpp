@@ -5,7 +5,9 @@
 #include "widgets/taskicon.h"
 #include "window_fixture.h"
 
+using namespace shell;
 using Tray = WindowFixture;
+using widgets::FakeTrayShell;
 
 TEST_F(Tray, MinimizingWhileRunningShowsTheRunningCaptionAsTooltip) {
     Tform1& f = open();

@@ -30,22 +30,22 @@ struct WindowFixture : ::testing::Test {
     platform::FakeProcessor processor;
     std::unique_ptr<platform::MachineRegistry> machine =
         platform::fakeMachineRegistry(std::map<std::string, uint32_t>{{"~MHz", 500}});
-    FakeDialogs dialogs;
-    std::shared_ptr<FakeTrayShell> tray = std::make_shared<FakeTrayShell>();
-    FakeHelpViewer help;
-    std::unique_ptr<Tform1> form;
+    widgets::FakeDialogs dialogs;
+    std::shared_ptr<widgets::FakeTrayShell> tray = std::make_shared<widgets::FakeTrayShell>();
+    shell::FakeHelpViewer help;
+    std::unique_ptr<shell::Tform1> form;
 
     WindowFixture() {
-        registry->createKey(kRegistryKey);
-        registry->writeDword(kRegistryKey, kBenchValue, 400);  // short burner cycles
+        registry->createKey(engine::kRegistryKey);
+        registry->writeDword(engine::kRegistryKey, engine::kBenchValue, 400);  // short burner cycles
     }
 
     ~WindowFixture() override {
         if (form && form->slowDownRunning()) form->StopSlowDown(0);
     }
 
-    Services services(std::vector<std::string> parameters = {}) {
-        Services s{.clock = platform::systemClock(),
+    shell::Services services(std::vector<std::string> parameters = {}) {
+        shell::Services s{.clock = platform::systemClock(),
                    .system = system,
                    .registry = *registry,
                    .processor = processor,
@@ -63,8 +63,8 @@ struct WindowFixture : ::testing::Test {
         return s;
     }
 
-    Tform1& open(std::vector<std::string> parameters = {}) {
-        form = std::make_unique<Tform1>(services(std::move(parameters)));
+    shell::Tform1& open(std::vector<std::string> parameters = {}) {
+        form = std::make_unique<shell::Tform1>(services(std::move(parameters)));
         return *form;
     }
 

@@ -17,6 +17,8 @@
 
 #include "widgets/dialogs.h"
 
+using namespace widgets;
+
 namespace {
 const QStringList kPatterns{"*.EXE", "*.COM", "*.BAT"};
 

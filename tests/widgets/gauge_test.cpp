@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <limits>
 
+using namespace widgets;
+
 namespace {
 
 constexpr QRgb black = 0xff000000u;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace widgets;
+
 namespace {
 
 using Op = FakeTrayShell::Op;

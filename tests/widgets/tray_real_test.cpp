@@ -14,6 +14,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+using namespace widgets;
+
 namespace {
 
 bool onRealDisplay()

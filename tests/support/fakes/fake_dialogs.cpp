@@ -1,5 +1,7 @@
 #include "fakes/fake_dialogs.h"
 
+namespace widgets {
+
 void FakeDialogs::information(QWidget*, const QString& caption, const QString& text) {
     shown.push_back({"information", caption, text});
 }
@@ -15,3 +17,5 @@ std::optional<QString> FakeDialogs::openFile(QWidget*, const QString& filter) {
     if (!chosen) return std::nullopt;
     return path;
 }
+
+}  // namespace widgets

@@ -6,6 +6,8 @@
 
 #include "widgets/dialogs.h"
 
+namespace widgets {
+
 // Records every box shown and answers file dialogs from a queue.
 class FakeDialogs : public Dialogs {
 public:
@@ -20,3 +22,5 @@ public:
     void error(QWidget*, const QString& text) override;
     std::optional<QString> openFile(QWidget*, const QString& filter) override;
 };
+
+}  // namespace widgets

@@ -7,6 +7,8 @@
 
 #include "shell/helpviewer.h"
 
+namespace shell {
+
 struct FakeHelpViewer : HelpViewer {
     struct Call {
         QString file;
@@ -17,3 +19,5 @@ struct FakeHelpViewer : HelpViewer {
         calls.push_back({file, command, data});
     }
 };
+
+}  // namespace shell

@@ -3,6 +3,8 @@
 #include <condition_variable>
 #include <mutex>
 
+namespace platform {
+
 struct FakeProcessStarter::Program {
     std::mutex mutex;
     std::condition_variable ended;
@@ -10,7 +12,7 @@ struct FakeProcessStarter::Program {
 };
 
 namespace {
-class FakeProcess : public platform::Process {
+class FakeProcess : public Process {
 public:
     explicit FakeProcess(std::shared_ptr<FakeProcessStarter::Program> program) : program_(std::move(program)) {}
     bool running() override {
@@ -36,8 +38,10 @@ void FakeProcessStarter::endProgram() {
     program_->ended.notify_all();
 }
 
-platform::Started FakeProcessStarter::start(const std::vector<std::string>&, const std::string&) {
+Started FakeProcessStarter::start(const std::vector<std::string>&, const std::string&) {
     ++starts_;
     if (!failure.empty()) return {nullptr, failure};
     return {std::make_unique<FakeProcess>(program_), ""};
 }
+
+}  // namespace platform

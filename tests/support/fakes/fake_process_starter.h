@@ -7,7 +7,9 @@
 
 #include "platform/process.h"
 
-class FakeProcessStarter : public platform::ProcessStarter {
+namespace platform {
+
+class FakeProcessStarter : public ProcessStarter {
 public:
     FakeProcessStarter();
     std::string failure;  // set before a start: it fails with this reason
@@ -15,10 +17,12 @@ public:
     void endProgram();
     int starts() const { return starts_; }
 
-    platform::Started start(const std::vector<std::string>& arguments, const std::string& directory) override;
+    Started start(const std::vector<std::string>& arguments, const std::string& directory) override;
     struct Program;
 
 private:
     const std::shared_ptr<Program> program_;
     std::atomic<int> starts_{0};
 };
+
+}  // namespace platform

@@ -1,5 +1,10 @@
 #include "fakes/fake_tray_shell.h"
 
+namespace widgets {
+
+using widgets::NotifyIconData;
+using widgets::deliverTrayNotification;
+
 bool FakeTrayShell::add(const NotifyIconData& data, const QIcon& icon)
 {
     requests.push_back({Op::Add, data, icon});
@@ -22,3 +27,5 @@ bool FakeTrayShell::notify(int32_t mouseMessage) const
 {
     return !requests.empty() && deliverTrayNotification(requests.back().data, mouseMessage);
 }
+
+}  // namespace widgets

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace widgets {
+
 class FakeTrayShell : public TrayShell {
 public:
     enum class Op { Add, Modify, Remove };
@@ -27,3 +29,5 @@ public:
     bool modifySucceeds = true;
     bool removeSucceeds = true;
 };
+
+}  // namespace widgets

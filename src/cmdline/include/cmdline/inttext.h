@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+namespace cmdline {
+
 // Reads leading blanks (spaces), one optional '+' or '-', then decimal digits,
 // or hexadecimal digits after '$', 'x', 'X', "0x" or "0X". Stops at the first
 // character that does not fit and returns the number read so far; a text
@@ -17,3 +19,5 @@ int32_t lenientInt(std::string_view text);
 // digit was read, when any character is left over (trailing blanks included)
 // or when the number does not fit in 32 bits.
 std::optional<int32_t> strictInt(std::string_view text);
+
+}  // namespace cmdline

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace cmdline {
+
 struct CommandLineSettings {
     bool processorUnknown = false;  // as start-up gave it; "/NOCPUID" sets it
     bool minimize = false;
@@ -31,3 +33,5 @@ struct CommandLineSettings {
 // engine runs (the command line depends on no other library).
 bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
                 const std::function<void()>& showVirtspeedRefused, int32_t maxFactor);
+
+}  // namespace cmdline

@@ -6,4 +6,8 @@
 
 #include "cmdline/parameters.h"
 
+namespace cmdline {
+
 std::string startupStatusText(bool parsedOk, const CommandLineSettings& settings);
+
+}  // namespace cmdline

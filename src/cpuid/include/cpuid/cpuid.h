@@ -12,6 +12,8 @@
 #include "platform/processor.h"
 #include "platform/registry.h"
 
+namespace cpuid {
+
 class TCPUID {
 public:
     TCPUID(platform::Processor& processor, platform::Clock& clock, platform::MachineRegistry& registry);
@@ -92,3 +94,5 @@ private:
     uint64_t startStamp_ = 0, stopStamp_ = 0;
     int64_t elapsedTicks_ = 0;
 };
+
+}  // namespace cpuid

@@ -8,6 +8,8 @@
 
 #include "platform/processor.h"
 
+namespace cpuid {
+
 // The base fields of leaf 1's EAX; the extended family and model are not used.
 struct ProcessorSignature {
     int32_t type = 0;      // bits 12-13
@@ -37,3 +39,5 @@ struct TimeStampWords {
     uint16_t hiHi = 0, hiLo = 0, loHi = 0, loLo = 0;
 };
 TimeStampWords SplitTimeStamp(uint64_t stamp);
+
+}  // namespace cpuid

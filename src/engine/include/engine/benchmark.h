@@ -10,6 +10,8 @@
 #include "platform/clock.h"
 #include "platform/registry.h"
 
+namespace engine {
+
 inline constexpr int64_t kBenchmarkDraws = 50'000'001;
 inline constexpr const char* kRegistryKey = "software\\Halvix\\Lentora!!!";
 inline constexpr const char* kBenchValue = "bench";
@@ -41,3 +43,5 @@ bool usableBenchmarkTime(int32_t benchmarkTime);
 // missing or damaged, and once more when the measurement is not usable
 // either. Returns the time in force.
 int32_t loadBenchmarkTime(platform::UserRegistry& registry, const std::function<int32_t()>& runBenchmark);
+
+}  // namespace engine

@@ -11,6 +11,8 @@
 #include "engine/factor.h"
 #include "engine/killthread.h"
 
+namespace engine {
+
 class TBurner {
 public:
     TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime, const std::vector<int>& processors,
@@ -41,3 +43,5 @@ private:
 
 // The priority the burner needs at a factor: time critical above 96.
 platform::ThreadPriority burnerPriorityFor(int32_t factor);
+
+}  // namespace engine

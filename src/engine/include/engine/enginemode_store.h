@@ -10,8 +10,12 @@
 #include "engine/killthread.h"
 #include "platform/registry.h"
 
+namespace engine {
+
 inline constexpr const char* kAccurateValue = "accurate";
 
 EngineMode readStoredMode(platform::UserRegistry& registry);
 // On failure returns the reason.
 std::optional<std::string> storeMode(platform::UserRegistry& registry, EngineMode mode);
+
+}  // namespace engine

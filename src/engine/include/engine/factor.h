@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace engine {
+
 inline constexpr int32_t kMinFactor = 0;
 // The track bar's top: the burner leaves the machine 2 %.
 inline constexpr int32_t kMaxFactor = 98;
@@ -16,3 +18,5 @@ inline constexpr int32_t kTimeCriticalAbove = 96;
 
 // Every factor that reaches the burner passes here: below 0 gives 0, above 98 gives 98.
 constexpr int32_t clampFactor(int32_t factor) { return std::clamp(factor, kMinFactor, kMaxFactor); }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 // integer draws, so both must stay exactly this cheap and this simple.
 #include <cstdint>
 
+namespace engine {
+
 class TGenerator {
 public:
     uint32_t seed = 0;
@@ -30,3 +32,5 @@ public:
 
 // v rounded to the nearest integer, ties to even, in extended precision.
 int64_t nearest(long double v);
+
+}  // namespace engine

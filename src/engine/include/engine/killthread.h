@@ -11,6 +11,8 @@
 #include "platform/cpu_clock.h"
 #include "platform/thread.h"
 
+namespace engine {
+
 // Classic: busy loops scaled by the benchmark time. Accurate: each burner
 // holds its processor for exactly the factor's share of every period.
 enum class EngineMode { Classic, Accurate };
@@ -72,3 +74,5 @@ private:
     const std::atomic<int32_t>& benchmarkTime_;
     TGenerator generator_;
 };
+
+}  // namespace engine

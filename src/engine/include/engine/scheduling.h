@@ -6,6 +6,8 @@
 #include "platform/rights.h"
 #include "platform/thread.h"
 
+namespace engine {
+
 struct SchedulingOutcome {
     platform::SchedulingPlan plan;
     bool sessionRaised = false;
@@ -17,3 +19,5 @@ struct SchedulingOutcome {
 // strongest); factor: the track bar's position, for the burners' level.
 SchedulingOutcome applyScheduling(platform::SystemControl& system, TBurner& burner, EngineMode mode,
                                   platform::PriorityClass designed, int32_t factor);
+
+}  // namespace engine

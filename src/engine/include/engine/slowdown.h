@@ -20,6 +20,8 @@
 #include "platform/registry.h"
 #include "platform/thread.h"
 
+namespace engine {
+
 class TSlowDown {
 public:
     TSlowDown(platform::SystemControl& system, platform::UserRegistry& registry, platform::Clock& clock);
@@ -92,3 +94,5 @@ private:
     int windowRealtime_ = 0;         // the window thread's real-time priority, 0: none
     std::string realtimeGrantedBy_;  // the rights ladder's step that granted real time
 };
+
+}  // namespace engine

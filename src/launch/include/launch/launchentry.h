@@ -4,7 +4,11 @@
 
 #include <string>
 
+namespace launch {
+
 struct LaunchEntry {
     std::string name, path, factor, runFor, wait, closeToken, minimizeToken;
     bool operator==(const LaunchEntry&) const = default;
 };
+
+}  // namespace launch

@@ -13,6 +13,8 @@
 
 #include "launch/launchentry.h"
 
+namespace launch {
+
 // Looked up in the current working directory.
 inline constexpr char kLaunchFileName[] = "lentora.ini";
 
@@ -52,3 +54,5 @@ std::string launchTextProblem(std::string_view text);
 std::vector<LaunchEntry> parseLaunchText(std::string_view text);
 // Every value followed by CR LF; an empty list gives an empty text.
 std::string formatLaunchText(const std::vector<LaunchEntry>& entries);
+
+}  // namespace launch

@@ -10,6 +10,8 @@
 
 #include "launch/launchentry.h"
 
+namespace launch {
+
 class LaunchList : public QAbstractListModel {
     Q_OBJECT
 
@@ -48,3 +50,5 @@ private:
     std::vector<LaunchEntry> base_;  // as last read or written
     std::vector<int> origins_;       // per entry: its index in base_, -1 when added since
 };
+
+}  // namespace launch

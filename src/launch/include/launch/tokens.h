@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace launch {
+
 bool launchCloses(const std::string& token);           // exactly "close"
 bool launchMinimizes(const std::string& token);        // exactly "minimized"
 bool dialogClosesChecked(const std::string& token);    // exactly "close"
@@ -13,3 +15,5 @@ bool dialogMinimizeChecked(const std::string& token);  // anything but exactly "
 
 const char* closeToken(bool close);        // "close" / "noclose"
 const char* minimizeToken(bool minimize);  // "minimized" / "notminimized"
+
+}  // namespace launch

@@ -13,6 +13,8 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 
+namespace launch {
+
 // What a launch starts: the text of a launch entry, split into arguments when
 // the program starts; or, when arguments is not empty, arguments that came as
 // a list (the program's own command line) and reach the program as they are.
@@ -122,3 +124,5 @@ private:
     bool waiting_ = false;
     std::atomic<pid_t> applicationPid_{0};
 };
+
+}  // namespace launch

@@ -3,17 +3,23 @@
 // in a message box, and the program goes on.
 #include <QApplication>
 
+namespace widgets {
 class Dialogs;
+}  // namespace widgets
+
+namespace shell {
 
 class TLentoraApplication : public QApplication {
 public:
     TLentoraApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
-    void setDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
+    void setDialogs(widgets::Dialogs* dialogs) { dialogs_ = dialogs; }
     // Shows an error's message; used by notify and by components that catch
     // errors in their own callbacks.
     void HandleException(const std::exception& error);
 
 private:
-    Dialogs* dialogs_ = nullptr;
+    widgets::Dialogs* dialogs_ = nullptr;
 };
+
+}  // namespace shell

@@ -10,6 +10,8 @@
 
 class QTextBrowser;
 
+namespace shell {
+
 inline constexpr int HELP_CONTEXT = 1;
 inline constexpr int HELP_FINDER = 11;
 
@@ -50,3 +52,5 @@ private:
 
 // The installed help file: beside the program, or in ../share/lentora.
 QString helpFilePath();
+
+}  // namespace shell

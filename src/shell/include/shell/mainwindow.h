@@ -21,20 +21,29 @@ class QProgressBar;
 class QPushButton;
 class QSlider;
 class QTimer;
+
+namespace widgets {
 class TGauge;
-class THintTracker;
 class TTaskIcon;
-class TProperties;
-class TAboutBox;
+}  // namespace widgets
+
+namespace launch {
 class LaunchList;
 class waitforapplication;
+}  // namespace launch
+
+namespace shell {
+
+class THintTracker;
+class TProperties;
+class TAboutBox;
 
 inline constexpr const char* kCaption = "Lentora 2.05";
 inline constexpr int kClientWidth = 529;
 inline constexpr int kHeightLaunchBoxHidden = 196;
 inline constexpr int kHeightLaunchBoxShown = 360;
 
-class Tform1 : public QMainWindow, public WatchHost {
+class Tform1 : public QMainWindow, public launch::WatchHost {
     Q_OBJECT
 public:
     explicit Tform1(Services services, QWidget* parent = nullptr);
@@ -55,7 +64,7 @@ public:
     void DownClick();
     void UpClick();
     void LaunchClick();
-    void launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close);
+    void launchapp(const launch::ApplicationCommand& command, int32_t factor, bool minimize, bool close);
     void sectickerTimer();
     void FormActivate();
     // The launch list's buttons and the properties dialog (created once, reused).
@@ -64,10 +73,10 @@ public:
     void RemoveClick();
     TProperties* Properties = nullptr;
     TAboutBox* AboutBox = nullptr;
-    LaunchList& launchList() { return *launchList_; }
-    waitforapplication* watcher() { return watcher_.get(); }
-    LaunchTiming& timing() { return engine_->timing; }
-    TTaskIcon* tiTray = nullptr;
+    launch::LaunchList& launchList() { return *launchList_; }
+    launch::waitforapplication* watcher() { return watcher_.get(); }
+    launch::LaunchTiming& timing() { return engine_->timing; }
+    widgets::TTaskIcon* tiTray = nullptr;
 
     // What the watcher asks, from its own thread. The window is the host of
     // every watcher it creates and outlives it as such: it detaches a watch
@@ -100,11 +109,11 @@ public:
     bool slowDownRunning() const { return engine_->slowDown.Running(); }
     int32_t benchmarkTime() const { return engine_->slowDown.BenchmarkTime(); }
     bool processorUnknown() const { return settings_.processorUnknown; }
-    const CommandLineSettings& settings() const { return settings_; }
+    const cmdline::CommandLineSettings& settings() const { return settings_; }
     bool commandLineOk() const { return commandLineOk_; }
-    TBurner& burner() { return engine_->slowDown.Burner(); }
-    TSlowDown& slowDown() { return engine_->slowDown; }
-    TCPUID* cpuid() { return cpuid_.get(); }
+    engine::TBurner& burner() { return engine_->slowDown.Burner(); }
+    engine::TSlowDown& slowDown() { return engine_->slowDown; }
+    cpuid::TCPUID* cpuid() { return cpuid_.get(); }
     int trackBarChanges() const { return trackBarChanges_; }
     int benchmarkRuns() const { return benchmarkRuns_; }
     // Said in the status bar when the rights don't let the burners hold the
@@ -116,7 +125,7 @@ public:
     // Controls, named as in the window's design.
     QFrame* panel1 = nullptr;
     QLabel* Label1 = nullptr;
-    TGauge* Gauge1 = nullptr;
+    widgets::TGauge* Gauge1 = nullptr;
     QFrame* Panel2 = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
@@ -183,20 +192,20 @@ private:
     // detached at close still reads the timing.
     struct EngineState {
         explicit EngineState(Services& services) : slowDown(services.system, services.registry, services.clock) {}
-        TSlowDown slowDown;
-        LaunchTiming timing;
+        engine::TSlowDown slowDown;
+        launch::LaunchTiming timing;
     };
     EngineState* engine_;
     bool commandLineOk_ = true;
-    CommandLineSettings settings_;
-    std::unique_ptr<TCPUID> cpuid_;
+    cmdline::CommandLineSettings settings_;
+    std::unique_ptr<cpuid::TCPUID> cpuid_;
     THintTracker* hints_ = nullptr;
-    LaunchList* launchList_ = nullptr;
+    launch::LaunchList* launchList_ = nullptr;
     // The latest watch. Replaced only once it finished (the Launch button is
     // disabled until then). One still running when the window goes is
     // detached and kept, never joined: it may be waiting for its application
     // to end (see ~Tform1).
-    std::unique_ptr<waitforapplication> watcher_;
+    std::unique_ptr<launch::waitforapplication> watcher_;
     bool commandLineLaunched_ = false;
     std::mutex startFailureMutex_;
     std::string startFailure_;  // the latest start failure, for the status bar
@@ -204,3 +213,5 @@ private:
     int trackBarChanges_ = 0;
     int benchmarkRuns_ = 0;
 };
+
+}  // namespace shell

@@ -13,8 +13,13 @@
 #include "platform/registry.h"
 #include "platform/thread.h"
 
+namespace widgets {
 class Dialogs;
 class TrayShell;
+}  // namespace widgets
+
+namespace shell {
+
 class HelpViewer;
 
 struct Services {
@@ -24,16 +29,18 @@ struct Services {
     platform::Processor& processor;
     platform::MachineRegistry& machineRegistry;
     platform::ProcessStarter& processes;
-    Dialogs& dialogs;
-    std::shared_ptr<TrayShell> trayShell;
+    widgets::Dialogs& dialogs;
+    std::shared_ptr<widgets::TrayShell> trayShell;
     HelpViewer& help;
     // The program's parameters, without its own name.
     std::vector<std::string> parameters{};
     // The launch list file; a relative name is looked up in the current directory.
     std::filesystem::path launchFile = "lentora.ini";
     uint32_t startupSleepMs = 500;
-    int64_t benchmarkDraws = kBenchmarkDraws;
+    int64_t benchmarkDraws = engine::kBenchmarkDraws;
     // Processors to put burners on (empty: the ones the process may run on).
     std::vector<int> processors{};
     int tickIntervalMs = 1000;
 };
+
+}  // namespace shell

@@ -5,6 +5,8 @@
 class QLabel;
 class QTimer;
 
+namespace shell {
+
 class Tsplashform : public QWidget {
     Q_OBJECT
 public:
@@ -13,3 +15,5 @@ public:
     QLabel* img_bmp = nullptr;
     QTimer* Timer1 = nullptr;
 };
+
+}  // namespace shell

@@ -8,6 +8,8 @@
 class QDialog;
 class QWidget;
 
+namespace widgets {
+
 // Makes a dialog block only the window it belongs to and that window's
 // owners, not every window of the program: the help window, which belongs to
 // none, stays usable while the dialog is open. A dialog without an owner
@@ -32,3 +34,5 @@ public:
     void error(QWidget* parent, const QString& text) override;
     std::optional<QString> openFile(QWidget* parent, const QString& filter) override;
 };
+
+}  // namespace widgets

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+namespace widgets {
+
 enum TGaugeKind { gkText, gkHorizontalBar, gkVerticalBar, gkPie, gkNeedle };
 enum TGaugeBorderStyle { bsNone, bsSingle };
 
@@ -70,3 +72,5 @@ private:
     QColor m_backColor = Qt::white;
     int m_repaintCount = 0;
 };
+
+}  // namespace widgets

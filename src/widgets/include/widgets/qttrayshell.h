@@ -12,6 +12,8 @@
 #include <map>
 #include <vector>
 
+namespace widgets {
+
 class QtTrayShell : public QObject, public TrayShell {
     Q_OBJECT
 public:
@@ -42,3 +44,5 @@ private:
 
     std::map<quintptr, Entry> m_icons;
 };
+
+}  // namespace widgets

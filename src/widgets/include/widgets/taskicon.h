@@ -13,6 +13,8 @@
 #include <functional>
 #include <memory>
 
+namespace widgets {
+
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 using TShiftState = Qt::KeyboardModifiers;
 using TNotifyEvent = std::function<void(QObject* sender)>;
@@ -84,3 +86,5 @@ private:
     NotifyIconData m_data;
     TrayMessageWindow m_window;
 };
+
+}  // namespace widgets

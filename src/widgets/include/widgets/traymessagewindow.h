@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace widgets {
+
 class TrayMessageWindow {
 public:
     using UserMessageHandler = std::function<void(uint32_t wParam, int32_t lParam)>;
@@ -27,3 +29,5 @@ private:
     quintptr m_handle;
     UserMessageHandler m_onUserMessage;
 };
+
+}  // namespace widgets

@@ -6,6 +6,8 @@
 #include <QtGlobal>
 #include <cstdint>
 
+namespace widgets {
+
 // The notification record, in its first and shortest version (88 bytes on
 // the original platform).
 struct NotifyIconData {
@@ -45,3 +47,5 @@ public:
 // Sends one mouse notification for the icon described by data to its
 // message window, as the shell does. False when that window no longer exists.
 bool deliverTrayNotification(const NotifyIconData& data, int32_t mouseMessage);
+
+}  // namespace widgets
