@@ -54,8 +54,7 @@ int main() {
     }
     double mean = sum / speeds.size();
     double squares = 0;
-    for (double s : speeds)
-        squares += (s - mean) * (s - mean);
+    for (double s : speeds) squares += (s - mean) * (s - mean);
     double stddev = std::sqrt(squares / (speeds.size() - 1));
     std::printf("ProcessorSpeed over %d creations: min %.6f  max %.6f  mean %.6f  stddev %.6f MHz (%.1f ppm)\n",
                 kCreations, min, max, mean, stddev, stddev / mean * 1e6);

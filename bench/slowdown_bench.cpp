@@ -26,21 +26,21 @@
 //          real-time burners in each engine at factor 98; nothing else).
 // Inner modes (used by the program itself): --run=NAME --engine=E
 //          --victim-binary=PATH --dir=DIR; --victim=S --out=FILE.
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sched.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "engine/benchmark.h"
@@ -54,8 +54,8 @@
 using namespace engine;
 using launch::LaunchRequest;
 using launch::LaunchTiming;
-using launch::WatchHost;
 using launch::waitforapplication;
+using launch::WatchHost;
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -218,8 +218,8 @@ void describe(const SchedulingOutcome& outcome, platform::SystemControl& system)
                     outcome.plan.windowRealtime);
     else
         std::printf("Burners on nice values (%s)", outcome.plan.niceRaised ? "raised" : "not raised");
-    std::printf("; session's group %s; launched programs %s; %s.\n\n",
-                outcome.sessionRaised ? "raised" : "not raised", launchText(outcome.launch),
+    std::printf("; session's group %s; launched programs %s; %s.\n\n", outcome.sessionRaised ? "raised" : "not raised",
+                launchText(outcome.launch),
                 outcome.holdsOtherSessions ? "holds against other sessions" : "does not hold against other sessions");
 }
 
@@ -231,8 +231,7 @@ void runConfiguration(const std::string& name, EngineMode mode, const LaunchPath
     TGenerator generator;
     std::atomic<int32_t> benchmarkTime{MeasureBench(platform::systemClock(), generator)};
     TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
-    const SchedulingOutcome outcome =
-        applyScheduling(system, burner, mode, platform::PriorityClass::High, 0);
+    const SchedulingOutcome outcome = applyScheduling(system, burner, mode, platform::PriorityClass::High, 0);
     std::printf("### %s, %s engine\n\n", name.c_str(), mode == EngineMode::Accurate ? "accurate" : "classic");
     describe(outcome, system);
     std::printf("| factor | ideal | launched | other session, pinned | other session, free |\n");
@@ -383,12 +382,11 @@ std::vector<Configuration> configurations() {
 }
 
 // Runs one configuration in a new session; its figure lines go to `data`.
-void runInFreshSession(const Configuration& config, const std::string& program, const LaunchPath& path,
-                       FILE* data) {
+void runInFreshSession(const Configuration& config, const std::string& program, const LaunchPath& path, FILE* data) {
     std::vector<std::string> args = config.wrapper;
-    args.insert(args.end(), {program, "--run=" + config.name, "--engine=" + config.engine,
-                             "--victim-binary=" + path.victimBinary, "--dir=" + path.dir,
-                             "--seconds=" + std::to_string(seconds)});
+    args.insert(args.end(),
+                {program, "--run=" + config.name, "--engine=" + config.engine, "--victim-binary=" + path.victimBinary,
+                 "--dir=" + path.dir, "--seconds=" + std::to_string(seconds)});
     if (quick) args.push_back("--quick");
     int fds[2];
     if (pipe(fds) != 0) return;
@@ -478,7 +476,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (const std::string name = option(argc, argv, "--run"); !name.empty()) {
-        const EngineMode mode = option(argc, argv, "--engine") == "classic" ? EngineMode::Classic : EngineMode::Accurate;
+        const EngineMode mode =
+            option(argc, argv, "--engine") == "classic" ? EngineMode::Classic : EngineMode::Accurate;
         runConfiguration(name, mode, {option(argc, argv, "--victim-binary"), option(argc, argv, "--dir")});
         return 0;
     }

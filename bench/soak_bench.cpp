@@ -8,19 +8,19 @@
 //     as the window's timer paces them: no zombie, no leaked descriptor,
 //     memory flat.
 // Exits with 1 when a check fails. Options: --cycles=N, --watches=N.
+#include <dirent.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <mutex>
 #include <random>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 #include "engine/burner.h"
 #include "launch/watcher.h"
@@ -31,8 +31,8 @@
 using namespace engine;
 using launch::LaunchRequest;
 using launch::LaunchTiming;
-using launch::WatchHost;
 using launch::waitforapplication;
+using launch::WatchHost;
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -88,8 +88,7 @@ void suspendResumeSoak(int cycles) {
     for (int i = 0; i < cycles; ++i) {
         burner.Resume();
         const auto runFor = std::chrono::microseconds(random() % 300);
-        for (const auto until = Clock::now() + runFor; Clock::now() < until;) {
-        }
+        for (const auto until = Clock::now() + runFor; Clock::now() < until;) {}
         const auto t0 = Clock::now();
         burner.Suspend();
         suspendUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
@@ -106,8 +105,8 @@ void suspendResumeSoak(int cycles) {
     const long growth = burnerCpuMs(burner) - before;
 
     std::printf("  burners: %zu, run time %.1f s, burner processor time %ld ms\n", burner.size(), seconds, before);
-    std::printf("  suspend call: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
-                percentile(suspendUs, 0.5), percentile(suspendUs, 0.99), percentile(suspendUs, 1.0));
+    std::printf("  suspend call: median %.0f us, 99th percentile %.0f us, max %.0f us\n", percentile(suspendUs, 0.5),
+                percentile(suspendUs, 0.99), percentile(suspendUs, 1.0));
     std::printf("  suspends not yet stopped on return: %d; wrong suspend counts: %d\n", notStopped, wrongCount);
     std::printf("  processor time of the suspended burners over 200 ms: %ld ms\n", growth);
     report(allStopped(burner), "every burner stopped at the end");
@@ -196,8 +195,8 @@ bool watchOnce(int i, RecordingHost& host, TBurner& burner, LaunchTiming& timing
     static const char* const commands[] = {"/bin/true", "/bin/sleep 0.02", "/bin/true --ignored", "/bin/sleep 0.05"};
     timing.waitSeconds = i % 3 == 1 ? 1 : 0;
     timing.runForSeconds = i % 3 == 2 ? 1 : 0;
-    auto watcher = std::make_unique<waitforapplication>(LaunchRequest{{commands[i % 4]}, false, i % 99}, timing,
-                                                        host, platform::processStarter());
+    auto watcher = std::make_unique<waitforapplication>(LaunchRequest{{commands[i % 4]}, false, i % 99}, timing, host,
+                                                        platform::processStarter());
     burner.SetFactor(50);
     ticked.set(watcher.get());
     watcher->resume();

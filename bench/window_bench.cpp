@@ -3,19 +3,19 @@
 // window handles an input event while the burners run at the strongest factor.
 //
 // Runs offscreen in a temporary home; prints its figures.
+#include <time.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QEventLoop>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
-#include <time.h>
 #include <vector>
 
 #include "engine/killthread.h"
@@ -142,9 +142,10 @@ int main(int argc, char** argv) {
     std::printf("Cold start (benchmark measured and stored): %.0f ms\n", timer.nsecsElapsed() / 1e6);
     timer.restart();
     Tform1 form(realServices(*registry, *machine, dialogs, help));
-    std::printf("Warm start (store present): %.0f ms, of which 500 ms is the start-up pause and about 1000 ms "
-                "the clock-speed measurement\n",
-                timer.nsecsElapsed() / 1e6);
+    std::printf(
+        "Warm start (store present): %.0f ms, of which 500 ms is the start-up pause and about 1000 ms "
+        "the clock-speed measurement\n",
+        timer.nsecsElapsed() / 1e6);
     form.show();
     QApplication::processEvents();
     idleUse(form);

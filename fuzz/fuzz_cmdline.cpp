@@ -22,8 +22,10 @@ std::vector<std::string> splitParameters(const uint8_t* data, size_t size) {
     std::vector<std::string> params(1);
     for (size_t i = 0; i < size; ++i) {
         const char c = static_cast<char>(data[i]);
-        if (c == '\0' || c == '\n') params.emplace_back();
-        else params.back() += c;
+        if (c == '\0' || c == '\n')
+            params.emplace_back();
+        else
+            params.back() += c;
     }
     return params;
 }
@@ -46,7 +48,8 @@ void parseOnce(const std::vector<std::string>& params, bool processorUnknown, do
     CommandLineSettings settings;
     settings.processorUnknown = processorUnknown;
     int refusals = 0;
-    const bool ok = parameters(params, settings, speed, [&] { ++refusals; }, 98);
+    const bool ok = parameters(
+        params, settings, speed, [&] { ++refusals; }, 98);
     check(refusals == 0 || processorUnknown || hasNoCpuid(params));
     if (!ok) {
         CommandLineSettings defaults;
@@ -72,7 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 4096) return 0;  // a command line, not a file
     const std::vector<std::string> params = splitParameters(data, size);
     for (const bool unknown : {false, true})
-        for (const double speed : {0.0, 0.001, 500.0, 3000.5, 1e300})
-            parseOnce(params, unknown, speed);
+        for (const double speed : {0.0, 0.001, 500.0, 3000.5, 1e300}) parseOnce(params, unknown, speed);
     return 0;
 }

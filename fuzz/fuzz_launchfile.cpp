@@ -4,13 +4,13 @@
 // the limits' entries and lines; merging two copies' edits loses nothing.
 // Now and then the same goes through a real file with saveLaunchFile and
 // loadLaunchFile.
+#include <unistd.h>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 #include "launch/launchfile.h"
 #include "launchmerge.h"

@@ -12,12 +12,12 @@
 #include "widgets/dialogs.h"
 #include "widgets/qttrayshell.h"
 
+using shell::helpFilePath;
 using shell::Services;
+using shell::Tform1;
 using shell::THelpViewer;
 using shell::TLentoraApplication;
-using shell::Tform1;
 using shell::Tsplashform;
-using shell::helpFilePath;
 using shell::windowFont;
 using widgets::QtDialogs;
 using widgets::QtTrayShell;

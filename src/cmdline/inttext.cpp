@@ -70,9 +70,7 @@ Scan scan(std::string_view text) {
 
 }  // namespace
 
-int32_t lenientInt(std::string_view text) {
-    return scan(text).value;
-}
+int32_t lenientInt(std::string_view text) { return scan(text).value; }
 
 std::optional<int32_t> strictInt(std::string_view text) {
     const Scan s = scan(text);

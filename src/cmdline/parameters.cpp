@@ -33,9 +33,7 @@ std::string upperAscii(std::string_view text) {
 
 // On Linux an absolute path starts with '/', like a switch. A second '/'
 // tells it apart: no option holds one, so such a parameter is a path.
-bool isPath(std::string_view typed) {
-    return typed.starts_with('/') && typed.find('/', 1) != std::string_view::npos;
-}
+bool isPath(std::string_view typed) { return typed.starts_with('/') && typed.find('/', 1) != std::string_view::npos; }
 
 // The value of a value option is what follows the first '=' after the first
 // character ("/WAITLONG=5" and "X/WAIT=5" both give 5). Without such an '='

@@ -9,15 +9,12 @@
 namespace cpuid {
 
 int64_t DivideRoundingToEven(int64_t numerator, uint16_t denominator) {
-    if (denominator == 0)
-        throw std::invalid_argument("division by zero iterations");
+    if (denominator == 0) throw std::invalid_argument("division by zero iterations");
     int64_t quotient = numerator / denominator;
     int64_t twiceRest = 2 * (numerator % denominator);
-    if (twiceRest < 0)
-        twiceRest = -twiceRest;
+    if (twiceRest < 0) twiceRest = -twiceRest;
     bool roundAway = twiceRest > denominator || (twiceRest == denominator && quotient % 2 != 0);
-    if (roundAway)
-        quotient += numerator < 0 ? -1 : 1;
+    if (roundAway) quotient += numerator < 0 ? -1 : 1;
     return quotient;
 }
 
@@ -27,11 +24,9 @@ namespace {
 int64_t lookUpMHz(platform::MachineRegistry& registry) {
     for (const char* name : {"~MHz", "~Mhz", "~mhz"}) {
         std::optional<uint32_t> read = registry.readDword(name);
-        if (!read)
-            return 0;
+        if (!read) return 0;
         int32_t value = int32_t(*read);
-        if (value > 0)
-            return value;
+        if (value > 0) return value;
     }
     return 0;
 }
@@ -40,8 +35,7 @@ int64_t lookUpMHz(platform::MachineRegistry& registry) {
 
 int64_t RegistryMHz(platform::MachineRegistry& registry) {
     try {
-        if (!registry.openProcessorKey())
-            return 0;
+        if (!registry.openProcessorKey()) return 0;
         int64_t mhz = 0;
         try {
             mhz = lookUpMHz(registry);
@@ -69,15 +63,12 @@ void TCPUID::StopTimer() {
 // Busy-waits, without sleeping or yielding, so that the measuring thread
 // keeps the processor for the whole interval.
 int64_t TCPUID::GetTicksPerSecond(uint16_t iterations) {
-    if (iterations == 0)
-        throw std::invalid_argument("GetTicksPerSecond needs at least one iteration");
+    if (iterations == 0) throw std::invalid_argument("GetTicksPerSecond needs at least one iteration");
     int64_t frequency = clock_.performanceFrequency();
-    if (frequency <= 0)
-        return 0;
+    if (frequency <= 0) return 0;
     int64_t target = clock_.performanceCounter() + frequency * iterations;
     StartTimer();
-    while (clock_.performanceCounter() < target) {
-    }
+    while (clock_.performanceCounter() < target) {}
     StopTimer();
     int64_t result = DivideRoundingToEven(elapsedTicks_, iterations);
     measuredSpeed_ = double(result) / 1'000'000;
@@ -85,8 +76,7 @@ int64_t TCPUID::GetTicksPerSecond(uint16_t iterations) {
 }
 
 int64_t TCPUID::GetCPUSpeed() {
-    if (cyclesPerSecond_ == 0)
-        cyclesPerSecond_ = GetTicksPerSecond(1);
+    if (cyclesPerSecond_ == 0) cyclesPerSecond_ = GetTicksPerSecond(1);
     return cyclesPerSecond_;
 }
 
@@ -100,11 +90,9 @@ int64_t TCPUID::ReadRegistrySpeed() {
 // 2^32 so that a tick count wrapping inside the window does not end it early.
 int64_t TCPUID::CountCyclesOneSecond() {
     uint32_t t0 = clock_.tickCount();
-    while (clock_.tickCount() == t0) {
-    }
+    while (clock_.tickCount() == t0) {}
     uint64_t start = processor_.readTimeStamp();
-    while (uint32_t(clock_.tickCount() - t0) < 1000) {
-    }
+    while (uint32_t(clock_.tickCount() - t0) < 1000) {}
     uint64_t end = processor_.readTimeStamp();
     return int64_t(end - start);
 }
@@ -112,10 +100,8 @@ int64_t TCPUID::CountCyclesOneSecond() {
 // The sources after the measurement, in order; a non-zero result (even a
 // negative one) is known and ends the search.
 void TCPUID::DetermineSpeed() {
-    if (cyclesPerSecond_ == 0)
-        ReadRegistrySpeed();
-    if (cyclesPerSecond_ == 0)
-        cyclesPerSecond_ = CountCyclesOneSecond();
+    if (cyclesPerSecond_ == 0) ReadRegistrySpeed();
+    if (cyclesPerSecond_ == 0) cyclesPerSecond_ = CountCyclesOneSecond();
     if (measuredSpeed_ > 0)
         processorSpeed_ = measuredSpeed_;
     else if (cyclesPerSecond_ > 0)

@@ -14,8 +14,7 @@ TCPUID::TCPUID(platform::Processor& processor, platform::Clock& clock, platform:
         features_ = DecodeFeatures(uint32_t(cpuid4_));
         if (features_.timeStamp) {
             RefreshTimeStamp();
-            if (cyclesPerSecond_ == 0)
-                GetCPUSpeed();
+            if (cyclesPerSecond_ == 0) GetCPUSpeed();
         }
     }
     DetermineSpeed();
@@ -23,8 +22,7 @@ TCPUID::TCPUID(platform::Processor& processor, platform::Clock& clock, platform:
 
 // Leaf 1 is asked before leaf 0; the highest supported leaf is not consulted.
 bool TCPUID::ProbeCPUID() {
-    if (!processor_.idFlagToggles())
-        return false;
+    if (!processor_.idFlagToggles()) return false;
     platform::CpuidRegisters leaf1 = processor_.cpuid(1);
     cpuid1_ = int32_t(leaf1.eax);
     cpuid2_ = int32_t(leaf1.ebx);
@@ -37,13 +35,11 @@ bool TCPUID::ProbeCPUID() {
 }
 
 void TCPUID::RefreshTimeStamp() {
-    if (features_.timeStamp)
-        timeStamp_ = SplitTimeStamp(processor_.readTimeStamp());
+    if (features_.timeStamp) timeStamp_ = SplitTimeStamp(processor_.readTimeStamp());
 }
 
 uint64_t TCPUID::GetTimeStamp() {
-    if ((processor_.cpuid(1).edx & kTimeStampFeature) == 0)
-        return 0;
+    if ((processor_.cpuid(1).edx & kTimeStampFeature) == 0) return 0;
     return processor_.readTimeStamp();
 }
 

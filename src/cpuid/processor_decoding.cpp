@@ -14,16 +14,14 @@ ProcessorSignature DecodeSignature(uint32_t eax) {
 VendorBytes VendorBytesOf(const platform::CpuidRegisters& leaf0) {
     VendorBytes bytes{};
     const uint32_t words[3] = {leaf0.ebx, leaf0.edx, leaf0.ecx};
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = uint8_t(words[i / 4] >> (8 * (i % 4)));
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(words[i / 4] >> (8 * (i % 4)));
     return bytes;
 }
 
 std::string VendorString(const VendorBytes& bytes) {
     std::string vendor;
     for (uint8_t byte : bytes) {
-        if (byte == 0)
-            break;
+        if (byte == 0) break;
         vendor.push_back(char(byte));
     }
     return vendor;

@@ -2,8 +2,8 @@
 
 namespace engine {
 
-TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime,
-                 const std::vector<int>& processors, platform::FineClock& fine) {
+TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime, const std::vector<int>& processors,
+                 platform::FineClock& fine) {
     for (int cpu : processors) {
         auto thread = std::make_unique<TKillThread>(clock, benchmarkTime, fine);
         thread->setProcessor(cpu);

@@ -7,9 +7,7 @@
 
 namespace engine {
 
-int64_t baseCount(int32_t benchmarkTime) {
-    return nearest(13500.0L / benchmarkTime * 50000.0L);
-}
+int64_t baseCount(int32_t benchmarkTime) { return nearest(13500.0L / benchmarkTime * 50000.0L); }
 
 int64_t heavyA(int32_t factor, uint64_t d) {
     double x = (factor - 3 + static_cast<double>(d)) / 7;
@@ -17,9 +15,7 @@ int64_t heavyA(int32_t factor, uint64_t d) {
     return nearest(static_cast<long double>(x) * x * 150000);
 }
 
-int64_t heavyCount(int64_t a, int32_t benchmarkTime, uint64_t r) {
-    return nearest(a * (13500.0L / benchmarkTime) + r);
-}
+int64_t heavyCount(int64_t a, int32_t benchmarkTime, uint64_t r) { return nearest(a * (13500.0L / benchmarkTime) + r); }
 
 int64_t runNormalLoop(int64_t lastIndex, int64_t g, platform::Clock& clock, int& sleeps) {
     int64_t i = 0;
@@ -45,8 +41,7 @@ int64_t runCountDown(int64_t count) {
     return passes;
 }
 
-TKillThread::TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime,
-                         platform::FineClock& fine)
+TKillThread::TKillThread(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime, platform::FineClock& fine)
     : clock_(clock), fine_(fine), benchmarkTime_(benchmarkTime) {}
 
 TKillThread::~TKillThread() { terminateAndWait(); }
@@ -57,8 +52,7 @@ void TKillThread::Execute() {
         do {
             RunCycle();
         } while (!Terminated());
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void TKillThread::reseed() {

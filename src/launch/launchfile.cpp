@@ -10,8 +10,8 @@ namespace {
 
 using Column = std::string LaunchEntry::*;
 constexpr size_t kColumnCount = 7;
-constexpr Column kColumns[kColumnCount] = {&LaunchEntry::name,   &LaunchEntry::path,       &LaunchEntry::factor,
-                                           &LaunchEntry::runFor, &LaunchEntry::wait,       &LaunchEntry::closeToken,
+constexpr Column kColumns[kColumnCount] = {&LaunchEntry::name,         &LaunchEntry::path, &LaunchEntry::factor,
+                                           &LaunchEntry::runFor,       &LaunchEntry::wait, &LaunchEntry::closeToken,
                                            &LaunchEntry::minimizeToken};
 
 // Calls visit(line) for each line until it returns false.
@@ -37,8 +37,7 @@ size_t countLines(std::string_view text) {
 
 std::string limitsText() {
     return "; Lentora reads launch lists of at most " + std::to_string(kLaunchFileMaxBytes / 1024) + " KiB, " +
-           std::to_string(kLaunchMaxEntries) + " entries and " + std::to_string(kLaunchLineMaxBytes) +
-           " bytes a line.";
+           std::to_string(kLaunchMaxEntries) + " entries and " + std::to_string(kLaunchLineMaxBytes) + " bytes a line.";
 }
 
 std::string tooLarge() {
@@ -103,20 +102,20 @@ LoadResult loadLaunchFile(const std::filesystem::path& file) {
 std::string updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit) {
     // A new file gets the usual mode of a user's files; a rewrite keeps the old one.
     const platform::FileRules rules{kLaunchFileMaxBytes, 0666, true};
-    return platform::updateFileSafely(file, rules, [&](const std::string& current, bool, std::string& error)
-                                                       -> std::optional<std::string> {
-        // A file beyond the limits did not load either: it is not replaced.
-        if (std::string problem = launchTextProblem(current); !problem.empty()) {
-            error = platform::fileMessage("write", file, problem);
-            return std::nullopt;
-        }
-        std::string text = formatLaunchText(edit(parseLaunchText(current)));
-        if (std::string problem = launchTextProblem(text); !problem.empty()) {
-            error = platform::fileMessage("write", file, "The list would be too large to read back: " + problem);
-            return std::nullopt;
-        }
-        return text;
-    });
+    return platform::updateFileSafely(
+        file, rules, [&](const std::string& current, bool, std::string& error) -> std::optional<std::string> {
+            // A file beyond the limits did not load either: it is not replaced.
+            if (std::string problem = launchTextProblem(current); !problem.empty()) {
+                error = platform::fileMessage("write", file, problem);
+                return std::nullopt;
+            }
+            std::string text = formatLaunchText(edit(parseLaunchText(current)));
+            if (std::string problem = launchTextProblem(text); !problem.empty()) {
+                error = platform::fileMessage("write", file, "The list would be too large to read back: " + problem);
+                return std::nullopt;
+            }
+            return text;
+        });
 }
 
 std::string saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries) {

@@ -11,13 +11,9 @@ namespace launch {
 
 LaunchList::LaunchList(QObject* parent) : QAbstractListModel(parent) {}
 
-int LaunchList::count() const {
-    return static_cast<int>(entries_.size());
-}
+int LaunchList::count() const { return static_cast<int>(entries_.size()); }
 
-const LaunchEntry& LaunchList::entry(int i) const {
-    return entries_.at(static_cast<size_t>(i));
-}
+const LaunchEntry& LaunchList::entry(int i) const { return entries_.at(static_cast<size_t>(i)); }
 
 void LaunchList::append(LaunchEntry entry) {
     const int row = count();
@@ -67,21 +63,15 @@ std::string LaunchList::save(const std::filesystem::path& file) {
     return {};
 }
 
-const std::vector<LaunchEntry>& LaunchList::entries() const {
-    return entries_;
-}
+const std::vector<LaunchEntry>& LaunchList::entries() const { return entries_; }
 
-int LaunchList::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : count();
-}
+int LaunchList::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count(); }
 
 QVariant LaunchList::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || index.parent().isValid() || !contains(index.row())) return {};
     return QString::fromLocal8Bit(entries_[static_cast<size_t>(index.row())].name);
 }
 
-bool LaunchList::contains(int i) const {
-    return i >= 0 && i < count();
-}
+bool LaunchList::contains(int i) const { return i >= 0 && i < count(); }
 
 }  // namespace launch

@@ -44,8 +44,10 @@ std::vector<LaunchEntry> mergeLaunchEntries(const std::vector<LaunchEntry>& base
         }
         kept[static_cast<size_t>(origin)] = true;
         const long at = where[static_cast<size_t>(origin)];
-        if (at >= 0) result[static_cast<size_t>(at)] = mine[i];
-        else if (!(mine[i] == base[static_cast<size_t>(origin)])) added.push_back(mine[i]);
+        if (at >= 0)
+            result[static_cast<size_t>(at)] = mine[i];
+        else if (!(mine[i] == base[static_cast<size_t>(origin)]))
+            added.push_back(mine[i]);
     }
     for (size_t k = 0; k < base.size(); ++k)
         if (!kept[k] && where[k] >= 0) result[static_cast<size_t>(where[k])].reset();

@@ -8,28 +8,16 @@ constexpr const char* kMinimized = "minimized";
 constexpr const char* kNotMinimized = "notminimized";
 }  // namespace
 
-bool launchCloses(const std::string& token) {
-    return token == kClose;
-}
+bool launchCloses(const std::string& token) { return token == kClose; }
 
-bool launchMinimizes(const std::string& token) {
-    return token == kMinimized;
-}
+bool launchMinimizes(const std::string& token) { return token == kMinimized; }
 
-bool dialogClosesChecked(const std::string& token) {
-    return token == kClose;
-}
+bool dialogClosesChecked(const std::string& token) { return token == kClose; }
 
-bool dialogMinimizeChecked(const std::string& token) {
-    return token != kNotMinimized;
-}
+bool dialogMinimizeChecked(const std::string& token) { return token != kNotMinimized; }
 
-const char* closeToken(bool close) {
-    return close ? kClose : kNoClose;
-}
+const char* closeToken(bool close) { return close ? kClose : kNoClose; }
 
-const char* minimizeToken(bool minimize) {
-    return minimize ? kMinimized : kNotMinimized;
-}
+const char* minimizeToken(bool minimize) { return minimize ? kMinimized : kNotMinimized; }
 
 }  // namespace launch

@@ -18,7 +18,9 @@ using widgets::blockOwnerOnly;
 
 namespace {
 QLabel* linkLabel(QWidget* parent, const QString& text, const QUrl& url, TAboutBox* box) {
-    auto* label = new QLabel(QString("<a href=\"%1\">%2</a>").arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), text.toHtmlEscaped()), parent);
+    auto* label = new QLabel(
+        QString("<a href=\"%1\">%2</a>").arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), text.toHtmlEscaped()),
+        parent);
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     QObject::connect(label, &QLabel::linkActivated, box, [box](const QString& link) { box->OpenLink(QUrl(link)); });
     return label;

@@ -6,7 +6,8 @@ namespace shell {
 
 QFont windowFont() {
     QFont font;
-    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans Condensed", "DejaVu Sans"});
+    font.setFamilies(
+        {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans Condensed", "DejaVu Sans"});
     font.setPixelSize(11);
     return font;
 }

@@ -62,7 +62,8 @@ void THelpViewer::WinHelp(QWidget*, const QString& helpFile, int command, int da
         auto* layout = new QVBoxLayout(window_.get());
         layout->addWidget(browser_);
         QObject::connect(browser_, &QTextBrowser::anchorClicked, window_.get(), [this, path](const QUrl& url) {
-            if (url.scheme() == "topic") browser_->setHtml(helpPage(readHelpFile(path), HELP_CONTEXT, url.path().toInt()));
+            if (url.scheme() == "topic")
+                browser_->setHtml(helpPage(readHelpFile(path), HELP_CONTEXT, url.path().toInt()));
         });
     }
     browser_->setHtml(helpPage(file, command, data));

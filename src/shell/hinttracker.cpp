@@ -33,18 +33,18 @@ QWidget* THintTracker::WidgetUnder(QWidget* receiver, QPoint globalPos) {
 
 bool THintTracker::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-        case QEvent::MouseMove:
-        case QEvent::Enter:
-            if (watched->isWidgetType() && event->isSinglePointEvent()) {
-                const QPoint global = static_cast<QSinglePointEvent*>(event)->globalPosition().toPoint();
-                Update(WidgetUnder(static_cast<QWidget*>(watched), global));
-            }
-            break;
-        case QEvent::Leave:
-            Update(QApplication::widgetAt(QCursor::pos()));
-            break;
-        default:
-            break;
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+        if (watched->isWidgetType() && event->isSinglePointEvent()) {
+            const QPoint global = static_cast<QSinglePointEvent*>(event)->globalPosition().toPoint();
+            Update(WidgetUnder(static_cast<QWidget*>(watched), global));
+        }
+        break;
+    case QEvent::Leave:
+        Update(QApplication::widgetAt(QCursor::pos()));
+        break;
+    default:
+        break;
     }
     return QObject::eventFilter(watched, event);
 }

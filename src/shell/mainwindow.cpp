@@ -39,7 +39,9 @@ T* keepForever(std::unique_ptr<T> object) {
 }  // namespace
 
 Tform1::Tform1(Services services, QWidget* parent)
-    : QMainWindow(parent), services_(std::move(services)), engine_(keepForever(std::make_unique<EngineState>(services_))) {
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      engine_(keepForever(std::make_unique<EngineState>(services_))) {
     buildWindow();
     try {
         FormCreate();
@@ -130,9 +132,12 @@ void Tform1::identifyProcessor() {
 
 void Tform1::parseCommandLine() {
     const double speed = cpuid_ ? cpuid_->ProcessorSpeed() : 0.0;
-    commandLineOk_ = parameters(services_.parameters, settings_, speed, [this] {
-        services_.dialogs.information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed");
-    }, kMaxFactor);
+    commandLineOk_ = parameters(
+        services_.parameters, settings_, speed,
+        [this] {
+            services_.dialogs.information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed");
+        },
+        kMaxFactor);
 }
 
 void Tform1::createBurner() {

@@ -23,7 +23,9 @@ void Tform1::createAboutBox() {
     for (QAction* menu : menuBar()->actions())
         if (menu->menu()) menu->menu()->setProperty("helpContext", 100);
     auto* helpKey = new THelpKey(
-        [this](int context) { services_.help.WinHelp(QApplication::activeWindow(), helpFile(), HELP_CONTEXT, context); },
+        [this](int context) {
+            services_.help.WinHelp(QApplication::activeWindow(), helpFile(), HELP_CONTEXT, context);
+        },
         this);
     qApp->installEventFilter(helpKey);
     setTabOrder();
@@ -35,13 +37,9 @@ void Tform1::setTabOrder() {
     for (size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
-void Tform1::Contents1Click() {
-    services_.help.WinHelp(QApplication::activeWindow(), helpFile(), HELP_FINDER, 0);
-}
+void Tform1::Contents1Click() { services_.help.WinHelp(QApplication::activeWindow(), helpFile(), HELP_FINDER, 0); }
 
-void Tform1::Commandline1Click() {
-    services_.help.WinHelp(QApplication::activeWindow(), helpFile(), HELP_CONTEXT, 10);
-}
+void Tform1::Commandline1Click() { services_.help.WinHelp(QApplication::activeWindow(), helpFile(), HELP_CONTEXT, 10); }
 
 void Tform1::About1Click() { AboutBox->exec(); }
 

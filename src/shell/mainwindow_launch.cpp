@@ -25,12 +25,12 @@ namespace shell {
 
 using cmdline::lenientInt;
 using launch::ApplicationCommand;
-using launch::LaunchEntry;
-using launch::LaunchRequest;
-using launch::LoadResult;
 using launch::launchCloses;
+using launch::LaunchEntry;
 using launch::launchMinimizes;
+using launch::LaunchRequest;
 using launch::loadLaunchFile;
+using launch::LoadResult;
 using launch::startFailureText;
 using launch::waitforapplication;
 
@@ -79,8 +79,8 @@ void Tform1::LaunchClick() {
 void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close) {
     if (minimize) showMinimized();
     watcher_.reset();  // the previous watch has ended: the Launch button was disabled until then
-    watcher_ = std::make_unique<waitforapplication>(LaunchRequest{command, close, TrackBar1->value()},
-                                                    engine_->timing, *this, services_.processes);
+    watcher_ = std::make_unique<waitforapplication>(LaunchRequest{command, close, TrackBar1->value()}, engine_->timing,
+                                                    *this, services_.processes);
     StartSlowDown(factor);
     Button1->setEnabled(false);
     TrackBar1->setEnabled(false);
@@ -131,21 +131,16 @@ void Tform1::onWindowThread(std::function<void()> work) {
     QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
-void Tform1::ResumeBurnerFromWatcher() {
-    engine_->slowDown.Resume();
-}
+void Tform1::ResumeBurnerFromWatcher() { engine_->slowDown.Resume(); }
 
 void Tform1::StopSlowDownFromWatcher(int32_t position) {
     // The slow-down ends now, not when the window gets to it.
     const bool stopped = engine_->slowDown.SuspendNow();
-    onWindowThread([this, position, stopped] {
-        stopped ? finishStop(position) : keepRunningAfterFailedStop(position);
-    });
+    onWindowThread(
+        [this, position, stopped] { stopped ? finishStop(position) : keepRunningAfterFailedStop(position); });
 }
 
-void Tform1::RestoreFactor(int32_t factor) {
-    engine_->slowDown.RestoreFactor(factor);
-}
+void Tform1::RestoreFactor(int32_t factor) { engine_->slowDown.RestoreFactor(factor); }
 
 void Tform1::SetProgress(int percent) {
     onWindowThread([this, percent] {
@@ -195,8 +190,7 @@ bool Tform1::event(QEvent* event) {
 }
 
 bool Tform1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ListBox1 && event->type() == QEvent::FocusIn && focusFromAnotherControl(event))
-        LaunchClick();
+    if (watched == ListBox1 && event->type() == QEvent::FocusIn && focusFromAnotherControl(event)) LaunchClick();
     return QMainWindow::eventFilter(watched, event);
 }
 

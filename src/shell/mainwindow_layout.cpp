@@ -53,8 +53,8 @@ QPushButton* button(QWidget* parent, int x, int y, int w, int h, const QString& 
 void Tform1::buildWindow() {
     setWindowTitle(kCaption);
     setFont(windowFont());
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     client_ = new QWidget(this);
     setCentralWidget(client_);
     buildMenu();

@@ -14,8 +14,8 @@
 
 namespace shell {
 
-using engine::EngineMode;
 using engine::clampFactor;
+using engine::EngineMode;
 using engine::virtualSpeed;
 
 void Tform1::StartSlowDown(int32_t factor) {
@@ -105,8 +105,7 @@ void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
     const auto failure = engine_->slowDown.ChooseEngineMode(mode);
     if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
-    if (failure)
-        services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
+    if (failure) services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }
 
 }  // namespace shell

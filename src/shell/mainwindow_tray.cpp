@@ -16,7 +16,9 @@ void Tform1::setUpTrayIcon() {
     tiTray->setIcon(QApplication::windowIcon());
     tiTray->OnDblClick = [this](QObject*) { tiTrayDblClick(); };
     // An error in a tray handler is shown like any other; the icon stays usable.
-    tiTray->errorHandler = [this](const std::exception& e) { services_.dialogs.error(this, QString::fromLocal8Bit(e.what())); };
+    tiTray->errorHandler = [this](const std::exception& e) {
+        services_.dialogs.error(this, QString::fromLocal8Bit(e.what()));
+    };
 }
 
 void Tform1::AppMinimize() {
@@ -26,7 +28,12 @@ void Tform1::AppMinimize() {
     // hidden, the program could not be reached again.
     // Queued: the toolkit shows a window it minimizes after telling us.
     if (tiTray->active())
-        QMetaObject::invokeMethod(this, [this] { if (isMinimized() && tiTray->active()) hide(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isMinimized() && tiTray->active()) hide();
+            },
+            Qt::QueuedConnection);
 }
 
 void Tform1::AppRestore() {
@@ -35,9 +42,7 @@ void Tform1::AppRestore() {
     activateWindow();
 }
 
-void Tform1::tiTrayDblClick() {
-    showNormal();
-}
+void Tform1::tiTrayDblClick() { showNormal(); }
 
 void Tform1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);

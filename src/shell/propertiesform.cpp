@@ -26,12 +26,12 @@ namespace shell {
 using cmdline::lenientInt;
 using cmdline::strictInt;
 using engine::kMaxFactor;
-using launch::LaunchEntry;
-using launch::LaunchList;
 using launch::closeToken;
 using launch::dialogClosesChecked;
 using launch::dialogMinimizeChecked;
 using launch::kLaunchLineMaxBytes;
+using launch::LaunchEntry;
+using launch::LaunchList;
 using launch::minimizeToken;
 using widgets::Dialogs;
 using widgets::TGauge;
@@ -125,8 +125,8 @@ void TProperties::buildAdvancedPage() {
     CheckBox1 = checkBox(TabSheet2, "CheckBox1", 6, "Wait before slowing down:",
                          "Click here to configure how many seconds to wait before starting the slow down");
     Edit1 = edit(TabSheet2, "Edit1", 22, 28, 89, "insert the number of seconds , obviously >=0 ,0 = immediately");
-    CheckBox2 = checkBox(TabSheet2, "CheckBox2", 56, "Slow down only for:",
-                         "Click here to configure the duration of the slow down");
+    CheckBox2 = checkBox(TabSheet2, "CheckBox2", 56,
+                         "Slow down only for:", "Click here to configure the duration of the slow down");
     Edit2 = edit(TabSheet2, "Edit2", 22, 78, 89, "insert the number of seconds , obviously >=0 , 0 = infinite");
     CheckBox5 = checkBox(TabSheet2, "CheckBox5", 110, "Minimize Lentora during execution",
                          "Click here if you want Lentora to minimize after starting the application");
@@ -175,8 +175,10 @@ bool TProperties::eventFilter(QObject* watched, QEvent* event) {
         // dialog losing activation (a message box, another program) does not.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            if (watched == Edit1) Edit1Exit();
-            else Edit2Exit();
+            if (watched == Edit1)
+                Edit1Exit();
+            else
+                Edit2Exit();
         }
     }
     return QDialog::eventFilter(watched, event);
@@ -234,19 +236,18 @@ std::string TProperties::storedOrTyped(const QLineEdit* edit, std::string Launch
 }
 
 LaunchEntry TProperties::EnteredEntry() const {
-    return {storedOrTyped(txtName, &LaunchEntry::name),
-            storedOrTyped(txtPath, &LaunchEntry::path),
-            std::to_string(Gauge1->progress()),
-            storedOrTyped(Edit2, &LaunchEntry::runFor),
-            storedOrTyped(Edit1, &LaunchEntry::wait),
-            closeToken(CheckBox6->isChecked()),
+    return {storedOrTyped(txtName, &LaunchEntry::name), storedOrTyped(txtPath, &LaunchEntry::path),
+            std::to_string(Gauge1->progress()),         storedOrTyped(Edit2, &LaunchEntry::runFor),
+            storedOrTyped(Edit1, &LaunchEntry::wait),   closeToken(CheckBox6->isChecked()),
             minimizeToken(CheckBox5->isChecked())};
 }
 
 void TProperties::storeEntry() {
     if (txtName->text().isEmpty() || txtPath->text().isEmpty()) return;
-    if (adding) list_.append(EnteredEntry());
-    else list_.replace(selectedIndex_(), EnteredEntry());
+    if (adding)
+        list_.append(EnteredEntry());
+    else
+        list_.replace(selectedIndex_(), EnteredEntry());
 }
 
 void TProperties::btnOkClick() {

@@ -7,7 +7,8 @@
 
 namespace shell {
 
-Tsplashform::Tsplashform(QWidget* parent, int closeAfterMs) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
+Tsplashform::Tsplashform(QWidget* parent, int closeAfterMs)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
     setObjectName("splashform");
     setStyleSheet("background: black");
     setEnabled(false);

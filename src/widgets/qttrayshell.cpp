@@ -6,8 +6,7 @@
 namespace widgets {
 namespace {
 
-QString toolTipOf(const NotifyIconData& data)
-{
+QString toolTipOf(const NotifyIconData& data) {
     return QString::fromUtf8(data.szTip, static_cast<qsizetype>(strnlen(data.szTip, sizeof data.szTip)));
 }
 
@@ -17,27 +16,23 @@ QtTrayShell::QtTrayShell(QObject* parent) : QObject(parent) {}
 
 QtTrayShell::~QtTrayShell() = default;  // the icons are children and go with it
 
-bool QtTrayShell::add(const NotifyIconData& data, const QIcon& icon)
-{
+bool QtTrayShell::add(const NotifyIconData& data, const QIcon& icon) {
     Q_ASSERT(QThread::currentThread() == thread());
-    if (!QSystemTrayIcon::isSystemTrayAvailable() || m_icons.count(data.hWnd))
-        return false;
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || icons_.count(data.hWnd)) return false;
     auto* trayIcon = new QSystemTrayIcon(icon, this);
     trayIcon->setToolTip(toolTipOf(data));
     const quintptr hWnd = data.hWnd;
     connect(trayIcon, &QSystemTrayIcon::activated, this,
             [this, hWnd](QSystemTrayIcon::ActivationReason reason) { notify(hWnd, reason); });
-    m_icons[hWnd] = Entry{data, trayIcon};
+    icons_[hWnd] = Entry{data, trayIcon};
     trayIcon->show();
     return true;
 }
 
-bool QtTrayShell::modify(const NotifyIconData& data, const QIcon& icon)
-{
+bool QtTrayShell::modify(const NotifyIconData& data, const QIcon& icon) {
     Q_ASSERT(QThread::currentThread() == thread());
-    const auto found = m_icons.find(data.hWnd);
-    if (found == m_icons.end())
-        return false;
+    const auto found = icons_.find(data.hWnd);
+    if (found == icons_.end()) return false;
     found->second.data = data;
     found->second.icon->setIcon(icon);
     found->second.icon->setToolTip(toolTipOf(data));
@@ -47,26 +42,22 @@ bool QtTrayShell::modify(const NotifyIconData& data, const QIcon& icon)
 // The icon may be removed from inside its own activation signal (a double
 // click restores the program, which removes the icon), so it is hidden at
 // once and deleted later.
-bool QtTrayShell::remove(const NotifyIconData& data)
-{
+bool QtTrayShell::remove(const NotifyIconData& data) {
     Q_ASSERT(QThread::currentThread() == thread());
-    const auto found = m_icons.find(data.hWnd);
-    if (found == m_icons.end())
-        return false;
+    const auto found = icons_.find(data.hWnd);
+    if (found == icons_.end()) return false;
     found->second.icon->hide();
     found->second.icon->deleteLater();
-    m_icons.erase(found);
+    icons_.erase(found);
     return true;
 }
 
-QSystemTrayIcon* QtTrayShell::trayIcon(quintptr hWnd) const
-{
-    const auto found = m_icons.find(hWnd);
-    return found == m_icons.end() ? nullptr : found->second.icon;
+QSystemTrayIcon* QtTrayShell::trayIcon(quintptr hWnd) const {
+    const auto found = icons_.find(hWnd);
+    return found == icons_.end() ? nullptr : found->second.icon;
 }
 
-std::vector<int32_t> QtTrayShell::mouseMessages(QSystemTrayIcon::ActivationReason reason)
-{
+std::vector<int32_t> QtTrayShell::mouseMessages(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
     case QSystemTrayIcon::Trigger:
         return {WM_LBUTTONDOWN, WM_LBUTTONUP};
@@ -83,12 +74,10 @@ std::vector<int32_t> QtTrayShell::mouseMessages(QSystemTrayIcon::ActivationReaso
 
 // Each message goes out with the icon's record as it is at that moment; once
 // the icon has been removed, the rest of the sequence is not sent.
-void QtTrayShell::notify(quintptr hWnd, QSystemTrayIcon::ActivationReason reason)
-{
+void QtTrayShell::notify(quintptr hWnd, QSystemTrayIcon::ActivationReason reason) {
     for (int32_t message : mouseMessages(reason)) {
-        const auto found = m_icons.find(hWnd);
-        if (found == m_icons.end())
-            return;
+        const auto found = icons_.find(hWnd);
+        if (found == icons_.end()) return;
         const NotifyIconData data = found->second.data;
         deliverTrayNotification(data, message);
     }

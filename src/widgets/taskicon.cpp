@@ -11,23 +11,19 @@ namespace widgets {
 namespace {
 
 // The first 64 characters, without splitting a surrogate pair.
-QString cutToString64(const QString& text)
-{
+QString cutToString64(const QString& text) {
     QString cut = text.left(String64Length);
-    if (cut.size() < text.size() && !cut.isEmpty() && cut.back().isHighSurrogate())
-        cut.chop(1);
+    if (cut.size() < text.size() && !cut.isEmpty() && cut.back().isHighSurrogate()) cut.chop(1);
     return cut;
 }
 
 // The tooltip field holds 63 bytes and the terminating zero. The text goes
 // in as UTF-8, cut back to a whole character where it does not fit.
-void copyTip(char (&tip)[64], const QString& toolTip)
-{
+void copyTip(char (&tip)[64], const QString& toolTip) {
     const QByteArray bytes = toolTip.toUtf8();
     qsizetype length = std::min<qsizetype>(bytes.size(), sizeof tip - 1);
     if (length < bytes.size())
-        while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xc0) == 0x80)
-            --length;
+        while (length > 0 && (static_cast<unsigned char>(bytes[length]) & 0xc0) == 0x80) --length;
     std::memset(tip, 0, sizeof tip);
     std::memcpy(tip, bytes.constData(), static_cast<size_t>(length));
 }
@@ -38,92 +34,67 @@ TTaskIcon::TTaskIcon(QObject* owner, std::shared_ptr<TrayShell> shell)
     : QObject(owner),
       cursorPos([] { return QCursor::pos(); }),
       errorHandler([](const std::exception& error) { qWarning("%s", error.what()); }),
-      m_shell(shell ? std::move(shell) : std::make_shared<QtTrayShell>()),
-      m_window([this](uint32_t wParam, int32_t lParam) { receiveNotification(wParam, lParam); })
-{
+      shell_(shell ? std::move(shell) : std::make_shared<QtTrayShell>()),
+      window_([this](uint32_t wParam, int32_t lParam) { receiveNotification(wParam, lParam); }) {}
+
+TTaskIcon::~TTaskIcon() {
+    if (active_) deleteIcon();
 }
 
-TTaskIcon::~TTaskIcon()
-{
-    if (m_active)
-        deleteIcon();
-}
+void TTaskIcon::setShell(std::shared_ptr<TrayShell> shell) { shell_ = std::move(shell); }
 
-void TTaskIcon::setShell(std::shared_ptr<TrayShell> shell)
-{
-    m_shell = std::move(shell);
-}
-
-void TTaskIcon::setActive(bool active)
-{
-    if (active == m_active)
-        return;
+void TTaskIcon::setActive(bool active) {
+    if (active == active_) return;
     if (active)
-        m_active = addIcon();
+        active_ = addIcon();
     else
-        m_active = !deleteIcon();
+        active_ = !deleteIcon();
 }
 
-void TTaskIcon::setIcon(const QIcon& icon)
-{
-    if (&icon == &m_icon)
-        return;
-    m_icon = icon;
-    if (m_active)
-        modifyIcon();
+void TTaskIcon::setIcon(const QIcon& icon) {
+    if (&icon == &icon_) return;
+    icon_ = icon;
+    if (active_) modifyIcon();
 }
 
-void TTaskIcon::setToolTip(const QString& text)
-{
+void TTaskIcon::setToolTip(const QString& text) {
     const QString cut = cutToString64(text);
-    if (cut == m_toolTip)
-        return;
-    m_toolTip = cut;
-    if (m_active)
-        modifyIcon();
+    if (cut == toolTip_) return;
+    toolTip_ = cut;
+    if (active_) modifyIcon();
 }
 
-void TTaskIcon::setTaskIconID(uint32_t id)
-{
-    if (id == m_taskIconID)
-        return;
-    m_taskIconID = id;
-    if (m_active)
-        modifyIcon();
+void TTaskIcon::setTaskIconID(uint32_t id) {
+    if (id == taskIconID_) return;
+    taskIconID_ = id;
+    if (active_) modifyIcon();
 }
 
-void TTaskIcon::fillRecord()
-{
-    m_data.cbSize = 88;
-    m_data.hWnd = m_window.handle();
-    m_data.uID = m_taskIconID;
-    m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    m_data.uCallbackMessage = WM_USER;
-    m_data.hIcon = static_cast<quintptr>(m_icon.cacheKey());
-    copyTip(m_data.szTip, m_toolTip);
+void TTaskIcon::fillRecord() {
+    data_.cbSize = 88;
+    data_.hWnd = window_.handle();
+    data_.uID = taskIconID_;
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data_.uCallbackMessage = WM_USER;
+    data_.hIcon = static_cast<quintptr>(icon_.cacheKey());
+    copyTip(data_.szTip, toolTip_);
 }
 
-bool TTaskIcon::addIcon()
-{
+bool TTaskIcon::addIcon() {
     fillRecord();
-    return m_shell->add(m_data, m_icon);
+    return shell_->add(data_, icon_);
 }
 
-void TTaskIcon::modifyIcon()
-{
+void TTaskIcon::modifyIcon() {
     fillRecord();
-    m_shell->modify(m_data, m_icon);  // a failed modify changes nothing here
+    shell_->modify(data_, icon_);  // a failed modify changes nothing here
 }
 
-bool TTaskIcon::deleteIcon()
-{
-    return m_shell->remove(m_data);
-}
+bool TTaskIcon::deleteIcon() { return shell_->remove(data_); }
 
 // Nothing may escape into the shell's call: errors go to the error handler
 // and the component stays usable.
-void TTaskIcon::receiveNotification(uint32_t wParam, int32_t lParam)
-{
+void TTaskIcon::receiveNotification(uint32_t wParam, int32_t lParam) {
     try {
         TrayNotify(wParam, lParam);
     } catch (const std::exception& error) {
@@ -133,23 +104,18 @@ void TTaskIcon::receiveNotification(uint32_t wParam, int32_t lParam)
     }
 }
 
-void TTaskIcon::reportError(const std::exception& error) const
-{
-    if (errorHandler)
-        errorHandler(error);
+void TTaskIcon::reportError(const std::exception& error) const {
+    if (errorHandler) errorHandler(error);
 }
 
 // The identifier is compared as the shell's signed word against our unsigned
 // one, so a negative wParam never matches.
-void TTaskIcon::TrayNotify(uint32_t wParam, int32_t lParam)
-{
-    if (int64_t{static_cast<int32_t>(wParam)} != int64_t{m_taskIconID})
-        return;
+void TTaskIcon::TrayNotify(uint32_t wParam, int32_t lParam) {
+    if (int64_t{static_cast<int32_t>(wParam)} != int64_t{taskIconID_}) return;
     dispatchMouseMessage(lParam, cursorPos());
 }
 
-void TTaskIcon::dispatchMouseMessage(int32_t message, const QPoint& at)
-{
+void TTaskIcon::dispatchMouseMessage(int32_t message, const QPoint& at) {
     const TShiftState none;
     switch (message) {
     case WM_MOUSEMOVE:
@@ -182,34 +148,24 @@ void TTaskIcon::dispatchMouseMessage(int32_t message, const QPoint& at)
     }
 }
 
-void TTaskIcon::Click()
-{
-    if (OnClick)
-        OnClick(this);
+void TTaskIcon::Click() {
+    if (OnClick) OnClick(this);
 }
 
-void TTaskIcon::DblClick()
-{
-    if (OnDblClick)
-        OnDblClick(this);
+void TTaskIcon::DblClick() {
+    if (OnDblClick) OnDblClick(this);
 }
 
-void TTaskIcon::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
-{
-    if (OnMouseDown)
-        OnMouseDown(this, button, shift, x, y);
+void TTaskIcon::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
 }
 
-void TTaskIcon::MouseMove(TShiftState shift, int x, int y)
-{
-    if (OnMouseMove)
-        OnMouseMove(this, shift, x, y);
+void TTaskIcon::MouseMove(TShiftState shift, int x, int y) {
+    if (OnMouseMove) OnMouseMove(this, shift, x, y);
 }
 
-void TTaskIcon::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
-{
-    if (OnMouseUp)
-        OnMouseUp(this, button, shift, x, y);
+void TTaskIcon::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
 }
 
 }  // namespace widgets

@@ -16,37 +16,30 @@ struct WindowTable {
     quintptr lastHandle = 0;
 };
 
-WindowTable& table()
-{
+WindowTable& table() {
     static WindowTable instance;
     return instance;
 }
 
 }  // namespace
 
-TrayMessageWindow::TrayMessageWindow(UserMessageHandler onUserMessage)
-    : m_onUserMessage(std::move(onUserMessage))
-{
+TrayMessageWindow::TrayMessageWindow(UserMessageHandler onUserMessage) : onUserMessage_(std::move(onUserMessage)) {
     std::lock_guard lock(table().mutex);
-    m_handle = ++table().lastHandle;
-    table().windows[m_handle] = this;
+    handle_ = ++table().lastHandle;
+    table().windows[handle_] = this;
 }
 
-TrayMessageWindow::~TrayMessageWindow()
-{
+TrayMessageWindow::~TrayMessageWindow() {
     std::lock_guard lock(table().mutex);
-    table().windows.erase(m_handle);
+    table().windows.erase(handle_);
 }
 
-qintptr TrayMessageWindow::windowProc(uint32_t message, uint32_t wParam, int32_t lParam)
-{
-    if (message == WM_USER && m_onUserMessage)
-        m_onUserMessage(wParam, lParam);
+qintptr TrayMessageWindow::windowProc(uint32_t message, uint32_t wParam, int32_t lParam) {
+    if (message == WM_USER && onUserMessage_) onUserMessage_(wParam, lParam);
     return 0;  // the default answer to every message
 }
 
-TrayMessageWindow* TrayMessageWindow::find(quintptr handle)
-{
+TrayMessageWindow* TrayMessageWindow::find(quintptr handle) {
     std::lock_guard lock(table().mutex);
     const auto found = table().windows.find(handle);
     return found == table().windows.end() ? nullptr : found->second;

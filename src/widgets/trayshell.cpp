@@ -4,11 +4,9 @@
 
 namespace widgets {
 
-bool deliverTrayNotification(const NotifyIconData& data, int32_t mouseMessage)
-{
+bool deliverTrayNotification(const NotifyIconData& data, int32_t mouseMessage) {
     TrayMessageWindow* window = TrayMessageWindow::find(data.hWnd);
-    if (!window)
-        return false;
+    if (!window) return false;
     window->windowProc(data.uCallbackMessage, data.uID, mouseMessage);
     return true;
 }

@@ -40,8 +40,8 @@ TEST_F(ClockSpeed, MeasurementGivesTheSpeedWithItsFractionalDigits) {
     EXPECT_TRUE(registry.journal.empty());
     EXPECT_EQ(clock.tickCountReads(), 0);
     // Refresh, then the timer's two readings, each asking leaf 1 afresh.
-    EXPECT_EQ(processor.calls(), (Journal{"idflag", "cpuid 1", "cpuid 0", "rdtsc", "cpuid 1", "rdtsc",
-                                          "cpuid 1", "rdtsc"}));
+    EXPECT_EQ(processor.calls(),
+              (Journal{"idflag", "cpuid 1", "cpuid 0", "rdtsc", "cpuid 1", "rdtsc", "cpuid 1", "rdtsc"}));
 }
 
 TEST_F(ClockSpeed, MeasurementWaitsUntilTheCounterReachesTheTarget) {
@@ -88,8 +88,8 @@ TEST_F(ClockSpeed, ZeroUnderTheFirstNameTriesTheSecond) {
 TEST_F(ClockSpeed, NegativeDwordCountsAsNoValue) {
     clock.setPerformanceFrequency(0);
     processor.setTimeStamps({}, 0, 1);
-    platform::FakeMachineRegistry registry = registryWith(
-        std::map<std::string, uint32_t>{{"~MHz", 0xFFFFFFFF}, {"~Mhz", 0x80000000}, {"~mhz", 7}});
+    platform::FakeMachineRegistry registry =
+        registryWith(std::map<std::string, uint32_t>{{"~MHz", 0xFFFFFFFF}, {"~Mhz", 0x80000000}, {"~mhz", 7}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 7.0);
     EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "read ~Mhz", "read ~mhz", "close"}));
@@ -98,7 +98,8 @@ TEST_F(ClockSpeed, NegativeDwordCountsAsNoValue) {
 TEST_F(ClockSpeed, MissingFirstNameEndsTheLookupAndTheSecondCountFollows) {
     clock.setPerformanceFrequency(0);
     processor.setTimeStamps({42, 100, 2'300'000'100});
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~Mhz", 300}, {"~mhz", 200}});
+    platform::FakeMachineRegistry registry =
+        registryWith(std::map<std::string, uint32_t>{{"~Mhz", 300}, {"~mhz", 200}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "close"}));
     EXPECT_EQ(cpu.CyclesPerSecond(), 2'300'000'000);
@@ -108,7 +109,8 @@ TEST_F(ClockSpeed, MissingFirstNameEndsTheLookupAndTheSecondCountFollows) {
 TEST_F(ClockSpeed, AllThreeZeroGoesOnToTheCount) {
     clock.setPerformanceFrequency(0);
     processor.setTimeStamps({0, 10, 1'000'010});
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~Mhz", 0}, {"~mhz", 0}});
+    platform::FakeMachineRegistry registry =
+        registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~Mhz", 0}, {"~mhz", 0}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(registry.journal.size(), 5u);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 1.0);

@@ -30,8 +30,7 @@ protected:
 
 std::string block(int processor, const std::string& mhzLine) {
     return "processor\t: " + std::to_string(processor) +
-           "\nvendor_id\t: GenuineIntel\ncpu family\t: 6\nmodel\t\t: 167\n" + mhzLine +
-           "cache size\t: 16384 KB\n\n";
+           "\nvendor_id\t: GenuineIntel\ncpu family\t: 6\nmodel\t\t: 167\n" + mhzLine + "cache size\t: 16384 KB\n\n";
 }
 
 }  // namespace
@@ -97,11 +96,9 @@ TEST(CpuinfoRegistryOfThisMachine, AgreesWithTheKernelsFigure) {
     std::string line;
     std::optional<double> mhz;
     while (std::getline(in, line) && !mhz)
-        if (line.rfind("cpu MHz", 0) == 0)
-            mhz = std::stod(line.substr(line.find(':') + 1));
+        if (line.rfind("cpu MHz", 0) == 0) mhz = std::stod(line.substr(line.find(':') + 1));
     auto key = platform::cpuinfoRegistry();
-    if (!mhz)
-        GTEST_SKIP() << "the kernel gives no cpu MHz here";
+    if (!mhz) GTEST_SKIP() << "the kernel gives no cpu MHz here";
     ASSERT_TRUE(key->openProcessorKey());
     auto value = key->readDword("~MHz");
     ASSERT_TRUE(value);

@@ -52,9 +52,7 @@ TEST(VendorDecoding, ZeroInTheLastRegisterCutsThere) {
     EXPECT_EQ(VendorString(bytes), "CyrixInst");
 }
 
-TEST(VendorDecoding, AllZeroGivesEmptyVendor) {
-    EXPECT_EQ(VendorString(VendorBytesOf({})), "");
-}
+TEST(VendorDecoding, AllZeroGivesEmptyVendor) { EXPECT_EQ(VendorString(VendorBytesOf({})), ""); }
 
 TEST(FeatureDecoding, ReadsBitsZeroFourAndNine) {
     FeatureFlags all = DecodeFeatures(kFpuBit | kTscBit | kApicBit);

@@ -17,20 +17,22 @@ void expectModels(int32_t family, int32_t type, const std::vector<std::string>& 
 
 TEST(SignatureDescription, Family4EveryModel) {
     const std::string n = "Intel 486";
-    expectModels(4, 0, {n + " DX", n + " DX", n + " SX", n + " DX2", n + " SL", n + " SX2", n,
-                        n + " DX2 WriteBack", n + " DX4", n, n, n, n, n, n, n});
+    expectModels(4, 0,
+                 {n + " DX", n + " DX", n + " SX", n + " DX2", n + " SL", n + " SX2", n, n + " DX2 WriteBack",
+                  n + " DX4", n, n, n, n, n, n, n});
 }
 
 TEST(SignatureDescription, Family5EveryModel) {
     const std::string n = "Intel Pentium";
-    expectModels(5, 0, {n, n + " 60/66 Mhz", n + " 75-200 Mhz", n + " (486 - Pentuim)",
-                        n + " MMX 166/200 Mhz", n, n + " (75,90,100,120,133)", n, n, n, n, n, n, n, n, n});
+    expectModels(5, 0,
+                 {n, n + " 60/66 Mhz", n + " 75-200 Mhz", n + " (486 - Pentuim)", n + " MMX 166/200 Mhz", n,
+                  n + " (75,90,100,120,133)", n, n, n, n, n, n, n, n, n});
 }
 
 TEST(SignatureDescription, Family6EveryModel) {
     const std::string u = "Unknown Type";
-    expectModels(6, 0, {u, "Intel Pentium Pro", u, "Intel Pentium II", u, "Intel Pentium P6", u, u, u,
-                        u, u, u, u, u, u, u});
+    expectModels(6, 0,
+                 {u, "Intel Pentium Pro", u, "Intel Pentium II", u, "Intel Pentium P6", u, u, u, u, u, u, u, u, u, u});
 }
 
 TEST(SignatureDescription, OverdriveComesBeforeTheModelSuffix) {

@@ -21,8 +21,7 @@ std::map<std::string, std::string> firstProcessorFields() {
     std::string line;
     while (std::getline(in, line) && !line.empty()) {
         auto colon = line.find(':');
-        if (colon == std::string::npos)
-            continue;
+        if (colon == std::string::npos) continue;
         auto name = line.substr(0, line.find_last_not_of(" \t", colon - 1) + 1);
         auto value = colon + 2 <= line.size() ? line.substr(colon + 2) : std::string();
         fields[name] = value;
@@ -65,8 +64,7 @@ TEST(RealProcessor, SpeedAgreesWithTheKernelsTscFrequency) {
     double bound = 0.005;
     if (!reference) {
         auto fields = firstProcessorFields();
-        if (!fields.count("cpu MHz"))
-            GTEST_SKIP() << "neither dmesg nor /proc/cpuinfo gives a clock figure";
+        if (!fields.count("cpu MHz")) GTEST_SKIP() << "neither dmesg nor /proc/cpuinfo gives a clock figure";
         reference = std::stod(fields["cpu MHz"]);
         bound = 0.05;  // cpu MHz may be a momentary, scaled figure
     }
@@ -78,17 +76,14 @@ TEST(RealProcessor, SpeedAgreesWithTheKernelsTscFrequency) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         TCPUID cpu(platform::realProcessor(), platform::systemClock(), *registry);
         EXPECT_GT(cpu.MeasuredSpeed(), 0.0);
-        if (std::abs(cpu.ProcessorSpeed() - *reference) < std::abs(best - *reference))
-            best = cpu.ProcessorSpeed();
-        if (std::abs(best - *reference) <= *reference * bound)
-            break;
+        if (std::abs(cpu.ProcessorSpeed() - *reference) < std::abs(best - *reference)) best = cpu.ProcessorSpeed();
+        if (std::abs(best - *reference) <= *reference * bound) break;
     }
     EXPECT_NEAR(best, *reference, *reference * bound);
 }
 
 TEST(RealProcessor, HasCpuidAndNoClassTestIsPositive) {
-    if (!firstProcessorFields().count("vendor_id"))
-        GTEST_SKIP() << "/proc/cpuinfo names no x86 processor";
+    if (!firstProcessorFields().count("vendor_id")) GTEST_SKIP() << "/proc/cpuinfo names no x86 processor";
     platform::Processor& processor = platform::realProcessor();
     EXPECT_TRUE(processor.idFlagToggles());
     EXPECT_FALSE(processor.test8086());

@@ -2,9 +2,9 @@
 // its own directory with its arguments, the burners work only during the
 // run-for window, and Lentora ends by itself with /CLOSE.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <csignal>
 #include <filesystem>
-#include <sys/wait.h>
 #include <thread>
 
 #include "lentora_process.h"
@@ -48,12 +48,12 @@ Ending watchUntilEnd(LentoraProcess& lentora, std::chrono::milliseconds limit) {
 TEST(CommandLineLaunch, RunsTheProgramSlowedDownForTheRunForWindowThenEnds) {
     Sandbox sandbox;
     // Quotes, empty parameters and the toolkit's own options are the program's.
-    const std::vector<std::string> given = {"a", "b c", "say \"hi\"", "", "a\"b", "-platform", "x", "-display", ":0",
-                                            "-geometry", "300x150+200+300", "-reverse"};
+    const std::vector<std::string> given = {
+        "a",  "b c",       "say \"hi\"",      "",        "a\"b", "-platform", "x", "-display",
+        ":0", "-geometry", "300x150+200+300", "-reverse"};
     std::vector<std::string> args = {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", "/CLOSE", sandbox.program.string()};
     args.insert(args.end(), given.begin(), given.end());
-    LentoraProcess lentora(sandbox, {.args = args,
-                                     .childSleepMs = 6000});
+    LentoraProcess lentora(sandbox, {.args = args, .childSleepMs = 6000});
 
     ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); })) << "the program was not started";
     const auto launched = lentora.children();
@@ -78,8 +78,8 @@ TEST(CommandLineLaunch, RunsTheProgramSlowedDownForTheRunForWindowThenEnds) {
 TEST(CommandLineLaunch, BurnersStopWhenTheRunForWindowEndsAndTheProgramIsReapedLater) {
     Sandbox sandbox;
     // No /CLOSE: Lentora stays after the watch; the program outlives the watch.
-    LentoraProcess lentora(sandbox, {.args = {"/SPEED=50", "/RUNFOR=1", sandbox.program.string()},
-                                     .childSleepMs = 3500});
+    LentoraProcess lentora(sandbox,
+                           {.args = {"/SPEED=50", "/RUNFOR=1", sandbox.program.string()}, .childSleepMs = 3500});
     ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); }));
     const auto atStart = lentora.workerCpu();
     ASSERT_FALSE(lentora.children().empty()) << "the program is not Lentora's child";
@@ -94,14 +94,15 @@ TEST(CommandLineLaunch, BurnersStopWhenTheRunForWindowEndsAndTheProgramIsReapedL
 
     // The program ends after its watch did: it must not stay a zombie.
     EXPECT_TRUE(waitUntil(5s, [&] { return lentora.children().empty(); }))
-        << "the ended program was not reaped, state " << (lentora.children().empty() ? ' ' : lentora.children().begin()->second);
+        << "the ended program was not reaped, state "
+        << (lentora.children().empty() ? ' ' : lentora.children().begin()->second);
     EXPECT_TRUE(lentora.running()) << "Lentora ended without /CLOSE";
 }
 
 TEST(CommandLineLaunch, ProgramThatEndsDuringTheWatchIsReaped) {
     Sandbox sandbox;
-    LentoraProcess lentora(sandbox, {.args = {"/SPEED=20", "/RUNFOR=0", sandbox.program.string()},
-                                     .childSleepMs = 200});
+    LentoraProcess lentora(sandbox,
+                           {.args = {"/SPEED=20", "/RUNFOR=0", sandbox.program.string()}, .childSleepMs = 200});
     ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); }));
 
     EXPECT_TRUE(waitUntil(4s, [&] { return lentora.children().empty(); })) << "the ended program stayed a zombie";

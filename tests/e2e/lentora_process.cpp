@@ -1,17 +1,17 @@
 #include "lentora_process.h"
 
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <sched.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "cputime.h"
 #include "sandbox.h"
@@ -179,7 +179,8 @@ std::optional<int> autogroupNice(const std::string& pid) {
 std::map<pid_t, char> LentoraProcess::children() const {
     std::map<pid_t, char> all;
     for (pid_t tid : threadsOf(pid_)) {
-        const auto some = childrenListedIn("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(tid) + "/children");
+        const auto some =
+            childrenListedIn("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(tid) + "/children");
         all.insert(some.begin(), some.end());
     }
     return all;

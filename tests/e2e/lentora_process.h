@@ -2,21 +2,21 @@
 // The real lentora binary, started as a separate process the way a user or a
 // shortcut starts it, and observed only from outside: its exit status, its
 // threads and their processor time in /proc, its child processes.
+#include <sys/types.h>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 class Sandbox;
 
 struct RunOptions {
     std::vector<std::string> args = {};
-    std::string display = {};       // an X display; empty: the offscreen platform
-    long childSleepMs = 0;       // how long the test child stays
-    std::string binary = {};        // empty: the built lentora
+    std::string display = {};               // an X display; empty: the offscreen platform
+    long childSleepMs = 0;                  // how long the test child stays
+    std::string binary = {};                // empty: the built lentora
     std::vector<std::string> wrapper = {};  // e.g. setpriv ... --, put before the binary
     // A session of its own, as a desktop start has: a session group that an
     // earlier, killed run left raised cannot leak into the next test.

@@ -1,14 +1,14 @@
 // Lentora as root, as an ordinary user, and as an ordinary user whose copy of
 // the program holds CAP_SYS_NICE: it works in every case, and it raises its
 // priority exactly where the rights allow.
-#include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <csignal>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
 
 #include "lentora_process.h"
 #include "sandbox.h"
@@ -26,7 +26,7 @@ bool haveSetpriv() { return std::system("setpriv --version >/dev/null 2>&1") == 
 
 struct Outcome {
     std::optional<int> status;
-    std::optional<bool> mainRaised;    // seen while the program ran
+    std::optional<bool> mainRaised;     // seen while the program ran
     std::optional<bool> burnersRaised;  // all working burners, seen in the window
     std::optional<long> mainPolicy;
     std::optional<long> burnerPolicy;  // -1: the working burners differ
@@ -200,9 +200,9 @@ TEST(SchedulingRights, RealtimeKitGivesAnAuthorisedUserRealTime) {
         Sandbox sandbox;
         sandbox.handOverTo(uid, uid);
         const std::string as = std::to_string(uid);
-        const Outcome outcome = runShortLaunch(
-            sandbox, {.wrapper = {"env", std::string("DBUS_SYSTEM_BUS_ADDRESS=") + bus, "setpriv", "--reuid=" + as,
-                                  "--regid=" + as, "--clear-groups", "--"}});
+        const Outcome outcome =
+            runShortLaunch(sandbox, {.wrapper = {"env", std::string("DBUS_SYSTEM_BUS_ADDRESS=") + bus, "setpriv",
+                                                 "--reuid=" + as, "--regid=" + as, "--clear-groups", "--"}});
         expectWorked(outcome);
         const long policy = uid == kNobody ? SCHED_RR : SCHED_OTHER;
         EXPECT_EQ(outcome.mainPolicy, policy) << "uid " << uid;

@@ -1,12 +1,12 @@
-#include "file_text.h"
 #include "sandbox.h"
+#include "file_text.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 #include "test_paths.h"
 

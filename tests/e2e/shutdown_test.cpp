@@ -1,9 +1,9 @@
 // Ending Lentora while the burners work: a SIGTERM (a session ending, `kill`)
 // must end it promptly, and the launched program runs on, adopted by the
 // process that started Lentora rather than left a zombie.
-#include <csignal>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <csignal>
 
 #include "lentora_process.h"
 #include "sandbox.h"
@@ -12,8 +12,8 @@ using namespace std::chrono_literals;
 
 TEST(Shutdown, SigtermEndsLentoraPromptlyWhileTheBurnersWork) {
     Sandbox sandbox;
-    LentoraProcess lentora(sandbox, {.args = {"/SPEED=90", "/RUNFOR=0", sandbox.program.string()},
-                                     .childSleepMs = 30000});
+    LentoraProcess lentora(sandbox,
+                           {.args = {"/SPEED=90", "/RUNFOR=0", sandbox.program.string()}, .childSleepMs = 30000});
     ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); }));
     const auto launched = lentora.children();
     ASSERT_EQ(launched.size(), 1u);
@@ -28,7 +28,8 @@ TEST(Shutdown, SigtermEndsLentoraPromptlyWhileTheBurnersWork) {
     ASSERT_TRUE(status) << "Lentora did not end within 5 s of SIGTERM";
     EXPECT_LT(std::chrono::steady_clock::now() - sent, 3s);
     EXPECT_TRUE((WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) ||
-                (WIFEXITED(*status) && WEXITSTATUS(*status) == 0)) << *status;
+                (WIFEXITED(*status) && WEXITSTATUS(*status) == 0))
+        << *status;
     // The program it launched goes on, now a child of this test (its subreaper).
     const pid_t program = launched.begin()->first;
     const auto adopted = ownChildren();

@@ -3,12 +3,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <csignal>
 #include <fcntl.h>
-#include <cstring>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#include <csignal>
+#include <cstring>
+#include <thread>
 
 #include "lentora_process.h"
 
@@ -49,8 +49,9 @@ unsigned long cardinalProperty(Display* x, Window w, const char* name) {
     unsigned long count, after;
     unsigned char* data = nullptr;
     unsigned long value = 0;
-    if (XGetWindowProperty(x, w, XInternAtom(x, name, False), 0, 1, False, XA_CARDINAL, &type, &format, &count,
-                           &after, &data) == Success && data && count == 1 && format == 32)
+    if (XGetWindowProperty(x, w, XInternAtom(x, name, False), 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
+                           &data) == Success &&
+        data && count == 1 && format == 32)
         value = *reinterpret_cast<unsigned long*>(data);
     if (data) XFree(data);
     return value;
@@ -62,8 +63,8 @@ std::optional<std::string> textProperty(Display* x, Window w, Atom property, Ato
     unsigned long count, after;
     unsigned char* data = nullptr;
     std::optional<std::string> text;
-    if (XGetWindowProperty(x, w, property, 0, 1024, False, type, &actual, &format, &count, &after, &data) ==
-            Success && data && actual == type && format == 8)
+    if (XGetWindowProperty(x, w, property, 0, 1024, False, type, &actual, &format, &count, &after, &data) == Success &&
+        data && actual == type && format == 8)
         text = std::string(reinterpret_cast<char*>(data), count);
     if (data) XFree(data);
     return text;

@@ -1,11 +1,11 @@
 #pragma once
 // An Xvfb server of the test's own, and what a window manager or a user would
 // see of Lentora's windows on it: their captions, focus, and the close request.
+#include <sys/types.h>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 struct _XDisplay;
@@ -24,8 +24,7 @@ public:
     // windows that belong to the process, by window id.
     std::vector<std::pair<unsigned long, std::string>> captionsOf(pid_t pid);
     // Waits for a mapped window of the process with exactly this caption.
-    std::optional<unsigned long> waitForCaption(pid_t pid, const std::string& caption,
-                                                std::chrono::milliseconds limit);
+    std::optional<unsigned long> waitForCaption(pid_t pid, const std::string& caption, std::chrono::milliseconds limit);
     // Gives the window the input focus, as a window manager does with a new window.
     void focus(unsigned long window);
     // Asks the window to close, as a window manager's close button does.

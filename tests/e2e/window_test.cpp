@@ -1,8 +1,8 @@
 // Lentora on a real X server (Xvfb), seen as a window manager sees it: the
 // caption while a launch runs, and the close request while the burners work.
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <filesystem>
 #include <thread>
 
 #include "lentora_process.h"

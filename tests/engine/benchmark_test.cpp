@@ -38,7 +38,11 @@ TEST(Benchmark, TheDrawsReallyRunOnTheMachine) {
 TEST(BenchmarkStore, FirstStartMeasuresAndLaterStartsReadTheStoredTime) {
     auto registry = platform::fakeUserRegistry();
     int runs = 0;
-    auto measure = [&] { ++runs; storeBench(*registry, 42); return 42; };
+    auto measure = [&] {
+        ++runs;
+        storeBench(*registry, 42);
+        return 42;
+    };
     EXPECT_EQ(loadBenchmarkTime(*registry, measure), 42);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(loadBenchmarkTime(*registry, measure), 42);
@@ -54,7 +58,11 @@ TEST(BenchmarkStore, TextZeroOrDamagedValueIsMeasuredAgainAndReplaced) {
     auto registry = platform::fakeUserRegistry();
     registry->createKey(kRegistryKey);
     int runs = 0;
-    auto measure = [&] { ++runs; storeBench(*registry, 77); return 77; };
+    auto measure = [&] {
+        ++runs;
+        storeBench(*registry, 77);
+        return 77;
+    };
     registry->writeString(kRegistryKey, kBenchValue, "50");
     EXPECT_EQ(loadBenchmarkTime(*registry, measure), 77);
     for (uint32_t value : damaged) {

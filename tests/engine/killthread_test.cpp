@@ -128,7 +128,10 @@ TEST_F(CycleFixture, AccurateFactorZeroOnlySleeps) {
 // beat's end; a start past the share burns nothing and owes nothing to the
 // next cycle; a factor above 100 holds at most the whole period.
 TEST(AccurateCycle, BusyForTheSharePerBeatOnAScriptedClock) {
-    const struct { int32_t factor, startMs; std::vector<int64_t> passes, deadlinesMs; } cases[] = {
+    const struct {
+        int32_t factor, startMs;
+        std::vector<int64_t> passes, deadlinesMs;
+    } cases[] = {
         {50, 23, {2000}, {30}}, {50, 27, {0, 8000}, {30, 40}}, {150, 20, {18000}, {30}},
         {0, 21, {0}, {30}},     {98, 30, {18000}, {40}},
     };

@@ -24,9 +24,12 @@ struct SlowDownRules : ::testing::Test {
 TEST_F(SlowDownRules, EveryWayInIsClampedAndTheTopFactorsRunTimeCritical) {
     slowDown.CreateBurner({0});
     using platform::ThreadPriority;
-    const struct { int32_t asked, runs; ThreadPriority priority; } cases[] = {
-        {-5, 0, ThreadPriority::AboveNormal},  {96, 96, ThreadPriority::AboveNormal},
-        {97, 97, ThreadPriority::TimeCritical}, {100, 98, ThreadPriority::TimeCritical},
+    const struct {
+        int32_t asked, runs;
+        ThreadPriority priority;
+    } cases[] = {
+        {-5, 0, ThreadPriority::AboveNormal},        {96, 96, ThreadPriority::AboveNormal},
+        {97, 97, ThreadPriority::TimeCritical},      {100, 98, ThreadPriority::TimeCritical},
         {INT_MAX, 98, ThreadPriority::TimeCritical}, {INT_MIN, 0, ThreadPriority::AboveNormal},
     };
     for (const auto& c : cases) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <csignal>
 #include <filesystem>
@@ -10,10 +14,6 @@
 #include <iterator>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "cmdline/inttext.h"
@@ -31,9 +31,7 @@ std::string readBytes(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
+void writeBytes(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
 
 std::string crlfLines(const std::vector<std::string>& lines) {
     std::string text;
@@ -51,8 +49,8 @@ std::vector<std::string> flatten(const std::vector<LaunchEntry>& entries) {
 const LaunchEntry kOldGame{"Old game", "C:\\GAMES\\OLD.EXE", "60", "0", "5", "close", "minimized"};
 const LaunchEntry kSlowTool{"Slow tool", "C:\\TOOLS\\SLOW.EXE", "40", "300", "0", "noclose", "notminimized"};
 const std::vector<std::string> kExampleLines{
-    "Old game", "Slow tool", "C:\\GAMES\\OLD.EXE", "C:\\TOOLS\\SLOW.EXE", "60",    "40",           "0",
-    "300",      "5",         "0",                  "close",              "noclose", "minimized", "notminimized"};
+    "Old game", "Slow tool", "C:\\GAMES\\OLD.EXE", "C:\\TOOLS\\SLOW.EXE", "60", "40", "0", "300", "5", "0",
+    "close",    "noclose",   "minimized",          "notminimized"};
 
 class LaunchFile : public testing::Test {
 protected:
@@ -136,24 +134,18 @@ struct TextCase {
     std::vector<std::string> values;  // entries flattened, entry by entry
 };
 
-void PrintTo(const TextCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
 
 class LaunchText : public testing::TestWithParam<TextCase> {};
 
-TEST_P(LaunchText, Parses) {
-    EXPECT_EQ(flatten(parseLaunchText(GetParam().text)), GetParam().values);
-}
+TEST_P(LaunchText, Parses) { EXPECT_EQ(flatten(parseLaunchText(GetParam().text)), GetParam().values); }
 
 const std::vector<std::string> kOneEntry{"n", "p", "f", "r", "w", "c", "m"};
 
 INSTANTIATE_TEST_SUITE_P(
     LineCounts, LaunchText,
     testing::Values(TextCase{"Empty", "", {}}, TextCase{"SixLines", "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n", {}},
-                    TextCase{"FifteenLines",
-                             crlfLines(kExampleLines) + "extra\r\n",
-                             flatten({kOldGame, kSlowTool})},
+                    TextCase{"FifteenLines", crlfLines(kExampleLines) + "extra\r\n", flatten({kOldGame, kSlowTool})},
                     TextCase{"ThirteenLinesAreOneEntry",
                              crlfLines({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m"}),
                              {"a", "b", "c", "d", "e", "f", "g"}},
@@ -165,18 +157,20 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TextCase{"CrOnly", "n\rp\rf\rr\rw\rc\rm\r", kOneEntry},
                     TextCase{"LfOnly", "n\np\nf\nr\nw\nc\nm\n", kOneEntry},
                     TextCase{"Mixed", "n\rp\nf\r\nr\rw\nc\r\nm", kOneEntry},
-                    TextCase{"CrCrLfIsTwoLines", "n\r\r\nf\r\nr\r\nw\r\nc\r\nm\r\n", {"n", "", "f", "r", "w", "c", "m"}},
+                    TextCase{
+                        "CrCrLfIsTwoLines", "n\r\r\nf\r\nr\r\nw\r\nc\r\nm\r\n", {"n", "", "f", "r", "w", "c", "m"}},
                     TextCase{"LfCrIsTwoLines", "n\n\rf\nr\nw\nc\nm\n", {"n", "", "f", "r", "w", "c", "m"}},
-                    TextCase{"EmptyLinesAreEmptyValues", "\r\n\r\n\r\n\r\n\r\n\r\n\r\n",
-                             {"", "", "", "", "", "", ""}}),
+                    TextCase{"EmptyLinesAreEmptyValues", "\r\n\r\n\r\n\r\n\r\n\r\n\r\n", {"", "", "", "", "", "", ""}}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     NulByte, LaunchText,
-    testing::Values(TextCase{"EndsTheText", std::string("n\r\np\r\nf\r\nr\r\nw\r\nc\r\nm\r\n\0x\r\n", 23) +
-                                                crlfLines({"1", "2", "3", "4", "5", "6"}),
+    testing::Values(TextCase{"EndsTheText",
+                             std::string("n\r\np\r\nf\r\nr\r\nw\r\nc\r\nm\r\n\0x\r\n", 23) +
+                                 crlfLines({"1", "2", "3", "4", "5", "6"}),
                              kOneEntry},
-                    TextCase{"InsideALine", std::string("n\r\np\r\nf\r\nr\r\nw\r\nc\r\nmi\0n\r\nz", 26),
+                    TextCase{"InsideALine",
+                             std::string("n\r\np\r\nf\r\nr\r\nw\r\nc\r\nmi\0n\r\nz", 26),
                              {"n", "p", "f", "r", "w", "c", "mi"}},
                     TextCase{"CutsBelowSevenLines", std::string("n\r\np\r\nf\0r\r\nw\r\nc\r\nm\r\n", 21), {}}),
     [](const auto& info) { return info.param.name; });
@@ -229,8 +223,8 @@ TEST_P(LaunchLimits, LoadWithinBoundedMemory) {
         getrusage(RUSAGE_SELF, &before);
         const LoadResult loaded = loadLaunchFile(file());
         getrusage(RUSAGE_SELF, &after);
-        return std::to_string(loaded.entries.size()) + " " + std::to_string(after.ru_maxrss - before.ru_maxrss) +
-               " " + loaded.error;
+        return std::to_string(loaded.entries.size()) + " " + std::to_string(after.ru_maxrss - before.ru_maxrss) + " " +
+               loaded.error;
     });
     size_t entries = 0, growthKb = 0;
     std::istringstream(seen) >> entries >> growthKb;
@@ -376,18 +370,18 @@ TEST_P(SafeSave, KeepsWhatMustBeKept) {
 constexpr rlim_t kNoLimit = RLIM_INFINITY;
 INSTANTIATE_TEST_SUITE_P(
     Cases, SafeSave,
-    testing::Values(
-        SafeSaveCase{"FolderNotWritable", 0755, kNobody, 0644, Link::None, true, kNoLimit, "", ""},
-        SafeSaveCase{"FolderNotWritableDiskFull", 0755, kNobody, 0644, Link::None, true, 64, "File too large", ""},
-        SafeSaveCase{"AnotherUsersFile", 0755, kNobody, 0640, Link::None, false, kNoLimit, "", ""},
-        SafeSaveCase{"ReadOnlyFile", 0755, 0, 0444, Link::None, false, kNoLimit, "Permission denied", ""},
-        SafeSaveCase{"UnreadableFile", 0755, kNobody, 0200, Link::None, true, kNoLimit,
-                     "It cannot be read (Permission denied)", "Permission denied"},
-        SafeSaveCase{"LinkPlantedInASharedFolder", 01777, 0, 0644, Link::PlantedByAnother, false, kNoLimit,
-                     "another user made", "another user made"},
-        SafeSaveCase{"OwnLinkToAnotherUsersFile", 0755, kNobody, 0644, Link::OwnToAnothersFile, false, kNoLimit,
-                     "belongs to another user", ""},
-        SafeSaveCase{"OwnLinkToOwnFile", 0755, 0, 0644, Link::OwnToOwnFile, false, kNoLimit, "", ""}),
+    testing::Values(SafeSaveCase{"FolderNotWritable", 0755, kNobody, 0644, Link::None, true, kNoLimit, "", ""},
+                    SafeSaveCase{"FolderNotWritableDiskFull", 0755, kNobody, 0644, Link::None, true, 64,
+                                 "File too large", ""},
+                    SafeSaveCase{"AnotherUsersFile", 0755, kNobody, 0640, Link::None, false, kNoLimit, "", ""},
+                    SafeSaveCase{"ReadOnlyFile", 0755, 0, 0444, Link::None, false, kNoLimit, "Permission denied", ""},
+                    SafeSaveCase{"UnreadableFile", 0755, kNobody, 0200, Link::None, true, kNoLimit,
+                                 "It cannot be read (Permission denied)", "Permission denied"},
+                    SafeSaveCase{"LinkPlantedInASharedFolder", 01777, 0, 0644, Link::PlantedByAnother, false, kNoLimit,
+                                 "another user made", "another user made"},
+                    SafeSaveCase{"OwnLinkToAnotherUsersFile", 0755, kNobody, 0644, Link::OwnToAnothersFile, false,
+                                 kNoLimit, "belongs to another user", ""},
+                    SafeSaveCase{"OwnLinkToOwnFile", 0755, 0, 0644, Link::OwnToOwnFile, false, kNoLimit, "", ""}),
     [](const auto& info) { return info.param.name; });
 
 // Temporary files of a save that crashed go at the next save: only the

@@ -14,9 +14,7 @@ using namespace launch;
 
 namespace {
 
-LaunchEntry named(const std::string& name) {
-    return {name, "/bin/" + name, "50", "0", "0", "noclose", "notminimized"};
-}
+LaunchEntry named(const std::string& name) { return {name, "/bin/" + name, "50", "0", "0", "noclose", "notminimized"}; }
 
 class LaunchListModel : public testing::Test {
 protected:
@@ -127,8 +125,6 @@ TEST_F(LaunchListModel, ListHasNoChildren) {
     list_.append(named("a"));
     EXPECT_EQ(list_.rowCount(list_.index(0)), 0);
 }
-
-
 
 // Two copies of the program in one folder, each saving its own additions,
 // a removal and a change in turn: every change reaches the file, and each

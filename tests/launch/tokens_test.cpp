@@ -13,9 +13,7 @@ struct TokenCase {
     bool launchCloses, dialogCloses, launchMinimizes, dialogMinimizes;
 };
 
-void PrintTo(const TokenCase& c, std::ostream* os) {
-    *os << '"' << c.token << '"';
-}
+void PrintTo(const TokenCase& c, std::ostream* os) { *os << '"' << c.token << '"'; }
 
 class TokenReading : public testing::TestWithParam<TokenCase> {};
 

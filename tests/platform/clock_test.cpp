@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <future>
-#include <thread>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "fakes/fake_clock.h"
 #include "platform/clock.h"
@@ -22,16 +22,15 @@ using platform::TimeOfDay;
 int msOfDay(const TimeOfDay& t) { return ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond; }
 
 bool inRange(const TimeOfDay& t) {
-    return t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 61
-        && t.millisecond >= 0 && t.millisecond < 1000;
+    return t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 61 &&
+           t.millisecond >= 0 && t.millisecond < 1000;
 }
 
 // Sets TZ for one test and restores it.
 class TimeZone {
 public:
     explicit TimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            old_ = old, hadOld_ = true;
+        if (const char* old = std::getenv("TZ")) old_ = old, hadOld_ = true;
         setenv("TZ", zone, 1);
         tzset();
     }
@@ -112,8 +111,7 @@ TEST(SystemClock, LocalTimeFollowsTheTimeZone) {
 TEST(SystemClock, TimeOfDayHasMillisecondResolution) {
     std::set<int> milliseconds;
     const auto end = Steady::now() + 30ms;
-    while (Steady::now() < end)
-        milliseconds.insert(platform::systemClock().localTime().millisecond);
+    while (Steady::now() < end) milliseconds.insert(platform::systemClock().localTime().millisecond);
     EXPECT_GE(milliseconds.size(), 5u);
 }
 
@@ -133,10 +131,8 @@ TEST(FakeClock, TickStepDrivesAOneSecondBusyWaitAcrossTheWrap) {
     clock.setTickCount(0xFFFFFE00u);
     clock.setTickStep(1);
     const uint32_t t0 = clock.tickCount();
-    while (clock.tickCount() == t0) {
-    }
-    while (clock.tickCount() - t0 < 1000u) {
-    }
+    while (clock.tickCount() == t0) {}
+    while (clock.tickCount() - t0 < 1000u) {}
     EXPECT_EQ(clock.tickCountReads(), 1001);
     EXPECT_EQ(clock.tickCount(), 489u);  // 0xFFFFFE00 + 1001, modulo 2^32
 }
@@ -159,8 +155,7 @@ TEST(FakeClock, PerformanceCounterAdvancesPerReading) {
     clock.setPerformanceCounter(1000);
     clock.setPerformanceStep(10'000);
     const int64_t target = clock.performanceCounter() + clock.performanceFrequency();
-    while (clock.performanceCounter() < target) {
-    }
+    while (clock.performanceCounter() < target) {}
     EXPECT_EQ(clock.performanceCounterReads(), 1 + 358);
     clock.setPerformanceFrequency(0);
     EXPECT_EQ(clock.performanceFrequency(), 0);

@@ -6,16 +6,16 @@
 
 #include "file_text.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using platform::directoryPart;

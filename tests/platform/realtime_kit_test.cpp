@@ -1,19 +1,19 @@
 // The desktop's real-time service: what a missing or silent service costs,
 // and the run-time limit it asks for. What the service grants is tested with
 // the real service and the real program (tests/e2e/rights_test.cpp).
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QObject>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <gtest/gtest.h>
-#include <sched.h>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
 #include "fakes/fake_realtime_kit.h"
 #include "platform/realtime_kit.h"
@@ -98,7 +98,8 @@ TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {
         timespec start{}, now{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
         do clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        while ((now.tv_sec - start.tv_sec) * 1000000000L + now.tv_nsec - start.tv_nsec < 400000000L);  // twice the limit
+        while ((now.tv_sec - start.tv_sec) * 1000000000L + now.tv_nsec - start.tv_nsec <
+               400000000L);  // twice the limit
         _exit((sched_getscheduler(0) & ~SCHED_RESET_ON_FORK) == SCHED_OTHER ? 0 : 1);
     }
     int status = 0;

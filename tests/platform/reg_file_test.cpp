@@ -7,15 +7,15 @@
 #include "fakes/fake_user_registry.h"
 #include "file_text.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using platform::openRegFile;
@@ -24,9 +24,7 @@ namespace {
 
 const std::string kKey = "software\\Halvix\\Lentora!!!";
 
-void spit(const fs::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
+void spit(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
 class RegFileTest : public ::testing::Test {
 protected:
@@ -44,8 +42,7 @@ protected:
     // Files other than the store itself, such as leftover temporaries.
     size_t filesBesideStore() const {
         size_t count = 0;
-        for (const auto& entry : fs::directory_iterator(file_.parent_path()))
-            count += entry.path() != file_;
+        for (const auto& entry : fs::directory_iterator(file_.parent_path())) count += entry.path() != file_;
         return count;
     }
 
@@ -232,8 +229,7 @@ TEST_F(RegFileTest, ReadOnlyDirectoryFailsTheWrite) {
     ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
     const std::string before = slurp(file_);
     chmod(file_.parent_path().c_str(), 0555);
-    if (access(file_.parent_path().c_str(), W_OK) == 0)
-        GTEST_SKIP() << "this user may write to a read-only directory";
+    if (access(file_.parent_path().c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write to a read-only directory";
     EXPECT_FALSE(reg->writeDword(kKey, "bench", 7));
     EXPECT_NE(reg->lastError().find(std::strerror(EACCES)), std::string::npos);
     EXPECT_EQ(slurp(file_), before);
@@ -259,9 +255,10 @@ TEST_F(RegFileTest, WritesChangeOnlyTheirOwnLines) {
     fs::create_symlink(real, file_);
     spit(leftover, "half");
     fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::hours(1));
-    const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n; kept as written\r\n[HKEY_CURRENT_USER"
-                             "\\software\\Other]\r\n\"bench\"=dword:00000009\r\n\r\n[HKEY_CURRENT_USER\\" +
-                             kKey + "]\r\n\"blob\"=hex:01,02,\\\r\n  03,04\r\n\"path\"=hex(2):25,00,00,00\r\n";
+    const std::string head =
+        "Windows Registry Editor Version 5.00\r\n\r\n; kept as written\r\n[HKEY_CURRENT_USER"
+        "\\software\\Other]\r\n\"bench\"=dword:00000009\r\n\r\n[HKEY_CURRENT_USER\\" +
+        kKey + "]\r\n\"blob\"=hex:01,02,\\\r\n  03,04\r\n\"path\"=hex(2):25,00,00,00\r\n";
     const std::string tail = "\"big\"=hex(b):00,00,00,00,00,00,00,00\r\n";
     spit(file_, head + "\"bench\" = dword:00000001\r\n" + tail);
     auto reg = openRegFile(file_);
@@ -282,8 +279,10 @@ public:
         if (const char* v = std::getenv(name)) saved_ = v;
     }
     ~EnvVar() {
-        if (saved_) setenv(name_, saved_->c_str(), 1);
-        else unsetenv(name_);
+        if (saved_)
+            setenv(name_, saved_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
 
 private:

@@ -48,7 +48,8 @@ TEST(RightsLadder, FirstRealTimeGrantWinsAndItsStepRaisesThreads) {
         EXPECT_EQ(accurate.burnerRealtime, c.burner);
         EXPECT_EQ(accurate.windowRealtime, c.window);
         EXPECT_EQ(platform::launchPriorityFor(accurate, false), c.launch);
-        EXPECT_EQ(platform::planScheduling(rights, false).burnerRealtime, 0) << "the classic cycle stays on nice values";
+        EXPECT_EQ(platform::planScheduling(rights, false).burnerRealtime, 0)
+            << "the classic cycle stays on nice values";
         if (rights.realtimeStep) rights.realtimeStep->makeRealtime(42, accurate.burnerRealtime);
         EXPECT_EQ(service.raised.size(), c.realtimeBy == "service" ? 1u : 0u);
         ladder.rights();

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <chrono>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 

@@ -3,6 +3,10 @@
 // raise is theirs), so this test process keeps its levels.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -11,11 +15,7 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <grp.h>
 
 #include "platform/thread.h"
 
@@ -33,8 +33,7 @@ int niceOf(pid_t tid) {
 // number of the failed step).
 int inChild(const std::function<int()>& check) {
     const pid_t pid = fork();
-    if (pid == 0)
-        _exit(check());
+    if (pid == 0) _exit(check());
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
@@ -94,16 +93,14 @@ TEST(SystemControl, AllowedProcessorsAreThoseTheKernelLists) {
     std::string line;
     std::set<int> listed;
     while (std::getline(status, line)) {
-        if (line.rfind("Cpus_allowed_list:", 0) != 0)
-            continue;
+        if (line.rfind("Cpus_allowed_list:", 0) != 0) continue;
         std::istringstream ranges(line.substr(line.find(':') + 1));
         std::string range;
         while (std::getline(ranges, range, ',')) {
             const auto dash = range.find('-');
             const int first = std::stoi(range);
             const int last = dash == std::string::npos ? first : std::stoi(range.substr(dash + 1));
-            for (int cpu = first; cpu <= last; ++cpu)
-                listed.insert(cpu);
+            for (int cpu = first; cpu <= last; ++cpu) listed.insert(cpu);
         }
     }
     const auto cpus = platform::systemControl().allowedProcessors();
@@ -114,29 +111,21 @@ TEST(SystemControl, AllowedProcessorsAreThoseTheKernelLists) {
 TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheSessionGroupOnlyWhenAsked) {
     ASSERT_EQ(geteuid(), 0u) << "needs the rights to raise priorities";
     const int result = inChild([] {
-        if (setsid() < 0)
-            return 1;
+        if (setsid() < 0) return 1;
         IdleThread other;
         auto& control = platform::systemControl();
-        if (!control.setProcessPriorityClass(PriorityClass::High))
-            return 2;
-        if (niceOf(getpid()) != -10 || niceOf(other.tid()) != -10)
-            return 3;
+        if (!control.setProcessPriorityClass(PriorityClass::High)) return 2;
+        if (niceOf(getpid()) != -10 || niceOf(other.tid()) != -10) return 3;
         const bool grouped = autogroupNice() != 100;
-        if (grouped && (autogroupNice() != 0 || !control.raiseSession(true, PriorityClass::High) || autogroupNice() != -10))
+        if (grouped &&
+            (autogroupNice() != 0 || !control.raiseSession(true, PriorityClass::High) || autogroupNice() != -10))
             return 4;
-        if (!control.setCurrentThreadPriority(ThreadPriority::AboveNormal) || niceOf(0) != -11)
-            return 5;
-        if (!control.setCurrentThreadPriority(ThreadPriority::Normal) || niceOf(0) != -10)
-            return 6;
-        if (!control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != -20)
-            return 7;
-        if (!control.setProcessPriorityClass(PriorityClass::Realtime) || niceOf(other.tid()) != -20)
-            return 8;
-        if (grouped && (!control.raiseSession(true, PriorityClass::Realtime) || autogroupNice() != -20))
-            return 9;
-        if (control.raiseSession(false, PriorityClass::Realtime) || (grouped && autogroupNice() != 0))
-            return 10;
+        if (!control.setCurrentThreadPriority(ThreadPriority::AboveNormal) || niceOf(0) != -11) return 5;
+        if (!control.setCurrentThreadPriority(ThreadPriority::Normal) || niceOf(0) != -10) return 6;
+        if (!control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != -20) return 7;
+        if (!control.setProcessPriorityClass(PriorityClass::Realtime) || niceOf(other.tid()) != -20) return 8;
+        if (grouped && (!control.raiseSession(true, PriorityClass::Realtime) || autogroupNice() != -20)) return 9;
+        if (control.raiseSession(false, PriorityClass::Realtime) || (grouped && autogroupNice() != 0)) return 10;
         return 0;
     });
     EXPECT_EQ(result, 0) << "failed step " << result;
@@ -145,8 +134,8 @@ TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheSessionGroupOnlyWhenAske
 // Drops to an ordinary user whose RLIMIT_NICE allows down to 20 - limit.
 bool becomeOrdinaryUser(rlim_t niceLimit) {
     const rlimit limit{niceLimit, niceLimit};
-    return setrlimit(RLIMIT_NICE, &limit) == 0 && setgroups(0, nullptr) == 0 && setgid(65534) == 0
-        && setuid(65534) == 0;
+    return setrlimit(RLIMIT_NICE, &limit) == 0 && setgroups(0, nullptr) == 0 && setgid(65534) == 0 &&
+           setuid(65534) == 0;
 }
 
 class FlagThread : public platform::SuspendableThread {
@@ -161,20 +150,15 @@ protected:
 TEST(SystemControl, WithoutRightsEverythingRunsAtNormalPriority) {
     ASSERT_EQ(geteuid(), 0u) << "needs to drop rights";
     const int result = inChild([] {
-        if (!becomeOrdinaryUser(0))
-            return 1;
+        if (!becomeOrdinaryUser(0)) return 1;
         auto& control = platform::systemControl();
-        if (control.setProcessPriorityClass(PriorityClass::High) || niceOf(0) != 0)
-            return 2;
-        if (control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != 0)
-            return 3;
+        if (control.setProcessPriorityClass(PriorityClass::High) || niceOf(0) != 0) return 2;
+        if (control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != 0) return 3;
         FlagThread thread;
-        if (!thread.setPriority(ThreadPriority::TimeCritical))
-            return 4;  // not running yet: only stored
+        if (!thread.setPriority(ThreadPriority::TimeCritical)) return 4;  // not running yet: only stored
         thread.resume();
         thread.terminateAndWait();
-        if (thread.nice.load() != 0)
-            return 5;
+        if (thread.nice.load() != 0) return 5;
         return 0;
     });
     EXPECT_EQ(result, 0) << "failed step " << result;
@@ -187,18 +171,14 @@ TEST(SystemControl, LimitedRightsGiveTheBestLevelAllowed) {
         if (!becomeOrdinaryUser(25))  // down to nice -5
             return errno == EPERM ? kCannotRaiseLimit : 1;
         auto& control = platform::systemControl();
-        if (!control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != -5)
-            return 2;
-        if (!control.setCurrentThreadPriority(ThreadPriority::AboveNormal) || niceOf(0) != -1)
-            return 3;
-        if (!control.setProcessPriorityClass(PriorityClass::High) || niceOf(getpid()) != -5)
-            return 4;
+        if (!control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != -5) return 2;
+        if (!control.setCurrentThreadPriority(ThreadPriority::AboveNormal) || niceOf(0) != -1) return 3;
+        if (!control.setProcessPriorityClass(PriorityClass::High) || niceOf(getpid()) != -5) return 4;
         // Normal follows the level the process reached.
         FlagThread thread;
         thread.resume();
         thread.terminateAndWait();
-        if (thread.nice.load() != -5)
-            return 5;
+        if (thread.nice.load() != -5) return 5;
         return 0;
     });
     if (result == kCannotRaiseLimit)

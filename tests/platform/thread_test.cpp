@@ -2,15 +2,15 @@
 // use at once, nest, survive sleeps and leave a running thread alone.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <ctime>
 #include <functional>
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/clock.h"
 #include "platform/rights.h"
@@ -27,8 +27,7 @@ using platform::ThreadPriority;
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 2000ms) {
     const auto end = Steady::now() + limit;
     while (!condition()) {
-        if (Steady::now() > end)
-            return false;
+        if (Steady::now() > end) return false;
         std::this_thread::sleep_for(1ms);
     }
     return true;
@@ -44,7 +43,9 @@ public:
     std::atomic<bool> clockReady{false};
     clockid_t cpuClock{};
 
-    bool runs() const { return waitUntil([this] { return passes.load() > 0; }); }
+    bool runs() const {
+        return waitUntil([this] { return passes.load() > 0; });
+    }
 
     // Processor time the thread used so far.
     std::chrono::nanoseconds cpuTime() const {
@@ -67,8 +68,7 @@ protected:
         const auto end = Steady::now() + 3s;
         while (!Terminated()) {
             passes.fetch_add(1, std::memory_order_relaxed);
-            if ((passes.load(std::memory_order_relaxed) & 0xffff) == 0 && Steady::now() > end)
-                break;
+            if ((passes.load(std::memory_order_relaxed) & 0xffff) == 0 && Steady::now() > end) break;
         }
     }
 };
@@ -277,8 +277,7 @@ TEST(SuspendableThread, PriorityIsAppliedAtStartAndWhileRunning) {
     std::atomic<bool> release{false};
     OnceThread thread([&](OnceThread&) {
         niceAtStart.store(ownNice());
-        while (!release.load())
-            platform::sleepMs(1);
+        while (!release.load()) platform::sleepMs(1);
     });
     EXPECT_TRUE(thread.setPriority(ThreadPriority::TimeCritical));
     EXPECT_EQ(thread.priority(), ThreadPriority::TimeCritical);
@@ -313,8 +312,7 @@ TEST(SuspendableThread, SetProcessorPinsTheThread) {
     ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
     int last = -1;
     for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
-        if (CPU_ISSET(cpu, &allowed))
-            last = cpu;
+        if (CPU_ISSET(cpu, &allowed)) last = cpu;
     ASSERT_GE(last, 0);
 
     std::atomic<int> seenOn{-1};

@@ -7,12 +7,12 @@
 #include <QListView>
 #include <QPushButton>
 
+#include <sys/resource.h>
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
 
 #include "launch/launchlist.h"
 #include "test_paths.h"
@@ -34,11 +34,20 @@ struct Faults : WindowFixture {
     // The window on a real .reg store instead of the fixture's memory one.
     Tform1& openOn(platform::UserRegistry& store, fs::path launchFile = {}) {
         Services base = services();
-        Services s{base.clock,          base.system,         store,
-                   base.processor,      base.machineRegistry, base.processes,
-                   base.dialogs,        base.trayShell,      base.help,
-                   base.parameters,     launchFile.empty() ? base.launchFile : launchFile,
-                   base.startupSleepMs, base.benchmarkDraws, base.processors,
+        Services s{base.clock,
+                   base.system,
+                   store,
+                   base.processor,
+                   base.machineRegistry,
+                   base.processes,
+                   base.dialogs,
+                   base.trayShell,
+                   base.help,
+                   base.parameters,
+                   launchFile.empty() ? base.launchFile : launchFile,
+                   base.startupSleepMs,
+                   base.benchmarkDraws,
+                   base.processors,
                    base.tickIntervalMs};
         form = std::make_unique<Tform1>(s);
         return *form;
@@ -115,8 +124,8 @@ TEST_F(Faults, DiskFullWhileStoringTheBenchmarkKeepsTheOldStore) {
 
 struct DamagedStore : Faults, ::testing::WithParamInterface<const char*> {
     static std::string contents(const std::string& kind) {
-        const std::string header = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" +
-                                   std::string(kRegistryKey) + "]\n";
+        const std::string header =
+            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + std::string(kRegistryKey) + "]\n";
         if (kind == "garbage") {
             std::string bytes;
             uint32_t seed = 7;

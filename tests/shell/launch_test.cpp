@@ -1,5 +1,9 @@
 // Launching real programs from the launch box and the command line, paced
 // by a short timer: the phases, the progress bar, the burners, the end.
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,10 +15,6 @@
 #include <QSlider>
 #include <QTimer>
 #include <cstdlib>
-#include <linux/capability.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <thread>
 
 #include "launch/launchlist.h"
@@ -23,9 +23,9 @@
 
 using namespace shell;
 using engine::TBurner;
-using launch::LaunchEntry;
 using launch::applicationDirectory;
 using launch::launchArguments;
+using launch::LaunchEntry;
 using launch::waitforapplication;
 using widgets::FakeTrayShell;
 
@@ -56,8 +56,8 @@ struct Launching : WindowFixture {
 
     static LaunchEntry entry(std::string path, std::string factor, std::string runFor, std::string wait,
                              std::string close = "noclose", std::string minimize = "notminimized") {
-        return {"child", std::move(path), std::move(factor), std::move(runFor), std::move(wait), std::move(close),
-                std::move(minimize)};
+        return {"child",         std::move(path),  std::move(factor),  std::move(runFor),
+                std::move(wait), std::move(close), std::move(minimize)};
     }
 
     QStringList recorded() {
@@ -201,8 +201,7 @@ TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {
 }
 
 TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
-    Tform1& f = openWithEntry(entry("unused", "0", "0", "0"),
-                              {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
+    Tform1& f = openWithEntry(entry("unused", "0", "0", "0"), {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
     EXPECT_EQ(f.StatusBar1->text(),
               QString::fromStdString("runfor:2   wait:1   speed:50   APP:" + childPath() + " x "));
     f.FormActivate();
@@ -211,7 +210,8 @@ TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
     waitforapplication* first = f.watcher();
     f.FormActivate();
     EXPECT_EQ(f.watcher(), first);
-    EXPECT_EQ(recorded(), (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
+    EXPECT_EQ(recorded(),
+              (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
 }
 
 TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {
@@ -285,8 +285,7 @@ TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
         try {
             std::thread([] {}).join();
             GTEST_SKIP() << "the limit does not hold here";
-        } catch (const std::system_error&) {
-        }
+        } catch (const std::system_error&) {}
         f.LaunchClick();
     }
     EXPECT_TRUE(!f.slowDownRunning() && f.Launch->isEnabled() && f.Button1->isEnabled() && f.TrackBar1->isEnabled());

@@ -151,7 +151,8 @@ TEST_F(MainWindow, AboutBoxLinksGoToTheDesktopsDefaultAction) {
     const QString build = QString::fromStdString(std::filesystem::path(lentoraBinaryPath()).parent_path());
     for (const auto& [url, heading] : {std::pair{TAboutBox::HomePageUrl(build), "## Reporting problems"},
                                        std::pair{TAboutBox::CreditsUrl(build), "<h1>Lentora 2.05: credits</h1>"}})
-        EXPECT_NE(slurp(url.toLocalFile().toStdString()).find(heading), std::string::npos) << qPrintable(url.toString());
+        EXPECT_NE(slurp(url.toLocalFile().toStdString()).find(heading), std::string::npos)
+            << qPrintable(url.toString());
 }
 
 TEST(HelpFile, TopicsAreFoundByContextNumberAndAMissingFileIsReported) {
@@ -202,9 +203,9 @@ TEST_F(MainWindow, HelpStaysUsableWhileADialogIsOpen) {
     viewer.WinHelp(&f, QString(), HELP_FINDER, 0);
     BlockedState help(viewer.window());
     QtDialogs real;
-    const std::function<void()> modalDialogs[] = {
-        [&] { f.About1Click(); }, [&] { f.Properties->ShowModal(); },
-        [&] { real.information(&f, "Information", "text"); }, [&] { real.openFile(&f, "Application|*.EXE;"); }};
+    const std::function<void()> modalDialogs[] = {[&] { f.About1Click(); }, [&] { f.Properties->ShowModal(); },
+                                                  [&] { real.information(&f, "Information", "text"); },
+                                                  [&] { real.openFile(&f, "Application|*.EXE;"); }};
     for (const auto& showModal : modalDialogs) {
         bool helpBlocked = true;
         QTimer::singleShot(0, [&] {
@@ -219,8 +220,9 @@ TEST_F(MainWindow, HelpStaysUsableWhileADialogIsOpen) {
 TEST_F(MainWindow, StartUpLoadsTheLaunchListIntoTheListBox) {
     QFile file(dir.path() + "/lentora.ini");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("Old game\r\nSlow tool\r\n/games/old\r\n/tools/slow\r\n60\r\n40\r\n0\r\n300\r\n5\r\n0\r\n"
-               "close\r\nnoclose\r\nminimized\r\nnotminimized\r\n");
+    file.write(
+        "Old game\r\nSlow tool\r\n/games/old\r\n/tools/slow\r\n60\r\n40\r\n0\r\n300\r\n5\r\n0\r\n"
+        "close\r\nnoclose\r\nminimized\r\nnotminimized\r\n");
     file.close();
     Tform1& f = open();
     ASSERT_EQ(f.ListBox1->model()->rowCount(), 2);

@@ -60,8 +60,8 @@ struct PropertiesButtons : WindowFixture {
     static LaunchEntry entry(std::string name, std::string factor, std::string runFor, std::string wait,
                              std::string close = "noclose", std::string minimize = "notminimized") {
         std::string path = "/opt/" + name;
-        return {std::move(name), std::move(path), std::move(factor), std::move(runFor), std::move(wait),
-                std::move(close), std::move(minimize)};
+        return {std::move(name), std::move(path),  std::move(factor),  std::move(runFor),
+                std::move(wait), std::move(close), std::move(minimize)};
     }
 };
 }  // namespace
@@ -206,7 +206,8 @@ TEST_F(PropertiesButtons, EditingChangesTheSelectedEntryWithTheFactorButtonsAndB
         p.btnOk->click();
     });
     f.Propertybutton->click();
-    EXPECT_EQ(fields(f.launchList().entry(1)), (Fields{"  renamed  ", "/opt/b", "98", "45", "30", "close", "notminimized"}));
+    EXPECT_EQ(fields(f.launchList().entry(1)),
+              (Fields{"  renamed  ", "/opt/b", "98", "45", "30", "close", "notminimized"}));
     EXPECT_EQ(fields(f.launchList().entry(0))[0], "a");
     EXPECT_EQ(fields(fileEntries()[1]), fields(f.launchList().entry(1)));
 }

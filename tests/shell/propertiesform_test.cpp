@@ -90,8 +90,7 @@ TEST_F(PropertiesDialog, EveryControlFitsInsideItsPage) {
     for (QWidget* page : {dialog.TabSheet1, dialog.TabSheet2}) {
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(page->rect().contains(child->geometry()))
-                << child->objectName().toStdString() << " outside a page of " << page->width() << "x"
-                << page->height();
+                << child->objectName().toStdString() << " outside a page of " << page->width() << "x" << page->height();
     }
     EXPECT_TRUE(dialog.rect().contains(dialog.btnCancel->geometry()));
     EXPECT_FALSE(dialog.btnOk->geometry().intersects(dialog.PageControl1->geometry()));
@@ -182,8 +181,8 @@ TEST_F(PropertiesDialog, DoubleClickOnThePathPicksAnotherFileButKeepsTheName) {
     dialog.txtName->setText("Old game");
     dialog.txtPath->setText("/games/old");
     dialogs.fileAnswers = {QString("/games/new.exe"), std::nullopt};
-    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                            Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                            Qt::NoModifier);
     QApplication::sendEvent(dialog.txtPath, &doubleClick);
     EXPECT_EQ(dialog.txtPath->text(), "/games/new.exe");
     EXPECT_EQ(dialog.txtName->text(), "Old game");

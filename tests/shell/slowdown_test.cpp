@@ -1,11 +1,11 @@
 // The slow-down control as the user drives it: the button, the track bar,
 // the caption, the labels and the burners.
+#include <sys/resource.h>
 #include <QAction>
-#include <fstream>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <sys/resource.h>
+#include <fstream>
 
 #include "cputime.h"
 #include "engine/enginemode_store.h"
@@ -205,10 +205,38 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms
     const platform::Grant nice20{GrantKind::Nice, -20, "own rights"};
     const platform::Grant rt99{GrantKind::RealTime, 99, "own rights"};
     const Case cases[] = {
-        {"root, accurate", {rt99, nice20, &ownRealtime}, true, EngineMode::Accurate, false, 10, false, LaunchPriority::Ordinary},
-        {"root, classic", {rt99, nice20, &ownRealtime}, true, EngineMode::Classic, false, 0, true, LaunchPriority::OrdinaryOwnSession},
-        {"capability, classic", {rt99, nice20, &ownRealtime}, false, EngineMode::Classic, true, 0, false, LaunchPriority::Ordinary},
-        {"nice limit, accurate", {{}, nice20, nullptr}, true, EngineMode::Accurate, false, 0, true, LaunchPriority::OrdinaryOwnSession},
+        {"root, accurate",
+         {rt99, nice20, &ownRealtime},
+         true,
+         EngineMode::Accurate,
+         false,
+         10,
+         false,
+         LaunchPriority::Ordinary},
+        {"root, classic",
+         {rt99, nice20, &ownRealtime},
+         true,
+         EngineMode::Classic,
+         false,
+         0,
+         true,
+         LaunchPriority::OrdinaryOwnSession},
+        {"capability, classic",
+         {rt99, nice20, &ownRealtime},
+         false,
+         EngineMode::Classic,
+         true,
+         0,
+         false,
+         LaunchPriority::Ordinary},
+        {"nice limit, accurate",
+         {{}, nice20, nullptr},
+         true,
+         EngineMode::Accurate,
+         false,
+         0,
+         true,
+         LaunchPriority::OrdinaryOwnSession},
         {"nothing", {}, false, EngineMode::Accurate, true, 0, false, LaunchPriority::Lowest},
     };
     for (const Case& c : cases) {
@@ -217,7 +245,8 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms
         system.setSessionAnswer(c.sessionAnswer);
         storeMode(*registry, c.mode);
         Tform1& f = open({"/SPEED=20", "/bin/true"});
-        EXPECT_EQ(f.StatusBar1->text().contains("may not raise its priority"), c.note) << f.StatusBar1->text().toStdString();
+        EXPECT_EQ(f.StatusBar1->text().contains("may not raise its priority"), c.note)
+            << f.StatusBar1->text().toStdString();
         EXPECT_TRUE(f.StatusBar1->text().startsWith("runforever")) << "the note follows the start-up text";
         EXPECT_EQ(system.threadRealtimes().back(), c.windowRealtime);
         EXPECT_EQ(f.burner().Realtime(), c.windowRealtime > 0 ? c.windowRealtime - 1 : 0);

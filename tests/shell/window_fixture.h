@@ -2,10 +2,10 @@
 // A main window on fakes: a known processor (no CPUID, 500 MHz from the
 // machine key), a per-user store in memory, a temporary working directory,
 // scripted dialogs and tray, short ticks. Child processes and burners are real.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
@@ -46,15 +46,15 @@ struct WindowFixture : ::testing::Test {
 
     shell::Services services(std::vector<std::string> parameters = {}) {
         shell::Services s{.clock = platform::systemClock(),
-                   .system = system,
-                   .registry = *registry,
-                   .processor = processor,
-                   .machineRegistry = *machine,
-                   .processes = platform::processStarter(),
-                   .dialogs = dialogs,
-                   .trayShell = tray,
-                   .help = help,
-                   .parameters = std::move(parameters)};
+                          .system = system,
+                          .registry = *registry,
+                          .processor = processor,
+                          .machineRegistry = *machine,
+                          .processes = platform::processStarter(),
+                          .dialogs = dialogs,
+                          .trayShell = tray,
+                          .help = help,
+                          .parameters = std::move(parameters)};
         s.launchFile = (dir.path() + "/lentora.ini").toStdString();
         s.startupSleepMs = 0;
         s.benchmarkDraws = 200'000;

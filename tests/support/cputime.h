@@ -1,10 +1,10 @@
 #pragma once
 // Processor time used by one thread of a process, from /proc.
+#include <sys/types.h>
+#include <unistd.h>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/types.h>
-#include <unistd.h>
 
 // utime + stime of /proc/<pid>/task/<tid>/stat in milliseconds; -1 when unreadable.
 inline long threadCpuMs(pid_t pid, pid_t tid) {

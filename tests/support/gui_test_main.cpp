@@ -1,6 +1,6 @@
 // The main of the test programs with widgets: one QApplication for the run.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     // Listing the tests at build time happens without the test environment;

@@ -1,11 +1,11 @@
 // Records its arguments and working directory, then sleeps or exits as told.
 // LENTORA_CHILD_RECORD: file to write (one line per argument, then "cwd=<dir>").
 // LENTORA_CHILD_SLEEP_MS: how long to stay alive (default 0).
+#include <unistd.h>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     if (const char* record = std::getenv("LENTORA_CHILD_RECORD")) {

@@ -9,10 +9,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QFileSystemModel>
-#include <QTimer>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <set>
 
 #include "widgets/dialogs.h"

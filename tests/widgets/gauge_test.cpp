@@ -1,7 +1,7 @@
 #include "widgets/gauge.h"
 
-#include <QFontMetrics>
 #include <gtest/gtest.h>
+#include <QFontMetrics>
 #include <limits>
 
 using namespace widgets;
@@ -11,14 +11,10 @@ namespace {
 constexpr QRgb black = 0xff000000u;
 constexpr QRgb white = 0xffffffffu;
 
-QImage shownPicture(TGauge& gauge)
-{
-    return gauge.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+QImage shownPicture(TGauge& gauge) { return gauge.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // Where the percentage text may lie in the main window's 97 x 25 gauge.
-QRect textBox(const TGauge& gauge, const QString& text)
-{
+QRect textBox(const TGauge& gauge, const QString& text) {
     QFont font = gauge.font();
     font.setStyleStrategy(QFont::NoAntialias);
     const QFontMetrics metrics(font);
@@ -33,15 +29,13 @@ struct TextPixels {
     int blackOverEmpty = 0;
 };
 
-TextPixels findText(const QImage& image, int filledEnd)
-{
+TextPixels findText(const QImage& image, int filledEnd) {
     TextPixels found;
     for (int y = 1; y < 24; ++y)
         for (int x = 1; x < 96; ++x) {
             const QRgb bar = x < filledEnd ? black : white;
             const QRgb pixel = image.pixel(x, y);
-            if (pixel == bar)
-                continue;
+            if (pixel == bar) continue;
             EXPECT_EQ(pixel, bar == black ? white : black) << x << "," << y;
             found.bounds |= QRect(x, y, 1, 1);
             ++(bar == black ? found.whiteOverFilled : found.blackOverEmpty);
@@ -49,8 +43,7 @@ TextPixels findText(const QImage& image, int filledEnd)
     return found;
 }
 
-void expectBlackBorder(const QImage& image)
-{
+void expectBlackBorder(const QImage& image) {
     for (int x = 0; x < image.width(); ++x) {
         EXPECT_EQ(image.pixel(x, 0), black) << x;
         EXPECT_EQ(image.pixel(x, image.height() - 1), black) << x;
@@ -67,8 +60,7 @@ protected:
 
     // Checks the whole picture for a percentage whose filled part ends
     // before filledEnd, and returns the text found in it.
-    TextPixels checkPicture(int percent, int filledEnd)
-    {
+    TextPixels checkPicture(int percent, int filledEnd) {
         gauge.setProgress(percent);
         const QImage image = shownPicture(gauge);
         EXPECT_EQ(image.size(), QSize(97, 25));
@@ -84,8 +76,7 @@ protected:
     TGauge gauge;
 };
 
-TEST(Gauge, StartsAsAHundredPixelSquareShowingZeroPercent)
-{
+TEST(Gauge, StartsAsAHundredPixelSquareShowingZeroPercent) {
     TGauge gauge;
     EXPECT_EQ(gauge.size(), QSize(100, 100));
     EXPECT_TRUE(gauge.testAttribute(Qt::WA_OpaquePaintEvent));
@@ -99,8 +90,7 @@ TEST(Gauge, StartsAsAHundredPixelSquareShowingZeroPercent)
     EXPECT_EQ(gauge.backColor(), QColor(Qt::white));
 }
 
-TEST(Gauge, UsesTheFontOfItsParent)
-{
+TEST(Gauge, UsesTheFontOfItsParent) {
     QWidget parent;
     QFont font("DejaVu Serif", 17);
     parent.setFont(font);
@@ -108,8 +98,7 @@ TEST(Gauge, UsesTheFontOfItsParent)
     EXPECT_EQ(gauge.font(), font);
 }
 
-TEST(Gauge, ClampsProgressToTheRange)
-{
+TEST(Gauge, ClampsProgressToTheRange) {
     TGauge gauge;
     gauge.setProgress(150);
     EXPECT_EQ(gauge.progress(), 100);
@@ -117,8 +106,7 @@ TEST(Gauge, ClampsProgressToTheRange)
     EXPECT_EQ(gauge.progress(), 0);
 }
 
-TEST(Gauge, RepaintsOnlyWhenThePercentageChanges)
-{
+TEST(Gauge, RepaintsOnlyWhenThePercentageChanges) {
     TGauge gauge;
     gauge.setMaxValue(1000);
     const int before = gauge.repaintCount();
@@ -134,8 +122,7 @@ TEST(Gauge, RepaintsOnlyWhenThePercentageChanges)
     EXPECT_EQ(gauge.repaintCount(), before + 2);
 }
 
-TEST(Gauge, TruncatesThePercentage)
-{
+TEST(Gauge, TruncatesThePercentage) {
     TGauge gauge;
     gauge.setMaxValue(3);
     gauge.setProgress(2);
@@ -145,8 +132,7 @@ TEST(Gauge, TruncatesThePercentage)
     EXPECT_EQ(gauge.percentDone(), 16);
 }
 
-TEST(Gauge, ComputesThePercentageOfTheWidestRangeWithoutOverflow)
-{
+TEST(Gauge, ComputesThePercentageOfTheWidestRangeWithoutOverflow) {
     TGauge gauge;
     gauge.setMaxValue(std::numeric_limits<int32_t>::max());
     gauge.setMinValue(std::numeric_limits<int32_t>::min());
@@ -156,16 +142,14 @@ TEST(Gauge, ComputesThePercentageOfTheWidestRangeWithoutOverflow)
     EXPECT_EQ(gauge.percentDone(), 100);
 }
 
-TEST(Gauge, ShowsZeroPercentForAnEmptyRange)
-{
+TEST(Gauge, ShowsZeroPercentForAnEmptyRange) {
     TGauge gauge;
     gauge.setMinValue(100);
     EXPECT_EQ(gauge.progress(), 100);
     EXPECT_EQ(gauge.percentDone(), 0);
 }
 
-TEST(Gauge, RefusesAMinimumAboveTheMaximum)
-{
+TEST(Gauge, RefusesAMinimumAboveTheMaximum) {
     TGauge gauge;
     try {
         gauge.setMinValue(101);
@@ -176,8 +160,7 @@ TEST(Gauge, RefusesAMinimumAboveTheMaximum)
     EXPECT_EQ(gauge.minValue(), 0);
 }
 
-TEST(Gauge, RefusesAMaximumBelowTheMinimum)
-{
+TEST(Gauge, RefusesAMaximumBelowTheMinimum) {
     TGauge gauge;
     gauge.setMaxValue(50);
     gauge.setMinValue(20);
@@ -190,8 +173,7 @@ TEST(Gauge, RefusesAMaximumBelowTheMinimum)
     EXPECT_EQ(gauge.maxValue(), 50);
 }
 
-TEST(Gauge, NamesTheBoundsBeyondTheIntegerRangeInItsError)
-{
+TEST(Gauge, NamesTheBoundsBeyondTheIntegerRangeInItsError) {
     TGauge gauge;
     gauge.setMaxValue(std::numeric_limits<int32_t>::max());
     gauge.setMinValue(std::numeric_limits<int32_t>::max());
@@ -203,8 +185,7 @@ TEST(Gauge, NamesTheBoundsBeyondTheIntegerRangeInItsError)
     }
 }
 
-TEST(Gauge, MovesProgressIntoANarrowedRangeWithOneRepaint)
-{
+TEST(Gauge, MovesProgressIntoANarrowedRangeWithOneRepaint) {
     TGauge gauge;
     gauge.setProgress(10);
     int before = gauge.repaintCount();
@@ -221,8 +202,7 @@ TEST(Gauge, MovesProgressIntoANarrowedRangeWithOneRepaint)
     EXPECT_EQ(gauge.repaintCount(), before + 1);
 }
 
-TEST(Gauge, RepaintsForNewAppearanceOnly)
-{
+TEST(Gauge, RepaintsForNewAppearanceOnly) {
     TGauge gauge;
     int expected = gauge.repaintCount();
     gauge.setKind(gkHorizontalBar);
@@ -239,30 +219,26 @@ TEST(Gauge, RepaintsForNewAppearanceOnly)
     EXPECT_EQ(gauge.repaintCount(), expected + 5);
 }
 
-TEST_F(MainWindowGauge, ZeroPercentShowsBlackTextOnWhite)
-{
+TEST_F(MainWindowGauge, ZeroPercentShowsBlackTextOnWhite) {
     const TextPixels text = checkPicture(0, 1);
     EXPECT_GT(text.blackOverEmpty, 10);
     EXPECT_EQ(text.whiteOverFilled, 0);
 }
 
-TEST_F(MainWindowGauge, FiftyPercentFillsTheLeftHalfAndInvertsTheText)
-{
+TEST_F(MainWindowGauge, FiftyPercentFillsTheLeftHalfAndInvertsTheText) {
     // 96 * 0.5 = 48: the filled part runs from x = 1 up to x = 47.
     const TextPixels text = checkPicture(50, 48);
     EXPECT_GT(text.whiteOverFilled, 5);
     EXPECT_GT(text.blackOverEmpty, 5);
 }
 
-TEST_F(MainWindowGauge, HundredPercentFillsTheInnerAreaWithWhiteText)
-{
+TEST_F(MainWindowGauge, HundredPercentFillsTheInnerAreaWithWhiteText) {
     const TextPixels text = checkPicture(100, 96);
     EXPECT_GT(text.whiteOverFilled, 10);
     EXPECT_EQ(text.blackOverEmpty, 0);
 }
 
-TEST_F(MainWindowGauge, PaintsTheOwnColoursAndTheirInverseForText)
-{
+TEST_F(MainWindowGauge, PaintsTheOwnColoursAndTheirInverseForText) {
     gauge.setForeColor(QColor(255, 0, 0));
     gauge.setBackColor(QColor(0, 0, 255));
     gauge.setProgress(50);
@@ -279,16 +255,14 @@ TEST_F(MainWindowGauge, PaintsTheOwnColoursAndTheirInverseForText)
     EXPECT_GT(yellow, 5);
 }
 
-TEST_F(MainWindowGauge, WithoutTextShowsTheBarAlone)
-{
+TEST_F(MainWindowGauge, WithoutTextShowsTheBarAlone) {
     gauge.setShowText(false);
     gauge.setProgress(50);
     const TextPixels text = findText(shownPicture(gauge), 48);
     EXPECT_TRUE(text.bounds.isNull());
 }
 
-TEST_F(MainWindowGauge, WithoutBorderTheBarReachesTheEdge)
-{
+TEST_F(MainWindowGauge, WithoutBorderTheBarReachesTheEdge) {
     gauge.setBorderStyle(bsNone);
     gauge.setShowText(false);
     QImage image = shownPicture(gauge);
@@ -301,8 +275,7 @@ TEST_F(MainWindowGauge, WithoutBorderTheBarReachesTheEdge)
     EXPECT_EQ(image.pixel(49, 0), white);
 }
 
-TEST(Gauge, ClipsTheTextToTheInnerArea)
-{
+TEST(Gauge, ClipsTheTextToTheInnerArea) {
     QWidget parent;
     parent.setFont(QFont("DejaVu Sans", 20));
     TGauge gauge(&parent);
@@ -311,22 +284,19 @@ TEST(Gauge, ClipsTheTextToTheInnerArea)
     expectBlackBorder(shownPicture(gauge));
 }
 
-TEST(Gauge, DrawsOnlyTheBlackBackgroundForOtherKinds)
-{
+TEST(Gauge, DrawsOnlyTheBlackBackgroundForOtherKinds) {
     TGauge gauge;
     gauge.setProgress(50);
     gauge.setKind(gkPie);
     const QImage image = shownPicture(gauge);
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            ASSERT_EQ(image.pixel(x, y), black) << x << "," << y;
+        for (int x = 0; x < image.width(); ++x) ASSERT_EQ(image.pixel(x, y), black) << x << "," << y;
 }
 
 }  // namespace
 
 // At HiDPI glyph edges fall inside 2 x 2 device-pixel blocks; an enlarged picture never does.
-TEST_F(MainWindowGauge, DrawsItsTextAtTheDevicePixelRatio)
-{
+TEST_F(MainWindowGauge, DrawsItsTextAtTheDevicePixelRatio) {
     gauge.setProgress(45);
     QImage shown(QSize(194, 50), QImage::Format_RGB32);
     shown.setDevicePixelRatio(2);

@@ -1,9 +1,9 @@
+#include "widgets/taskicon.h"
 #include "fakes/fake_tray_shell.h"
 #include "widgets/qttrayshell.h"
-#include "widgets/taskicon.h"
 
-#include <QPixmap>
 #include <gtest/gtest.h>
+#include <QPixmap>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,15 +14,13 @@ namespace {
 
 using Op = FakeTrayShell::Op;
 
-QIcon colouredIcon(Qt::GlobalColor colour)
-{
+QIcon colouredIcon(Qt::GlobalColor colour) {
     QPixmap pixmap(16, 16);
     pixmap.fill(colour);
     return QIcon(pixmap);
 }
 
-bool sameRecord(const NotifyIconData& a, const NotifyIconData& b)
-{
+bool sameRecord(const NotifyIconData& a, const NotifyIconData& b) {
     return a.cbSize == b.cbSize && a.hWnd == b.hWnd && a.uID == b.uID && a.uFlags == b.uFlags &&
            a.uCallbackMessage == b.uCallbackMessage && a.hIcon == b.hIcon &&
            std::memcmp(a.szTip, b.szTip, sizeof a.szTip) == 0;
@@ -34,16 +32,14 @@ protected:
     TTaskIcon icon{nullptr, shell};
 };
 
-TEST_F(TaskIconRules, StartsHiddenWithoutTellingTheShell)
-{
+TEST_F(TaskIconRules, StartsHiddenWithoutTellingTheShell) {
     EXPECT_FALSE(icon.active());
     EXPECT_TRUE(icon.toolTip().isEmpty());
     EXPECT_EQ(icon.taskIconID(), 0u);
     EXPECT_TRUE(shell->requests.empty());
 }
 
-TEST_F(TaskIconRules, AddsOnceWhenActivatedTwice)
-{
+TEST_F(TaskIconRules, AddsOnceWhenActivatedTwice) {
     icon.setActive(true);
     icon.setActive(true);
     ASSERT_EQ(shell->requests.size(), 1u);
@@ -51,8 +47,7 @@ TEST_F(TaskIconRules, AddsOnceWhenActivatedTwice)
     EXPECT_TRUE(icon.active());
 }
 
-TEST_F(TaskIconRules, FillsTheRecordForTheShell)
-{
+TEST_F(TaskIconRules, FillsTheRecordForTheShell) {
     icon.setIcon(colouredIcon(Qt::red));
     icon.setToolTip("Lentora 2.05");
     icon.setTaskIconID(3);
@@ -69,8 +64,7 @@ TEST_F(TaskIconRules, FillsTheRecordForTheShell)
     EXPECT_EQ(shell->requests[0].icon.cacheKey(), icon.icon().cacheKey());
 }
 
-TEST_F(TaskIconRules, AFailedAddLeavesItHiddenAndCanBeRetried)
-{
+TEST_F(TaskIconRules, AFailedAddLeavesItHiddenAndCanBeRetried) {
     shell->addSucceeds = false;
     icon.setActive(true);
     EXPECT_FALSE(icon.active());
@@ -80,8 +74,7 @@ TEST_F(TaskIconRules, AFailedAddLeavesItHiddenAndCanBeRetried)
     EXPECT_EQ(shell->requests.size(), 2u);
 }
 
-TEST_F(TaskIconRules, AFailedDeleteLeavesItShown)
-{
+TEST_F(TaskIconRules, AFailedDeleteLeavesItShown) {
     icon.setActive(true);
     shell->removeSucceeds = false;
     icon.setActive(false);
@@ -89,8 +82,7 @@ TEST_F(TaskIconRules, AFailedDeleteLeavesItShown)
     EXPECT_EQ(shell->requests.back().op, Op::Remove);
 }
 
-TEST_F(TaskIconRules, DeletesWithTheRecordAsLastFilled)
-{
+TEST_F(TaskIconRules, DeletesWithTheRecordAsLastFilled) {
     icon.setToolTip("first");
     icon.setActive(true);
     icon.setToolTip("second");
@@ -102,8 +94,7 @@ TEST_F(TaskIconRules, DeletesWithTheRecordAsLastFilled)
     EXPECT_FALSE(icon.active());
 }
 
-TEST_F(TaskIconRules, ModifiesOnlyWhileShown)
-{
+TEST_F(TaskIconRules, ModifiesOnlyWhileShown) {
     icon.setToolTip("tip");
     icon.setIcon(colouredIcon(Qt::blue));
     icon.setTaskIconID(9);
@@ -113,15 +104,13 @@ TEST_F(TaskIconRules, ModifiesOnlyWhileShown)
     icon.setIcon(colouredIcon(Qt::green));
     icon.setTaskIconID(10);
     ASSERT_EQ(shell->requests.size(), 4u);
-    for (int i = 1; i < 4; ++i)
-        EXPECT_EQ(shell->requests[i].op, Op::Modify) << i;
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(shell->requests[i].op, Op::Modify) << i;
     EXPECT_STREQ(shell->requests[1].data.szTip, "new tip");
     EXPECT_EQ(shell->requests[2].data.hIcon, static_cast<quintptr>(icon.icon().cacheKey()));
     EXPECT_EQ(shell->requests[3].data.uID, 10u);
 }
 
-TEST_F(TaskIconRules, SendsNothingForUnchangedValues)
-{
+TEST_F(TaskIconRules, SendsNothingForUnchangedValues) {
     icon.setToolTip("same");
     icon.setTaskIconID(4);
     icon.setActive(true);
@@ -131,8 +120,7 @@ TEST_F(TaskIconRules, SendsNothingForUnchangedValues)
     EXPECT_EQ(shell->requests.size(), 1u);
 }
 
-TEST_F(TaskIconRules, IgnoresAFailedModify)
-{
+TEST_F(TaskIconRules, IgnoresAFailedModify) {
     icon.setActive(true);
     shell->modifySucceeds = false;
     icon.setToolTip("kept");
@@ -140,8 +128,7 @@ TEST_F(TaskIconRules, IgnoresAFailedModify)
     EXPECT_EQ(icon.toolTip(), "kept");
 }
 
-TEST_F(TaskIconRules, KeepsSixtyFourCharactersAndSendsSixtyThree)
-{
+TEST_F(TaskIconRules, KeepsSixtyFourCharactersAndSendsSixtyThree) {
     const QString seventy = QString("0123456789").repeated(7);
     icon.setToolTip(seventy);
     EXPECT_EQ(icon.toolTip(), seventy.left(64));
@@ -151,27 +138,22 @@ TEST_F(TaskIconRules, KeepsSixtyFourCharactersAndSendsSixtyThree)
     EXPECT_EQ(shell->requests.size(), 1u);
 }
 
-TEST_F(TaskIconRules, CutsTheSentTooltipAtAWholeCharacter)
-{
+TEST_F(TaskIconRules, CutsTheSentTooltipAtAWholeCharacter) {
     icon.setToolTip(QString(62, 'a') + QString::fromUtf8("\u00e9"));  // é takes two bytes
     icon.setActive(true);
     EXPECT_EQ(std::string(shell->requests[0].data.szTip), std::string(62, 'a'));
 }
 
-TEST_F(TaskIconRules, CopiesTheGivenIcon)
-{
+TEST_F(TaskIconRules, CopiesTheGivenIcon) {
     QIcon given = colouredIcon(Qt::red);
     icon.setIcon(given);
     given = colouredIcon(Qt::blue);
     EXPECT_EQ(icon.icon().pixmap(16, 16).toImage().pixel(0, 0), qRgb(255, 0, 0));
 }
 
-TEST(TaskIcon, RemovesItsIconWhenDestroyedWhileShown)
-{
+TEST(TaskIcon, RemovesItsIconWhenDestroyedWhileShown) {
     auto shell = std::make_shared<FakeTrayShell>();
-    {
-        TTaskIcon hidden(nullptr, shell);
-    }
+    { TTaskIcon hidden(nullptr, shell); }
     EXPECT_TRUE(shell->requests.empty());
     {
         TTaskIcon shown(nullptr, shell);
@@ -181,8 +163,7 @@ TEST(TaskIcon, RemovesItsIconWhenDestroyedWhileShown)
     EXPECT_EQ(shell->requests[1].op, Op::Remove);
 }
 
-TEST(TaskIcon, GoesWithItsOwner)
-{
+TEST(TaskIcon, GoesWithItsOwner) {
     auto shell = std::make_shared<FakeTrayShell>();
     auto* owner = new QObject;
     auto* icon = new TTaskIcon(owner, shell);
@@ -194,8 +175,7 @@ TEST(TaskIcon, GoesWithItsOwner)
 // Records the events raised through the overridable operations.
 class RecordingTaskIcon : public TTaskIcon {
 public:
-    explicit RecordingTaskIcon(std::shared_ptr<TrayShell> shell) : TTaskIcon(nullptr, std::move(shell))
-    {
+    explicit RecordingTaskIcon(std::shared_ptr<TrayShell> shell) : TTaskIcon(nullptr, std::move(shell)) {
         cursorPos = [] { return QPoint(12, 34); };
         OnClick = [this](QObject* sender) { record(sender, "click"); };
         OnDblClick = [this](QObject* sender) { record(sender, "dblclick"); };
@@ -213,14 +193,11 @@ public:
     std::vector<std::string> events;
 
 private:
-    void record(QObject* sender, const std::string& event)
-    {
+    void record(QObject* sender, const std::string& event) {
         EXPECT_EQ(sender, this);
         events.push_back(event);
     }
-    void recordMouse(QObject* sender, const std::string& event, TMouseButton button, TShiftState shift, int x,
-                     int y)
-    {
+    void recordMouse(QObject* sender, const std::string& event, TMouseButton button, TShiftState shift, int x, int y) {
         EXPECT_EQ(shift, TShiftState());
         EXPECT_EQ(QPoint(x, y), QPoint(12, 34));
         static const char* const names[] = {" left", " right", " middle"};
@@ -232,11 +209,9 @@ class TaskIconDispatch : public ::testing::Test {
 protected:
     void SetUp() override { icon.setActive(true); }
 
-    std::vector<std::string> notify(std::initializer_list<int32_t> messages)
-    {
+    std::vector<std::string> notify(std::initializer_list<int32_t> messages) {
         icon.events.clear();
-        for (int32_t message : messages)
-            EXPECT_TRUE(shell->notify(message));
+        for (int32_t message : messages) EXPECT_TRUE(shell->notify(message));
         return icon.events;
     }
 
@@ -246,8 +221,7 @@ protected:
 
 using Events = std::vector<std::string>;
 
-TEST_F(TaskIconDispatch, RaisesTheEventsOfEachMouseMessage)
-{
+TEST_F(TaskIconDispatch, RaisesTheEventsOfEachMouseMessage) {
     EXPECT_EQ(notify({0x0200}), Events{"move"});
     EXPECT_EQ(notify({0x0201}), Events{"down left"});
     EXPECT_EQ(notify({0x0202}), (Events{"click", "up left"}));
@@ -262,14 +236,12 @@ TEST_F(TaskIconDispatch, RaisesTheEventsOfEachMouseMessage)
     EXPECT_EQ(notify({0}), Events{});
 }
 
-TEST_F(TaskIconDispatch, ALeftDoubleClickRaisesTheEventsInTheShellsOrder)
-{
+TEST_F(TaskIconDispatch, ALeftDoubleClickRaisesTheEventsInTheShellsOrder) {
     EXPECT_EQ(notify({0x0201, 0x0202, 0x0203, 0x0202}),
               (Events{"down left", "click", "up left", "dblclick", "click", "up left"}));
 }
 
-TEST_F(TaskIconDispatch, IgnoresNotificationsForAnotherIdentifier)
-{
+TEST_F(TaskIconDispatch, IgnoresNotificationsForAnotherIdentifier) {
     icon.setTaskIconID(5);
     icon.TrayNotify(4, 0x0202);
     icon.TrayNotify(6, 0x0202);
@@ -278,8 +250,7 @@ TEST_F(TaskIconDispatch, IgnoresNotificationsForAnotherIdentifier)
     EXPECT_EQ(icon.events, (Events{"click", "up left"}));
 }
 
-TEST_F(TaskIconDispatch, ANegativeIdentifierNeverMatches)
-{
+TEST_F(TaskIconDispatch, ANegativeIdentifierNeverMatches) {
     icon.setTaskIconID(0xffffffffu);
     icon.TrayNotify(0xffffffffu, 0x0202);
     icon.setTaskIconID(0x80000000u);
@@ -290,8 +261,7 @@ TEST_F(TaskIconDispatch, ANegativeIdentifierNeverMatches)
     EXPECT_EQ(icon.events.size(), 2u);
 }
 
-TEST_F(TaskIconDispatch, ReadsTheCursorAtEachNotification)
-{
+TEST_F(TaskIconDispatch, ReadsTheCursorAtEachNotification) {
     int reads = 0;
     icon.cursorPos = [&] { return QPoint(++reads, 0); };
     std::vector<int> xs;
@@ -300,8 +270,7 @@ TEST_F(TaskIconDispatch, ReadsTheCursorAtEachNotification)
     EXPECT_EQ(xs, (std::vector<int>{1, 2}));
 }
 
-TEST_F(TaskIconDispatch, LeavesOtherWindowMessagesToTheDefault)
-{
+TEST_F(TaskIconDispatch, LeavesOtherWindowMessagesToTheDefault) {
     TrayMessageWindow* window = TrayMessageWindow::find(icon.messageWindowHandle());
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowProc(0x0401, 0, 0x0202), 0);
@@ -311,8 +280,7 @@ TEST_F(TaskIconDispatch, LeavesOtherWindowMessagesToTheDefault)
     EXPECT_EQ(icon.events.size(), 2u);
 }
 
-TEST_F(TaskIconDispatch, PassesHandlerErrorsOnAndStaysUsable)
-{
+TEST_F(TaskIconDispatch, PassesHandlerErrorsOnAndStaysUsable) {
     std::vector<std::string> errors;
     icon.errorHandler = [&](const std::exception& error) { errors.push_back(error.what()); };
     icon.OnClick = [](QObject*) { throw std::runtime_error("handler failed"); };
@@ -339,19 +307,16 @@ protected:
     void MouseUp(TMouseButton, TShiftState, int, int) override { calls.push_back("MouseUp"); }
 };
 
-TEST(TaskIcon, DispatchesThroughItsOverridableOperations)
-{
+TEST(TaskIcon, DispatchesThroughItsOverridableOperations) {
     OverridingTaskIcon icon(nullptr, std::make_shared<FakeTrayShell>());
     bool handlerCalled = false;
     icon.OnClick = [&](QObject*) { handlerCalled = true; };
-    for (int32_t message : {0x0200, 0x0201, 0x0202, 0x0203})
-        icon.TrayNotify(0, message);
+    for (int32_t message : {0x0200, 0x0201, 0x0202, 0x0203}) icon.TrayNotify(0, message);
     EXPECT_EQ(icon.calls, (std::vector<std::string>{"MouseMove", "MouseDown", "Click", "MouseUp", "DblClick"}));
     EXPECT_FALSE(handlerCalled);
 }
 
-TEST(TaskIcon, NotificationsForADestroyedIconGoNowhere)
-{
+TEST(TaskIcon, NotificationsForADestroyedIconGoNowhere) {
     auto shell = std::make_shared<FakeTrayShell>();
     NotifyIconData stale;
     {
@@ -363,8 +328,7 @@ TEST(TaskIcon, NotificationsForADestroyedIconGoNowhere)
     EXPECT_FALSE(deliverTrayNotification(stale, 0x0202));
 }
 
-TEST(QtTrayShell, TurnsActivationsIntoMouseMessages)
-{
+TEST(QtTrayShell, TurnsActivationsIntoMouseMessages) {
     using Reason = QSystemTrayIcon::ActivationReason;
     using Messages = std::vector<int32_t>;
     EXPECT_EQ(QtTrayShell::mouseMessages(Reason::Trigger), (Messages{0x0201, 0x0202}));
@@ -374,17 +338,14 @@ TEST(QtTrayShell, TurnsActivationsIntoMouseMessages)
     EXPECT_EQ(QtTrayShell::mouseMessages(Reason::Unknown), Messages{});
 }
 
-TEST(QtTrayShell, RefusesToAddWithoutANotificationArea)
-{
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        GTEST_SKIP() << "this desktop has a notification area";
+TEST(QtTrayShell, RefusesToAddWithoutANotificationArea) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) GTEST_SKIP() << "this desktop has a notification area";
     TTaskIcon icon;  // on the desktop's notification area
     icon.setActive(true);
     EXPECT_FALSE(icon.active());
 }
 
-TEST(QtTrayShell, RefusesToChangeOrRemoveAnIconItDoesNotShow)
-{
+TEST(QtTrayShell, RefusesToChangeOrRemoveAnIconItDoesNotShow) {
     QtTrayShell shell;
     NotifyIconData data;
     data.hWnd = 12345;

@@ -3,6 +3,7 @@
 #include "widgets/qttrayshell.h"
 #include "widgets/taskicon.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
@@ -12,20 +13,15 @@
 #include <QStandardPaths>
 #include <QStyleHints>
 #include <QThread>
-#include <gtest/gtest.h>
 
 using namespace widgets;
 
 namespace {
 
-bool onRealDisplay()
-{
-    return !qEnvironmentVariableIsEmpty("DISPLAY") && QGuiApplication::platformName() == "xcb";
-}
+bool onRealDisplay() { return !qEnvironmentVariableIsEmpty("DISPLAY") && QGuiApplication::platformName() == "xcb"; }
 
 template <typename Condition>
-bool waitFor(Condition condition, int milliseconds = 10000)
-{
+bool waitFor(Condition condition, int milliseconds = 10000) {
     QDeadlineTimer deadline(milliseconds);
     while (!condition() && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -38,18 +34,15 @@ bool waitFor(Condition condition, int milliseconds = 10000)
 
 // Until the tray host takes the icon in, it has a size but sits unplaced at
 // the origin of the screen.
-bool embedded(const QSystemTrayIcon* trayIcon)
-{
+bool embedded(const QSystemTrayIcon* trayIcon) {
     const QRect geometry = trayIcon->geometry();
     return !geometry.isEmpty() && geometry.topLeft() != QPoint(0, 0);
 }
 
 class TrayReal : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (!onRealDisplay())
-            GTEST_SKIP() << "needs an X display (run_tray_test.sh)";
+    void SetUp() override {
+        if (!onRealDisplay()) GTEST_SKIP() << "needs an X display (run_tray_test.sh)";
         QPixmap pixmap(22, 22);
         pixmap.fill(Qt::red);
         icon.setIcon(QIcon(pixmap));
@@ -62,13 +55,9 @@ protected:
     TTaskIcon icon{nullptr, shell};
 };
 
-TEST_F(TrayReal, HostIsAvailable)
-{
-    EXPECT_TRUE(QSystemTrayIcon::isSystemTrayAvailable());
-}
+TEST_F(TrayReal, HostIsAvailable) { EXPECT_TRUE(QSystemTrayIcon::isSystemTrayAvailable()); }
 
-TEST_F(TrayReal, AddShowsTheIconAndRemoveHidesIt)
-{
+TEST_F(TrayReal, AddShowsTheIconAndRemoveHidesIt) {
     icon.setActive(true);
     ASSERT_TRUE(icon.active());
     QPointer<QSystemTrayIcon> trayIcon = shown();
@@ -83,8 +72,7 @@ TEST_F(TrayReal, AddShowsTheIconAndRemoveHidesIt)
     EXPECT_TRUE(waitFor([&] { return trayIcon.isNull(); }));
 }
 
-TEST_F(TrayReal, ADoubleClickThatRemovesTheIconEndsTheSequence)
-{
+TEST_F(TrayReal, ADoubleClickThatRemovesTheIconEndsTheSequence) {
     std::vector<std::string> events;
     icon.OnClick = [&](QObject*) { events.push_back("click"); };
     icon.OnDblClick = [&](QObject*) {
@@ -104,14 +92,11 @@ TEST_F(TrayReal, ADoubleClickThatRemovesTheIconEndsTheSequence)
 // Clicks the shown icon with the real mouse of the display.
 class TrayRealMouse : public TrayReal {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         TrayReal::SetUp();
-        if (IsSkipped())
-            return;
+        if (IsSkipped()) return;
         xdotool = QStandardPaths::findExecutable("xdotool");
-        if (xdotool.isEmpty())
-            GTEST_SKIP() << "xdotool is not installed";
+        if (xdotool.isEmpty()) GTEST_SKIP() << "xdotool is not installed";
         icon.OnMouseDown = [this](QObject*, TMouseButton button, TShiftState, int, int) {
             events.push_back(button == mbLeft ? "down left" : "down other");
         };
@@ -121,8 +106,7 @@ protected:
         icon.OnClick = [this](QObject*) { events.push_back("click"); };
     }
 
-    void clickShownIcon(int clicks)
-    {
+    void clickShownIcon(int clicks) {
         icon.setActive(true);
         QSystemTrayIcon* trayIcon = shown();
         ASSERT_TRUE(trayIcon);
@@ -140,15 +124,13 @@ protected:
     std::vector<std::string> events;
 };
 
-TEST_F(TrayRealMouse, AClickRaisesDownClickAndUp)
-{
+TEST_F(TrayRealMouse, AClickRaisesDownClickAndUp) {
     clickShownIcon(1);
     EXPECT_TRUE(waitFor([&] { return events.size() >= 3; }));
     EXPECT_EQ(events, (std::vector<std::string>{"down left", "click", "up left"}));
 }
 
-TEST_F(TrayRealMouse, ADoubleClickReachesTheDoubleClickHandler)
-{
+TEST_F(TrayRealMouse, ADoubleClickReachesTheDoubleClickHandler) {
     icon.OnDblClick = [&](QObject*) {
         events.push_back("dblclick");
         icon.setActive(false);  // as the restore of the main window does

@@ -3,11 +3,11 @@
 // with blanks in it is found by trying ever longer runs of leading words.
 #include <platform/process.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "command_split.h"
 

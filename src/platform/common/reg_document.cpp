@@ -18,8 +18,7 @@ std::string lowered(std::string_view text) {
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
 
 bool fitsOnOneLine(std::string_view text) {
@@ -50,8 +49,10 @@ void Document::set(const std::string& key, const std::string& name, Data data) {
     Section& section = ensure(key);
     Index& names = valueIndex_[sectionIndex_.at(lowered(key))];
     const auto [it, added] = names.try_emplace(lowered(name), section.values.size());
-    if (added) section.values.push_back(NamedValue{name, std::move(data)});
-    else section.values[it->second].data = std::move(data);
+    if (added)
+        section.values.push_back(NamedValue{name, std::move(data)});
+    else
+        section.values[it->second].data = std::move(data);
 }
 
 }  // namespace platform::reg

@@ -23,8 +23,7 @@ std::string_view trimLeft(std::string_view s) {
 std::optional<std::string> sectionKey(std::string_view line) {
     if (line.size() < 2 || line.front() != '[' || line.back() != ']') return std::nullopt;
     const std::string_view inner = line.substr(1, line.size() - 2);
-    if (inner.size() < kRoot.size() || !equalsIgnoreCase(inner.substr(0, kRoot.size()), kRoot))
-        return std::nullopt;
+    if (inner.size() < kRoot.size() || !equalsIgnoreCase(inner.substr(0, kRoot.size()), kRoot)) return std::nullopt;
     const std::string_view rest = inner.substr(kRoot.size());
     if (rest.empty()) return std::string();
     if (rest.front() != '\\') return std::nullopt;
@@ -53,10 +52,14 @@ std::optional<uint32_t> dwordData(std::string_view data) {
     uint32_t value = 0;
     for (char c : data.substr(prefix.size())) {
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
         value = value << 4 | uint32_t(digit);
     }
     return value;
@@ -119,8 +122,8 @@ struct Spots {
     size_t valueBegin = std::string_view::npos, valueEnd = 0, dataStart = 0;
     std::string valueEol;
     size_t sectionEnd = std::string_view::npos;  // after the key's last non-blank line
-    size_t headerEnd = 0;                         // after the key's last section header
-    bool sectionEndContinues = false;             // that line is cut off by a '\'
+    size_t headerEnd = 0;                        // after the key's last section header
+    bool sectionEndContinues = false;            // that line is cut off by a '\'
     std::string sectionEol;
 };
 

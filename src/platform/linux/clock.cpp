@@ -67,8 +67,7 @@ void sleepMs(uint32_t ms) {
     timespec remaining{};
     // A suspension interrupts the sleep; it goes on with the time that was
     // left when the signal came, so the suspended time does not count.
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &request, &remaining) == EINTR)
-        request = remaining;
+    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &request, &remaining) == EINTR) request = remaining;
 }
 
 }  // namespace platform

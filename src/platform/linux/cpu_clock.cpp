@@ -1,7 +1,7 @@
 #include "platform/cpu_clock.h"
 
-#include <cerrno>
 #include <time.h>
+#include <cerrno>
 
 namespace platform {
 namespace {
@@ -20,8 +20,7 @@ void sleepUntilNs(int64_t deadlineNs) {
     timespec ts{static_cast<time_t>(deadlineNs / 1'000'000'000), static_cast<long>(deadlineNs % 1'000'000'000)};
     // An absolute deadline: restarting after a suspension's signal sleeps
     // only what is left, if anything.
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
 }
 
 namespace {

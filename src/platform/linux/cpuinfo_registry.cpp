@@ -22,8 +22,7 @@ std::string trimmed(const std::string& text) {
 // Splits "name<tabs>: value" into its trimmed halves; false without a colon.
 bool splitField(const std::string& line, std::string& name, std::string& value) {
     auto colon = line.find(':');
-    if (colon == std::string::npos)
-        return false;
+    if (colon == std::string::npos) return false;
     name = trimmed(line.substr(0, colon));
     value = trimmed(line.substr(colon + 1));
     return true;
@@ -35,11 +34,9 @@ bool splitField(const std::string& line, std::string& name, std::string& value) 
 std::optional<uint32_t> wholeMhz(const std::string& text) {
     double mhz = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), mhz);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(mhz))
-        return std::nullopt;
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(mhz)) return std::nullopt;
     double rounded = std::round(mhz);
-    if (rounded < 0 || rounded > 4294967295.0)
-        return std::nullopt;
+    if (rounded < 0 || rounded > 4294967295.0) return std::nullopt;
     return static_cast<uint32_t>(rounded);
 }
 
@@ -49,8 +46,7 @@ std::optional<uint32_t> firstProcessorMhz(const std::filesystem::path& cpuinfo) 
     std::string line, name, value;
     bool inFirst = false;
     while (std::getline(in, line)) {
-        if (!splitField(line, name, value))
-            continue;
+        if (!splitField(line, name, value)) continue;
         if (name == "processor")
             inFirst = value == "0";
         else if (inFirst && name == "cpu MHz")
@@ -72,8 +68,7 @@ public:
     }
 
     std::optional<uint32_t> readDword(const std::string& name) override {
-        if (!open_ || name != "~MHz")
-            return std::nullopt;
+        if (!open_ || name != "~MHz") return std::nullopt;
         return mhz_;
     }
 

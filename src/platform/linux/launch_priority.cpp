@@ -1,12 +1,12 @@
 #include "launch_priority.h"
 
-#include <atomic>
-#include <cerrno>
 #include <sched.h>
 #include <sys/resource.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 #include "priority.h"
 

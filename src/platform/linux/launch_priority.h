@@ -1,7 +1,7 @@
 #pragma once
 // The scheduling a launched program starts with (see LaunchPriority).
-#include <functional>
 #include <spawn.h>
+#include <functional>
 
 #include "platform/rights.h"
 

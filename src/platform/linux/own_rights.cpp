@@ -1,12 +1,12 @@
 // The first step of the rights ladder: what the process may do by itself.
 // Each probe runs on a thread of its own that ends right after, so nothing
 // stays raised whatever the answer.
-#include <algorithm>
-#include <cerrno>
 #include <sched.h>
 #include <sys/resource.h>
-#include <thread>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <thread>
 
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"

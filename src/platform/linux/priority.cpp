@@ -1,10 +1,10 @@
 #include "priority.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace platform::priority {
 namespace {
@@ -26,8 +26,7 @@ int readNice() {
 // The lowest nice value an unprivileged thread may take: 20 - RLIMIT_NICE.
 int lowestAllowedNice() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NICE, &limit) != 0)
-        return kLowestNice + 1;
+    if (getrlimit(RLIMIT_NICE, &limit) != 0) return kLowestNice + 1;
     const rlim_t cur = limit.rlim_cur == RLIM_INFINITY ? 40 : std::min<rlim_t>(limit.rlim_cur, 40);
     return 20 - static_cast<int>(cur);
 }
@@ -74,17 +73,13 @@ int niceFor(ThreadPriority priority) {
 
 bool setThreadNice(pid_t tid, int nice) {
     nice = std::clamp(nice, kHighestNice, kLowestNice);
-    if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0)
-        return true;
-    if (!refusedForRights(errno))
-        return false;
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0) return true;
+    if (!refusedForRights(errno)) return false;
     errno = 0;
     const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-    if (errno != 0)
-        return false;
+    if (errno != 0) return false;
     const int best = std::max(nice, lowestAllowedNice());
-    if (best >= current)
-        return false;  // the rights allow nothing better than the present level
+    if (best >= current) return false;  // the rights allow nothing better than the present level
     return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), best) == 0;
 }
 

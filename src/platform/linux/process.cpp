@@ -3,6 +3,9 @@
 // the program are left alone.
 #include <platform/process.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -10,10 +13,7 @@
 #include <filesystem>
 #include <mutex>
 #include <system_error>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "command_split.h"
 #include "launch_priority.h"
@@ -114,8 +114,7 @@ private:
 // program blocks real-time signals it uses to suspend its threads), the
 // working directory and no descriptors beyond 0, 1 and 2.
 // Gives posix_spawn's result: 0, or the error number of what failed.
-int spawn(const std::string& program, const std::vector<std::string>& args, const std::string& directory,
-          pid_t& pid) {
+int spawn(const std::string& program, const std::vector<std::string>& args, const std::string& directory, pid_t& pid) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
     posix_spawn_file_actions_init(&actions);

@@ -16,7 +16,7 @@ namespace {
 
 // The flag register is as wide as a general register: RFLAGS or EFLAGS.
 using Flags = unsigned long;
-constexpr Flags kIdFlag = 0x200000;  // bit 21
+constexpr Flags kIdFlag = 0x200000;              // bit 21
 constexpr unsigned kTimeStampFeature = 1u << 4;  // leaf 1 EDX; <cpuid.h> has no name for it
 
 // Writes (flags AND keep) XOR toggle to the flag register, reads it back,
@@ -86,8 +86,7 @@ public:
 
     uint64_t readTimeStamp() override {
         static const bool present = processorHasTimeStampCounter();
-        if (!present)
-            throw NoTimeStampCounter();
+        if (!present) throw NoTimeStampCounter();
         return __rdtsc();
     }
 

@@ -1,5 +1,7 @@
 #include "platform/realtime_kit.h"
 
+#include <sched.h>
+#include <sys/resource.h>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -11,8 +13,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <sched.h>
-#include <sys/resource.h>
 
 namespace platform {
 namespace {
@@ -58,14 +58,14 @@ public:
         const auto priority = property("MaxRealtimePriority");
         const auto nice = priority ? property("MinNiceLevel") : std::nullopt;
         const auto rttime = nice ? property("RTTimeUSecMax") : std::nullopt;
-        if (!rttime)
-            return std::nullopt;
+        if (!rttime) return std::nullopt;
         return RealtimeKitLimits{static_cast<int>(*priority), static_cast<int>(*nice), *rttime};
     }
 
     bool makeThreadRealtime(pid_t tid, int priority) override {
         return call(kService, "MakeThreadRealtime",
-                    {QVariant::fromValue(static_cast<qulonglong>(tid)), QVariant::fromValue(static_cast<uint>(priority))})
+                    {QVariant::fromValue(static_cast<qulonglong>(tid)),
+                     QVariant::fromValue(static_cast<uint>(priority))})
             .has_value();
     }
 
@@ -80,21 +80,18 @@ private:
     // later call can escape, the client stops asking, so that a missing
     // service costs one wait at most.
     std::optional<QList<QVariant>> call(const char* interface, const char* method, const QList<QVariant>& arguments) {
-        if (unavailable_)
-            return std::nullopt;
+        if (unavailable_) return std::nullopt;
         QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
         message.setArguments(arguments);
         const QDBusMessage reply = bus_.call(message, QDBus::Block, timeoutMs_);
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return reply.arguments();
+        if (reply.type() == QDBusMessage::ReplyMessage) return reply.arguments();
         unavailable_ = meansUnavailable(QDBusError(reply));
         return std::nullopt;
     }
 
     std::optional<long long> property(const char* name) {
         const auto reply = call(kPropertiesInterface, "Get", {QString(kService), QString(name)});
-        if (!reply || reply->isEmpty())
-            return std::nullopt;
+        if (!reply || reply->isEmpty()) return std::nullopt;
         bool ok = false;
         const long long value = reply->first().value<QDBusVariant>().variant().toLongLong(&ok);
         return ok ? std::optional(value) : std::nullopt;
@@ -141,12 +138,11 @@ void demoteOverrunningThread(int) {
 
 bool limitRealtimeRunTime(long long usec) {
     rlimit limit{};
-    if (usec <= 0 || getrlimit(RLIMIT_RTTIME, &limit) != 0)
-        return false;
+    if (usec <= 0 || getrlimit(RLIMIT_RTTIME, &limit) != 0) return false;
     limit.rlim_max = std::min(limit.rlim_max, static_cast<rlim_t>(usec));
     limit.rlim_cur = std::min(limit.rlim_cur, limit.rlim_max / 2);
     guardSoftLimit.store(limit.rlim_cur);
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = demoteOverrunningThread;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);

@@ -1,11 +1,11 @@
 // The rights ladder's step after the process's own rights: the desktop's
 // real-time service, which grants an ordinary user of a local session real
 // time and high priority for single threads.
-#include <algorithm>
 #include <sched.h>
+#include <unistd.h>
+#include <algorithm>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"
@@ -19,8 +19,7 @@ bool onOwnThread(Ask ask) {
     bool granted = false;
     try {
         std::thread([&] { granted = ask(gettid()); }).join();
-    } catch (const std::system_error&) {
-    }
+    } catch (const std::system_error&) {}
     return granted;
 }
 
@@ -34,10 +33,8 @@ public:
     // is within its limit, so the limit is set before the trial.
     Grant realtime() override {
         limits_ = kit_->limits();
-        if (!limits_ || limits_->maxRealtimePriority < 1 || !limitRealtimeRunTime(limits_->rttimeUSecMax))
-            return {};
-        if (!onOwnThread([this](pid_t tid) { return kit_->makeThreadRealtime(tid, 1); }))
-            return {};
+        if (!limits_ || limits_->maxRealtimePriority < 1 || !limitRealtimeRunTime(limits_->rttimeUSecMax)) return {};
+        if (!onOwnThread([this](pid_t tid) { return kit_->makeThreadRealtime(tid, 1); })) return {};
         return {GrantKind::RealTime, limits_->maxRealtimePriority, {}};
     }
 

@@ -6,9 +6,9 @@
 #include <platform/registry.h>
 #include <platform/safe_file.h>
 
-#include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include "reg_format.h"
 
@@ -61,8 +61,7 @@ public:
         return writeValue(key, name, value);
     }
 
-    bool writeString(const std::string& key, const std::string& name,
-                     const std::string& value) override {
+    bool writeString(const std::string& key, const std::string& name, const std::string& value) override {
         if (!reg::fitsOnOneLine(value)) {
             lastError_ = "A value holding a line break or NUL cannot be stored";
             return false;
@@ -113,9 +112,7 @@ std::filesystem::path homeDirectory() {
 
 }  // namespace
 
-std::unique_ptr<UserRegistry> openRegFile(const std::filesystem::path& file) {
-    return std::make_unique<RegFile>(file);
-}
+std::unique_ptr<UserRegistry> openRegFile(const std::filesystem::path& file) { return std::make_unique<RegFile>(file); }
 
 std::filesystem::path defaultUserRegistryPath() {
     // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG rules say.

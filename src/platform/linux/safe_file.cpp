@@ -1,15 +1,15 @@
 #include <platform/safe_file.h>
 
-#include <cctype>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
 namespace platform {
 
@@ -116,7 +116,8 @@ int openLocked(const fs::path& path) {
         const int fd = openForReading(path);
         if (fd < 0) return -1;
         lockWithin(fd, kLockWait);
-        struct stat opened {}, named {};
+        struct stat opened {
+        }, named{};
         if (fstat(fd, &opened) == 0 && (stat(path.c_str(), &named) != 0 || sameFile(opened, named))) return fd;
         close(fd);
     }

@@ -1,15 +1,15 @@
-#include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <dirent.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 #include <unistd.h>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
-#include "platform/thread.h"
 #include "launch_priority.h"
+#include "platform/thread.h"
 #include "priority.h"
 #include "session_group.h"
 
@@ -18,8 +18,7 @@ namespace {
 
 // "6.1.0-18-amd64" -> 6; anything without a leading number -> 0.
 int leadingNumber(const char* text) {
-    if (!std::isdigit(static_cast<unsigned char>(text[0])))
-        return 0;
+    if (!std::isdigit(static_cast<unsigned char>(text[0]))) return 0;
     return static_cast<int>(std::strtol(text, nullptr, 10));
 }
 
@@ -29,13 +28,11 @@ int niceForClass(PriorityClass cls) { return cls == PriorityClass::Realtime ? -2
 // thread it has. Threads that ended meanwhile don't count.
 bool setEveryThreadNice(int nice) {
     DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr)
-        return priority::setThreadNice(0, nice);
+    if (tasks == nullptr) return priority::setThreadNice(0, nice);
     bool allSet = true;
     while (const dirent* entry = readdir(tasks)) {
         const pid_t tid = static_cast<pid_t>(std::atoi(entry->d_name));
-        if (tid > 0 && !priority::setThreadNice(tid, nice))
-            allSet = false;
+        if (tid > 0 && !priority::setThreadNice(tid, nice)) allSet = false;
     }
     closedir(tasks);
     return allSet;
@@ -45,8 +42,7 @@ class LinuxSystemControl final : public SystemControl {
 public:
     int majorVersion() override {
         utsname names{};
-        if (uname(&names) != 0)
-            return 0;
+        if (uname(&names) != 0) return 0;
         return leadingNumber(names.release);
     }
 
@@ -57,8 +53,7 @@ public:
         // asked when the user's rights did not allow more.
         errno = 0;
         const int reached = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
-        if (errno == 0)
-            priority::setProcessNice(reached);
+        if (errno == 0) priority::setProcessNice(reached);
         return set;
     }
 
@@ -92,11 +87,9 @@ public:
         cpu_set_t set;
         CPU_ZERO(&set);
         std::vector<int> cpus;
-        if (sched_getaffinity(getpid(), sizeof set, &set) != 0)
-            return cpus;
+        if (sched_getaffinity(getpid(), sizeof set, &set) != 0) return cpus;
         for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
-            if (CPU_ISSET(cpu, &set))
-                cpus.push_back(cpu);
+            if (CPU_ISSET(cpu, &set)) cpus.push_back(cpu);
         return cpus;
     }
 };

@@ -10,16 +10,16 @@
 // state through a per-thread pointer.
 #include "platform/thread.h"
 
-#include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <cxxabi.h>
-#include <ctime>
-#include <initializer_list>
-#include <mutex>
 #include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <initializer_list>
+#include <mutex>
 
 #include "platform/cpu_clock.h"
 #include "priority.h"
@@ -40,13 +40,13 @@ struct SuspendableThread::State {
     std::atomic<int> realtime{0};
     std::atomic<int> startError{0};
     int64_t realtimeAskedNs = 0;  // the thread's own, for keepRealtime
-    pthread_t self{};    // written by the thread before it becomes Running
-    pthread_t handle{};  // written by the starter, used to join
+    pthread_t self{};             // written by the thread before it becomes Running
+    pthread_t handle{};           // written by the starter, used to join
     bool joined = false;
 };
 
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free
-                  && std::atomic<Phase>::is_always_lock_free,
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<Phase>::is_always_lock_free,
               "the signal handler may use only lock-free atomics");
 
 namespace {
@@ -71,8 +71,7 @@ void holdWhileSuspended(SuspendableThread::State* state) {
     sigdelset(&waitMask, kResumeFallback);
     do {
         state->stopped.store(true);
-        while (state->count.load() > 0)
-            sigsuspend(&waitMask);
+        while (state->count.load() > 0) sigsuspend(&waitMask);
         state->stopped.store(false);
     } while (state->count.load() > 0);  // suspended again while leaving
     errno = savedErrno;
@@ -88,8 +87,7 @@ void onSuspend(int, siginfo_t* info, void*) {
 // a suspendable thread whose count says it must be stopped.
 void onSuspendFallback(int, siginfo_t*, void*) {
     SuspendableThread::State* state = currentState;
-    if (state != nullptr && state->count.load() > 0)
-        holdWhileSuspended(state);
+    if (state != nullptr && state->count.load() > 0) holdWhileSuspended(state);
 }
 
 // Only wakes sigsuspend(); the default action would end the process.
@@ -100,8 +98,7 @@ void installHandler(int signal, void (*handler)(int, siginfo_t*, void*), std::in
     action.sa_sigaction = handler;
     action.sa_flags = SA_SIGINFO | SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int b : blocked)
-        sigaddset(&action.sa_mask, b);
+    for (int b : blocked) sigaddset(&action.sa_mask, b);
     sigaction(signal, &action, nullptr);
 }
 
@@ -121,8 +118,7 @@ void installHandlers() {
 bool send(SuspendableThread::State& state, int signal) {
     sigval value{};
     value.sival_ptr = &state;
-    if (pthread_sigqueue(state.self, signal, value) == 0)
-        return true;
+    if (pthread_sigqueue(state.self, signal, value) == 0) return true;
     const int fallback = signal == suspendSignal() ? kSuspendFallback : kResumeFallback;
     return pthread_kill(state.self, fallback) == 0;
 }
@@ -130,8 +126,7 @@ bool send(SuspendableThread::State& state, int signal) {
 sigset_t suspensionSignals() {
     sigset_t set;
     sigemptyset(&set);
-    for (int s : {suspendSignal(), resumeSignal(), kSuspendFallback, kResumeFallback})
-        sigaddset(&set, s);
+    for (int s : {suspendSignal(), resumeSignal(), kSuspendFallback, kResumeFallback}) sigaddset(&set, s);
     return set;
 }
 
@@ -159,13 +154,11 @@ void awaitAcknowledgement(const SuspendableThread::State& state) {
     timespec start{};
     clock_gettime(CLOCK_MONOTONIC, &start);
     const timespec step{0, 10'000};
-    while (!acknowledged(state) && msSince(start) < 100)
-        nanosleep(&step, nullptr);
+    while (!acknowledged(state) && msSince(start) < 100) nanosleep(&step, nullptr);
 }
 
 bool pinToProcessor(pid_t tid, int cpu) {
-    if (cpu < 0 || cpu >= CPU_SETSIZE)
-        return false;
+    if (cpu < 0 || cpu >= CPU_SETSIZE) return false;
     cpu_set_t set;
     CPU_ZERO(&set);
     CPU_SET(cpu, &set);
@@ -185,8 +178,7 @@ SuspendableThread::~SuspendableThread() { terminateAndWait(); }
 bool SuspendableThread::start() {
     State& state = *state_;
     Phase expected = Phase::NotStarted;
-    if (!state.phase.compare_exchange_strong(expected, Phase::Starting))
-        return true;
+    if (!state.phase.compare_exchange_strong(expected, Phase::Starting)) return true;
     const int error = pthread_create(&state.handle, nullptr, run, &state);
     state.startError.store(error);
     if (error != 0) {
@@ -201,14 +193,11 @@ bool SuspendableThread::resume() {
     State& state = *state_;
     int count = state.count.load();
     do {
-        if (count == 0)
-            return true;
+        if (count == 0) return true;
     } while (!state.count.compare_exchange_weak(count, count - 1));
-    if (count != 1)
-        return true;
+    if (count != 1) return true;
     const Phase phase = state.phase.load();
-    if (phase == Phase::NotStarted)
-        return start();
+    if (phase == Phase::NotStarted) return start();
     if (phase == Phase::Running && !send(state, resumeSignal())) {
         state.count.fetch_add(1);  // still suspended: say so
         return false;
@@ -219,18 +208,15 @@ bool SuspendableThread::resume() {
 
 bool SuspendableThread::suspend() {
     State& state = *state_;
-    if (state.count.fetch_add(1) != 0)
-        return true;
-    if (state.phase.load() != Phase::Running)
-        return true;  // a starting thread tests the count before it runs Execute
+    if (state.count.fetch_add(1) != 0) return true;
+    if (state.phase.load() != Phase::Running) return true;  // a starting thread tests the count before it runs Execute
     if (!send(state, suspendSignal())) {
         state.count.fetch_sub(1);  // it still runs: say so
         return false;
     }
     // To itself the signal is delivered before the send returns, so the
     // thread is already past its suspension here.
-    if (!pthread_equal(state.self, pthread_self()))
-        awaitAcknowledgement(state);
+    if (!pthread_equal(state.self, pthread_self())) awaitAcknowledgement(state);
     return true;
 }
 
@@ -257,8 +243,7 @@ int SuspendableThread::startError() const { return state_->startError.load(); }
 bool SuspendableThread::setPriority(ThreadPriority priority) {
     state_->priority.store(priority);
     const pid_t tid = state_->tid.load();
-    if (tid == 0 || finished())
-        return true;  // applied when the thread starts
+    if (tid == 0 || finished()) return true;  // applied when the thread starts
     return priority::setThreadNice(tid, priority::niceFor(priority));
 }
 
@@ -295,8 +280,7 @@ void SuspendableThread::keepRealtime() {
 void SuspendableThread::setProcessor(int cpu) {
     state_->cpu.store(cpu);
     const pid_t tid = state_->tid.load();
-    if (tid != 0 && !finished())
-        pinToProcessor(tid, cpu);
+    if (tid != 0 && !finished()) pinToProcessor(tid, cpu);
 }
 
 void SuspendableThread::terminate() { state_->terminate.store(true); }
@@ -306,10 +290,8 @@ bool SuspendableThread::terminated() const { return state_->terminate.load(); }
 void SuspendableThread::terminateAndWait() {
     State& state = *state_;
     state.terminate.store(true);
-    if (state.count.exchange(0) > 0 && state.phase.load() == Phase::Running)
-        send(state, resumeSignal());
-    if (state.phase.load() == Phase::NotStarted || state.joined)
-        return;
+    if (state.count.exchange(0) > 0 && state.phase.load() == Phase::Running) send(state, resumeSignal());
+    if (state.phase.load() == Phase::NotStarted || state.joined) return;
     pthread_join(state.handle, nullptr);
     state.joined = true;
 }
@@ -327,12 +309,10 @@ void* SuspendableThread::run(void* arg) {
     // of the two.
     priority::setThreadNice(0, priority::niceFor(state.priority.load()));
     if (state.realtime.load() > 0) priority::setThreadRealtime(0, state.realtime.load());
-    if (state.cpu.load() >= 0)
-        pinToProcessor(0, state.cpu.load());
+    if (state.cpu.load() >= 0) pinToProcessor(0, state.cpu.load());
     state.phase.store(Phase::Running);
     // A suspend that came while starting found no thread to signal.
-    if (state.count.load() > 0)
-        send(state, suspendSignal());
+    if (state.count.load() > 0) send(state, suspendSignal());
     try {
         state.owner->Execute();
     } catch (abi::__forced_unwind&) {

@@ -7,8 +7,7 @@ namespace {
 
 template <typename T>
 T takeQueuedOr(std::deque<T>& queue, const T& otherwise) {
-    if (queue.empty())
-        return otherwise;
+    if (queue.empty()) return otherwise;
     T value = queue.front();
     queue.pop_front();
     return value;
@@ -133,8 +132,7 @@ uint32_t FakeClock::tickCount() {
     {
         std::lock_guard lock(mutex_);
         ++tickReads_;
-        if (!tickQueue_.empty())
-            return lastTick_ = takeQueuedOr(tickQueue_, tick_);
+        if (!tickQueue_.empty()) return lastTick_ = takeQueuedOr(tickQueue_, tick_);
         if (!tickSource_) {
             lastTick_ = tick_;
             tick_ += tickStep_;
@@ -156,8 +154,7 @@ int64_t FakeClock::performanceFrequency() {
 int64_t FakeClock::performanceCounter() {
     std::lock_guard lock(mutex_);
     ++counterReads_;
-    if (!counterQueue_.empty())
-        return takeQueuedOr(counterQueue_, counter_);
+    if (!counterQueue_.empty()) return takeQueuedOr(counterQueue_, counter_);
     const int64_t value = counter_;
     counter_ += counterStep_;
     return value;
@@ -170,8 +167,7 @@ void FakeClock::sleep(uint32_t ms) {
         sleeps_.push_back(ms);
         hook = sleepHook_;
     }
-    if (hook)
-        hook(ms);
+    if (hook) hook(ms);
 }
 
 }  // namespace platform

@@ -16,7 +16,7 @@ public:
     };
     std::vector<Shown> shown;
     std::vector<std::optional<QString>> fileAnswers;  // consumed from the front
-    std::vector<QString> fileFilters;                  // the filters asked with
+    std::vector<QString> fileFilters;                 // the filters asked with
 
     void information(QWidget*, const QString& caption, const QString& text) override;
     void error(QWidget*, const QString& text) override;

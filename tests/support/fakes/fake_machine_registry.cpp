@@ -12,13 +12,10 @@ bool FakeMachineRegistry::openProcessorKey() {
 
 std::optional<uint32_t> FakeMachineRegistry::readDword(const std::string& name) {
     journal.push_back("read " + name);
-    if (failReads)
-        throw std::runtime_error("registry access failed");
-    if (!open_)
-        return std::nullopt;
+    if (failReads) throw std::runtime_error("registry access failed");
+    if (!open_) return std::nullopt;
     auto found = values_->find(name);
-    if (found == values_->end())
-        return std::nullopt;
+    if (found == values_->end()) return std::nullopt;
     return found->second;
 }
 

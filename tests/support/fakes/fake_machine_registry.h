@@ -15,8 +15,7 @@ namespace platform {
 class FakeMachineRegistry final : public MachineRegistry {
 public:
     // The key's DWORD values; none: the key cannot be opened.
-    explicit FakeMachineRegistry(std::optional<std::map<std::string, uint32_t>> values)
-        : values_(std::move(values)) {}
+    explicit FakeMachineRegistry(std::optional<std::map<std::string, uint32_t>> values) : values_(std::move(values)) {}
 
     std::vector<std::string> journal;
     bool failReads = false;

@@ -9,16 +9,14 @@ namespace {
 
 uint32_t littleEndianWord(std::string_view bytes, std::size_t at) {
     uint32_t word = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        word |= uint32_t(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    for (std::size_t i = 0; i < 4; ++i) word |= uint32_t(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
     return word;
 }
 
 }  // namespace
 
 CpuidRegisters vendorLeaf(std::string_view twelveBytes, uint32_t highestLeaf) {
-    if (twelveBytes.size() != 12)
-        throw std::invalid_argument("a vendor is exactly 12 bytes");
+    if (twelveBytes.size() != 12) throw std::invalid_argument("a vendor is exactly 12 bytes");
     CpuidRegisters r;
     r.eax = highestLeaf;
     r.ebx = littleEndianWord(twelveBytes, 0);
@@ -41,9 +39,7 @@ void FakeProcessor::setTimeStamps(std::vector<uint64_t> values, uint64_t next, u
     step_ = step;
 }
 
-std::size_t FakeProcessor::count(std::string_view call) const {
-    return std::count(calls_.begin(), calls_.end(), call);
-}
+std::size_t FakeProcessor::count(std::string_view call) const { return std::count(calls_.begin(), calls_.end(), call); }
 
 bool FakeProcessor::idFlagToggles() {
     calls_.emplace_back("idflag");
@@ -58,10 +54,8 @@ CpuidRegisters FakeProcessor::cpuid(uint32_t leaf) {
 
 uint64_t FakeProcessor::readTimeStamp() {
     calls_.emplace_back("rdtsc");
-    if (!hasCounter_)
-        throw NoTimeStampCounter();
-    if (nextScripted_ < scripted_.size())
-        return scripted_[nextScripted_++];
+    if (!hasCounter_) throw NoTimeStampCounter();
+    if (nextScripted_ < scripted_.size()) return scripted_[nextScripted_++];
     uint64_t value = next_;
     next_ += step_;
     return value;

@@ -14,7 +14,7 @@ namespace platform {
 class FakeRealtimeKit : public RealtimeKit {
 public:
     void setLimits(std::optional<RealtimeKitLimits> limits);  // nothing: no service
-    void setGrants(bool realtime, bool highPriority);          // default: both granted
+    void setGrants(bool realtime, bool highPriority);         // default: both granted
 
     // "realtime(tid,priority)" and "high(tid,nice)" in order.
     std::vector<std::string> requests() const;

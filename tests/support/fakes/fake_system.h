@@ -11,12 +11,12 @@ namespace platform {
 
 class FakeSystemControl : public SystemControl {
 public:
-    void setMajorVersion(int major);                  // default 6
-    void setPriorityAnswer(bool accepted);            // answer of both setters, default true
-    void setAllowedProcessors(std::vector<int> cpus); // default {0}
-    void setRights(Rights rights);                    // default: nice values down to -20
-    void setSessionAnswer(bool raised);               // answer of raiseSession(true), default true
-    void setSessionsGrouped(bool grouped);            // default true
+    void setMajorVersion(int major);                   // default 6
+    void setPriorityAnswer(bool accepted);             // answer of both setters, default true
+    void setAllowedProcessors(std::vector<int> cpus);  // default {0}
+    void setRights(Rights rights);                     // default: nice values down to -20
+    void setSessionAnswer(bool raised);                // answer of raiseSession(true), default true
+    void setSessionsGrouped(bool grouped);             // default true
 
     // The calls in order: "majorVersion", "setProcessPriorityClass(High)",
     // "setProcessPriorityClass(Realtime)", "setCurrentThreadPriority(Normal)",

@@ -2,29 +2,25 @@
 
 namespace widgets {
 
-using widgets::NotifyIconData;
 using widgets::deliverTrayNotification;
+using widgets::NotifyIconData;
 
-bool FakeTrayShell::add(const NotifyIconData& data, const QIcon& icon)
-{
+bool FakeTrayShell::add(const NotifyIconData& data, const QIcon& icon) {
     requests.push_back({Op::Add, data, icon});
     return addSucceeds;
 }
 
-bool FakeTrayShell::modify(const NotifyIconData& data, const QIcon& icon)
-{
+bool FakeTrayShell::modify(const NotifyIconData& data, const QIcon& icon) {
     requests.push_back({Op::Modify, data, icon});
     return modifySucceeds;
 }
 
-bool FakeTrayShell::remove(const NotifyIconData& data)
-{
+bool FakeTrayShell::remove(const NotifyIconData& data) {
     requests.push_back({Op::Remove, data, QIcon()});
     return removeSucceeds;
 }
 
-bool FakeTrayShell::notify(int32_t mouseMessage) const
-{
+bool FakeTrayShell::notify(int32_t mouseMessage) const {
     return !requests.empty() && deliverTrayNotification(requests.back().data, mouseMessage);
 }
 

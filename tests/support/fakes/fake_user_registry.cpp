@@ -44,8 +44,7 @@ public:
         return true;
     }
 
-    bool writeString(const std::string& key, const std::string& name,
-                     const std::string& value) override {
+    bool writeString(const std::string& key, const std::string& name, const std::string& value) override {
         lastError_.clear();
         if (!writable(key, name, value)) return false;
         document_.set(key, name, value);

@@ -16,7 +16,7 @@ struct CommandLineSettings {
     int32_t waitSeconds = 0;
     int32_t runForSeconds = 0;
     int32_t factor = 0;
-    std::string application{};      // each parameter followed by one blank
+    std::string application{};  // each parameter followed by one blank
     // The same parameters as they came, the program first: what the program
     // is started with (the text above is what the window shows).
     std::vector<std::string> arguments{};

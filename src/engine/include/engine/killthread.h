@@ -27,15 +27,15 @@ int64_t periodStartNs(int64_t nowNs);
 // What one cycle did, so tests can check the loops pass by pass.
 struct CycleReport {
     bool heavy = false;
-    int64_t passes = 0;      // busy-loop passes executed
+    int64_t passes = 0;  // busy-loop passes executed
     int64_t plannedPasses = 0;
-    int64_t g = 0;           // the normal cycle's random sleep point
+    int64_t g = 0;  // the normal cycle's random sleep point
     int sleeps = 0;
 };
 
 // Plain arithmetic of the cycles.
-int64_t baseCount(int32_t benchmarkTime);  // nearest(13500 / B * 50000)
-int64_t heavyA(int32_t factor, uint64_t d);  // nearest(x * x * 150000)
+int64_t baseCount(int32_t benchmarkTime);                          // nearest(13500 / B * 50000)
+int64_t heavyA(int32_t factor, uint64_t d);                        // nearest(x * x * 150000)
 int64_t heavyCount(int64_t a, int32_t benchmarkTime, uint64_t r);  // m
 
 // The busy loops. They call nothing but clock.sleep at the stated points and

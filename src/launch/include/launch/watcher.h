@@ -112,7 +112,8 @@ private:
     void waitForTick();
 
     // Every host call runs under hostMutex_, so that detachHost can wait for it.
-    template <typename Call> void toHost(Call call);
+    template <typename Call>
+    void toHost(Call call);
 
     const LaunchRequest request_;
     std::mutex hostMutex_;

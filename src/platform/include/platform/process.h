@@ -1,9 +1,9 @@
 #pragma once
 // Starting programs without a shell and watching them.
+#include <sys/types.h>
 #include <memory>
 #include <string>
 #include <vector>
-#include <sys/types.h>
 
 namespace platform {
 

@@ -6,11 +6,11 @@
 // lowest level, for threads of processes whose RLIMIT_RTTIME is no higher
 // than its limit. A missing service, a refusal and a late answer all read
 // as "not granted".
+#include <sys/types.h>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace platform {
 

@@ -18,9 +18,9 @@
 //      process keeps RLIMIT_RTTIME within the service's limit.
 //   3. plain nice values: what remains is the nice grant of step 1 (which is
 //      "nothing" for a user without rights).
+#include <sys/types.h>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace platform {
@@ -90,9 +90,9 @@ enum class LaunchPriority {
 // - the window's thread just above the burners, never below;
 // - nice values otherwise, as far as granted.
 struct SchedulingPlan {
-    int burnerRealtime = 0;  // SCHED_FIFO priority of the burners; 0: nice values
-    int windowRealtime = 0;  // of the window's thread; 0: nice values
-    bool niceRaised = false; // negative nice values are granted
+    int burnerRealtime = 0;   // SCHED_FIFO priority of the burners; 0: nice values
+    int windowRealtime = 0;   // of the window's thread; 0: nice values
+    bool niceRaised = false;  // negative nice values are granted
 };
 
 SchedulingPlan planScheduling(const Rights& rights, bool burnersSleepEveryPeriod);

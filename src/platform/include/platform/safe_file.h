@@ -16,12 +16,12 @@
 //   kept, hard links), the file is rewritten in place, with its space
 //   reserved first so that a full disk leaves the old text as it was.
 // - Temporary files left by a crashed save are removed at the next save.
+#include <sys/types.h>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace platform {
 

@@ -3,10 +3,10 @@
 // other threads at any point of its work, with a suspend count as Windows
 // keeps it. Suspension is done by a signal whose handler waits until the
 // thread is resumed, so the thread's own code polls nothing.
+#include <sys/types.h>
 #include <atomic>
 #include <memory>
 #include <vector>
-#include <sys/types.h>
 
 #include "platform/rights.h"
 

@@ -4,7 +4,7 @@
 namespace shell {
 
 // The window's fonts, with the nearest families this machine has.
-QFont windowFont();   // "MS Sans Serif", 8 point (11 pixels)
-QFont tahomaFont();   // "Tahoma", 13 pixels
+QFont windowFont();  // "MS Sans Serif", 8 point (11 pixels)
+QFont tahomaFont();  // "Tahoma", 13 pixels
 
 }  // namespace shell

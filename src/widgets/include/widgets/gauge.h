@@ -23,28 +23,28 @@ class TGauge : public QWidget {
 public:
     explicit TGauge(QWidget* parent = nullptr);
 
-    int32_t minValue() const { return m_minValue; }
+    int32_t minValue() const { return minValue_; }
     void setMinValue(int32_t value);  // throws EInvalidOperation above maxValue()
-    int32_t maxValue() const { return m_maxValue; }
+    int32_t maxValue() const { return maxValue_; }
     void setMaxValue(int32_t value);  // throws EInvalidOperation below minValue()
-    int32_t progress() const { return m_progress; }
+    int32_t progress() const { return progress_; }
     void setProgress(int32_t value);  // clamped to minValue()..maxValue()
 
-    TGaugeKind kind() const { return m_kind; }
+    TGaugeKind kind() const { return kind_; }
     void setKind(TGaugeKind kind);
-    bool showText() const { return m_showText; }
+    bool showText() const { return showText_; }
     void setShowText(bool show);
-    TGaugeBorderStyle borderStyle() const { return m_borderStyle; }
+    TGaugeBorderStyle borderStyle() const { return borderStyle_; }
     void setBorderStyle(TGaugeBorderStyle style);
-    QColor foreColor() const { return m_foreColor; }
+    QColor foreColor() const { return foreColor_; }
     void setForeColor(const QColor& color);
-    QColor backColor() const { return m_backColor; }
+    QColor backColor() const { return backColor_; }
     void setBackColor(const QColor& color);
 
     // Truncated percentage of progress() within the range; 0 for an empty range.
     int32_t percentDone() const;
     // How many repaints the property setters asked for so far.
-    int repaintCount() const { return m_repaintCount; }
+    int repaintCount() const { return repaintCount_; }
     // The picture the control shows, composed off screen at its current size
     // with pixelRatio device pixels to each of its pixels.
     QImage composeImage(qreal pixelRatio = 1.0) const;
@@ -62,15 +62,15 @@ private:
     void paintText(QImage& image, const Edges& inner) const;
     void invalidate();
 
-    int32_t m_minValue = 0;
-    int32_t m_maxValue = 100;
-    int32_t m_progress = 0;
-    TGaugeKind m_kind = gkHorizontalBar;
-    bool m_showText = true;
-    TGaugeBorderStyle m_borderStyle = bsSingle;
-    QColor m_foreColor = Qt::black;
-    QColor m_backColor = Qt::white;
-    int m_repaintCount = 0;
+    int32_t minValue_ = 0;
+    int32_t maxValue_ = 100;
+    int32_t progress_ = 0;
+    TGaugeKind kind_ = gkHorizontalBar;
+    bool showText_ = true;
+    TGaugeBorderStyle borderStyle_ = bsSingle;
+    QColor foreColor_ = Qt::black;
+    QColor backColor_ = Qt::white;
+    int repaintCount_ = 0;
 };
 
 }  // namespace widgets

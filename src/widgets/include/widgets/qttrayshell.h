@@ -42,7 +42,7 @@ private:
     };
     void notify(quintptr hWnd, QSystemTrayIcon::ActivationReason reason);
 
-    std::map<quintptr, Entry> m_icons;
+    std::map<quintptr, Entry> icons_;
 };
 
 }  // namespace widgets

@@ -31,18 +31,18 @@ public:
     explicit TTaskIcon(QObject* owner = nullptr, std::shared_ptr<TrayShell> shell = nullptr);
     ~TTaskIcon() override;  // deletes the icon if it is shown
 
-    bool active() const { return m_active; }
+    bool active() const { return active_; }
     void setActive(bool active);
-    const QIcon& icon() const { return m_icon; }
+    const QIcon& icon() const { return icon_; }
     void setIcon(const QIcon& icon);
-    QString toolTip() const { return m_toolTip; }
+    QString toolTip() const { return toolTip_; }
     void setToolTip(const QString& text);
-    uint32_t taskIconID() const { return m_taskIconID; }
+    uint32_t taskIconID() const { return taskIconID_; }
     void setTaskIconID(uint32_t id);
 
     // The record as last filled for an add or modify.
-    const NotifyIconData& notifyIconData() const { return m_data; }
-    quintptr messageWindowHandle() const { return m_window.handle(); }
+    const NotifyIconData& notifyIconData() const { return data_; }
+    quintptr messageWindowHandle() const { return window_.handle(); }
     // For the next request to the shell; meant to be set before the icon is shown.
     void setShell(std::shared_ptr<TrayShell> shell);
 
@@ -78,13 +78,13 @@ private:
     void reportError(const std::exception& error) const;
     void dispatchMouseMessage(int32_t message, const QPoint& at);
 
-    std::shared_ptr<TrayShell> m_shell;
-    bool m_active = false;
-    QIcon m_icon;
-    QString m_toolTip;
-    uint32_t m_taskIconID = 0;
-    NotifyIconData m_data;
-    TrayMessageWindow m_window;
+    std::shared_ptr<TrayShell> shell_;
+    bool active_ = false;
+    QIcon icon_;
+    QString toolTip_;
+    uint32_t taskIconID_ = 0;
+    NotifyIconData data_;
+    TrayMessageWindow window_;
 };
 
 }  // namespace widgets

@@ -17,7 +17,7 @@ public:
     TrayMessageWindow(const TrayMessageWindow&) = delete;
     TrayMessageWindow& operator=(const TrayMessageWindow&) = delete;
 
-    quintptr handle() const { return m_handle; }
+    quintptr handle() const { return handle_; }
     // The window procedure. Parameters are 32 bits wide, as on the platform
     // the notification record comes from.
     qintptr windowProc(uint32_t message, uint32_t wParam, int32_t lParam);
@@ -26,8 +26,8 @@ public:
     static TrayMessageWindow* find(quintptr handle);
 
 private:
-    quintptr m_handle;
-    UserMessageHandler m_onUserMessage;
+    quintptr handle_;
+    UserMessageHandler onUserMessage_;
 };
 
 }  // namespace widgets

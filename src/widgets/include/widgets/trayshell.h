@@ -16,7 +16,7 @@ struct NotifyIconData {
     uint32_t uID = 0;
     uint32_t uFlags = 0;
     uint32_t uCallbackMessage = 0;
-    quintptr hIcon = 0;  // cache key of the icon shown
+    quintptr hIcon = 0;   // cache key of the icon shown
     char szTip[64] = {};  // zero-terminated tooltip
 };
 
