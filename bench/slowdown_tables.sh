@@ -91,7 +91,7 @@ while IFS= read -r name; do
   plots+=", '$work/config-$i.tsv' using 2:5 title '$short: other session, pinned' with linespoints lc $i dt 3 pt 4"
 done < <(awk -F'\t' '/^#/ { next } !($1 in seen) { seen[$1] = 1; print $1 }' "$data")
 gnuplot <<EOF
-set terminal pngcairo noenhanced size 1100,880 font 'DejaVu Sans,10'
+set terminal pngcairo noenhanced size 1300,1000 font 'DejaVu Sans,10'
 set output '$src/docs/slowdown-curve.png'
 set title "Speed of a CPU-bound program against the slow-down factor ($today)"
 set xlabel 'slow-down factor (%)'
@@ -99,7 +99,7 @@ set ylabel 'speed relative to no slow-down (%)'
 set xrange [0:100]
 set yrange [0:110]
 set grid
-set key below vertical maxrows 5 font ',8'
+set key below vertical maxrows 6 font ',8' width 2
 set datafile separator "\t"
 plot $plots
 EOF
