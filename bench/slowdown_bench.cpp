@@ -39,6 +39,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -223,14 +224,26 @@ void describe(const SchedulingOutcome& outcome, platform::SystemControl& system)
                 outcome.holdsOtherSessions ? "holds against other sessions" : "does not hold against other sessions");
 }
 
-void runConfiguration(const std::string& name, EngineMode mode, const LaunchPath& path) {
+// The burners as start-up makes them: the process raised, the calling
+// (window's) thread time critical, the benchmark measured, then the burners.
+struct StartedBurners {
     platform::SystemControl& system = platform::systemControl();
-    // As start-up does before the burners exist.
-    system.setProcessPriorityClass(platform::PriorityClass::High);
-    system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
-    TGenerator generator;
-    std::atomic<int32_t> benchmarkTime{MeasureBench(platform::systemClock(), generator)};
-    TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
+    std::atomic<int32_t> benchmarkTime{0};
+    std::unique_ptr<TBurner> burner;
+
+    StartedBurners() {
+        system.setProcessPriorityClass(platform::PriorityClass::High);
+        system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+        TGenerator generator;
+        benchmarkTime = MeasureBench(platform::systemClock(), generator);
+        burner = std::make_unique<TBurner>(platform::systemClock(), benchmarkTime, system.allowedProcessors());
+    }
+};
+
+void runConfiguration(const std::string& name, EngineMode mode, const LaunchPath& path) {
+    StartedBurners started;
+    platform::SystemControl& system = started.system;
+    TBurner& burner = *started.burner;
     const SchedulingOutcome outcome = applyScheduling(system, burner, mode, platform::PriorityClass::High, 0);
     std::printf("### %s, %s engine\n\n", name.c_str(), mode == EngineMode::Accurate ? "accurate" : "classic");
     describe(outcome, system);
@@ -327,12 +340,9 @@ std::pair<double, double> wakeUpLateness(double duration) {
 // Both engines at factor 98 with real-time burners (root only): the accurate
 // cycle sleeps every 10 ms, the classic heavy cycle counts for seconds.
 void realtimeClassicCheck() {
-    platform::SystemControl& system = platform::systemControl();
-    system.setProcessPriorityClass(platform::PriorityClass::High);
-    system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
-    TGenerator generator;
-    std::atomic<int32_t> benchmarkTime{MeasureBench(platform::systemClock(), generator)};
-    TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
+    StartedBurners started;
+    platform::SystemControl& system = started.system;
+    TBurner& burner = *started.burner;
     applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
     std::printf("An ordinary program's wake-up from 1 ms sleeps, burners at factor 98 under SCHED_FIFO %d:\n\n",
                 burner.Realtime());
