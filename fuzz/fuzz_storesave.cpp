@@ -1,17 +1,20 @@
 // The per-user store's save path on a store file that the input gives: one
 // string value written through openRegFile, as the program writes its
 // settings. The first byte chooses whether the store exists, whether it is
-// reached through the user's own symbolic link (to a file or to none yet)
-// and whether it is grown beyond the size the program reads; the second is
-// the value's length, then come the value's bytes and the store's text.
+// reached through a symbolic link (to a file or to none yet; run as root,
+// also another user's link, planted or of the folder's owner) and whether
+// it is grown beyond the size the program reads; the second is the value's
+// length, then come the value's bytes and the store's text.
 //
-// Invariants: a store beyond the limit, and a value that cannot be stored
-// (a line break or NUL), leave the file byte for byte and give a message;
+// Invariants: a store beyond the limit, a value that cannot be stored (a
+// line break or NUL) and another user's link to a file of root's or to none
+// leave the file byte for byte (or absent) and give a message;
 // otherwise the save succeeds, the value reads back with every byte, the
 // link is still a link, saving the same value again changes nothing, and
 // no lock or temporary file is left in the folder.
 #include <platform/registry.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
@@ -28,6 +31,7 @@ namespace {
 
 // Beyond the size the store reads (1 MiB), as a sparse file: no disk space.
 constexpr std::uintmax_t kBeyondTheLimit = (std::uintmax_t(1) << 20) + 1;
+constexpr uid_t kNobody = 65534;
 
 const fs::path& scratchDir() {
     static const fs::path dir = [] {
@@ -57,19 +61,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string value(reinterpret_cast<const char*>(data) + 2, valueSize);
     const std::string text(reinterpret_cast<const char*>(data) + 2 + valueSize, size - 2 - valueSize);
     const bool exists = how & 1, linked = how & 2, oversized = exists && (how & 12) == 12;
+    const bool foreignLink = linked && (how & 16) && geteuid() == 0;
 
     fs::remove_all(scratchDir());
     fs::create_directories(scratchDir());
     const fs::path store = scratchDir() / "registry.reg";
     const fs::path real = linked ? scratchDir() / "kept.reg" : store;
     if (linked) fs::create_symlink(real.filename(), store);
+    if (foreignLink && (lchown(store.c_str(), kNobody, kNobody) != 0 ||
+                        ((how & 32) && chown(scratchDir().c_str(), kNobody, kNobody) != 0)))
+        std::abort();
     if (exists) std::ofstream(real, std::ios::binary) << text;
     if (oversized) fs::resize_file(real, kBeyondTheLimit);
     const std::string before = exists ? bytesOf(real) : std::string();
 
     const auto registry = platform::openRegFile(store);
     const bool saved = registry->writeString("Software\\Lentora", "fuzz", value);
-    if (oversized || !platform::reg::fitsOnOneLine(value)) {
+    if (oversized || !platform::reg::fitsOnOneLine(value) || foreignLink) {
         // Refused: the message says why, and the file is as it was.
         if (saved || registry->lastError().empty()) std::abort();
         if (exists != fs::exists(real) || (exists && bytesOf(real) != before)) std::abort();
