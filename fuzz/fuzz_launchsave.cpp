@@ -12,8 +12,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -89,8 +92,13 @@ int saveTogether(const fs::path& file, const std::vector<LaunchEntry>& base, con
     int failed = 0;
     for (const pid_t pid : pids) {
         int status = 0;
-        if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
-            std::abort();  // a copy crashed: its report is above
+        pid_t waited = -1;
+        while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {}  // the fuzzer's timer ticks
+        if (pid < 0 || waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+            std::fprintf(stderr, "a copy did not end normally: pid %d, wait %d (%s), status %#x\n", int(pid),
+                         int(waited), std::strerror(errno), status);
+            std::abort();  // a crash of the copy is reported above
+        }
         failed += WEXITSTATUS(status);
     }
     return failed;
