@@ -160,8 +160,10 @@ public:
     }
     SaveLock(const SaveLock&) = delete;
     SaveLock& operator=(const SaveLock&) = delete;
+    // A file of that name with something in it was not made by the program: it stays.
     ~SaveLock() {
-        if (held_ && isNamed(fd_.fd)) unlink(name_.c_str());
+        struct stat opened {};
+        if (held_ && isNamed(fd_.fd) && fstat(fd_.fd, &opened) == 0 && opened.st_size == 0) unlink(name_.c_str());
     }
 
 private:
