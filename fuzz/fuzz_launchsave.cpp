@@ -33,12 +33,14 @@ namespace {
 
 // A private folder on a memory file system when there is one.
 const fs::path& scratchDir() {
-    static const fs::path dir = [] {
+    // Never destroyed: the clean-up at exit still needs it.
+    static const fs::path& dir = *new fs::path([] {
         const fs::path base = fs::exists("/dev/shm") ? "/dev/shm" : "/tmp";
         const fs::path made = base / ("lentora-fuzz-save-" + std::to_string(getpid()));
         fs::create_directories(made);
+        std::atexit([] { fs::remove_all(scratchDir()); });  // copies end with _exit and leave it alone
         return made;
-    }();
+    }());
     return dir;
 }
 

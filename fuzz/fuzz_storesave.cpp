@@ -34,12 +34,14 @@ constexpr std::uintmax_t kBeyondTheLimit = (std::uintmax_t(1) << 20) + 1;
 constexpr uid_t kNobody = 65534;
 
 const fs::path& scratchDir() {
-    static const fs::path dir = [] {
+    // Never destroyed: the clean-up at exit still needs it.
+    static const fs::path& dir = *new fs::path([] {
         const fs::path base = fs::exists("/dev/shm") ? "/dev/shm" : "/tmp";
         const fs::path made = base / ("lentora-fuzz-store-" + std::to_string(getpid()));
         fs::create_directories(made);
+        std::atexit([] { fs::remove_all(scratchDir()); });  // copies end with _exit and leave it alone
         return made;
-    }();
+    }());
     return dir;
 }
 
