@@ -11,7 +11,7 @@ root=$PWD
 scripts/install-deps.sh
 build=${BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-"fuzz_cmdline fuzz_launchfile fuzz_regformat fuzz_inttext"}
+targets=${FUZZ_TARGETS:-"fuzz_cmdline fuzz_launchfile fuzz_launchsave fuzz_storesave fuzz_regformat fuzz_inttext"}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DLENTORA_FUZZ=ON -DLENTORA_TESTS=OFF -DLENTORA_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -44,29 +44,38 @@ std::string tooLarge() {
     return "File too large: it holds more than " + std::to_string(kLaunchFileMaxBytes) + " bytes" + limitsText();
 }
 
-std::string_view untilNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+// Why one line cannot be a value: "" when it can.
+std::string lineProblem(std::string_view line, size_t number) {
+    if (line.size() > kLaunchLineMaxBytes)
+        return "Line " + std::to_string(number) + " is longer than " + std::to_string(kLaunchLineMaxBytes) + " bytes" +
+               limitsText();
+    // No name, path or number can hold one, and a program's path would end there.
+    if (line.find('\0') != std::string_view::npos)
+        return "It holds a NUL byte on line " + std::to_string(number) + "; a launch list is text.";
+    return {};
+}
 
 }  // namespace
 
 std::string launchTextProblem(std::string_view text) {
-    text = untilNul(text);
     if (text.size() > kLaunchFileMaxBytes) return tooLarge();
     size_t lines = 0;
     std::string problem;
     forEachLine(text, [&](std::string_view line) {
-        if (line.size() > kLaunchLineMaxBytes)
-            problem = "Line " + std::to_string(lines + 1) + " is longer than " + std::to_string(kLaunchLineMaxBytes) +
-                      " bytes" + limitsText();
-        ++lines;
+        problem = lineProblem(line, ++lines);
         return problem.empty();
     });
-    if (problem.empty() && lines / kColumnCount > kLaunchMaxEntries)
-        problem = "It holds more than " + std::to_string(kLaunchMaxEntries) + " entries" + limitsText();
-    return problem;
+    if (!problem.empty()) return problem;
+    if (lines / kColumnCount > kLaunchMaxEntries)
+        return "It holds more than " + std::to_string(kLaunchMaxEntries) + " entries" + limitsText();
+    // Which column a stray line belongs to cannot be told, and a save would drop it.
+    if (lines % kColumnCount != 0)
+        return "It holds " + std::to_string(lines) + " lines, which do not make whole entries of " +
+               std::to_string(kColumnCount) + " lines each.";
+    return {};
 }
 
 std::vector<LaunchEntry> parseLaunchText(std::string_view text) {
-    text = untilNul(text);
     const size_t n = countLines(text) / kColumnCount;
     std::vector<LaunchEntry> entries(n);
     size_t index = 0;
@@ -111,7 +120,7 @@ std::string updateLaunchFile(const std::filesystem::path& file, const LaunchEdit
             }
             std::string text = formatLaunchText(edit(parseLaunchText(current)));
             if (std::string problem = launchTextProblem(text); !problem.empty()) {
-                error = platform::fileMessage("write", file, "The list would be too large to read back: " + problem);
+                error = platform::fileMessage("write", file, "The list could not be read back: " + problem);
                 return std::nullopt;
             }
             return text;

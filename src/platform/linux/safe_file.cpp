@@ -20,6 +20,8 @@ namespace {
 constexpr char kForeignLink[] = "It is a symbolic link that another user made; Lentora does not follow it.";
 constexpr char kForeignTarget[] =
     "It is a symbolic link to a file that belongs to another user; Lentora does not write through it.";
+constexpr char kLinkToOthers[] =
+    "It is a symbolic link that another user made to a file that is not theirs; Lentora does not write through it.";
 // A temporary file this old whose writer no longer holds its lock was left by a crash.
 constexpr auto kStaleAfter = std::chrono::seconds(60);
 // A copy of the program that holds the lock longer than this has hung; the save goes on without it.
@@ -52,10 +54,12 @@ struct Resolved {
     fs::path path;
     bool viaLink = false;
     std::string refusal;  // the reason when a link is not followed
+    uid_t linkOwner = 0;  // viaLink: who made the links on the way
+    bool ownersDiffer = false;
 };
 
 Resolved resolve(const fs::path& file) {
-    Resolved r{file, false, {}};
+    Resolved r{file, false, {}, 0, false};
     for (int depth = 0; depth < 40; ++depth) {
         struct stat link {};
         if (lstat(r.path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return r;
@@ -68,6 +72,8 @@ Resolved resolve(const fs::path& file) {
         const fs::path target = fs::read_symlink(r.path, ec);
         if (ec) return {{}, true, ec.message()};
         r.path = target.is_absolute() ? target : dir / target;
+        r.ownersDiffer = r.ownersDiffer || (r.viaLink && link.st_uid != r.linkOwner);
+        r.linkOwner = link.st_uid;
         r.viaLink = true;
     }
     return {{}, true, reasonOf(ELOOP)};
@@ -99,12 +105,15 @@ int openForReading(const fs::path& path) { return open(path.c_str(), O_RDONLY | 
 
 bool missing(int error) { return error == ENOENT || error == ENOTDIR; }
 
-// Waits for the lock of other copies of the program, for a while.
-void lockWithin(int fd, std::chrono::steady_clock::duration limit) {
+// Waits for the lock of other copies of the program, for a while. True
+// when it is held.
+bool lockWithin(int fd, std::chrono::steady_clock::duration limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR) &&
-           std::chrono::steady_clock::now() < end)
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
@@ -123,6 +132,58 @@ int openLocked(const fs::path& path) {
     }
     return openForReading(path);
 }
+
+std::string temporaryPrefix(const fs::path& path) { return "." + path.filename().string() + "."; }
+
+// Serialises the saves of one file among copies of the program, also before
+// the file exists: a lock on the file itself cannot cover the first save,
+// which creates it. The lock is a hidden file beside it (".<name>.lock"),
+// removed by whoever holds it when the save ends, so nothing stays in the
+// folder; a copy that waited on a removed lock file takes the new one. Where
+// the folder cannot be written there is no lock file, and none is needed: no
+// copy can create the file or rename another over it there, and the lock on
+// the file itself serialises the saves.
+class SaveLock {
+public:
+    SaveLock(const fs::path& path, mode_t mode) : name_(folderOf(path) / (temporaryPrefix(path) + "lock")) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            Fd fd(openLockFile(mode));
+            struct stat opened {};
+            if (fd.fd < 0 || fstat(fd.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) return;
+            const bool held = lockWithin(fd.fd, kLockWait);
+            if (isNamed(fd.fd)) {
+                std::swap(fd_.fd, fd.fd);
+                held_ = held;
+                return;
+            }
+        }
+    }
+    SaveLock(const SaveLock&) = delete;
+    SaveLock& operator=(const SaveLock&) = delete;
+    // A file of that name with something in it was not made by the program: it stays.
+    ~SaveLock() {
+        struct stat opened {};
+        if (held_ && isNamed(fd_.fd) && fstat(fd_.fd, &opened) == 0 && opened.st_size == 0) unlink(name_.c_str());
+    }
+
+private:
+    // Read-only is enough to lock another user's lock file in a shared folder.
+    int openLockFile(mode_t mode) const {
+        constexpr int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+        const int fd = open(name_.c_str(), O_RDWR | O_CREAT | flags, mode);
+        return fd >= 0 || errno != EACCES ? fd : open(name_.c_str(), O_RDONLY | flags);
+    }
+
+    bool isNamed(int fd) const {
+        struct stat opened {
+        }, named{};
+        return fstat(fd, &opened) == 0 && lstat(name_.c_str(), &named) == 0 && sameFile(opened, named);
+    }
+
+    fs::path name_;
+    Fd fd_;
+    bool held_ = false;
+};
 
 bool writeAll(int fd, const std::string& text, off_t offset = -1) {
     std::size_t done = 0;
@@ -144,8 +205,6 @@ void syncFolder(const fs::path& dir) {
     const Fd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.fd >= 0) fsync(fd.fd);  // without it only the new name may lag behind; the data is safe
 }
-
-std::string temporaryPrefix(const fs::path& path) { return "." + path.filename().string() + "."; }
 
 mode_t currentUmask() {
     const mode_t mask = umask(0);
@@ -289,16 +348,31 @@ FileText readFileSafely(const fs::path& file, std::size_t maxBytes) {
     return readOpen(fd.fd, file, maxBytes);
 }
 
+// A link is written through only to a file of whoever made every link on
+// the way: the user's own links lead to the user's own files, and a link of
+// the folder's owner to that owner's files (which the user must be allowed
+// to write as well). Nobody can make the program write, or create, a file
+// that they could not write themselves.
+std::string linkRefusal(const Resolved& target, const struct stat* file) {
+    if (!target.viaLink) return {};
+    const bool own = target.linkOwner == geteuid();
+    if (target.ownersDiffer || (!file && !own) || (file && file->st_uid != target.linkOwner))
+        return own ? kForeignTarget : kLinkToOthers;
+    return {};
+}
+
 std::string updateFileSafely(const fs::path& file, const FileRules& rules, const FileEdit& edit) {
     const Resolved target = resolve(file);
     if (!target.refusal.empty()) return fileMessage("write", file, target.refusal);
     Save save(file, target.path, rules);
+    const SaveLock lock(target.path, rules.newFileMode);
     const Fd fd(openLocked(target.path));
     struct stat st {};
     if (fd.fd < 0 && !missing(errno)) return unreadable(file, reasonOf(errno));
+    if (fd.fd >= 0 && fstat(fd.fd, &st) != 0) return fileMessage("write", file, reasonOf(errno));
+    if (std::string refusal = linkRefusal(target, fd.fd >= 0 ? &st : nullptr); !refusal.empty())
+        return fileMessage("write", file, refusal);
     if (fd.fd >= 0) {
-        if (fstat(fd.fd, &st) != 0) return fileMessage("write", file, reasonOf(errno));
-        if (target.viaLink && st.st_uid != geteuid()) return fileMessage("write", file, kForeignTarget);
         if (S_ISDIR(st.st_mode)) return fileMessage("create", file, reasonOf(EISDIR));
         if (!S_ISREG(st.st_mode)) return fileMessage("create", file, "Not a regular file");
         FileText current = readOpen(fd.fd, file, rules.maxBytes);

@@ -33,7 +33,8 @@ struct LoadResult {
 
 // A missing file gives an empty list without error. A file that cannot be
 // read (a directory, not a regular file, unreadable, beyond the limits, a
-// link that another user made) gives an empty list and a message.
+// NUL byte, lines that do not make whole entries, a link that another user
+// made) gives an empty list and a message, and is never replaced.
 LoadResult loadLaunchFile(const std::filesystem::path& file);
 
 // Rewrites the file from the entries that edit makes of the entries the
@@ -46,11 +47,14 @@ std::string updateLaunchFile(const std::filesystem::path& file, const LaunchEdit
 // Writes exactly these entries.
 std::string saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries);
 
-// Why a text is beyond the limits; "" when it is within them.
+// Why a text is not a launch list that can be read and saved again without
+// losing a byte (beyond the limits, a NUL byte, lines that do not make whole
+// entries); "" when it is one.
 std::string launchTextProblem(std::string_view text);
 
-// The text form on its own. A line ends at CR, LF or CR LF; a NUL byte ends
-// the text; lines after the last complete group of seven are ignored.
+// The text form on its own. A line ends at CR, LF or CR LF; every other byte
+// belongs to the value; lines after the last complete group of seven are
+// ignored (launchTextProblem refuses such a text).
 std::vector<LaunchEntry> parseLaunchText(std::string_view text);
 // Every value followed by CR LF; an empty list gives an empty text.
 std::string formatLaunchText(const std::vector<LaunchEntry>& entries);

@@ -5,10 +5,14 @@
 //
 // - A symbolic link is followed only when the user or the owner of its
 //   folder made it (a link planted by someone else in a shared folder is
-//   refused), and a save never writes through a link to another user's file.
-// - A rewrite holds a lock that other copies of the program take too, reads
-//   the file again under it and lets the caller build the new text from what
-//   the file holds now, so changes made by another copy are not overwritten.
+//   refused), and a save writes through links only to a file of whoever made
+//   them: nobody can make the program write or create a file that they could
+//   not write themselves.
+// - A rewrite holds a lock that other copies of the program take too (a
+//   hidden lock file beside the file, so that it exists before the first
+//   save; removed when the save ends), reads the file again under it and
+//   lets the caller build the new text from what the file holds now, so
+//   changes made by another copy are not overwritten.
 // - A file that exists but cannot be read completely is never replaced.
 // - The new text goes to a temporary file that is renamed over the old one,
 //   with the old owner and mode. Where that is impossible and the caller

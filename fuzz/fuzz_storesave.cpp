@@ -1,0 +1,94 @@
+// The per-user store's save path on a store file that the input gives: one
+// string value written through openRegFile, as the program writes its
+// settings. The first byte chooses whether the store exists, whether it is
+// reached through a symbolic link (to a file or to none yet; run as root,
+// also another user's link, planted or of the folder's owner) and whether
+// it is grown beyond the size the program reads; the second is the value's
+// length, then come the value's bytes and the store's text.
+//
+// Invariants: a store beyond the limit, a value that cannot be stored (a
+// line break or NUL) and another user's link to a file of root's or to none
+// leave the file byte for byte (or absent) and give a message;
+// otherwise the save succeeds, the value reads back with every byte, the
+// link is still a link, saving the same value again changes nothing, and
+// no lock or temporary file is left in the folder.
+#include <platform/registry.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "reg_document.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Beyond the size the store reads (1 MiB), as a sparse file: no disk space.
+constexpr std::uintmax_t kBeyondTheLimit = (std::uintmax_t(1) << 20) + 1;
+constexpr uid_t kNobody = 65534;
+
+const fs::path& scratchDir() {
+    // Never destroyed: the clean-up at exit still needs it.
+    static const fs::path& dir = *new fs::path([] {
+        const fs::path base = fs::exists("/dev/shm") ? "/dev/shm" : "/tmp";
+        const fs::path made = base / ("lentora-fuzz-store-" + std::to_string(getpid()));
+        fs::create_directories(made);
+        std::atexit([] { fs::remove_all(scratchDir()); });  // copies end with _exit and leave it alone
+        return made;
+    }());
+    return dir;
+}
+
+std::string bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+size_t filesIn(const fs::path& dir) {
+    return size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const unsigned how = data[0];
+    const size_t valueSize = std::min<size_t>(data[1] % 64, size - 2);
+    const std::string value(reinterpret_cast<const char*>(data) + 2, valueSize);
+    const std::string text(reinterpret_cast<const char*>(data) + 2 + valueSize, size - 2 - valueSize);
+    const bool exists = how & 1, linked = how & 2, oversized = exists && (how & 12) == 12;
+    const bool foreignLink = linked && (how & 16) && geteuid() == 0;
+
+    fs::remove_all(scratchDir());
+    fs::create_directories(scratchDir());
+    const fs::path store = scratchDir() / "registry.reg";
+    const fs::path real = linked ? scratchDir() / "kept.reg" : store;
+    if (linked) fs::create_symlink(real.filename(), store);
+    if (foreignLink && (lchown(store.c_str(), kNobody, kNobody) != 0 ||
+                        ((how & 32) && chown(scratchDir().c_str(), kNobody, kNobody) != 0)))
+        std::abort();
+    if (exists) std::ofstream(real, std::ios::binary) << text;
+    if (oversized) fs::resize_file(real, kBeyondTheLimit);
+    const std::string before = exists ? bytesOf(real) : std::string();
+
+    const auto registry = platform::openRegFile(store);
+    const bool saved = registry->writeString("Software\\Lentora", "fuzz", value);
+    if (oversized || !platform::reg::fitsOnOneLine(value) || foreignLink) {
+        // Refused: the message says why, and the file is as it was.
+        if (saved || registry->lastError().empty()) std::abort();
+        if (exists != fs::exists(real) || (exists && bytesOf(real) != before)) std::abort();
+        return 0;
+    }
+    if (!saved || registry->readString("Software\\Lentora", "fuzz") != value) std::abort();
+    if (fs::is_symlink(store) != linked) std::abort();
+    const std::string after = bytesOf(real);
+    if (!registry->writeString("Software\\Lentora", "fuzz", value) || bytesOf(real) != after) std::abort();
+    if (filesIn(scratchDir()) != (linked ? 2u : 1u)) std::abort();
+    return 0;
+}
