@@ -5,8 +5,7 @@
 #
 # Usage, as root: bench/slowdown_tables.sh [BUILD_DIR] [slowdown_bench options]
 # (BUILD_DIR defaults to build/ in the source folder; --seconds=S sets the
-# time per measurement, 0.5 s by default, three rounds a row: about ten
-# minutes in all.) The figures are kept in docs/slowdown-curve.tsv;
+# window, 5 s by default: about 35 minutes in all.) The figures are kept in docs/slowdown-curve.tsv;
 # bench/slowdown_tables.sh --replot draws the picture again from them.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,9 +18,10 @@ if ! $replot && [ "$(id -u)" != 0 ]; then
   echo "Run as root: the benchmark runs parts as another user and sets a capability." >&2
   exit 1
 fi
-if ! command -v gnuplot >/dev/null; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends gnuplot-nox
-fi
+for tool in gnuplot:gnuplot-nox sysbench:sysbench; do
+  command -v "${tool%%:*}" >/dev/null ||
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${tool#*:}"
+done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 if $replot; then
@@ -63,9 +63,9 @@ replace_between "$src/bench/README.md" "slowdown tables" "$work/bench-section.md
 awk -F'\t' -v today="$today" '
   /^#/ { next }
   !($1 in seen) { seen[$1] = 1; names[++n] = $1 }
-  { cell[$1, $2] = $4 " / " $6; factors[$2] = 1; ideal[$2] = $3 }
+  { cell[$1, $2] = $4 " / " $6 " / " $7; factors[$2] = 1; ideal[$2] = $3 }
   END {
-    printf "Measured %s (`bench/slowdown_tables.sh`); each cell: a launched program / a program of another session, free to run anywhere (pinned figures in bench/README.md).\n\n", today
+    printf "Measured %s (`bench/slowdown_tables.sh`, 5-second windows); each cell: a launched program / a program of another session / a program with a busy thread per processor (pinned, sysbench and the largest 100 ms slice in bench/README.md).\n\n", today
     printf "| factor | window shows |"; for (i = 1; i <= n; i++) printf " %s |", names[i]; print ""
     printf "|---:|---:|"; for (i = 1; i <= n; i++) printf "---:|"; print ""
     split("0 10 25 50 75 90 95 96 97 98", order, " ")
@@ -79,28 +79,35 @@ awk -F'\t' -v today="$today" '
 replace_between "$src/README.md" "slowdown summary" "$work/readme-section.md"
 fi
 
-# docs/slowdown-curve.png: one curve per configuration and victim, against the ideal line.
+# docs/slowdown-curve.png: a panel per configuration, each victim a curve
+# against the ideal line.
 awk -F'\t' '/^#/ { next } !($1 in seen) { seen[$1] = ++n } { print > ("'"$work"'/config-" seen[$1] ".tsv") }' "$data"
-plots="100 - x title 'ideal: 100 - factor' with lines lw 3 lc rgb 'black'"
+panels=""
 i=0
 while IFS= read -r name; do
   i=$((i + 1))
-  short=$(echo "$name" | sed 's/uid 65534, //; s/ cap_sys_nice+ep//')
-  plots+=", '$work/config-$i.tsv' using 2:4 title '$short: launched' with linespoints lc $i dt 1 pt 7"
-  plots+=", '$work/config-$i.tsv' using 2:6 title '$short: other session, free' with linespoints lc $i dt 2 pt 6"
-  plots+=", '$work/config-$i.tsv' using 2:5 title '$short: other session, pinned' with linespoints lc $i dt 3 pt 4"
+  panels+="set title '$name'
+plot 100 - x notitle with lines lw 2 lc rgb 'gray40', \
+  '$work/config-$i.tsv' using 2:4 title 'launched' with linespoints lc 1 pt 7, \
+  '$work/config-$i.tsv' using 2:6 title 'other session' with linespoints lc 2 pt 6, \
+  '$work/config-$i.tsv' using 2:7 title 'busy threads' with linespoints lc 3 pt 4, \
+  '$work/config-$i.tsv' using 2:8 title 'sysbench' with linespoints lc 4 pt 2
+"
 done < <(awk -F'\t' '/^#/ { next } !($1 in seen) { seen[$1] = 1; print $1 }' "$data")
+columns=$(( i < 3 ? i : 3 ))
+rows=$(( (i + columns - 1) / columns ))
 gnuplot <<EOF
-set terminal pngcairo noenhanced size 1300,1000 font 'DejaVu Sans,10'
+set terminal pngcairo noenhanced size $((430 * columns)),$((360 * rows + 40)) font 'DejaVu Sans,9'
 set output '$src/docs/slowdown-curve.png'
-set title "Speed of a CPU-bound program against the slow-down factor ($today)"
+set multiplot layout $rows,$columns title "Speed of CPU-bound programs against the slow-down factor, 5-second windows ($today); gray: 100 - factor"
 set xlabel 'slow-down factor (%)'
-set ylabel 'speed relative to no slow-down (%)'
+set ylabel 'speed (%)'
 set xrange [0:100]
 set yrange [0:110]
 set grid
-set key below vertical maxrows 6 font ',8' width 2
+set key top right font ',8'
 set datafile separator "\t"
-plot $plots
+$panels
+unset multiplot
 EOF
 echo "Rewrote bench/README.md, README.md, docs/slowdown-curve.tsv and docs/slowdown-curve.png."

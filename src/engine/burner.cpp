@@ -4,37 +4,74 @@ namespace engine {
 
 TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime, const std::vector<int>& processors,
                  platform::FineClock& fine) {
-    for (int cpu : processors) {
+    auto add = [&](int cpu) {
         auto thread = std::make_unique<TKillThread>(clock, benchmarkTime, fine);
-        thread->setProcessor(cpu);
+        auto backup = std::make_unique<TKillThread>(clock, benchmarkTime, fine);
+        if (cpu >= 0) {
+            thread->setProcessor(cpu);
+            backup->setProcessor(cpu);
+        }
+        backup->mode.store(EngineMode::Accurate);
+        backup->setHighest();
         threads_.push_back(std::move(thread));
-    }
-    if (threads_.empty())  // affinity unknown: still slow down one processor
-        threads_.push_back(std::make_unique<TKillThread>(clock, benchmarkTime, fine));
+        backups_.push_back(std::move(backup));
+    };
+    for (int cpu : processors) add(cpu);
+    if (threads_.empty()) add(-1);  // affinity unknown: still slow down one processor
 }
+
+namespace {
 
 // All threads or none: a thread that cannot be reached undoes the others, so
 // the suspend counts stay equal and the caller's state stays true.
-bool TBurner::Resume() {
-    for (size_t i = 0; i < threads_.size(); ++i) {
-        if (threads_[i]->resume()) continue;
-        while (i-- > 0) threads_[i]->suspend();
+bool resumeAll(const std::vector<TKillThread*>& threads) {
+    for (size_t i = 0; i < threads.size(); ++i) {
+        if (threads[i]->resume()) continue;
+        while (i-- > 0) threads[i]->suspend();
         return false;
     }
     return true;
 }
 
-bool TBurner::Suspend() {
-    for (size_t i = 0; i < threads_.size(); ++i) {
-        if (threads_[i]->suspend()) continue;
-        while (i-- > 0) threads_[i]->resume();
+bool suspendAll(const std::vector<TKillThread*>& threads) {
+    for (size_t i = 0; i < threads.size(); ++i) {
+        if (threads[i]->suspend()) continue;
+        while (i-- > 0) threads[i]->resume();
         return false;
     }
     return true;
+}
+
+std::vector<TKillThread*> pointers(const std::vector<std::unique_ptr<TKillThread>>& a,
+                                   const std::vector<std::unique_ptr<TKillThread>>* b = nullptr) {
+    std::vector<TKillThread*> all;
+    for (auto& t : a) all.push_back(t.get());
+    if (b)
+        for (auto& t : *b) all.push_back(t.get());
+    return all;
+}
+
+}  // namespace
+
+bool TBurner::Resume() { return resumeAll(pointers(threads_, backupsActive_ ? &backups_ : nullptr)); }
+
+bool TBurner::Suspend() { return suspendAll(pointers(threads_, backupsActive_ ? &backups_ : nullptr)); }
+
+bool TBurner::running() const { return threads_.front()->suspendCount() == 0; }
+
+// Switched while the burners run, the backups join or leave them at once.
+void TBurner::activateBackups(bool active) {
+    if (active == backupsActive_) return;
+    if (running()) {
+        const bool done = active ? resumeAll(pointers(backups_)) : suspendAll(pointers(backups_));
+        if (!done) return;  // as before: the backups keep their state
+    }
+    backupsActive_ = active;
 }
 
 void TBurner::SetFactor(int32_t factor) {
     for (auto& t : threads_) t->factor.store(factor, std::memory_order_relaxed);
+    for (auto& t : backups_) t->factor.store(factor, std::memory_order_relaxed);
 }
 
 int32_t TBurner::Factor() const { return threads_.front()->factor.load(std::memory_order_relaxed); }
@@ -58,7 +95,9 @@ void TBurner::SetMode(EngineMode mode) {
 EngineMode TBurner::Mode() const { return threads_.front()->mode.load(std::memory_order_relaxed); }
 
 void TBurner::SetRealtime(int priority) {
-    for (auto& t : threads_) t->setRealtime(priority);
+    bool granted = priority > 0;
+    for (auto& t : threads_) granted = t->setRealtime(priority) && granted;
+    activateBackups(granted);
 }
 
 int TBurner::Realtime() const { return threads_.front()->realtime(); }

@@ -13,11 +13,11 @@ SchedulingOutcome applyScheduling(platform::SystemControl& system, TBurner& burn
     // factors above 80 % would all feel the same.
     const platform::PriorityClass cls = mode == EngineMode::Accurate ? platform::PriorityClass::Realtime : designed;
     system.setProcessPriorityClass(cls);
-    // The session's group matters only to burners on nice values; otherwise
-    // it is left (or put back) as it was found.
+    // The session's group matters to burners on nice values, and to the
+    // backups of real-time burners, which hold the processors on nice values
+    // while the kernel withholds real time at the end of every second.
     const bool grouped = system.sessionsGrouped();
-    outcome.sessionRaised =
-        system.raiseSession(outcome.plan.burnerRealtime == 0 && outcome.plan.niceRaised && grouped, cls);
+    outcome.sessionRaised = system.raiseSession(outcome.plan.niceRaised && grouped, cls);
     // The class sets every thread of the process: put the window's thread
     // back on top and the burners at their factor's level.
     system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);

@@ -62,3 +62,27 @@ TEST(Burner, SuspendsNestAcrossTheGroup) {
     EXPECT_EQ(burner.SuspendCount(), 0);
     burner.Suspend();
 }
+
+// The backups hold the processors where the kernel withholds real time; they
+// run with the burners only while real time is asked for, and a switch while
+// the burners run takes them along at once.
+TEST(Burner, BackupsRunWithTheBurnersOnlyUnderRealTime) {
+    std::atomic<int32_t> benchmark{50};
+    TBurner burner(platform::systemClock(), benchmark, {0});
+    burner.SetFactor(50);
+    burner.Resume();
+    EXPECT_FALSE(burner.BackupsActive());
+    EXPECT_TRUE(burner.backup(0).isStopped()) << "no backup without real time";
+    burner.SetRealtime(5);  // asked before the threads ran: applied when they start
+    EXPECT_TRUE(burner.BackupsActive());
+    EXPECT_EQ(burner.backup(0).suspendCount(), 0) << "joined the running burners";
+    EXPECT_EQ(burner.backup(0).factor.load(), 50);
+    burner.Suspend();
+    EXPECT_TRUE(burner.backup(0).isStopped());
+    burner.Resume();
+    burner.SetRealtime(0);
+    EXPECT_FALSE(burner.BackupsActive());
+    EXPECT_EQ(burner.backup(0).suspendCount(), 1) << "left the running burners";
+    burner.Suspend();
+    burner.SetFactor(0);
+}

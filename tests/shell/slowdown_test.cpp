@@ -205,14 +205,15 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms
     const platform::Grant nice20{GrantKind::Nice, -20, "own rights"};
     const platform::Grant rt99{GrantKind::RealTime, 99, "own rights"};
     const Case cases[] = {
+        // The real-time burners' backups need the raised group too.
         {"root, accurate",
          {rt99, nice20, &ownRealtime},
          true,
          EngineMode::Accurate,
          false,
          10,
-         false,
-         LaunchPriority::Ordinary},
+         true,
+         LaunchPriority::OrdinaryOwnSession},
         {"root, classic",
          {rt99, nice20, &ownRealtime},
          true,

@@ -47,6 +47,16 @@ bool setThreadRealtime(pid_t tid, int priority) {
     return step != nullptr && step->makeRealtime(tid, priority);
 }
 
+bool setThreadHighest(pid_t tid) {
+    if (setThreadNice(tid, kHighestNice)) {
+        errno = 0;
+        const int now = getpriority(PRIO_PROCESS, static_cast<id_t>(tid == 0 ? gettid() : tid));
+        if (errno == 0 && now == kHighestNice) return true;
+    }
+    RightsStep* step = realtimeStep.load();
+    return step != nullptr && step->makeHighPriority(tid);
+}
+
 int processNice() {
     int nice = processNiceValue.load();
     if (nice == kUnset) {

@@ -23,6 +23,10 @@ bool setThreadRealtime(pid_t tid, int priority);
 // The ladder's step that makes threads real-time (none: nothing is granted).
 void setRealtimeStep(RightsStep* step);
 
+// The best ordinary priority for one thread (0: the calling one): nice -20
+// where the rights allow it, else what the real-time step can give.
+bool setThreadHighest(pid_t tid);
+
 // Normal = process nice, AboveNormal = one step above, TimeCritical = -20.
 int niceFor(ThreadPriority priority);
 

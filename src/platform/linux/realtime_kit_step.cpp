@@ -57,6 +57,11 @@ public:
         return false;
     }
 
+    bool makeHighPriority(pid_t tid) override {
+        if (!limits_) return false;
+        return kit_->makeThreadHighPriority(tid == 0 ? gettid() : tid, limits_->minNiceLevel);
+    }
+
 private:
     std::unique_ptr<RealtimeKit> kit_;
     std::optional<RealtimeKitLimits> limits_;  // read once, before any thread asks

@@ -13,6 +13,7 @@
 #include <cxxabi.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -38,6 +39,7 @@ struct SuspendableThread::State {
     std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
     std::atomic<int> cpu{-1};
     std::atomic<int> realtime{0};
+    std::atomic<bool> highest{false};
     std::atomic<int> startError{0};
     int64_t realtimeAskedNs = 0;  // the thread's own, for keepRealtime
     pthread_t self{};             // written by the thread before it becomes Running
@@ -243,8 +245,14 @@ int SuspendableThread::startError() const { return state_->startError.load(); }
 bool SuspendableThread::setPriority(ThreadPriority priority) {
     state_->priority.store(priority);
     const pid_t tid = state_->tid.load();
-    if (tid == 0 || finished()) return true;  // applied when the thread starts
+    if (tid == 0 || finished() || state_->highest.load()) return true;  // applied when the thread starts
     return priority::setThreadNice(tid, priority::niceFor(priority));
+}
+
+void SuspendableThread::setHighest() {
+    state_->highest.store(true);
+    const pid_t tid = state_->tid.load();
+    if (tid != 0 && !finished()) priority::setThreadHighest(tid);
 }
 
 ThreadPriority SuspendableThread::priority() const { return state_->priority.load(); }
@@ -307,7 +315,13 @@ void* SuspendableThread::run(void* arg) {
     // A new thread inherits its creator's nice value; set its own. The tid
     // is published first, so a concurrent setPriority() is applied by one
     // of the two.
-    priority::setThreadNice(0, priority::niceFor(state.priority.load()));
+    if (state.highest.load())
+        priority::setThreadHighest(0);
+    else
+        priority::setThreadNice(0, priority::niceFor(state.priority.load()));
+    // Burners sleep to absolute deadlines shared by all of them: wake on
+    // time, not within the default 50 us slack of ordinary threads.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     if (state.realtime.load() > 0) priority::setThreadRealtime(0, state.realtime.load());
     if (state.cpu.load() >= 0) pinToProcessor(0, state.cpu.load());
     state.phase.store(Phase::Running);

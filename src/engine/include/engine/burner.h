@@ -4,6 +4,14 @@
 // created suspended and resumed, suspended and given factor and priority
 // together. One busy thread only occupies one processor; without the others
 // a program would simply run on a free processor at full speed.
+//
+// Under real time each processor also gets a backup: a second burner under
+// the normal policy at the best nice value granted, on the same beat. The
+// kernel takes the processor from real-time threads for the last part of
+// every second once they used their budget (sched_rt_runtime_us, 950 ms of
+// 1000 by default); at factors above that share the backup holds the
+// processor then, so that the programs do not get a burst of full speed once
+// a second. While the real-time burner runs, the backup waits beneath it.
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -36,9 +44,18 @@ public:
 
     size_t size() const { return threads_.size(); }
     TKillThread& thread(size_t i) { return *threads_[i]; }
+    // The backups run (resumed with the burners) only while the burners are
+    // real-time.
+    bool BackupsActive() const { return backupsActive_; }
+    TKillThread& backup(size_t i) { return *backups_[i]; }
 
 private:
+    bool running() const;
+    void activateBackups(bool active);
+
     std::vector<std::unique_ptr<TKillThread>> threads_;
+    std::vector<std::unique_ptr<TKillThread>> backups_;
+    bool backupsActive_ = false;
 };
 
 // The priority the burner needs at a factor: time critical above 96.

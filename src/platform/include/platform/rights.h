@@ -44,6 +44,10 @@ public:
     // to the normal policy with priority 0. Only asked of a step that granted
     // real time. Threads and processes it creates start at the normal policy.
     virtual bool makeRealtime(pid_t tid, int priority) = 0;
+    // Gives a thread (0: the calling one) the best ordinary priority the step
+    // can, where the thread's own nice rights fall short. Only asked of a step
+    // that granted real time.
+    virtual bool makeHighPriority(pid_t) { return false; }
 };
 
 struct Rights {

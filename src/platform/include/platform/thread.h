@@ -54,6 +54,11 @@ public:
     // of rights it takes the best level the user may set.
     bool setPriority(ThreadPriority priority);
     ThreadPriority priority() const;
+    // The best ordinary priority there is for this thread, for good: nice
+    // -20 where the rights allow it, else the real-time step's high priority
+    // (RealtimeKit's). Applied at once when running, otherwise at the start;
+    // later setPriority calls are then ignored.
+    void setHighest();
     // Runs the thread under the real-time policy at priority (0: back to the
     // normal policy at its priority level), through the rights ladder's
     // real-time step. Applied at once when running, otherwise at the start.
