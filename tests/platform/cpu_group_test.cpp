@@ -1,8 +1,8 @@
 // The process's cpu control group: found from the text of its own group and
 // mount files (fixtures), and, as root, real-time group scheduling for real
 // in sibling groups of the cpu hierarchy made for the test and removed after.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
@@ -159,9 +159,13 @@ TEST(RealtimeGroupScheduling, NothingStaysAfterAKillInTheMiddle) {
     if (!realtimeGroupScheduling()) GTEST_SKIP() << "no cpu hierarchy with real-time group scheduling";
     const std::string rootBudget = slurp(kCpuHierarchy / "cpu.rt_runtime_us");
     SiblingCpuGroup group(0);
+    const std::string name = "/" + group.dir.filename().string();
     {
-        ChildInGroup lentora(group.dir, {"fifo", "hold"});
+        ChildInGroup lentora(group.dir, {"fifo", "spawn", "hold"});
         EXPECT_EQ(lentora.line(), "main fifo=1 in /\n");
+        // Regression: a program launched by the real-time window's thread
+        // started in the group above, beside the burners instead of below them.
+        EXPECT_EQ(lentora.line(), "spawned in " + name + "\n");
         EXPECT_EQ(lentora.line(), "holding\n");
         kill(lentora.pid, SIGKILL);
     }

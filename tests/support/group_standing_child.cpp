@@ -2,8 +2,11 @@
 // the service manager on the bus given, driven by the words that follow:
 // prepare, raise, lower; realtime (the rights' real-time trial, then a thread
 // made real-time and back, with the cpu group it was in each time); fifo (the
-// main thread made real-time); hold (says "holding" and waits to be killed).
+// main thread made real-time); spawn (a program started the way launches are,
+// which says its cpu group); hold (says "holding" and waits to be killed).
 // Ends by printing the facts.
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "launch_priority.h"
 #include "platform/group_standing.h"
 #include "platform/rights.h"
 
@@ -35,6 +39,21 @@ void tryRealtime(platform::RightsStep& step) {
     }).join();
 }
 
+// A program that prints its cpu group, started the way launches are.
+void spawnProgram() {
+    std::fflush(stdout);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    pid_t pid = -1;
+    char sh[] = "sh", script[] = "-c",
+         line[] = "echo spawned in $(sed -n -e 's/^[0-9]*:cpu://p' -e 's/^[0-9]*:cpu,cpuacct://p' /proc/self/cgroup)";
+    char* argv[] = {sh, script, line, nullptr};
+    platform::launching::spawnAtLaunchPriority(
+        attr, [&] { return posix_spawn(&pid, "/bin/sh", nullptr, &attr, argv, environ); });
+    posix_spawnattr_destroy(&attr);
+    if (pid > 0) waitpid(pid, nullptr, 0);
+}
+
 }  // namespace
 
 // libdbus keeps some of a closed connection's memory until dbus_shutdown(),
@@ -56,6 +75,7 @@ int main(int argc, char** argv) {
             const bool fifo = rights->makeRealtime(0, 5);
             std::printf("main fifo=%d in %s\n", fifo, cpuGroup().c_str());
         }
+        if (word == "spawn") spawnProgram();
         if (word == "hold") {
             std::printf("holding\n");
             std::fflush(stdout);

@@ -141,6 +141,10 @@ std::string budgetedAncestor(const Place& place) {
 
 RealtimeByGroup realtimeByGroup() { return realtimeOutcome.load(); }
 
+void returnToOwnGroup() {
+    if (realtimeOutcome.load() == RealtimeByGroup::GrantedAncestor) moveThread(gettid(), ownPlace().directory);
+}
+
 bool realtimeDespiteGroup(pid_t tid, int priority, bool (*set)(pid_t tid, int priority)) {
     const Place& place = ownPlace();
     const pid_t thread = tid == 0 ? gettid() : tid;

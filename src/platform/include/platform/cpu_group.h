@@ -55,5 +55,9 @@ RealtimeByGroup realtimeByGroup();
 // and set is tried again. Priority 0 puts the thread back to the normal
 // policy and back into Lentora's group.
 bool realtimeDespiteGroup(pid_t tid, int priority, bool (*set)(pid_t tid, int priority));
+// A new thread or process starts in its creator's group: one created by a
+// thread that real time moved above comes back into Lentora's own group
+// with this (called by the new thread at its start; nothing otherwise).
+void returnToOwnGroup();
 
 }  // namespace platform::cpugroup
