@@ -107,9 +107,10 @@ const Place& ownPlace() {
 bool weighted(const Place& place) {
     if (place.hierarchy == Hierarchy::None || place.path == "/" || place.path.empty()) return false;
     if (place.hierarchy == Hierarchy::V1) return true;
+    if (place.directory.empty()) return false;
     std::string controllers = readFile(place.directory + "/cgroup.controllers");
     if (!controllers.empty() && controllers.back() == '\n') controllers.pop_back();
-    return !place.directory.empty() && hasWord(controllers, "cpu", ' ');
+    return hasWord(controllers, "cpu", ' ');
 }
 
 long long realtimeBudget(const Place& place) {
