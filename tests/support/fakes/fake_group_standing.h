@@ -1,9 +1,8 @@
 #pragma once
-// A scripted standing of Lentora's control group for tests: it records the
-// calls in order ("prepare", "raise", "lower") and answers the facts it was given.
+// A system whose Lentora group has a standing to ask: it records the calls
+// in order ("prepare", "raise", "lower") and says whether the weight is raised.
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "fake_system.h"
 #include "platform/group_standing.h"
@@ -12,42 +11,29 @@ namespace platform {
 
 class FakeGroupStanding final : public GroupStanding {
 public:
-    void prepare() override { record("prepare"); }
-    void raise() override {
-        record("raise");
-        std::lock_guard lock(mutex_);
-        facts_.weightRaised = facts_.weightObtained;
-    }
-    void lower() override {
-        record("lower");
-        std::lock_guard lock(mutex_);
-        facts_.weightRaised = false;
-    }
+    void prepare() override { record("prepare ", false); }
+    void raise() override { record("raise ", true); }
+    void lower() override { record("lower ", false); }
     GroupFacts facts() const override {
         std::lock_guard lock(mutex_);
         return facts_;
     }
-
-    void setFacts(GroupFacts facts) {
-        std::lock_guard lock(mutex_);
-        facts_ = std::move(facts);
-    }
-    std::vector<std::string> calls() const {
+    std::string calls() const {
         std::lock_guard lock(mutex_);
         return calls_;
     }
 
 private:
-    void record(const char* call) {
+    void record(const char* call, bool raised) {
         std::lock_guard lock(mutex_);
-        calls_.emplace_back(call);
+        calls_ += call;
+        facts_.weightRaised = raised;
     }
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // the watcher's thread raises and lowers too
     GroupFacts facts_;
-    std::vector<std::string> calls_;
+    std::string calls_;
 };
 
-// A system whose Lentora group has a standing to ask.
 class FakeGroupedSystem : public FakeSystemControl {
 public:
     GroupStanding* groupStanding() override { return &standing; }
