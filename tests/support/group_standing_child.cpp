@@ -1,9 +1,8 @@
-// Lentora's standing in its control group in a process of its own, against
-// the service manager on the bus given, driven by the words that follow:
-// prepare, raise, lower; realtime (the rights' real-time trial, then a thread
-// made real-time and back); fifo (the main thread made real-time); spawn (a
-// program started the way launches are); hold (waits to be killed). Each
-// says the cpu group it ends in; the facts come last.
+// Lentora's standing in its control group, in a process of its own, against the service manager
+// on the bus given, driven by the words that follow: prepare, raise, lower; realtime (the rights'
+// trial, then a thread made real-time and back); fifo (the main thread made real-time); spawn (a
+// program started as launches are); hold (waits to be killed). Each tells the cpu group it ends
+// in (a program started from a thread begins in that thread's group); the facts come last.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,37 +18,32 @@
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
 
 namespace {
-
-// A program started from a thread begins in that thread's group.
-const char* const kCpuGroup = "sed -n 's/^[0-9]*:cpu[:,][^/]*//p' /proc/self/cgroup";
+char sh[] = "sh", option[] = "-c", cpuGroup[] = "sed -n 's/^[0-9]*:cpu[:,][^/]*//p' /proc/self/cgroup";
+char* argv[] = {sh, option, cpuGroup, nullptr};
 
 void say(const char* what, bool done) {
     std::printf("%s=%d in ", what, done);
-    std::fflush(stdout);
-    std::system(kCpuGroup);
+    std::system(cpuGroup);
 }
 
 void spawnProgram() {
+    std::printf("spawned in ");
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     pid_t pid = -1;
-    char sh[] = "sh", option[] = "-c", line[] = "sed -n 's/^[0-9]*:cpu[:,][^/]*/spawned in /p' /proc/self/cgroup";
-    char* argv[] = {sh, option, line, nullptr};
     platform::launching::spawnAtLaunchPriority(
         attr, [&] { return posix_spawn(&pid, "/bin/sh", nullptr, &attr, argv, environ); });
     if (pid > 0) waitpid(pid, nullptr, 0);
 }
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    if (argc < 2) return 2;
-    const auto standing = platform::groupStandingAt(argv[1], true);
+int main(int argc, char** args) {
+    QCoreApplication app(argc, args);
+    const auto standing = platform::groupStandingAt(argc > 1 ? args[1] : "", true);
     const auto rights = platform::ownRightsStep();
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     for (int i = 2; i < argc; ++i) {
-        const std::string word = argv[i];
+        const std::string word = args[i];
         if (word == "prepare") standing->prepare();
         if (word == "raise") standing->raise();
         if (word == "lower") standing->lower();
@@ -67,5 +61,4 @@ int main(int argc, char** argv) {
     const platform::GroupFacts facts = standing->facts();
     std::printf("pid=%d raised=%d refused by group=%d above=%d\n", getpid(), facts.weightRaised,
                 facts.realtimeRefusedByGroup, facts.realtimeInAncestorGroup);
-    return 0;
 }

@@ -1,86 +1,62 @@
 #!/usr/bin/python3
-# A stand-in for the user's service manager (org.freedesktop.systemd1 on the
-# session bus) with only the calls Lentora makes, each checked the way systemd
-# checks it. Run under dbus-run-session; writes the bus address to DIR/address
-# once it owns the name, every call to DIR/calls, the units and their weights
-# to DIR/units after every change, and ends when its standard input closes.
-# Units never end here, as if a program Lentora launched still held them.
-# With --silent it owns the name but never answers.
-import fnmatch
-import os
-import re
-import sys
-
-import dbus
-import dbus.service
+# A stand-in for the user's service manager (org.freedesktop.systemd1 on the session bus) with
+# the calls Lentora makes, checked the way systemd checks them. Under dbus-run-session: the bus
+# address goes to DIR/address once it owns the name, each call to DIR/calls, the scopes and their
+# weights to DIR/units; ends when its input closes. Scopes never end here, as if a program Lentora
+# launched still held them. With --silent, StartTransientUnit is never answered.
+import fnmatch, os, re, sys
+import dbus, dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
-MANAGER = "org.freedesktop.systemd1.Manager"
-folder = sys.argv[1]
-silent = "--silent" in sys.argv
-units = {}  # name -> CPUWeight (None: not set)
+folder, units = sys.argv[1], {}  # scope -> CPUWeight
+Manager = "org.freedesktop.systemd1.Manager"
 
 
 def log(line):
-    with open(os.path.join(folder, "calls"), "a") as calls:
-        calls.write(line + "\n")
-    with open(os.path.join(folder, "units"), "w") as state:
-        state.writelines(f"{name} {weight}\n" for name, weight in units.items())
+    open(os.path.join(folder, "calls"), "a").write(line + "\n")
+    open(os.path.join(folder, "units"), "w").writelines(f"{n} {w}\n" for n, w in units.items())
 
 
-def shown(value):
-    return ",".join(str(v) for v in value) if isinstance(value, list) else str(value)
+def check(ok, text, error="org.freedesktop.DBus.Error.InvalidArgs"):
+    if not ok:
+        log("refused " + text)
+        raise dbus.exceptions.DBusException(text, name=error)
 
 
-def refuse(name, text):
-    log("refused " + text)
-    raise dbus.exceptions.DBusException(text, name=name)
-
-
-class Manager(dbus.service.Object):
-    @dbus.service.method(MANAGER, in_signature="ssa(sv)a(sa(sv))", out_signature="o",
-                         async_callbacks=("reply", "error"))
+class Standin(dbus.service.Object):
+    @dbus.service.method(Manager, "ssa(sv)a(sa(sv))", "o", async_callbacks=("reply", "error"))
     def StartTransientUnit(self, name, mode, properties, aux, reply, error):
-        if silent:
+        if "--silent" in sys.argv:
             return
-        props = dict(properties)
-        match = re.fullmatch(r"lentora-(\d+)\.scope", name)
-        if not match or mode != "fail" or aux:
-            refuse("org.freedesktop.DBus.Error.InvalidArgs", f"bad unit {name} {mode}")
-        if [int(p) for p in props.get("PIDs", [])] != [int(match.group(1))]:
-            refuse("org.freedesktop.DBus.Error.InvalidArgs", f"PIDs {props.get('PIDs')} for {name}")
-        if name in units:
-            refuse("org.freedesktop.systemd1.UnitExists", f"Unit {name} already exists.")
+        props, pid = dict(properties), re.fullmatch(r"lentora-(\d+)\.scope", name)
+        check(pid and mode == "fail" and not aux, f"{name} {mode} {aux}")
+        check(list(props.get("PIDs", [])) == [int(pid.group(1))], f"PIDs {props.get('PIDs')}")
+        check(name not in units, name, "org.freedesktop.systemd1.UnitExists")
         units[name] = None
-        log(f"StartTransientUnit {name} {mode} " + " ".join(f"{k}={shown(v)}" for k, v in sorted(props.items())))
-        reply(dbus.ObjectPath("/org/freedesktop/systemd1/job/1"))
+        shown = (f"{k}={','.join(map(str, v)) if k == 'PIDs' else v}" for k, v in sorted(props.items()))
+        log(f"StartTransientUnit {name} {mode} " + " ".join(shown))
+        reply("/org/freedesktop/systemd1/job/1")
 
-    @dbus.service.method(MANAGER, in_signature="sba(sv)", out_signature="")
+    @dbus.service.method(Manager, "sba(sv)", "")
     def SetUnitProperties(self, name, runtime, properties):
-        if name not in units:
-            refuse("org.freedesktop.systemd1.NoSuchUnit", f"Unit {name} not loaded.")
+        check(name in units, name, "org.freedesktop.systemd1.NoSuchUnit")
         for key, value in properties:
-            if key != "CPUWeight" or not isinstance(value, dbus.UInt64) or not 1 <= value <= 10000 or not runtime:
-                refuse("org.freedesktop.DBus.Error.InvalidArgs", f"{key}={value!r} runtime={runtime}")
+            check(key == "CPUWeight" and isinstance(value, dbus.UInt64) and 1 <= value <= 10000 and runtime, key)
             units[name] = int(value)
         log(f"SetUnitProperties {name} " + " ".join(f"{k}={v}" for k, v in properties))
 
-    @dbus.service.method(MANAGER, in_signature="asas", out_signature="a(ssssssouso)")
+    @dbus.service.method(Manager, "asas", "a(ssssssouso)")
     def ListUnitsByPatterns(self, states, patterns):
-        found = [n for n in units if any(fnmatch.fnmatch(n, p) for p in patterns)]
         log("ListUnitsByPatterns " + " ".join(patterns))
-        none = dbus.ObjectPath("/")
-        return [(n, "Lentora", "loaded", "active", "running", "", none, dbus.UInt32(0), "", none) for n in found]
+        found = [n for n in units if any(fnmatch.fnmatch(n, p) for p in patterns)]
+        return [(n, "", "loaded", "active", "running", "", "/", 0, "", "/") for n in found]
 
 
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
-name = dbus.service.BusName("org.freedesktop.systemd1", bus)
-manager = Manager(bus, "/org/freedesktop/systemd1")
-loop = GLib.MainLoop()
-GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP | GLib.IO_ERR, lambda *_: loop.quit())
-with open(os.path.join(folder, "address.new"), "w") as address:
-    address.write(os.environ["DBUS_SESSION_BUS_ADDRESS"])
+name, standin, loop = dbus.service.BusName("org.freedesktop.systemd1", bus), Standin(bus, "/org/freedesktop/systemd1"), GLib.MainLoop()
+GLib.io_add_watch(0, GLib.IO_IN | GLib.IO_HUP, lambda *_: loop.quit())
+open(os.path.join(folder, "address.new"), "w").write(os.environ["DBUS_SESSION_BUS_ADDRESS"])
 os.rename(os.path.join(folder, "address.new"), os.path.join(folder, "address"))
 loop.run()

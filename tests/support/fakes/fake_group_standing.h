@@ -1,6 +1,6 @@
 #pragma once
-// A system whose Lentora group has a standing to ask: it records the calls
-// in order ("prepare", "raise", "lower") and says whether the weight is raised.
+// A system whose Lentora group has a standing to ask; the standing records
+// the calls in order ("prepare raise lower ") and whether the weight is raised.
 #include <mutex>
 #include <string>
 
@@ -34,8 +34,7 @@ private:
     std::string calls_;
 };
 
-class FakeGroupedSystem : public FakeSystemControl {
-public:
+struct FakeGroupedSystem : FakeSystemControl {
     GroupStanding* groupStanding() override { return &standing; }
     FakeGroupStanding standing;
 };
