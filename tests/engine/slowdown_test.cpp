@@ -84,7 +84,7 @@ TEST(SlowDownGroupStanding, WeightRaisedOnlyWhileTheBurnersRun) {
         EXPECT_FALSE(slowDown.GroupFacts().weightRaised);
     }
     ASSERT_TRUE(slowDown.Resume());
-    slowDown.Release();  // the window goes while it runs
+    slowDown.Release();     // the window goes while it runs
     slowDown.SetFactor(0);  // the burner's last cycle ends at once
-    EXPECT_EQ(system.standing.calls(), "prepare raise lower raise lower raise lower ");
+    EXPECT_EQ(system.standing.calls, "prepare raise lower raise lower raise lower ");
 }

@@ -18,47 +18,41 @@ using platform::cpugroup::Hierarchy;
 using platform::cpugroup::locate;
 }  // namespace
 
+// The group that holds the cpu controller, where it is, and whether it weighs
+// against its siblings (v2: "cpu" among the group's controllers).
 TEST(CpuGroupPlace, FoundFromTheGroupAndMountTexts) {
-    const std::string v1 =
-        "32 31 0:29 / /c/cpu,cpuacct rw shared:9 - cgroup cgroup rw,cpu,cpuacct\n"
-        "33 31 0:30 / /c/cpuset rw - cgroup cgroup rw,cpuset\n";
-    const std::string v2 = "40 1 0:25 / /c rw,nosuid shared:4 - cgroup2 cgroup2 rw,nsdelegate\n";
+    const fs::path root = fs::temp_directory_path() / ("lentora-cgroup-" + std::to_string(getpid()));
+    fs::create_directories(root / "with.scope");
+    fs::create_directories(root / "without.scope");
+    std::ofstream(root / "with.scope" / "cgroup.controllers") << "cpuset cpu io memory pids\n";
+    std::ofstream(root / "without.scope" / "cgroup.controllers") << "cpuset io memory pids\n";
+    const std::string v2 = "40 1 0:25 / " + root.string() + " rw,nosuid shared:4 - cgroup2 cgroup2 rw\n";
+    const std::string v1 = "32 31 0:29 / /c/cpu,cpuacct rw shared:9 - cgroup cgroup rw,cpu,cpuacct\n" + v2;
     const struct {
         std::string groups, mounts;
         Hierarchy hierarchy;
         std::string path, directory;
+        bool weighted;
     } cases[] = {
         // cpuacct, cpuset and a named hierarchy are not the cpu controller; a path may hold colons.
-        {"3:cpuset:/x\n2:cpu,cpuacct:/u.slice/a:b\n1:name=systemd:/y\n0::/\n", v1, Hierarchy::V1, "/u.slice/a:b",
-         "/c/cpu,cpuacct/u.slice/a:b"},
-        {"3:cpuacct:/x\n0::/app.slice/z.scope\n", v2, Hierarchy::V2, "/app.slice/z.scope", "/c/app.slice/z.scope"},
+        {"3:cpuset:/x\n2:cpu,cpuacct:/u/a:b\n1:name=systemd:/y\n0::/\n", v1, Hierarchy::V1, "/u/a:b",
+         "/c/cpu,cpuacct/u/a:b", true},
+        {"1:cpu:/\n0::/with.scope\n", v1, Hierarchy::V1, "/", "/c/cpu,cpuacct", false},
+        {"3:cpuacct:/x\n0::/with.scope\n", v2, Hierarchy::V2, "/with.scope", root.string() + "/with.scope", true},
+        {"0::/without.scope\n", v2, Hierarchy::V2, "/without.scope", root.string() + "/without.scope", false},
+        {"0::/\n", v2, Hierarchy::V2, "/", root.string(), false},  // the root weighs against nobody
         // A container sees its own part of the hierarchy mounted.
         {"1:cpu:/docker/abc/sub\n", "1 2 0:9 /docker/abc /c ro - cgroup cgroup rw,cpu\n", Hierarchy::V1,
-         "/docker/abc/sub", "/c/sub"},
-        {"0::/a\n", "", Hierarchy::V2, "/a", ""},
-        {"nonsense\n\n::\n1:cpuacct\n", "x - y", Hierarchy::None, "", ""},
+         "/docker/abc/sub", "/c/sub", true},
+        {"nonsense\n\n::\n1:cpuacct\n", "x - y", Hierarchy::None, "", "", false},
     };
     for (const auto& c : cases) {
         const auto place = locate(c.groups, c.mounts);
         EXPECT_EQ(place.hierarchy, c.hierarchy) << c.groups;
         EXPECT_EQ(place.path, c.path) << c.groups;
         EXPECT_EQ(place.directory, c.directory) << c.groups;
+        EXPECT_EQ(platform::cpugroup::weighted(place), c.weighted) << c.groups;
     }
-}
-
-TEST(CpuGroupPlace, WeightedOnlyWhereTheCpuControllerRunsForAGroupBelowTheRoot) {
-    const fs::path root = fs::temp_directory_path() / ("lentora-cgroup-" + std::to_string(getpid()));
-    fs::create_directories(root / "with.scope");
-    fs::create_directories(root / "without.scope");
-    std::ofstream(root / "with.scope" / "cgroup.controllers") << "cpuset cpu io memory pids\n";
-    std::ofstream(root / "without.scope" / "cgroup.controllers") << "cpuset io memory pids\n";
-    const std::string mount = "40 1 0:25 / " + root.string() + " rw - cgroup2 cgroup2 rw\n";
-    using platform::cpugroup::weighted;
-    EXPECT_TRUE(weighted(locate("0::/with.scope\n", mount)));
-    EXPECT_FALSE(weighted(locate("0::/without.scope\n", mount)));
-    EXPECT_FALSE(weighted(locate("0::/\n", mount)));  // the root weighs against nobody
-    EXPECT_TRUE(weighted(locate("4:cpu:/desktop\n0::/\n", "")));
-    EXPECT_FALSE(weighted(locate("4:cpu:/\n0::/with.scope\n", mount)));
     fs::remove_all(root);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // A system whose Lentora group has a standing to ask; the standing records
 // the calls in order ("prepare raise lower ") and whether the weight is raised.
-#include <mutex>
 #include <string>
 
 #include "fake_system.h"
@@ -11,27 +10,18 @@ namespace platform {
 
 class FakeGroupStanding final : public GroupStanding {
 public:
-    void prepare() override { record("prepare ", false); }
-    void raise() override { record("raise ", true); }
-    void lower() override { record("lower ", false); }
+    void prepare() override { calls += "prepare "; }
+    void raise() override { calls += "raise ", raised_ = true; }
+    void lower() override { calls += "lower ", raised_ = false; }
     GroupFacts facts() const override {
-        std::lock_guard lock(mutex_);
-        return facts_;
+        GroupFacts facts;
+        facts.weightRaised = raised_;
+        return facts;
     }
-    std::string calls() const {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
+    std::string calls;  // one thread only
 
 private:
-    void record(const char* call, bool raised) {
-        std::lock_guard lock(mutex_);
-        calls_ += call;
-        facts_.weightRaised = raised;
-    }
-    mutable std::mutex mutex_;  // the watcher's thread raises and lowers too
-    GroupFacts facts_;
-    std::string calls_;
+    bool raised_ = false;
 };
 
 struct FakeGroupedSystem : FakeSystemControl {
