@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   xvfb xauth trayer x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
   libx11-dev desktop-file-utils man-db libcap2-bin
-  dbus dbus-bin polkitd rtkit
+  dbus dbus-bin polkitd rtkit python3-dbus python3-gi
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include "engine/benchmark.h"
 #include "engine/enginemode_store.h"
 #include "engine/scheduling.h"
+#include "platform/group_standing.h"
 
 namespace engine {
 
@@ -13,6 +14,7 @@ void TSlowDown::ApplyStartupPriorities() {
     version5_ = system_.majorVersion() >= 5;
     system_.setProcessPriorityClass(DesignedPriorityClass());
     system_.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
+    if (platform::GroupStanding* standing = system_.groupStanding()) standing->prepare();
 }
 
 platform::PriorityClass TSlowDown::DesignedPriorityClass() const {
@@ -73,21 +75,45 @@ int32_t TSlowDown::SetFactor(int32_t factor) {
     return factor_;
 }
 
-bool TSlowDown::Resume() { return burner_->Resume(); }
+bool TSlowDown::Resume() {
+    WeighGroup(true);
+    return burner_->Resume();
+}
 
 bool TSlowDown::Stop() {
     if (!burner_->Suspend()) return false;
     running_ = false;
+    WeighGroup(false);
     return true;
 }
 
-bool TSlowDown::SuspendNow() { return burner_->Suspend(); }
+bool TSlowDown::SuspendNow() {
+    const bool suspended = burner_->Suspend();
+    if (suspended) WeighGroup(false);
+    return suspended;
+}
 
 void TSlowDown::RestoreFactor(int32_t factor) { burner_->SetFactor(clampFactor(factor)); }
 
 void TSlowDown::Release() {
     if (burner_) burner_->Suspend();
     system_.raiseSession(false, DesignedPriorityClass());
+    WeighGroup(false);
+}
+
+platform::GroupFacts TSlowDown::GroupFacts() const {
+    const platform::GroupStanding* standing = system_.groupStanding();
+    return standing ? standing->facts() : platform::GroupFacts{};
+}
+
+// The burners' group weighs more against the user's other programs only while they run.
+void TSlowDown::WeighGroup(bool running) {
+    platform::GroupStanding* standing = system_.groupStanding();
+    if (!standing) return;
+    if (running)
+        standing->raise();
+    else
+        standing->lower();
 }
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 
 #include "engine/slowdown.h"
 #include "fakes/fake_clock.h"
+#include "fakes/fake_group_standing.h"
 #include "fakes/fake_rights.h"
 #include "fakes/fake_system.h"
 #include "fakes/fake_user_registry.h"
@@ -64,4 +65,26 @@ TEST_F(SlowDownRules, RealtimeKitIsSaidAndTheBenchmarkRunsOutsideRealTime) {
     const auto realtimes = system.threadRealtimes();
     EXPECT_EQ(std::vector<int>(realtimes.end() - 2, realtimes.end()), (std::vector<int>{0, window}));
     EXPECT_EQ(slowDown.BenchmarkTime(), 70);
+}
+
+// Where the desktop schedules by control group, Lentora's scope weighs more
+// only while the burners run: raised before they resume, put back on every
+// way they stop, the watcher's and the window's going included.
+TEST(SlowDownGroupStanding, WeightRaisedOnlyWhileTheBurnersRun) {
+    platform::FakeGroupedSystem system;
+    const auto registry = platform::fakeUserRegistry();
+    TSlowDown slowDown{system, *registry, platform::systemClock()};
+    slowDown.ApplyStartupPriorities();
+    slowDown.CreateBurner({0});
+    slowDown.SetFactor(10);
+    for (const auto stop : {&TSlowDown::Stop, &TSlowDown::SuspendNow}) {
+        ASSERT_TRUE(slowDown.Resume());
+        EXPECT_TRUE(slowDown.GroupFacts().weightRaised);
+        ASSERT_TRUE((slowDown.*stop)());
+        EXPECT_FALSE(slowDown.GroupFacts().weightRaised);
+    }
+    ASSERT_TRUE(slowDown.Resume());
+    slowDown.Release();     // the window goes while it runs
+    slowDown.SetFactor(0);  // the burner's last cycle ends at once
+    EXPECT_EQ(system.standing.calls, "prepare raise lower raise lower raise lower ");
 }

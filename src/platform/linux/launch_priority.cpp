@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/cpu_group.h"
 #include "priority.h"
 
 namespace platform::launching {
@@ -37,6 +38,9 @@ void becomeOrdinary(int nice) {
     const sched_param param{};
     sched_setscheduler(0, SCHED_OTHER, &param);
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
+    // Programs start in Lentora's own cpu group, below the burners, even
+    // when the launching thread is a real-time one that runs in a group above.
+    cpugroup::returnToOwnGroup();
 }
 
 }  // namespace

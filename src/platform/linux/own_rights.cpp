@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/cpu_group.h"
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"
 
@@ -25,11 +26,15 @@ Grant onOwnThread(Probe probe) {
     return grant;
 }
 
-bool trySchedFifo(int priority) {
+bool setSchedFifo(pid_t tid, int priority) {
     sched_param param{};
     param.sched_priority = priority;
-    return sched_setscheduler(0, SCHED_FIFO, &param) == 0;
+    return sched_setscheduler(tid, SCHED_FIFO, &param) == 0;
 }
+
+// Where the kernel schedules real time by group and Lentora's group has no
+// budget, root still gets it in a group above.
+bool trySchedFifo(int priority) { return cpugroup::realtimeDespiteGroup(0, priority, setSchedFifo); }
 
 // Root and CAP_SYS_NICE may take any priority; otherwise RLIMIT_RTPRIO is the ceiling.
 Grant probeRealtime() {
@@ -61,13 +66,15 @@ public:
     Grant nice() override { return onOwnThread(probeNice); }
 
     bool makeRealtime(pid_t tid, int priority) override {
-        sched_param param{};
-        param.sched_priority = std::max(priority, 0);
-        // Reset on fork: threads and programs started from a real-time thread
-        // begin at the normal policy instead of inheriting it. Only a
-        // privileged thread may clear the flag, so it stays on the way back.
-        const int policy = priority > 0 ? SCHED_FIFO : SCHED_OTHER;
-        return sched_setscheduler(tid, policy | SCHED_RESET_ON_FORK, &param) == 0;
+        return cpugroup::realtimeDespiteGroup(tid, priority, [](pid_t thread, int level) {
+            sched_param param{};
+            param.sched_priority = std::max(level, 0);
+            // Reset on fork: threads and programs started from a real-time
+            // thread begin at the normal policy instead of inheriting it. Only
+            // a privileged thread may clear the flag, so it stays on the way back.
+            const int policy = level > 0 ? SCHED_FIFO : SCHED_OTHER;
+            return sched_setscheduler(thread, policy | SCHED_RESET_ON_FORK, &param) == 0;
+        });
     }
 };
 

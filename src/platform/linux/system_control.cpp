@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "launch_priority.h"
+#include "platform/group_standing.h"
 #include "platform/thread.h"
 #include "priority.h"
 #include "session_group.h"
@@ -82,6 +83,8 @@ public:
     bool sessionsGrouped() override { return session::grouped(); }
 
     void setLaunchPriority(LaunchPriority priority) override { launching::setPriority(priority); }
+
+    GroupStanding* groupStanding() override { return &platform::groupStanding(); }
 
     std::vector<int> allowedProcessors() override {
         cpu_set_t set;

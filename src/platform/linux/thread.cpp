@@ -23,6 +23,7 @@
 #include <mutex>
 
 #include "platform/cpu_clock.h"
+#include "platform/cpu_group.h"
 #include "priority.h"
 
 namespace platform {
@@ -312,6 +313,7 @@ void* SuspendableThread::run(void* arg) {
     state.self = pthread_self();
     currentState = &state;
     state.tid.store(gettid());
+    cpugroup::returnToOwnGroup();  // its creator may be a real-time thread in a group above
     // A new thread inherits its creator's nice value; set its own. The tid
     // is published first, so a concurrent setPriority() is applied by one
     // of the two.

@@ -17,6 +17,7 @@
 #include "engine/factor.h"
 #include "engine/generator.h"
 #include "platform/clock.h"
+#include "platform/group_standing.h"
 #include "platform/registry.h"
 #include "platform/thread.h"
 
@@ -78,7 +79,12 @@ public:
     // joined) and the session's group goes back as it was found.
     void Release();
 
+    // Where the desktop schedules by control group: what Lentora's group
+    // obtained for the burners, for the rights note.
+    platform::GroupFacts GroupFacts() const;
+
 private:
+    void WeighGroup(bool running);
     platform::SystemControl& system_;
     platform::UserRegistry& registry_;
     platform::Clock& clock_;

@@ -96,6 +96,8 @@ private:
     std::unique_ptr<State> state_;
 };
 
+class GroupStanding;
+
 // Priorities of the whole process and of the calling thread.
 enum class PriorityClass { High, Realtime };
 
@@ -122,6 +124,8 @@ public:
     virtual bool sessionsGrouped() = 0;
     // How programs are launched from now on.
     virtual void setLaunchPriority(LaunchPriority priority) = 0;
+    // The standing of Lentora's control group; none where nothing can be asked.
+    virtual GroupStanding* groupStanding() { return nullptr; }
 };
 
 SystemControl& systemControl();
