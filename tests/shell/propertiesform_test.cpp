@@ -122,6 +122,34 @@ TEST_F(PropertiesDialog, UpButtonStopsAtNinetyEight) {
     EXPECT_EQ(dialog.Gauge1->progress(), 100);
 }
 
+// Arrow keys step by one and page keys by ten, within the buttons' limits;
+// the buttons would otherwise pass the focus on.
+TEST_F(PropertiesDialog, FactorButtonsTakeArrowAndPageKeys) {
+    dialog.show();
+    dialog.upproperties->setFocus();
+    dialog.Gauge1->setProgress(0);
+    const std::pair<Qt::Key, int> presses[] = {{Qt::Key_Up, 1},      {Qt::Key_PageUp, 11}, {Qt::Key_Right, 12},
+                                               {Qt::Key_Down, 11},   {Qt::Key_Left, 10},   {Qt::Key_PageDown, 1},
+                                               {Qt::Key_PageDown, 1}};
+    for (const auto& [key, factor] : presses) {
+        QTest::keyClick(dialog.upproperties, key);
+        EXPECT_EQ(dialog.Gauge1->progress(), factor) << QKeySequence(key).toString().toStdString();
+    }
+    dialog.Gauge1->setProgress(93);
+    QTest::keyClick(dialog.downproperties, Qt::Key_PageUp);
+    EXPECT_EQ(dialog.Gauge1->progress(), 98);
+}
+
+TEST_F(PropertiesDialog, FactorButtonRepeatsWhileHeld) {
+    dialog.show();
+    dialog.Gauge1->setProgress(10);
+    QTest::mousePress(dialog.upproperties, Qt::LeftButton);
+    const QDeadlineTimer held(2000);
+    while (dialog.Gauge1->progress() < 12 && !held.hasExpired()) QTest::qWait(20);
+    QTest::mouseRelease(dialog.upproperties, Qt::LeftButton);
+    EXPECT_GE(dialog.Gauge1->progress(), 12) << "one press, held, steps more than once";
+}
+
 TEST_F(PropertiesDialog, CheckBoxShowsItsEditAndUncheckingResetsItToZero) {
     dialog.CheckBox1->setChecked(true);
     EXPECT_FALSE(dialog.Edit1->isHidden());

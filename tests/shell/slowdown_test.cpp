@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <fstream>
 
 #include "cputime.h"
@@ -187,46 +188,72 @@ TEST_F(SlowDownControl, AccurateByDefaultClassicStoredAsZeroAndUsedAtTheNextStar
     EXPECT_EQ(system.priorityClasses().back(), platform::PriorityClass::Realtime);
 }
 
-// What the window says and does with each answer of the rights ladder.
-TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms) {
+// What the window says and does with each answer of the rights ladder: the
+// note after the start-up text, the permanent indicator, the priorities.
+TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaunchedPrograms) {
     using platform::GrantKind;
     using platform::LaunchPriority;
     platform::FakeRightsStep ownRealtime("own rights", {GrantKind::RealTime, 99, {}});
+    platform::FakeRightsStep service("RealtimeKit", {GrantKind::RealTime, 20, {}});
     struct Case {
         const char* name;
         platform::Rights rights;
         bool sessionAnswer;
         EngineMode mode;
         bool note;
+        const char* indicator;
         int windowRealtime;
         bool sessionRaised;
         LaunchPriority launch;
     };
     const platform::Grant nice20{GrantKind::Nice, -20, "own rights"};
-    const platform::Grant rt99{GrantKind::RealTime, 99, "own rights"};
+    const platform::Grant root{GrantKind::RealTime, 99, "own rights", "root"};
+    const platform::Grant capability{GrantKind::RealTime, 99, "own rights", "CAP_SYS_NICE"};
+    const platform::Grant rtkit{GrantKind::RealTime, 20, "RealtimeKit"};
     const Case cases[] = {
         {"root, accurate",
-         {rt99, nice20, &ownRealtime},
+         {root, nice20, &ownRealtime},
          true,
          EngineMode::Accurate,
          false,
+         "Real time (root)",
          10,
          false,
          LaunchPriority::Ordinary},
         {"root, classic",
-         {rt99, nice20, &ownRealtime},
+         {root, nice20, &ownRealtime},
          true,
          EngineMode::Classic,
          false,
+         "High priority",
          0,
          true,
          LaunchPriority::OrdinaryOwnSession},
+        {"capability, accurate",
+         {capability, nice20, &ownRealtime},
+         false,
+         EngineMode::Accurate,
+         false,
+         "Real time (capability)",
+         10,
+         false,
+         LaunchPriority::Ordinary},
         {"capability, classic",
-         {rt99, nice20, &ownRealtime},
+         {capability, nice20, &ownRealtime},
          false,
          EngineMode::Classic,
          true,
+         "Limited",
          0,
+         false,
+         LaunchPriority::Ordinary},
+        {"RealtimeKit, accurate",
+         {rtkit, {}, &service},
+         false,
+         EngineMode::Accurate,
+         false,
+         "Real time (RealtimeKit)",
+         10,
          false,
          LaunchPriority::Ordinary},
         {"nice limit, accurate",
@@ -234,10 +261,11 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms
          true,
          EngineMode::Accurate,
          false,
+         "High priority",
          0,
          true,
          LaunchPriority::OrdinaryOwnSession},
-        {"nothing", {}, false, EngineMode::Accurate, true, 0, false, LaunchPriority::Lowest},
+        {"nothing", {}, false, EngineMode::Accurate, true, "Limited", 0, false, LaunchPriority::Lowest},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -248,6 +276,8 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms
         EXPECT_EQ(f.StatusBar1->text().contains("may not raise its priority"), c.note)
             << f.StatusBar1->text().toStdString();
         EXPECT_TRUE(f.StatusBar1->text().startsWith("runforever")) << "the note follows the start-up text";
+        EXPECT_EQ(f.RightsIndicator->text(), c.indicator);
+        EXPECT_EQ(f.RightsIndicator->toolTip().contains("may not raise its priority"), c.note);
         EXPECT_EQ(system.threadRealtimes().back(), c.windowRealtime);
         EXPECT_EQ(f.burner().Realtime(), c.windowRealtime > 0 ? c.windowRealtime - 1 : 0);
         EXPECT_EQ(system.sessionRaised(), c.sessionRaised);
@@ -255,6 +285,28 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms
         form.reset();
         EXPECT_FALSE(system.sessionRaised()) << "the session's group is put back when the window goes";
     }
+}
+
+// The indicator stays when hints and the launch text take the status bar,
+// and the hint line stops short of it.
+TEST_F(SlowDownControl, RightsIndicatorOutlastsHintsAndFollowsTheEngine) {
+    platform::FakeRightsStep own("own rights", {platform::GrantKind::RealTime, 99, {}});
+    system.setRights({});
+    Tform1& f = open();
+    f.show();
+    const QString limited = f.RightsIndicator->text();
+    EXPECT_EQ(limited, "Limited");
+    QTest::mouseMove(f.TrackBar1);
+    EXPECT_EQ(f.StatusBar1->text(), "Use the trackbar to select the slow down factor");
+    EXPECT_TRUE(f.RightsIndicator->isVisible());
+    EXPECT_EQ(f.RightsIndicator->text(), limited);
+    EXPECT_LE(f.StatusBar1->contentsRect().right(), f.RightsIndicator->geometry().left());
+    QTest::mouseMove(f.RightsIndicator);
+    EXPECT_EQ(f.StatusBar1->text(), f.RightsIndicator->toolTip().section('\n', 0, 0)) << "one line of the details";
+    system.setRights({{platform::GrantKind::RealTime, 99, "own rights", "root"}, {}, &own});
+    f.AccurateSlowdown1->setChecked(true);
+    f.AccurateSlowdown1Click();
+    EXPECT_EQ(f.RightsIndicator->text(), "Real time (root)");
 }
 
 // Time a thread ran or waited to run, in ms: the time it wanted the processor.

@@ -1,5 +1,8 @@
 // Minimized, the program shows its tray icon with the caption of that moment;
-// a double click on the icon brings the window back.
+// a double click on the icon or its menu brings the window back; its menu
+// and Ctrl+Q quit.
+#include <QAction>
+#include <QMenu>
 #include <QSlider>
 
 #include "widgets/taskicon.h"
@@ -55,4 +58,51 @@ TEST_F(Tray, TheIconGoesAwayWithTheWindow) {
     ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
     form.reset();
     EXPECT_EQ(tray->requests.back().op, FakeTrayShell::Op::Remove);
+}
+
+namespace {
+// Counts the close events a window receives: quitting is closing the window.
+struct CloseCounter : QObject {
+    int closes = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        closes += event->type() == QEvent::Close;
+        return false;
+    }
+};
+
+QAction* menuAction(QMenu* menu, const QString& text) {
+    for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+        if (action->text() == text) return action;
+    return nullptr;
+}
+}  // namespace
+
+TEST_F(Tray, TheIconsMenuRestoresTheWindowAndQuits) {
+    Tform1& f = open();
+    CloseCounter counter;
+    f.installEventFilter(&counter);
+    f.show();
+    f.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return f.tiTray->active() && !f.isVisible(); }, 3000));
+    ASSERT_NE(tray->menu, nullptr) << "the menu goes to the shell with the icon";
+    ASSERT_NE(menuAction(tray->menu, "Restore"), nullptr);
+    menuAction(tray->menu, "Restore")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !f.tiTray->active(); }, 3000));
+    EXPECT_TRUE(f.isVisible() && !f.isMinimized());
+    f.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return f.tiTray->active() && !f.isVisible(); }, 3000));
+    ASSERT_NE(menuAction(tray->menu, "Quit"), nullptr);
+    menuAction(tray->menu, "Quit")->trigger();
+    EXPECT_EQ(counter.closes, 1) << "from the tray, with the window hidden";
+}
+
+TEST_F(Tray, CtrlQClosesTheWindow) {
+    Tform1& f = open();
+    CloseCounter counter;
+    f.installEventFilter(&counter);
+    f.show();
+    QApplication::setActiveWindow(&f);
+    QTest::keyClick(&f, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(counter.closes, 1);
+    EXPECT_FALSE(f.isVisible());
 }
