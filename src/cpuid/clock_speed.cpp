@@ -60,17 +60,66 @@ void TCPUID::StopTimer() {
     elapsedTicks_ = int64_t(stopStamp_ - startStamp_);
 }
 
+namespace {
+
+// A pair wider than this (in counter time) is taken again: the thread was
+// put off the processor between its readings.
+constexpr int64_t kNarrowPairPerSecond = 20'000;  // 50 microseconds
+constexpr int kPairTries = 5;
+
+int64_t width(const StampedPair& pair) { return pair.after - pair.before; }
+
+// numerator * factor / divisor, rounded to the nearest integer, in 128 bits.
+int64_t scaleRounding(int64_t numerator, int64_t factor, int64_t divisor) {
+    const __int128 product = static_cast<__int128>(numerator) * factor;
+    __int128 quotient = product / divisor;
+    const __int128 rest = product % divisor;
+    if (2 * (rest < 0 ? -rest : rest) >= divisor) quotient += product < 0 ? -1 : 1;
+    return static_cast<int64_t>(quotient);
+}
+
+}  // namespace
+
+// A time-stamp reading between two counter readings, the first given. A
+// wide pair means the thread was put off the processor in between: it is
+// taken again, keeping the narrowest; each try's last reading is the next
+// one's first.
+StampedPair TCPUID::StampBetween(int64_t before, int64_t maxWidth) {
+    StampedPair best{};
+    for (int i = 0; i < kPairTries; ++i) {
+        const uint64_t stamp = GetTimeStamp();
+        const StampedPair pair{before, clock_.performanceCounter(), stamp};
+        if (i == 0 || width(pair) < width(best)) best = pair;
+        if (width(best) <= maxWidth) break;
+        before = pair.after;
+    }
+    return best;
+}
+
 // Busy-waits, without sleeping or yielding, so that the measuring thread
-// keeps the processor for the whole interval.
+// keeps the processor for the whole interval. A thread put off the
+// processor while the counter passes the target (on a busy machine, for a
+// time slice or more) ends the wait late, so the ticks are counted against
+// the counter's own time between the middles of the two pairs, not against
+// the target: the figure is then off by at most half the two pairs' widths.
 int64_t TCPUID::GetTicksPerSecond(uint16_t iterations) {
     if (iterations == 0) throw std::invalid_argument("GetTicksPerSecond needs at least one iteration");
-    int64_t frequency = clock_.performanceFrequency();
+    const int64_t frequency = clock_.performanceFrequency();
     if (frequency <= 0) return 0;
-    int64_t target = clock_.performanceCounter() + frequency * iterations;
-    StartTimer();
-    while (clock_.performanceCounter() < target) {}
-    StopTimer();
-    int64_t result = DivideRoundingToEven(elapsedTicks_, iterations);
+    const int64_t maxWidth = frequency / kNarrowPairPerSecond;
+    const int64_t c0 = clock_.performanceCounter();
+    const int64_t target = c0 + frequency * iterations;
+    const StampedPair start = StampBetween(c0, maxWidth);
+    startStamp_ = start.stamp;  // the interval timer, as StartTimer and StopTimer set it
+    int64_t now = start.after;
+    while (now < target) now = clock_.performanceCounter();
+    const StampedPair stop = StampBetween(now, maxWidth);
+    stopStamp_ = stop.stamp;
+    elapsedTicks_ = int64_t(stopStamp_ - startStamp_);
+    const int64_t twiceCounted = (stop.before + stop.after) - (start.before + start.after);
+    const int64_t ticks =
+        twiceCounted > 0 ? scaleRounding(elapsedTicks_, 2 * frequency * iterations, twiceCounted) : elapsedTicks_;
+    const int64_t result = DivideRoundingToEven(ticks, iterations);
     measuredSpeed_ = double(result) / 1'000'000;
     return result;
 }

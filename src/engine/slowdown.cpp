@@ -52,6 +52,7 @@ void TSlowDown::ApplyEngineMode(EngineMode mode) {
     holdsOtherSessions_ = outcome.holdsOtherSessions;
     windowRealtime_ = outcome.plan.windowRealtime;
     realtimeGrantedBy_ = system_.rights().realtime.by;
+    realtimeHow_ = system_.rights().realtime.how;
 }
 
 std::optional<std::string> TSlowDown::ChooseEngineMode(EngineMode mode) {
@@ -66,6 +67,38 @@ std::string TSlowDown::RightsNote() const {
         return "Real-time priority granted by RealtimeKit";
     if (holdsOtherSessions_) return {};
     return "Lentora may not raise its priority: programs it did not start are slowed down less (see Help)";
+}
+
+namespace {
+// Who granted real time, in the words of the help topic on rights.
+std::string grantorName(const std::string& step, const std::string& how) {
+    if (how == "root") return "root";
+    if (how == "CAP_SYS_NICE") return "capability";
+    if (how == "RLIMIT_RTPRIO") return "rtprio limit";
+    return step;
+}
+}  // namespace
+
+std::string TSlowDown::RightsSummary() const {
+    if (windowRealtime_ > 0) return "Real time (" + grantorName(realtimeGrantedBy_, realtimeHow_) + ")";
+    if (holdsOtherSessions_) return "High priority";
+    return "Limited";
+}
+
+std::string TSlowDown::RightsDetails() const {
+    if (windowRealtime_ > 0) {
+        std::string text = "Real-time priority (" + grantorName(realtimeGrantedBy_, realtimeHow_) +
+                           "): the slow-down holds against every program, those of other sessions too.";
+        // The service answers anew at every start and may refuse another day.
+        if (realtimeGrantedBy_ == "RealtimeKit") text += "\nRealtimeKit grants it at each start; it may refuse.";
+        return text;
+    }
+    if (holdsOtherSessions_)
+        return "Raised priority (nice values): the slow-down holds against every program, those of other "
+               "sessions too.\nReal time is not in use: the classic engine runs without it, or no right grants it.";
+    return "Lentora may not raise its priority: programs it did not start are slowed down less.\n"
+           "Programs started from Lentora run below its burners and are slowed down as shown.\n"
+           "Help, topic \"Rights\", says how to give Lentora the rights.";
 }
 
 int32_t TSlowDown::SetFactor(int32_t factor) {

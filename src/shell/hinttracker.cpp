@@ -10,9 +10,10 @@ namespace shell {
 
 THintTracker::THintTracker(QObject* parent) : QObject(parent) {}
 
+// A tooltip may say more on further lines; the status bar shows the first.
 QString THintTracker::HintOf(QWidget* widget) {
     for (QWidget* w = widget; w; w = w->parentWidget())
-        if (!w->toolTip().isEmpty()) return w->toolTip();
+        if (!w->toolTip().isEmpty()) return w->toolTip().section('\n', 0, 0);
     return QString();
 }
 

@@ -90,6 +90,7 @@ void Tform1::FormCreate() {
     // What the rights allow follows the start-up text, once the burners know it.
     const QString note = rightsNote();
     StatusBar1->setText(note.isEmpty() ? startupText : startupText.isEmpty() ? note : startupText + "   " + note);
+    UpdateRightsIndicator();
     UpdateSpeedLabels();
     TrackBar1Change();
     loadLaunchList();

@@ -64,6 +64,12 @@ void Tform1::buildWindow() {
     StatusBar1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusBar1->setToolTip("The status bar ");
     StatusBar1->setObjectName("StatusBar1");
+    // At the bar's right end, inside it, so the bar keeps its full width and
+    // the hint text stops short of the indicator.
+    RightsIndicator = new QLabel(StatusBar1);
+    RightsIndicator->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    RightsIndicator->setAlignment(Qt::AlignCenter);
+    RightsIndicator->setObjectName("RightsIndicator");
     secticker = new QTimer(this);
     secticker->setInterval(services_.tickIntervalMs);
     setClientHeight(359);
@@ -153,6 +159,14 @@ void Tform1::buildLaunchBox(QWidget* client) {
                             "change path,Name and launch speed and other parameters for selected application");
     Launch = button(client, 440, 304, 81, 25, "Launch", "Launch the selected application!!");
     Launch->setIcon(QIcon(":/lentora/launch.png"));
+}
+
+void Tform1::UpdateRightsIndicator() {
+    RightsIndicator->setText(QString::fromStdString(engine_->slowDown.RightsSummary()));
+    RightsIndicator->setToolTip(QString::fromStdString(engine_->slowDown.RightsDetails()));
+    const int width = RightsIndicator->sizeHint().width() + 12;
+    RightsIndicator->setGeometry(kClientWidth - width - 2, 2, width, 21);
+    StatusBar1->setContentsMargins(0, 0, width + 4, 0);
 }
 
 int Tform1::clientHeight() const { return client_->height(); }

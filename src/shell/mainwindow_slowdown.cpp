@@ -105,6 +105,7 @@ void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
     const auto failure = engine_->slowDown.ChooseEngineMode(mode);
     if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
+    UpdateRightsIndicator();
     if (failure) services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
 }
 

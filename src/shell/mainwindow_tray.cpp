@@ -1,6 +1,8 @@
 // Minimized, the program leaves the taskbar for the notification area.
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QMenu>
 #include <QWindowStateChangeEvent>
 
 #include "shell/mainwindow.h"
@@ -19,7 +21,18 @@ void Tform1::setUpTrayIcon() {
     tiTray->errorHandler = [this](const std::exception& e) {
         services_.dialogs.error(this, QString::fromLocal8Bit(e.what()));
     };
+    TrayMenu = new QMenu(this);
+    Restore1 = TrayMenu->addAction("Restore");
+    connect(Restore1, &QAction::triggered, this, [this] { tiTrayDblClick(); });
+    Quit1 = TrayMenu->addAction("Quit");
+    Quit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
+    addAction(Quit1);  // Ctrl+Q anywhere in the window, though no menu shows it
+    tiTray->setPopupMenu(TrayMenu);
 }
+
+// Quitting is closing the window, from the tray too: the same way out.
+void Tform1::Quit1Click() { close(); }
 
 void Tform1::AppMinimize() {
     tiTray->setToolTip(windowTitle());

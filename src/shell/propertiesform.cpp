@@ -4,12 +4,14 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -67,6 +69,9 @@ QToolButton* glyphButton(QWidget* parent, const char* name, int x, int y, QStyle
     b->setGeometry(x, y, 33, 33);
     b->setIcon(parent->style()->standardIcon(glyph));
     b->setIconSize(QSize(20, 20));
+    // An up-down control: held, it repeats; clicked, it takes the keys.
+    b->setAutoRepeat(true);
+    b->setFocusPolicy(Qt::StrongFocus);
     return b;
 }
 
@@ -163,9 +168,41 @@ void TProperties::connectHandlers() {
     txtPath->installEventFilter(this);
     Edit1->installEventFilter(this);
     Edit2->installEventFilter(this);
+    downproperties->installEventFilter(this);
+    upproperties->installEventFilter(this);
+}
+
+// The up-down control's keys: the arrows step by one, the page keys by ten,
+// each step through the buttons' handlers and their limits. The buttons
+// would otherwise move the focus on arrow keys.
+bool TProperties::StepFactorByKey(int key) {
+    int steps = 0;
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+        steps = 1;
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+        steps = -1;
+        break;
+    case Qt::Key_PageUp:
+        steps = kFactorPageStep;
+        break;
+    case Qt::Key_PageDown:
+        steps = -kFactorPageStep;
+        break;
+    default:
+        return false;
+    }
+    for (int i = 0; i < std::abs(steps); ++i) steps > 0 ? SpinButton1UpClick() : SpinButton1DownClick();
+    return true;
 }
 
 bool TProperties::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == downproperties || watched == upproperties) && event->type() == QEvent::KeyPress &&
+        StepFactorByKey(static_cast<QKeyEvent*>(event)->key()))
+        return true;
     if (watched == txtPath && event->type() == QEvent::MouseButtonDblClick) {
         txtPathDblClick();
         return true;

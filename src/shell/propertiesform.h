@@ -31,6 +31,7 @@ namespace shell {
 // The filter of the program's open-file dialog (Dialogs::openFile).
 inline constexpr char kApplicationFilter[] = "Application|*.EXE;*.COM;*.BAT;";
 inline constexpr int kPropertiesHelpContext = 30;
+inline constexpr int kFactorPageStep = 10;
 
 // The name a new entry gets: the file name without its directory and its
 // last extension. A leading dot does not start an extension, so a program
@@ -62,6 +63,8 @@ public:
     void btnCancelClick();
     void SpinButton1DownClick();
     void SpinButton1UpClick();
+    // An arrow or page key on the factor's buttons; false for other keys.
+    bool StepFactorByKey(int key);
     void txtPathDblClick();
     void CheckBox1Click();
     void CheckBox2Click();

@@ -52,6 +52,12 @@ bool QtTrayShell::remove(const NotifyIconData& data) {
     return true;
 }
 
+void QtTrayShell::setMenu(const NotifyIconData& data, QMenu* menu) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    const auto found = icons_.find(data.hWnd);
+    if (found != icons_.end()) found->second.icon->setContextMenu(menu);
+}
+
 QSystemTrayIcon* QtTrayShell::trayIcon(quintptr hWnd) const {
     const auto found = icons_.find(hWnd);
     return found == icons_.end() ? nullptr : found->second.icon;

@@ -80,9 +80,16 @@ void TTaskIcon::fillRecord() {
     copyTip(data_.szTip, toolTip_);
 }
 
+void TTaskIcon::setPopupMenu(QMenu* menu) {
+    popupMenu_ = menu;
+    if (active_) shell_->setMenu(data_, popupMenu_);
+}
+
 bool TTaskIcon::addIcon() {
     fillRecord();
-    return shell_->add(data_, icon_);
+    if (!shell_->add(data_, icon_)) return false;
+    if (popupMenu_) shell_->setMenu(data_, popupMenu_);
+    return true;
 }
 
 void TTaskIcon::modifyIcon() {

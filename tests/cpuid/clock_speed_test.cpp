@@ -15,12 +15,12 @@ struct ClockSpeed : testing::Test {
     platform::FakeProcessor processor;
     CpuidClock clock;
 
-    // A processor with CPUID and a counter; a performance counter of 1000
-    // counts per second that moves 100 counts per reading.
+    // A processor with CPUID and a counter; a performance counter of 1000000
+    // counts per second that moves 10 counts per reading.
     void SetUp() override {
         giveCpuid(processor, 0x0543, kFpuBit | kTscBit);
-        clock.setPerformanceFrequency(1000);
-        clock.setPerformanceStep(100);
+        clock.setPerformanceFrequency(1'000'000);
+        clock.setPerformanceStep(10);
         clock.setTickCount(5000);
     }
 };
@@ -48,8 +48,20 @@ TEST_F(ClockSpeed, MeasurementWaitsUntilTheCounterReachesTheTarget) {
     processor.setTimeStamps({0, 0, 1000});
     platform::FakeMachineRegistry registry = registryWith(std::nullopt);
     TCPUID cpu(processor, clock, registry);
-    // c0 = 0, target 1000: readings 100 .. 1000, the last one equal to it.
-    EXPECT_EQ(clock.performanceCounterReads(), 11);
+    // c0 = 0, 10 after the start stamp, target 1,000,000: readings 20 ..
+    // 1,000,000, the last one equal to it, then one after the stop stamp.
+    EXPECT_EQ(clock.performanceCounterReads(), 2 + 99'999 + 1);
+}
+
+// On a busy machine the thread may be off the processor when the counter
+// passes the target, here for 30 ms: the ticks of that time do not count.
+TEST_F(ClockSpeed, LateEndOfTheWaitIsCountedAgainstTheCountersTime) {
+    clock.queuePerformanceCounts({0, 10, 500'000, 1'030'000, 1'030'010});
+    processor.setTimeStamps({7, 1'000, 1'000 + 2'575'000'000});  // 1.03 s at 2500 MHz
+    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
+    TCPUID cpu(processor, clock, registry);
+    EXPECT_EQ(cpu.ElapsedTicks(), 2'575'000'000);
+    EXPECT_EQ(cpu.CyclesPerSecond(), 2'500'000'000);
 }
 
 TEST_F(ClockSpeed, NegativeMeasurementIsKnownButGivesZero) {
@@ -207,8 +219,9 @@ TEST_F(ClockSpeed, GetTicksPerSecondDividesByTheIterationsRoundingTiesToEven) {
         processor.setTimeStamps({100, 100 + c.elapsed});
         int readsBefore = clock.performanceCounterReads();
         EXPECT_EQ(cpu.GetTicksPerSecond(2), c.expected) << c.elapsed;
-        // Two seconds of counter time: c0, then 20 readings up to c0 + 2000.
-        EXPECT_EQ(clock.performanceCounterReads() - readsBefore, 21);
+        // Two seconds of counter time: c0 and one after the start stamp,
+        // readings up to c0 + 2,000,000, one after the stop stamp.
+        EXPECT_EQ(clock.performanceCounterReads() - readsBefore, 2 + 199'999 + 1);
         EXPECT_EQ(cpu.ElapsedTicks(), int64_t(c.elapsed));
         EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), double(c.expected) / 1e6);
     }

@@ -68,13 +68,13 @@ TEST(RightsLadder, OwnRightsAreFoundByTryingAndLeaveNothingRaised) {
             const Grant realtime = step->realtime(), nice = step->nice();
             if (sched_getscheduler(0) != SCHED_OTHER || getpriority(PRIO_PROCESS, 0) != 0) _exit(91);
             _exit((realtime.kind == GrantKind::RealTime ? 1 : 0) + (nice.kind == GrantKind::Nice ? 2 : 0) +
-                  (realtime.level == sched_get_priority_max(SCHED_FIFO) ? 4 : 0));
+                  (realtime.level == sched_get_priority_max(SCHED_FIFO) ? 4 : 0) + (realtime.how == "root" ? 8 : 0));
         }
         int status = 0;
         waitpid(pid, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    EXPECT_EQ(probe(false), 7) << "root: real time up to the highest priority, and nice values";
+    EXPECT_EQ(probe(false), 15) << "root: real time up to the highest priority, and nice values, said to be root's";
     EXPECT_EQ(probe(true), 0) << "an ordinary user without limits: nothing";
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,6 +121,23 @@ TEST_F(PropertiesDialog, UpButtonStopsAtNinetyEight) {
     dialog.Gauge1->setProgress(100);
     dialog.upproperties->click();
     EXPECT_EQ(dialog.Gauge1->progress(), 100);
+}
+
+// Arrow keys step by one and page keys by ten, within the buttons' limits
+// (the buttons would otherwise move the focus); held, a button repeats.
+TEST_F(PropertiesDialog, FactorButtonsTakeArrowAndPageKeysAndRepeatWhileHeld) {
+    dialog.show();
+    dialog.Gauge1->setProgress(0);
+    for (auto [key, factor] :
+         {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 11}, {Qt::Key_Left, 10}, {Qt::Key_PageDown, 1}}) {
+        QTest::keyClick(dialog.upproperties, key);
+        EXPECT_EQ(dialog.Gauge1->progress(), factor) << key;
+    }
+    dialog.Gauge1->setProgress(98);
+    QTest::mousePress(dialog.downproperties, Qt::LeftButton);
+    for (QDeadlineTimer held(2000); dialog.Gauge1->progress() > 96 && !held.hasExpired();) QTest::qWait(20);
+    QTest::mouseRelease(dialog.downproperties, Qt::LeftButton);
+    EXPECT_LE(dialog.Gauge1->progress(), 96) << "one press, held, steps more than once";
 }
 
 TEST_F(PropertiesDialog, CheckBoxShowsItsEditAndUncheckingResetsItToZero) {

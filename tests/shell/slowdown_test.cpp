@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <fstream>
 
 #include "cputime.h"
@@ -188,58 +189,38 @@ TEST_F(SlowDownControl, AccurateByDefaultClassicStoredAsZeroAndUsedAtTheNextStar
 }
 
 // What the window says and does with each answer of the rights ladder.
-TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms) {
+TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaunchedPrograms) {
     using platform::GrantKind;
     using platform::LaunchPriority;
     platform::FakeRightsStep ownRealtime("own rights", {GrantKind::RealTime, 99, {}});
+    platform::FakeRightsStep service("RealtimeKit", {GrantKind::RealTime, 20, {}});
     struct Case {
         const char* name;
         platform::Rights rights;
         bool sessionAnswer;
         EngineMode mode;
         bool note;
+        const char* indicator;
         int windowRealtime;
         bool sessionRaised;
         LaunchPriority launch;
     };
     const platform::Grant nice20{GrantKind::Nice, -20, "own rights"};
-    const platform::Grant rt99{GrantKind::RealTime, 99, "own rights"};
+    const platform::Grant root{GrantKind::RealTime, 99, "own rights", "root"};
+    const platform::Grant capability{GrantKind::RealTime, 99, "own rights", "CAP_SYS_NICE"};
+    const platform::Grant rtkit{GrantKind::RealTime, 20, "RealtimeKit"};
+    // clang-format off
+    // Real-time burners' backups need the session's group raised as well.
     const Case cases[] = {
-        // The real-time burners' backups need the raised group too.
-        {"root, accurate",
-         {rt99, nice20, &ownRealtime},
-         true,
-         EngineMode::Accurate,
-         false,
-         10,
-         true,
-         LaunchPriority::OrdinaryOwnSession},
-        {"root, classic",
-         {rt99, nice20, &ownRealtime},
-         true,
-         EngineMode::Classic,
-         false,
-         0,
-         true,
-         LaunchPriority::OrdinaryOwnSession},
-        {"capability, classic",
-         {rt99, nice20, &ownRealtime},
-         false,
-         EngineMode::Classic,
-         true,
-         0,
-         false,
-         LaunchPriority::Ordinary},
-        {"nice limit, accurate",
-         {{}, nice20, nullptr},
-         true,
-         EngineMode::Accurate,
-         false,
-         0,
-         true,
-         LaunchPriority::OrdinaryOwnSession},
-        {"nothing", {}, false, EngineMode::Accurate, true, 0, false, LaunchPriority::Lowest},
+        {"root, accurate", {root, nice20, &ownRealtime}, true, EngineMode::Accurate, false, "Real time (root)", 10, true, LaunchPriority::OrdinaryOwnSession},
+        {"root, classic", {root, nice20, &ownRealtime}, true, EngineMode::Classic, false, "High priority", 0, true, LaunchPriority::OrdinaryOwnSession},
+        {"capability, accurate", {capability, nice20, &ownRealtime}, false, EngineMode::Accurate, false, "Real time (capability)", 10, false, LaunchPriority::Ordinary},
+        {"capability, classic", {capability, nice20, &ownRealtime}, false, EngineMode::Classic, true, "Limited", 0, false, LaunchPriority::Ordinary},
+        {"RealtimeKit", {rtkit, {}, &service}, false, EngineMode::Accurate, false, "Real time (RealtimeKit)", 10, false, LaunchPriority::Ordinary},
+        {"nice limit, accurate", {{}, nice20, nullptr}, true, EngineMode::Accurate, false, "High priority", 0, true, LaunchPriority::OrdinaryOwnSession},
+        {"nothing", {}, false, EngineMode::Accurate, true, "Limited", 0, false, LaunchPriority::Lowest},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         system.setRights(c.rights);
@@ -249,6 +230,8 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms
         EXPECT_EQ(f.StatusBar1->text().contains("may not raise its priority"), c.note)
             << f.StatusBar1->text().toStdString();
         EXPECT_TRUE(f.StatusBar1->text().startsWith("runforever")) << "the note follows the start-up text";
+        EXPECT_EQ(f.RightsIndicator->text(), c.indicator);
+        EXPECT_EQ(f.RightsIndicator->toolTip().contains("may not raise its priority"), c.note);
         EXPECT_EQ(system.threadRealtimes().back(), c.windowRealtime);
         EXPECT_EQ(f.burner().Realtime(), c.windowRealtime > 0 ? c.windowRealtime - 1 : 0);
         EXPECT_EQ(system.sessionRaised(), c.sessionRaised);
@@ -256,6 +239,17 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheSessionGroupAndTheLaunchedPrograms
         form.reset();
         EXPECT_FALSE(system.sessionRaised()) << "the session's group is put back when the window goes";
     }
+}
+
+// Hints take the status bar's line and stop short of the indicator.
+TEST_F(SlowDownControl, RightsIndicatorOutlastsHints) {
+    system.setRights({});
+    Tform1& f = open();
+    f.show();
+    QTest::mouseMove(f.TrackBar1);
+    EXPECT_EQ(f.StatusBar1->text(), "Use the trackbar to select the slow down factor");
+    EXPECT_EQ(f.RightsIndicator->text(), "Limited");
+    EXPECT_LE(f.StatusBar1->contentsRect().right(), f.RightsIndicator->geometry().left());
 }
 
 // Time a thread ran or waited to run, in ms: the time it wanted the processor.

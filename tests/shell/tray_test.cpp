@@ -1,5 +1,8 @@
 // Minimized, the program shows its tray icon with the caption of that moment;
-// a double click on the icon brings the window back.
+// a double click on the icon or its menu brings the window back; its menu
+// and Ctrl+Q quit.
+#include <QAction>
+#include <QMenu>
 #include <QSlider>
 
 #include "widgets/taskicon.h"
@@ -55,4 +58,30 @@ TEST_F(Tray, TheIconGoesAwayWithTheWindow) {
     ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
     form.reset();
     EXPECT_EQ(tray->requests.back().op, FakeTrayShell::Op::Remove);
+}
+
+namespace {
+// Quitting is closing the window: counts the close events it receives.
+struct CloseCounter : QObject {
+    int closes = 0;
+    bool eventFilter(QObject*, QEvent* event) override { return closes += event->type() == QEvent::Close, false; }
+};
+}  // namespace
+
+// Its Quit is the window's Ctrl+Q.
+TEST_F(Tray, TheIconsMenuRestoresTheWindowAndCtrlQQuits) {
+    Tform1& f = open();
+    CloseCounter counter;
+    f.installEventFilter(&counter);
+    f.show();
+    f.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return f.tiTray->active() && tray->menu; }, 3000)) << "no menu went to the shell";
+    const QList<QAction*> items = tray->menu->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text() + "," + items[1]->text() + "," + items[1]->shortcut().toString(), "Restore,Quit,Ctrl+Q");
+    items[0]->trigger();
+    ASSERT_TRUE(waitFor([&] { return !f.tiTray->active() && f.isVisible() && !f.isMinimized(); }, 3000));
+    QApplication::setActiveWindow(&f);
+    QTest::keyClick(&f, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(counter.closes, 1);
 }

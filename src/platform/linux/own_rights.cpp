@@ -6,6 +6,9 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "platform/cpu_group.h"
@@ -36,14 +39,29 @@ bool setSchedFifo(pid_t tid, int priority) {
 // budget, root still gets it in a group above.
 bool trySchedFifo(int priority) { return cpugroup::realtimeDespiteGroup(0, priority, setSchedFifo); }
 
+// CAP_SYS_NICE among the effective capabilities (bit 23 of CapEff).
+bool hasCapSysNice() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("CapEff:", 0) == 0) return (std::strtoull(line.c_str() + 7, nullptr, 16) >> 23) & 1;
+    return false;
+}
+
+// What let the process take the real-time policy, for the user to read.
+std::string realtimeGrantedBy() {
+    if (!hasCapSysNice()) return "RLIMIT_RTPRIO";
+    return geteuid() == 0 ? "root" : "CAP_SYS_NICE";
+}
+
 // Root and CAP_SYS_NICE may take any priority; otherwise RLIMIT_RTPRIO is the ceiling.
 Grant probeRealtime() {
     const int highest = sched_get_priority_max(SCHED_FIFO);
-    if (highest > 0 && trySchedFifo(highest)) return {GrantKind::RealTime, highest, {}};
+    if (highest > 0 && trySchedFifo(highest)) return {GrantKind::RealTime, highest, {}, realtimeGrantedBy()};
     rlimit limit{};
     if (getrlimit(RLIMIT_RTPRIO, &limit) != 0 || limit.rlim_cur == 0) return {};
     const int ceiling = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, static_cast<rlim_t>(std::max(highest, 1))));
-    if (trySchedFifo(ceiling)) return {GrantKind::RealTime, ceiling, {}};
+    if (trySchedFifo(ceiling)) return {GrantKind::RealTime, ceiling, {}, "RLIMIT_RTPRIO"};
     return {};  // the limit is there, but a control group gives no real-time time
 }
 

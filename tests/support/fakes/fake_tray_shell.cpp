@@ -20,6 +20,8 @@ bool FakeTrayShell::remove(const NotifyIconData& data) {
     return removeSucceeds;
 }
 
+void FakeTrayShell::setMenu(const NotifyIconData&, QMenu* given) { menu = given; }
+
 bool FakeTrayShell::notify(int32_t mouseMessage) const {
     return !requests.empty() && deliverTrayNotification(requests.back().data, mouseMessage);
 }

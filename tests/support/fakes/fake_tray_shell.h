@@ -19,12 +19,14 @@ public:
     bool add(const NotifyIconData& data, const QIcon& icon) override;
     bool modify(const NotifyIconData& data, const QIcon& icon) override;
     bool remove(const NotifyIconData& data) override;
+    void setMenu(const NotifyIconData& data, QMenu* menu) override;
 
     // Sends a mouse notification for the record of the last request, as the
     // shell does for its icon. False when there is none or its window is gone.
     bool notify(int32_t mouseMessage) const;
 
     std::vector<Request> requests;
+    QMenu* menu = nullptr;  // the last menu given
     bool addSucceeds = true;
     bool modifySucceeds = true;
     bool removeSucceeds = true;

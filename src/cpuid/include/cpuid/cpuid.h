@@ -14,6 +14,13 @@
 
 namespace cpuid {
 
+// One time-stamp reading with the performance counter read just before and
+// just after it.
+struct StampedPair {
+    int64_t before = 0, after = 0;
+    uint64_t stamp = 0;
+};
+
 class TCPUID {
 public:
     TCPUID(platform::Processor& processor, platform::Clock& clock, platform::MachineRegistry& registry);
@@ -59,7 +66,9 @@ public:
     void StartTimer();
     void StopTimer();
     // Cycles per second over `iterations` seconds of the performance counter
-    // (0 without one); sets the measured speed and the interval timer.
+    // (0 without one); sets the measured speed and the interval timer. The
+    // ticks are counted against the counter's time between its readings
+    // next to the two time stamps, so a late end of the wait does not count.
     // Throws std::invalid_argument for 0 iterations.
     int64_t GetTicksPerSecond(uint16_t iterations);
     // The stored cycles per second, measured for one second when still 0.
@@ -73,6 +82,7 @@ public:
 private:
     bool ProbeCPUID();
     void DetermineSpeed();
+    StampedPair StampBetween(int64_t before, int64_t maxWidth);
 
     platform::Processor& processor_;
     platform::Clock& clock_;

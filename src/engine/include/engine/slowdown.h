@@ -55,6 +55,12 @@ public:
     // programs of other sessions, or when real time came from RealtimeKit;
     // empty otherwise.
     std::string RightsNote() const;
+    // What the slow-down holds against, from what was granted, for the
+    // window's permanent indicator: "Real time (root)", "Real time
+    // (RealtimeKit)", "High priority", "Limited" and the like; and the
+    // details behind it, for the indicator's tooltip (first line short).
+    std::string RightsSummary() const;
+    std::string RightsDetails() const;
 
     // The factor, clamped to 0..98 on every way in, with the burners'
     // priority for it. Returns the factor in force.
@@ -99,6 +105,7 @@ private:
     bool holdsOtherSessions_ = true;
     int windowRealtime_ = 0;         // the window thread's real-time priority, 0: none
     std::string realtimeGrantedBy_;  // the rights ladder's step that granted real time
+    std::string realtimeHow_;        // and how, where the step says
 };
 
 }  // namespace engine

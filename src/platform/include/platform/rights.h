@@ -31,6 +31,9 @@ struct Grant {
     GrantKind kind = GrantKind::Nothing;
     int level = 0;   // RealTime: the highest priority granted; Nice: the lowest nice value
     std::string by;  // the step that granted it
+    // What within the step granted it, where the step has more than one way:
+    // "root", "CAP_SYS_NICE" or "RLIMIT_RTPRIO" for the process's own rights.
+    std::string how{};
 };
 
 class RightsStep {

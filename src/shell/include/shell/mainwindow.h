@@ -17,6 +17,7 @@ class QAction;
 class QFrame;
 class QLabel;
 class QListView;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSlider;
@@ -77,6 +78,10 @@ public:
     launch::waitforapplication* watcher() { return watcher_.get(); }
     launch::LaunchTiming& timing() { return engine_->timing; }
     widgets::TTaskIcon* tiTray = nullptr;
+    // The tray icon's right-click menu; its "Quit" is also the window's Ctrl+Q.
+    QMenu* TrayMenu = nullptr;
+    QAction* Restore1 = nullptr;
+    QAction* Quit1 = nullptr;
 
     // What the watcher asks, from its own thread. The window is the host of
     // every watcher it creates and outlives it as such: it detaches a watch
@@ -98,6 +103,7 @@ public:
     void AppMinimize();
     void AppRestore();
     void tiTrayDblClick();
+    void Quit1Click();
     void AppHint(const QString& hint);
 
     // Help menu and About box.
@@ -119,6 +125,9 @@ public:
     // Said in the status bar when the rights don't let the burners hold the
     // processor against programs of other sessions; empty otherwise.
     QString rightsNote() const;
+    // The status bar's permanent indicator of what the slow-down holds
+    // against; hints and launch texts never replace it.
+    void UpdateRightsIndicator();
     int clientHeight() const;
     void setClientHeight(int height);
 
@@ -145,6 +154,7 @@ public:
     QPushButton* Propertybutton = nullptr;
     QPushButton* Launch = nullptr;
     QLabel* StatusBar1 = nullptr;
+    QLabel* RightsIndicator = nullptr;
     QAction* TunetoyourCPU1 = nullptr;
     QAction* AccurateSlowdown1 = nullptr;
     QAction* Contents1 = nullptr;

@@ -26,6 +26,7 @@ public:
     // Fails when the message window has no icon.
     bool modify(const NotifyIconData& data, const QIcon& icon) override;
     bool remove(const NotifyIconData& data) override;
+    void setMenu(const NotifyIconData& data, QMenu* menu) override;
 
     // The icon shown for a message window, or nullptr.
     QSystemTrayIcon* trayIcon(quintptr hWnd) const;

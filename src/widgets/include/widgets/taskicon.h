@@ -39,6 +39,9 @@ public:
     void setToolTip(const QString& text);
     uint32_t taskIconID() const { return taskIconID_; }
     void setTaskIconID(uint32_t id);
+    // The icon's right-click menu, owned by the caller; kept across adds.
+    QMenu* popupMenu() const { return popupMenu_; }
+    void setPopupMenu(QMenu* menu);
 
     // The record as last filled for an add or modify.
     const NotifyIconData& notifyIconData() const { return data_; }
@@ -83,6 +86,7 @@ private:
     QIcon icon_;
     QString toolTip_;
     uint32_t taskIconID_ = 0;
+    QMenu* popupMenu_ = nullptr;
     NotifyIconData data_;
     TrayMessageWindow window_;
 };

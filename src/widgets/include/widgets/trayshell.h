@@ -6,6 +6,8 @@
 #include <QtGlobal>
 #include <cstdint>
 
+class QMenu;
+
 namespace widgets {
 
 // The notification record, in its first and shortest version (88 bytes on
@@ -42,6 +44,10 @@ public:
     virtual bool add(const NotifyIconData& data, const QIcon& icon) = 0;
     virtual bool modify(const NotifyIconData& data, const QIcon& icon) = 0;
     virtual bool remove(const NotifyIconData& data) = 0;
+    // The menu the shown icon offers on a right click (nullptr: none). The
+    // desktop draws it itself where it hosts icons over D-Bus, so it cannot
+    // be left to a mouse notification.
+    virtual void setMenu(const NotifyIconData& data, QMenu* menu) = 0;
 };
 
 // Sends one mouse notification for the icon described by data to its
