@@ -73,20 +73,29 @@ int32_t TSlowDown::SetFactor(int32_t factor) {
     return factor_;
 }
 
-bool TSlowDown::Resume() { return burner_->Resume(); }
+bool TSlowDown::Resume() {
+    // Burners that don't hold against other sessions get them lowered instead.
+    if (!holdsOtherSessions_) system_.lowerOtherSessions(true);
+    return burner_->Resume();
+}
 
 bool TSlowDown::Stop() {
-    if (!burner_->Suspend()) return false;
+    if (!SuspendNow()) return false;
     running_ = false;
     return true;
 }
 
-bool TSlowDown::SuspendNow() { return burner_->Suspend(); }
+bool TSlowDown::SuspendNow() {
+    const bool suspended = burner_->Suspend();
+    if (suspended) system_.lowerOtherSessions(false);
+    return suspended;
+}
 
 void TSlowDown::RestoreFactor(int32_t factor) { burner_->SetFactor(clampFactor(factor)); }
 
 void TSlowDown::Release() {
     if (burner_) burner_->Suspend();
+    system_.lowerOtherSessions(false);
     system_.raiseSession(false, DesignedPriorityClass());
 }
 

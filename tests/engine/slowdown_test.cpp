@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 #include "engine/slowdown.h"
 #include "fakes/fake_clock.h"
@@ -64,4 +65,32 @@ TEST_F(SlowDownRules, RealtimeKitIsSaidAndTheBenchmarkRunsOutsideRealTime) {
     const auto realtimes = system.threadRealtimes();
     EXPECT_EQ(std::vector<int>(realtimes.end() - 2, realtimes.end()), (std::vector<int>{0, window}));
     EXPECT_EQ(slowDown.BenchmarkTime(), 70);
+}
+
+// Burners that hold against other sessions leave them alone; without rights
+// (the default fake grants nice values, and the session's group is not
+// raised) the other sessions are lowered while the burners run, and put
+// back whenever they stop and when the window goes.
+TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
+    const auto lowerings = [this] {
+        std::string trace;
+        for (const std::string& call : system.calls())
+            if (call.rfind("lowerOtherSessions", 0) == 0) trace += call == "lowerOtherSessions(true)" ? "L" : "B";
+        return trace;
+    };
+    system.setSessionAnswer(false);
+    slowDown.CreateBurner({0});
+    slowDown.SetFactor(50);
+    slowDown.Resume();
+    slowDown.SuspendNow();
+    slowDown.Resume();
+    slowDown.Stop();
+    slowDown.Release();
+    EXPECT_EQ(lowerings(), "LBLBB");
+
+    system.setSessionAnswer(true);
+    slowDown.ApplyEngineMode(EngineMode::Classic);  // nice values, the group raised: holds
+    slowDown.Resume();
+    slowDown.Stop();
+    EXPECT_EQ(lowerings(), "LBLBBB");
 }

@@ -90,7 +90,7 @@ private:
     int32_t factor_ = 0;
     bool running_ = false;
     bool version5_ = false;
-    bool holdsOtherSessions_ = true;
+    std::atomic<bool> holdsOtherSessions_{true};  // read by watchers in Resume
     int windowRealtime_ = 0;         // the window thread's real-time priority, 0: none
     std::string realtimeGrantedBy_;  // the rights ladder's step that granted real time
 };
