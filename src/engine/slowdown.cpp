@@ -74,9 +74,12 @@ int32_t TSlowDown::SetFactor(int32_t factor) {
 }
 
 bool TSlowDown::Resume() {
-    // Burners that don't hold against other sessions get them lowered instead.
-    if (!holdsOtherSessions_) system_.lowerOtherSessions(true);
-    return burner_->Resume();
+    const bool resumed = burner_->Resume();
+    // Burners that don't hold against other sessions get them lowered instead
+    // (after the burners: without rights the kernel takes one such change a
+    // tenth of a second, and the slow-down should not wait for them).
+    if (resumed && !holdsOtherSessions_) system_.lowerOtherSessions(true);
+    return resumed;
 }
 
 bool TSlowDown::Stop() {

@@ -91,8 +91,8 @@ private:
     bool running_ = false;
     bool version5_ = false;
     std::atomic<bool> holdsOtherSessions_{true};  // read by watchers in Resume
-    int windowRealtime_ = 0;         // the window thread's real-time priority, 0: none
-    std::string realtimeGrantedBy_;  // the rights ladder's step that granted real time
+    int windowRealtime_ = 0;                      // the window thread's real-time priority, 0: none
+    std::string realtimeGrantedBy_;               // the rights ladder's step that granted real time
 };
 
 }  // namespace engine
