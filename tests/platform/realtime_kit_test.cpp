@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bus_probe.h"
 #include "fakes/fake_realtime_kit.h"
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"
@@ -102,6 +103,9 @@ TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
     ASSERT_TRUE(owner.registerObject("/org/freedesktop/RealtimeKit1", &deaf, QDBusConnection::ExportAllContents));
     ASSERT_TRUE(owner.registerService("org.freedesktop.RealtimeKit1"));
     SilentSocket mute;
+    // A real bus passes the probe that comes before the connection.
+    EXPECT_TRUE(platform::bus::answers(empty.address, std::chrono::seconds(5)));
+    EXPECT_FALSE(platform::bus::answers(mute.address(), std::chrono::milliseconds(100)));
     for (const std::string& address :
          {std::string("unix:path=/nonexistent/bus"), empty.address, silent.address, mute.address()}) {
         const auto start = std::chrono::steady_clock::now();

@@ -80,6 +80,7 @@ bool raise(int nice) {
 void restore() {
     if (isRaised.exchange(false)) groups::letGo(own);
 }
+
 bool raised() { return isRaised.load(); }
 
 bool grouped() {
