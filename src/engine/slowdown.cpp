@@ -110,19 +110,26 @@ int32_t TSlowDown::SetFactor(int32_t factor) {
 
 bool TSlowDown::Resume() {
     WeighGroup(true);
-    return burner_->Resume();
+    const bool resumed = burner_->Resume();
+    // Burners that don't hold against other sessions get them lowered instead
+    // (after the burners: without rights the kernel takes one such change a
+    // tenth of a second, and the slow-down should not wait for them).
+    if (resumed && !holdsOtherSessions_) system_.lowerOtherSessions(true);
+    return resumed;
 }
 
 bool TSlowDown::Stop() {
-    if (!burner_->Suspend()) return false;
+    if (!SuspendNow()) return false;
     running_ = false;
-    WeighGroup(false);
     return true;
 }
 
 bool TSlowDown::SuspendNow() {
     const bool suspended = burner_->Suspend();
-    if (suspended) WeighGroup(false);
+    if (suspended) {
+        WeighGroup(false);
+        system_.lowerOtherSessions(false);
+    }
     return suspended;
 }
 
@@ -130,6 +137,7 @@ void TSlowDown::RestoreFactor(int32_t factor) { burner_->SetFactor(clampFactor(f
 
 void TSlowDown::Release() {
     if (burner_) burner_->Suspend();
+    system_.lowerOtherSessions(false);
     system_.raiseSession(false, DesignedPriorityClass());
     WeighGroup(false);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 #include "engine/slowdown.h"
 #include "fakes/fake_clock.h"
@@ -87,4 +88,32 @@ TEST(SlowDownGroupStanding, WeightRaisedOnlyWhileTheBurnersRun) {
     slowDown.Release();     // the window goes while it runs
     slowDown.SetFactor(0);  // the burner's last cycle ends at once
     EXPECT_EQ(system.standing.calls, "prepare raise lower raise lower raise lower ");
+}
+
+// Burners that hold against other sessions leave them alone; without rights
+// (the default fake grants nice values, and the session's group is not
+// raised) the other sessions are lowered while the burners run, and put
+// back whenever they stop and when the window goes.
+TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
+    const auto lowerings = [this] {
+        std::string trace;
+        for (const std::string& call : system.calls())
+            if (call.rfind("lowerOtherSessions", 0) == 0) trace += call == "lowerOtherSessions(true)" ? "L" : "B";
+        return trace;
+    };
+    system.setSessionAnswer(false);
+    slowDown.CreateBurner({0});
+    slowDown.SetFactor(50);
+    slowDown.Resume();
+    slowDown.SuspendNow();
+    slowDown.Resume();
+    slowDown.Stop();
+    slowDown.Release();
+    EXPECT_EQ(lowerings(), "LBLBB");
+
+    system.setSessionAnswer(true);
+    slowDown.ApplyEngineMode(EngineMode::Classic);  // nice values, the group raised: holds
+    slowDown.Resume();
+    slowDown.Stop();
+    EXPECT_EQ(lowerings(), "LBLBBB");
 }

@@ -14,6 +14,8 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "bus_probe.h"
+
 namespace platform {
 namespace {
 
@@ -41,6 +43,14 @@ bool meansUnavailable(const QDBusError& error) {
     }
 }
 
+// Qt's set-up of a connection waits as long as the server keeps silent, and
+// holds Qt's one D-Bus thread meanwhile: a bus that does not answer a probe
+// in time is not connected to at all.
+QDBusConnection connectIfAnswering(const std::string& address, const QString& name, int timeoutMs) {
+    if (!bus::answers(address, std::chrono::milliseconds(timeoutMs))) return QDBusConnection(name);
+    return QDBusConnection::connectToBus(QString::fromStdString(address), name);
+}
+
 // One private connection per client, so that a test may point each client
 // at a bus of its own and a client never disturbs the program's other use
 // of the system bus.
@@ -48,8 +58,8 @@ class DBusRealtimeKit : public RealtimeKit {
 public:
     DBusRealtimeKit(const std::string& address, std::chrono::milliseconds timeout)
         : name_(QStringLiteral("lentora-realtimekit-%1").arg(connectionCount++)),
-          bus_(QDBusConnection::connectToBus(QString::fromStdString(address), name_)),
           timeoutMs_(static_cast<int>(std::max<std::chrono::milliseconds::rep>(timeout.count(), 1))),
+          bus_(connectIfAnswering(address, name_, timeoutMs_)),
           unavailable_(!bus_.isConnected()) {}
 
     ~DBusRealtimeKit() override { QDBusConnection::disconnectFromBus(name_); }
@@ -98,8 +108,8 @@ private:
     }
 
     QString name_;
-    QDBusConnection bus_;
     int timeoutMs_;
+    QDBusConnection bus_;
     std::atomic<bool> unavailable_;  // burner threads ask at the same time
 };
 

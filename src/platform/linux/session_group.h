@@ -5,15 +5,20 @@
 // sessions only when its group is raised as well.
 namespace platform::session {
 
-// Raises the group to nice. The first raise remembers the value found; it is
-// put back by restore(), at exit and on SIGTERM, SIGINT, SIGHUP and SIGQUIT.
+// Raises the group to nice. The first raise remembers the value found (the
+// one before the first Lentora of the session raised it); the last Lentora
+// to put it back, by restore(), at exit or on SIGTERM, SIGINT, SIGHUP and
+// SIGQUIT, puts that value back.
 // False when the system refused (a program with file capabilities may not
 // open its own autogroup file, and must not make itself dumpable to get it).
 bool raise(int nice);
-// Puts the group back as it was found; does nothing when it is not raised.
-// Safe in a signal handler.
+// Lets go of the group: the last Lentora puts it back as it was found.
+// Does nothing when it is not raised.
 void restore();
 bool raised();
+// At exit and on SIGTERM, SIGINT, SIGHUP and SIGQUIT, every group Lentora
+// changed (its own, the other sessions') goes back. Arranged once.
+void arrangeWaysOut();
 // Whether the scheduler groups by session at all.
 bool grouped();
 

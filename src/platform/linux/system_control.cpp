@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "group_record.h"
 #include "launch_priority.h"
 #include "platform/group_standing.h"
+#include "other_sessions.h"
 #include "platform/thread.h"
 #include "priority.h"
 #include "session_group.h"
@@ -41,6 +43,10 @@ bool setEveryThreadNice(int nice) {
 
 class LinuxSystemControl final : public SystemControl {
 public:
+    // A Lentora that was killed left the groups it changed as they were;
+    // the next start puts them back.
+    LinuxSystemControl() { groups::repairLeftovers(); }
+
     int majorVersion() override {
         utsname names{};
         if (uname(&names) != 0) return 0;
@@ -81,6 +87,12 @@ public:
     }
 
     bool sessionsGrouped() override { return session::grouped(); }
+
+    bool lowerOtherSessions(bool lower) override {
+        if (lower) return sessions::lowerOthers();
+        sessions::restoreOthers();
+        return false;
+    }
 
     void setLaunchPriority(LaunchPriority priority) override { launching::setPriority(priority); }
 

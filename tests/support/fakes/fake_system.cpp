@@ -127,6 +127,12 @@ bool FakeSystemControl::raiseSession(bool raise, PriorityClass) {
     return sessionRaised_;
 }
 
+bool FakeSystemControl::lowerOtherSessions(bool lower) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back(lower ? "lowerOtherSessions(true)" : "lowerOtherSessions(false)");
+    return lower;
+}
+
 bool FakeSystemControl::sessionsGrouped() {
     std::lock_guard lock(mutex_);
     return grouped_;

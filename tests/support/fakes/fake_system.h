@@ -22,7 +22,7 @@ public:
     // "setProcessPriorityClass(Realtime)", "setCurrentThreadPriority(Normal)",
     // "setCurrentThreadPriority(AboveNormal)",
     // "setCurrentThreadPriority(TimeCritical)", "allowedProcessors", "rights",
-    // "setCurrentThreadRealtime(N)", "raiseSession(true|false)".
+    // "setCurrentThreadRealtime(N)", "raiseSession(true|false)", "lowerOtherSessions(true|false)".
     std::vector<std::string> calls() const;
     std::vector<PriorityClass> priorityClasses() const;
     std::vector<ThreadPriority> threadPriorities() const;
@@ -39,6 +39,7 @@ public:
     bool setCurrentThreadRealtime(int priority) override;
     bool raiseSession(bool raise, PriorityClass cls) override;
     bool sessionsGrouped() override;
+    bool lowerOtherSessions(bool lower) override;
     void setLaunchPriority(LaunchPriority priority) override;
 
 private:

@@ -32,8 +32,9 @@ public:
     virtual bool makeThreadHighPriority(pid_t tid, int nice) = 0;
 };
 
-// Every call waits at most this long; a start-up that finds no service
-// spends at most one such wait.
+// Connecting (a probe of the bus first: Qt's own set-up has no limit) and
+// every call wait at most this long; a start-up that finds no bus or no
+// service spends at most one such wait.
 inline constexpr std::chrono::milliseconds kRealtimeKitTimeout{250};
 
 // The service on the system bus (DBUS_SYSTEM_BUS_ADDRESS, else the usual socket).

@@ -122,6 +122,10 @@ public:
     virtual bool raiseSession(bool raise, PriorityClass cls) = 0;
     // Whether the scheduler shares the processor between sessions first.
     virtual bool sessionsGrouped() = 0;
+    // The user's other sessions lowered as far as an owner may (lower) or
+    // put back as found, for burners that do not hold against them; where
+    // sessions don't decide, nothing. True when they are lowered now.
+    virtual bool lowerOtherSessions(bool lower) = 0;
     // How programs are launched from now on.
     virtual void setLaunchPriority(LaunchPriority priority) = 0;
     // The standing of Lentora's control group; none where nothing can be asked.
