@@ -1,38 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The About box's links on a system that cannot open them: a page left out
-// of the installation, or a desktop with nothing to open it with.
+// The About box's links where a page was left out or nothing can open it.
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include "aboutbox.h"
-
-using shell::TAboutBox;
 
 TEST(AboutBoxLinks, SayWhyAPageCannotBeOpenedAndStaySilentWhenItOpens) {
     QTemporaryDir dir;
     const QString page = dir.path() + "/credits.html";
     int asked = 0;
-    const auto opens = [&](bool result) {
-        return [&asked, result](const QUrl&) {
+    const auto opener = [&asked](bool opens) {
+        return [&asked, opens](const QUrl&) {
             ++asked;
-            return result;
+            return opens;
         };
     };
-
-    const QString missing = TAboutBox::LinkProblem(QUrl::fromLocalFile(page), opens(true));
-    EXPECT_TRUE(missing.contains(page) && missing.contains("not there")) << qPrintable(missing);
+    const QUrl url = QUrl::fromLocalFile(page);
+    EXPECT_TRUE(shell::TAboutBox::LinkProblem(url, opener(true)).contains(page + ": the file is not there"));
     EXPECT_EQ(asked, 0) << "a missing page was handed to the desktop";
-
-    QFile file(page);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    const QString refused = TAboutBox::LinkProblem(QUrl::fromLocalFile(page), opens(false));
-    EXPECT_TRUE(refused.contains(page) && refused.contains("No program")) << qPrintable(refused);
-    QUrl contact = QUrl::fromLocalFile(page);
-    contact.setFragment("reporting-problems");
-    EXPECT_EQ(TAboutBox::LinkProblem(contact, opens(true)), "");
+    QFile(page).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(shell::TAboutBox::LinkProblem(url, opener(false)).startsWith("No program is set up to open " + page));
+    EXPECT_EQ(shell::TAboutBox::LinkProblem(url, opener(true)), "");
     EXPECT_EQ(asked, 2);
 }
