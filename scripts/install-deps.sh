@@ -7,8 +7,9 @@ packages=(
   g++ make ninja-build cmake pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
+  appstream
   xvfb xauth trayer x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
-  libx11-dev desktop-file-utils appstream man-db libcap2-bin
+  libx11-dev desktop-file-utils man-db libcap2-bin
   dbus dbus-bin polkitd rtkit
 )
 missing=()
