@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 scripts/install-deps.sh
 build=${BUILD_DIR:-build-fuzz}
+[[ $build == /* ]] || build=$root/$build  # the targets run from a scratch folder
 seconds=${FUZZ_SECONDS:-60}
 targets=${FUZZ_TARGETS:-"fuzz_cmdline fuzz_launchfile fuzz_launchsave fuzz_storesave fuzz_regformat fuzz_inttext"}
 
@@ -27,7 +28,7 @@ for target in $targets; do
   cp -r "fuzz/corpus/$name/." "$work/corpus/"
   echo "== $target for ${seconds}s"
   # Run in the scratch folder: crash files land there, not in the tree.
-  if (cd "$work" && "$root/$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if (cd "$work" && "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -max_len=4096 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" \
         >"$work/log" 2>&1); then
     grep -E '^(stat::number_of_executed_units|stat::new_units_added|#[0-9]+ *DONE)' "$work/log" || true

@@ -23,10 +23,20 @@ polkitd=/usr/lib/polkit-1/polkitd
 test_user=nobody
 
 cleanup_dir=
-# On a failed start the daemons started so far are stopped again.
+# On a failed start the daemons started so far are stopped again, and their
+# logs, which go with their folder, are shown first.
 die() {
     echo "rtkit-services: $*" >&2
-    [[ -z $cleanup_dir ]] || stop "$cleanup_dir" >/dev/null 2>&1 || true
+    local dir=$cleanup_dir log
+    cleanup_dir=
+    if [[ -n $dir ]]; then
+        for log in "$dir"/*.log; do
+            [[ -s $log ]] || continue
+            echo "--- $(basename "$log"):" >&2
+            tail -n 40 "$log" >&2
+        done
+        stop "$dir" >/dev/null 2>&1 || true
+    fi
     exit 1
 }
 
@@ -100,18 +110,18 @@ start() {
     cleanup_dir=$dir
     setsid dbus-daemon --config-file="$dir/bus.conf" --fork >"$dir/dbus.log" 2>&1
     for _ in $(seq 50); do [[ -S $dir/system_bus_socket ]] && break; sleep 0.1; done
-    [[ -S $dir/system_bus_socket ]] || die "the bus did not start (see $dir/dbus.log)"
+    [[ -S $dir/system_bus_socket ]] || die "the bus did not start (its log follows)"
 
     export DBUS_SYSTEM_BUS_ADDRESS=$address
     setsid unshare -m sh -c "mount --bind '$dir/rules' /etc/polkit-1/rules.d && exec '$polkitd' --no-debug" \
         >"$dir/polkitd.log" 2>&1 </dev/null &
     echo $! >"$dir/polkitd.pid"
-    wait_for_name "$address" org.freedesktop.PolicyKit1 || die "polkitd did not start (see $dir/polkitd.log)"
+    wait_for_name "$address" org.freedesktop.PolicyKit1 || die "polkitd did not start (the logs follow)"
 
     # rtkit-daemon limits its own file size to 0, so its log goes through a pipe.
     setsid "$rtkit" --stderr </dev/null > >(cat >>"$dir/rtkit.log") 2>&1 &
     echo $! >"$dir/rtkit.pid"
-    wait_for_name "$address" org.freedesktop.RealtimeKit1 || die "rtkit-daemon did not start (see $dir/rtkit.log)"
+    wait_for_name "$address" org.freedesktop.RealtimeKit1 || die "rtkit-daemon did not start (the logs follow)"
     cleanup_dir=
 
     echo "export LENTORA_RTKIT_DIR=$dir LENTORA_RTKIT_BUS=$address"

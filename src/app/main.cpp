@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
 
     Q_INIT_RESOURCE(resources);  // the pictures live in a static library
     TLentoraApplication app(toolkitArgc, toolkitArgv);
-    app.setFont(windowFont());  // every window, dialogs included
+    app.setDesktopFileName("lentora");  // the menu entry's icon and name for the window on Wayland
+    app.setFont(windowFont());          // every window, dialogs included
     QtDialogs dialogs;
     app.setDialogs(&dialogs);
 

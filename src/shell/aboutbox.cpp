@@ -10,6 +10,7 @@
 #include <QShowEvent>
 
 #include "screenplace.h"
+#include "shell/version.h"
 #include "widgets/dialogs.h"
 
 namespace shell {
@@ -41,11 +42,12 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // Copied beside the program in its build folder, installed in
-// <prefix>/share/doc/lentora beside bin/.
+// <prefix>/share/doc/lentora beside bin/; a copy of the program elsewhere
+// (or a link to it) finds them where the build installs them.
 QString TAboutBox::DocumentPath(QString programDir, const QString& name) {
     if (programDir.isEmpty()) programDir = QApplication::applicationDirPath();
-    const QString installed = programDir + "/../share/doc/lentora/" + name;
-    for (const QString& candidate : {programDir + "/" + name, installed})
+    const QString installed = QString(LENTORA_INSTALLED_DOCDIR) + "/" + name;
+    for (const QString& candidate : {programDir + "/" + name, programDir + "/../share/doc/lentora/" + name, installed})
         if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
     return installed;
 }
@@ -65,11 +67,31 @@ QUrl TAboutBox::CreditsUrl(const QString& programDir) {
     return QUrl::fromLocalFile(DocumentPath(programDir, "credits.html"));
 }
 
+// Distributions may leave out share/doc, and a desktop without xdg-open opens
+// nothing: either way the user is told rather than left clicking.
+QString TAboutBox::LinkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open) {
+    const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    if (url.isLocalFile() && !QFileInfo::exists(target))
+        return QString(
+                   "Cannot open %1: the file is not there. It comes with Lentora; installing Lentora "
+                   "again puts it back.")
+            .arg(target);
+    if (!open(url))
+        return QString(
+                   "No program is set up to open %1. Open it with a program of your choice, or install "
+                   "xdg-utils so that the desktop opens such files.")
+            .arg(target);
+    return {};
+}
+
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Lentora!!!");
     setProperty("helpContext", 80);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    OpenLink = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    OpenLink = [this](const QUrl& url) {
+        const QString problem = LinkProblem(url, [](const QUrl& page) { return QDesktopServices::openUrl(page); });
+        if (!problem.isEmpty()) widgets::QtDialogs().information(this, windowTitle(), problem);
+    };
     blockOwnerOnly(*this);
 
     ProgramIcon = new QLabel(this);
@@ -82,7 +104,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     big.setPixelSize(18);
     big.setBold(true);
     ProductName->setFont(big);
-    Version = new QLabel("Version 2.0.5.1", this);
+    Version = new QLabel(QString("Version %1").arg(kVersion), this);
     HomePage = linkLabel(this, "Home page", HomePageUrl(), this);
     Contact = linkLabel(this, "Contact and problems", ContactUrl(), this);
     Credits = linkLabel(this, "Credits", CreditsUrl(), this);

@@ -1,6 +1,6 @@
 #pragma once
 // The About box: the program's icon, name and version, and three links that
-// open with the desktop's default action.
+// open with the desktop's default action, or say why they could not.
 #include <QDialog>
 #include <QUrl>
 #include <functional>
@@ -30,6 +30,9 @@ public:
     static QUrl HomePageUrl(const QString& programDir = QString());
     static QUrl ContactUrl(const QString& programDir = QString());
     static QUrl CreditsUrl(const QString& programDir = QString());
+    // Why a link could not be opened by `open` (the desktop's default action),
+    // in words for the user; empty when it was opened.
+    static QString LinkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,12 +2,14 @@
 
 #include <QIcon>
 
+#include "shell/version.h"
 #include "widgets/dialogs.h"
 
 namespace shell {
 
 TLentoraApplication::TLentoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName("LENTORA2.05");
+    setApplicationName(kApplicationTitle);
+    setApplicationVersion(kVersion);
     setWindowIcon(QIcon(":/lentora/lentora.png"));
 }
 

@@ -78,7 +78,7 @@ void Tform1::TrackBar1Change() {
     ++trackBarChanges_;
     const int32_t p = engine_->slowDown.SetFactor(TrackBar1->value());
     Gauge1->setProgress(p);
-    if (engine_->slowDown.Running()) setWindowTitle(QString("Lentora 2.05 - Running at %1%").arg(p));
+    if (engine_->slowDown.Running()) setWindowTitle(QString("%1 - Running at %2%").arg(kCaption).arg(p));
     UpdateSpeedLabels();
 }
 

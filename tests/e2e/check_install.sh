@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs Lentora into a temporary prefix and checks what a desktop user gets:
-# the program, its help file where the help window looks, the menu entry, the
-# icon, the manual page, the README and the credits; then starts the installed program.
-# Usage: check_install.sh <cmake> <build dir> <test child>
+# Installs Lentora into a temporary prefix and checks what a desktop user and a
+# distribution get: the program, its help file where the help window looks, the
+# menu entry, the icons, the metainfo, the manual page (with the paths of the
+# configured prefix), the README, the credits and the licence; then starts the
+# installed program.
+# Usage: check_install.sh <cmake> <build dir> <test child> <version> <configured prefix>
 set -euo pipefail
-cmake_command=$1 build=$2 child=$3
+cmake_command=$1 build=$2 child=$3 version=$4 configured=$5
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -13,8 +15,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 [[ -x $prefix/bin/lentora ]] || fail "bin/lentora is missing or not executable"
 for file in share/lentora/lentora.hlp share/applications/lentora.desktop \
-            share/icons/hicolor/64x64/apps/lentora.png share/man/man1/lentora.1 share/doc/lentora/README.md \
-            share/doc/lentora/credits.html; do
+            share/icons/hicolor/scalable/apps/lentora.svg share/man/man1/lentora.1 share/doc/lentora/README.md \
+            share/doc/lentora/credits.html share/doc/lentora/LICENSE; do
   [[ -s $prefix/$file ]] || fail "$file is missing"
 done
 # The help window looks in <bindir>/../share/lentora.
@@ -24,19 +26,28 @@ for page in README.md credits.html; do
   [[ -f $prefix/bin/../share/doc/lentora/$page ]] || fail "$page is not where the About box looks"
 done
 
-# The icon must be the size of the folder it is in: a 64x64 PNG.
-icon=$prefix/share/icons/hicolor/64x64/apps/lentora.png
-[[ $(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n') == 89504e470d0a1a0a ]] || fail "the icon is not a PNG"
-[[ $(od -An -j16 -N8 -tx1 "$icon" | tr -d ' \n') == 0000004000000040 ]] || fail "the icon is not 64x64"
+# Each icon must be a PNG of the size of the folder it is in.
+for size in 16 22 24 32 48 64 128 256; do
+  icon=$prefix/share/icons/hicolor/${size}x${size}/apps/lentora.png
+  [[ -s $icon ]] || fail "the ${size}x${size} icon is missing"
+  [[ $(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n') == 89504e470d0a1a0a ]] || fail "the $size icon is not a PNG"
+  [[ $(od -An -j16 -N8 -tu4 --endian=big "$icon" | xargs) == "$size $size" ]] || fail "the icon is not ${size}x${size}"
+done
+
+# The texts made from templates carry the build's version and paths, no placeholder.
+left=$(grep -lE '@[A-Z_]+@' -r "$prefix/share" || true)
+[[ -z $left ]] || fail "placeholders left in: $left"
+metainfo=$(echo "$prefix"/share/metainfo/*.metainfo.xml)
+[[ -f $metainfo ]] || fail "the metainfo is missing"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo does not name version $version"
+appstreamcli validate --no-net --pedantic "$metainfo" >/dev/null || fail "the metainfo does not validate:
+$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1)"
 
 desktop=$prefix/share/applications/lentora.desktop
 grep -qx 'Exec=lentora' "$desktop" || fail "the desktop entry does not start lentora"
 grep -qx 'Icon=lentora' "$desktop" || fail "the desktop entry does not name the icon"
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
-else
-  echo "note: desktop-file-validate is not installed; desktop entry not validated"
-fi
+desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
+[[ $(grep -c '^Categories=' "$desktop") == 1 ]] || fail "the desktop entry needs one Categories line"
 
 if command -v man >/dev/null; then
   page=$prefix/share/man/man1/lentora.1
@@ -44,7 +55,8 @@ if command -v man >/dev/null; then
   [[ -z $warnings ]] || fail "man warns about the page: $warnings"
   text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$page" 2>/dev/null | col -b)
   for word in /NOCPUID /MINIMIZE /CLOSE /WAIT= /RUNFOR= /SPEED= /VIRTSPEED= //foo lentora.ini registry.reg \
-              EXAMPLES "EXIT STATUS" "cap_sys_nice"; do
+              EXAMPLES "EXIT STATUS" "cap_sys_nice" "GPL-3.0-or-later" "$configured/bin/lentora" \
+              "$configured/share/lentora/lentora.hlp"; do
     grep -qF -- "$word" <<<"$text" || fail "the manual page does not mention $word"
   done
 else

@@ -43,6 +43,40 @@ Ending watchUntilEnd(LentoraProcess& lentora, std::chrono::milliseconds limit) {
     return ending;
 }
 
+// The burners' time at two moments that are surely inside /WAIT=1: the last
+// reading taken before the program appeared (so before the wait began) and
+// the last one finished within `inside` of it. Taken from when the program
+// appeared, not from when this test got round to looking, so a busy machine
+// that delays the test cannot push a reading past the wait.
+struct WaitReadings {
+    std::map<pid_t, long> beforeLaunch, inWait;
+    std::map<pid_t, char> launched;
+};
+
+std::optional<WaitReadings> readAcrossTheWait(LentoraProcess& lentora, std::chrono::milliseconds inside) {
+    using Clock = std::chrono::steady_clock;
+    WaitReadings readings;
+    Clock::time_point before;
+    const bool launched = waitUntil(30s, [&] {
+        const auto at = Clock::now();
+        const auto cpu = lentora.workerCpu();
+        readings.launched = lentora.children();
+        if (!readings.launched.empty()) return true;
+        readings.beforeLaunch = cpu;
+        before = at;
+        return false;
+    });
+    if (!launched) return std::nullopt;
+    readings.inWait = readings.beforeLaunch;
+    waitUntil(inside, [&] {
+        const auto cpu = lentora.workerCpu();
+        if (Clock::now() >= before + inside) return true;
+        readings.inWait = cpu;
+        return false;
+    });
+    return readings;
+}
+
 }  // namespace
 
 TEST(CommandLineLaunch, RunsTheProgramSlowedDownForTheRunForWindowThenEnds) {
@@ -55,19 +89,19 @@ TEST(CommandLineLaunch, RunsTheProgramSlowedDownForTheRunForWindowThenEnds) {
     args.insert(args.end(), given.begin(), given.end());
     LentoraProcess lentora(sandbox, {.args = args, .childSleepMs = 6000});
 
-    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); })) << "the program was not started";
-    const auto launched = lentora.children();
-    const auto atStart = lentora.workerCpu();
-    std::this_thread::sleep_for(700ms);  // inside the one-second wait
-    const auto inWait = lentora.workerCpu();
-    const Ending ending = watchUntilEnd(lentora, 15s);
-    reapAdopted(launched);  // the program outlives the watch
+    // The first tick ends the wait, a second after it began (a timer may
+    // fire up to 5 % early): 900 ms after the launch are inside it.
+    const auto wait = readAcrossTheWait(lentora, 900ms);
+    ASSERT_TRUE(wait) << "the program was not started";
+    const Ending ending = watchUntilEnd(lentora, 30s);
+    reapAdopted(wait->launched);  // the program outlives the watch
 
     ASSERT_TRUE(ending.status) << "Lentora did not end after the watch";
     EXPECT_TRUE(WIFEXITED(*ending.status) && WEXITSTATUS(*ending.status) == 0) << *ending.status;
-    EXPECT_LT(totalCpu(cpuSince(atStart, inWait)), 150) << "the burners worked during the wait";
-    const auto inRun = cpuSince(inWait, ending.lastCpu);
+    EXPECT_LT(totalCpu(cpuSince(wait->beforeLaunch, wait->inWait)), 150) << "the burners worked during the wait";
+    const auto inRun = cpuSince(wait->inWait, ending.lastCpu);
     EXPECT_GE(busyThreads(inRun, 150), allowedProcessorCount()) << "not every processor had a working burner";
+    EXPECT_TRUE(waitUntil(30s, [&] { return sandbox.childStarted(); })) << "the program did not record its start";
     // A parameter that was quoted keeps its blank: "b c" arrives as one.
     std::vector<std::string> expected;
     for (const std::string& arg : given) expected.push_back("arg=" + arg);

@@ -109,7 +109,7 @@ TEST(SystemControl, AllowedProcessorsAreThoseTheKernelLists) {
 }
 
 TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheSessionGroupOnlyWhenAsked) {
-    ASSERT_EQ(geteuid(), 0u) << "needs the rights to raise priorities";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to raise priorities";
     const int result = inChild([] {
         if (setsid() < 0) return 1;
         IdleThread other;
@@ -148,7 +148,7 @@ protected:
 };
 
 TEST(SystemControl, WithoutRightsEverythingRunsAtNormalPriority) {
-    ASSERT_EQ(geteuid(), 0u) << "needs to drop rights";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to drop rights";
     const int result = inChild([] {
         if (!becomeOrdinaryUser(0)) return 1;
         auto& control = platform::systemControl();
@@ -165,7 +165,7 @@ TEST(SystemControl, WithoutRightsEverythingRunsAtNormalPriority) {
 }
 
 TEST(SystemControl, LimitedRightsGiveTheBestLevelAllowed) {
-    ASSERT_EQ(geteuid(), 0u) << "needs to drop rights";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to drop rights";
     constexpr int kCannotRaiseLimit = 77;
     const int result = inChild([] {
         if (!becomeOrdinaryUser(25))  // down to nice -5

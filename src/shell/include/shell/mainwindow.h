@@ -12,6 +12,7 @@
 #include "engine/slowdown.h"
 #include "launch/watcher.h"
 #include "shell/services.h"
+#include "shell/version.h"
 
 class QAction;
 class QFrame;
@@ -39,7 +40,6 @@ class THintTracker;
 class TProperties;
 class TAboutBox;
 
-inline constexpr const char* kCaption = "Lentora 2.05";
 inline constexpr int kClientWidth = 529;
 inline constexpr int kHeightLaunchBoxHidden = 196;
 inline constexpr int kHeightLaunchBoxShown = 360;
