@@ -60,15 +60,6 @@ std::optional<std::string> TSlowDown::ChooseEngineMode(EngineMode mode) {
     return storeMode(registry_, mode);
 }
 
-std::string TSlowDown::RightsNote() const {
-    // Real time through the desktop's service is worth saying: it is what
-    // an ordinary user gets, and the service may refuse it on another day.
-    if (holdsOtherSessions_ && windowRealtime_ > 0 && realtimeGrantedBy_ == "RealtimeKit")
-        return "Real-time priority granted by RealtimeKit";
-    if (holdsOtherSessions_) return {};
-    return "Lentora may not raise its priority: programs it did not start are slowed down less (see Help)";
-}
-
 namespace {
 // Who granted real time, in the words of the help topic on rights.
 std::string grantorName(const std::string& step, const std::string& how) {
@@ -79,27 +70,26 @@ std::string grantorName(const std::string& step, const std::string& how) {
 }
 }  // namespace
 
-std::string TSlowDown::RightsSummary() const {
-    if (windowRealtime_ > 0) return "Real time (" + grantorName(realtimeGrantedBy_, realtimeHow_) + ")";
-    if (holdsOtherSessions_) return "High priority";
-    return "Limited";
+Standing TSlowDown::CurrentStanding() const {
+    const platform::GroupFacts facts = GroupFacts();
+    Standing s;
+    s.realtime = windowRealtime_ > 0;
+    s.grantor = grantorName(realtimeGrantedBy_, realtimeHow_);
+    s.holdsOtherSessions = holdsOtherSessions_;
+    s.schedulesByGroup = facts.schedulesByGroup;
+    s.weightObtained = facts.weightObtained;
+    s.weightRefusal = facts.weightRefusal;
+    // Without rights, where sessions' groups decide, Resume lowers the others.
+    s.lowersOtherSessions = !holdsOtherSessions_ && !facts.schedulesByGroup && system_.sessionsGrouped();
+    s.realtimeRefusedByGroup = facts.realtimeRefusedByGroup && !facts.realtimeInAncestorGroup;
+    return s;
 }
 
-std::string TSlowDown::RightsDetails() const {
-    if (windowRealtime_ > 0) {
-        std::string text = "Real-time priority (" + grantorName(realtimeGrantedBy_, realtimeHow_) +
-                           "): the slow-down holds against every program, those of other sessions too.";
-        // The service answers anew at every start and may refuse another day.
-        if (realtimeGrantedBy_ == "RealtimeKit") text += "\nRealtimeKit grants it at each start; it may refuse.";
-        return text;
-    }
-    if (holdsOtherSessions_)
-        return "Raised priority (nice values): the slow-down holds against every program, those of other "
-               "sessions too.\nReal time is not in use: the classic engine runs without it, or no right grants it.";
-    return "Lentora may not raise its priority: programs it did not start are slowed down less.\n"
-           "Programs started from Lentora run below its burners and are slowed down as shown.\n"
-           "Help, topic \"Rights\", says how to give Lentora the rights.";
-}
+std::string TSlowDown::RightsNote() const { return rightsNote(CurrentStanding()); }
+
+std::string TSlowDown::RightsSummary() const { return rightsSummary(CurrentStanding()); }
+
+std::string TSlowDown::RightsDetails() const { return rightsDetails(CurrentStanding()); }
 
 int32_t TSlowDown::SetFactor(int32_t factor) {
     factor_ = clampFactor(factor);

@@ -210,15 +210,17 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaun
     const platform::Grant capability{GrantKind::RealTime, 99, "own rights", "CAP_SYS_NICE"};
     const platform::Grant rtkit{GrantKind::RealTime, 20, "RealtimeKit"};
     // clang-format off
-    // Real-time burners' backups need the session's group raised as well.
+    // Real-time burners' backups need the session's group raised as well; without rights the
+    // other sessions are lowered (the fake groups by session), so the slow-down holds against
+    // the user's own programs.
     const Case cases[] = {
         {"root, accurate", {root, nice20, &ownRealtime}, true, EngineMode::Accurate, false, "Real time (root)", 10, true, LaunchPriority::OrdinaryOwnSession},
         {"root, classic", {root, nice20, &ownRealtime}, true, EngineMode::Classic, false, "High priority", 0, true, LaunchPriority::OrdinaryOwnSession},
         {"capability, accurate", {capability, nice20, &ownRealtime}, false, EngineMode::Accurate, false, "Real time (capability)", 10, false, LaunchPriority::Ordinary},
-        {"capability, classic", {capability, nice20, &ownRealtime}, false, EngineMode::Classic, true, "Limited", 0, false, LaunchPriority::Ordinary},
+        {"capability, classic", {capability, nice20, &ownRealtime}, false, EngineMode::Classic, true, "Your programs", 0, false, LaunchPriority::Ordinary},
         {"RealtimeKit", {rtkit, {}, &service}, false, EngineMode::Accurate, false, "Real time (RealtimeKit)", 10, false, LaunchPriority::Ordinary},
         {"nice limit, accurate", {{}, nice20, nullptr}, true, EngineMode::Accurate, false, "High priority", 0, true, LaunchPriority::OrdinaryOwnSession},
-        {"nothing", {}, false, EngineMode::Accurate, true, "Limited", 0, false, LaunchPriority::Lowest},
+        {"nothing", {}, false, EngineMode::Accurate, true, "Your programs", 0, false, LaunchPriority::Lowest},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -248,7 +250,7 @@ TEST_F(SlowDownControl, RightsIndicatorOutlastsHints) {
     f.show();
     QTest::mouseMove(f.TrackBar1);
     EXPECT_EQ(f.StatusBar1->text(), "Use the trackbar to select the slow down factor");
-    EXPECT_EQ(f.RightsIndicator->text(), "Limited");
+    EXPECT_EQ(f.RightsIndicator->text(), "Your programs");
     EXPECT_LE(f.StatusBar1->contentsRect().right(), f.RightsIndicator->geometry().left());
 }
 

@@ -16,6 +16,7 @@
 #include "engine/burner.h"
 #include "engine/factor.h"
 #include "engine/generator.h"
+#include "engine/standing.h"
 #include "platform/clock.h"
 #include "platform/group_standing.h"
 #include "platform/registry.h"
@@ -51,14 +52,12 @@ public:
     void ApplyEngineMode(EngineMode mode);
     // The user's choice: applied and stored; on a failed store the reason.
     std::optional<std::string> ChooseEngineMode(EngineMode mode);
-    // Said when the rights don't let the burners hold the processor against
-    // programs of other sessions, or when real time came from RealtimeKit;
-    // empty otherwise.
+    // What the slow-down holds against, from what was granted and how the
+    // kernel shares the processors (engine/standing.h), and its texts: the
+    // note on the start-up line (empty where nothing needs saying), the
+    // status bar's box and the box's tooltip.
+    Standing CurrentStanding() const;
     std::string RightsNote() const;
-    // What the slow-down holds against, from what was granted, for the
-    // window's permanent indicator: "Real time (root)", "Real time
-    // (RealtimeKit)", "High priority", "Limited" and the like; and the
-    // details behind it, for the indicator's tooltip (first line short).
     std::string RightsSummary() const;
     std::string RightsDetails() const;
 
