@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the slow-down curve in every configuration (bench/slowdown_bench,
 # as root) and rewrites every figure taken from it: the dated tables in
-# bench/README.md, the summary table in README.md and docs/slowdown-curve.png.
+# bench/README.md, the summary table in docs/MEASUREMENTS.md and docs/slowdown-curve.png.
 #
 # Usage, as root: bench/slowdown_tables.sh [BUILD_DIR] [slowdown_bench options]
 # (BUILD_DIR defaults to build/ in the source folder; --seconds=S sets the
@@ -59,7 +59,7 @@ replace_between() {
 } > "$work/bench-section.md"
 replace_between "$src/bench/README.md" "slowdown tables" "$work/bench-section.md"
 
-# README.md: one column per configuration, "launched / other session, free".
+# docs/MEASUREMENTS.md: one column per configuration, "launched / other session, free".
 awk -F'\t' -v today="$today" '
   /^#/ { next }
   !($1 in seen) { seen[$1] = 1; names[++n] = $1 }
@@ -76,7 +76,7 @@ awk -F'\t' -v today="$today" '
       print ""
     }
   }' "$data" > "$work/readme-section.md"
-replace_between "$src/README.md" "slowdown summary" "$work/readme-section.md"
+replace_between "$src/docs/MEASUREMENTS.md" "slowdown summary" "$work/readme-section.md"
 fi
 
 # docs/slowdown-curve.png: a panel per configuration, each victim a curve
@@ -110,4 +110,4 @@ set datafile separator "\t"
 $panels
 unset multiplot
 EOF
-echo "Rewrote bench/README.md, README.md, docs/slowdown-curve.tsv and docs/slowdown-curve.png."
+echo "Rewrote bench/README.md, docs/MEASUREMENTS.md, docs/slowdown-curve.tsv and docs/slowdown-curve.png."
