@@ -1,6 +1,7 @@
 // Program entry: the splash window, the application object, the main window
 // with its start-up sequence, then the message loop.
 #include <QTimer>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,14 @@
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 #include "shell/splash.h"
+#include "shell/terminal_start.h"
 #include "widgets/dialogs.h"
 #include "widgets/qttrayshell.h"
 
+using shell::answerStandardOption;
+using shell::DisplayGuard;
 using shell::helpFilePath;
+using shell::startToolkitThreadsOrEnd;
 using shell::Services;
 using shell::Tform1;
 using shell::THelpViewer;
@@ -32,8 +37,13 @@ int main(int argc, char** argv) {
     int toolkitArgc = 1;
     char* toolkitArgv[] = {argc > 0 && argv[0] ? argv[0] : ownName, nullptr};
 
+    if (const std::optional<int> status = answerStandardOption(parameters)) return *status;
+
     Q_INIT_RESOURCE(resources);  // the pictures live in a static library
+    std::optional<DisplayGuard> displayGuard(std::in_place);
     TLentoraApplication app(toolkitArgc, toolkitArgv);
+    displayGuard.reset();
+    startToolkitThreadsOrEnd();
     app.setFont(windowFont());  // every window, dialogs included
     QtDialogs dialogs;
     app.setDialogs(&dialogs);
@@ -58,6 +68,7 @@ int main(int argc, char** argv) {
                       .parameters = parameters};
 
     Tform1 form1(std::move(services));
+    app.setDialogs(&form1.dialogs());  // a start that runs by itself shows no box
     form1.show();
     // The command-line launch belongs to the window's first activation; a
     // desktop that does not give new windows the focus must not hold it back.

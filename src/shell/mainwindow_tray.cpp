@@ -4,7 +4,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "shell/mainwindow.h"
-#include "widgets/dialogs.h"
+#include "unattended_dialogs.h"
 #include "widgets/taskicon.h"
 
 namespace shell {
@@ -17,7 +17,7 @@ void Tform1::setUpTrayIcon() {
     tiTray->OnDblClick = [this](QObject*) { tiTrayDblClick(); };
     // An error in a tray handler is shown like any other; the icon stays usable.
     tiTray->errorHandler = [this](const std::exception& e) {
-        services_.dialogs.error(this, QString::fromLocal8Bit(e.what()));
+        dialogs_->error(this, QString::fromLocal8Bit(e.what()));
     };
 }
 

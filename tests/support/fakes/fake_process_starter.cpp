@@ -9,6 +9,7 @@ struct FakeProcessStarter::Program {
     std::mutex mutex;
     std::condition_variable ended;
     bool running = true;
+    int status = 0;
 };
 
 namespace {
@@ -24,6 +25,10 @@ public:
         program_->ended.wait(lock, [this] { return !program_->running; });
     }
     pid_t pid() const override { return 4242; }
+    std::optional<int> exitStatus() const override {
+        std::lock_guard lock(program_->mutex);
+        return program_->running ? std::nullopt : std::optional<int>(program_->status);
+    }
 
 private:
     const std::shared_ptr<FakeProcessStarter::Program> program_;
@@ -32,15 +37,16 @@ private:
 
 FakeProcessStarter::FakeProcessStarter() : program_(std::make_shared<Program>()) {}
 
-void FakeProcessStarter::endProgram() {
+void FakeProcessStarter::endProgram(int status) {
     std::lock_guard lock(program_->mutex);
     program_->running = false;
+    program_->status = status;
     program_->ended.notify_all();
 }
 
 Started FakeProcessStarter::start(const std::vector<std::string>&, const std::string&) {
     ++starts_;
-    if (!failure.empty()) return {nullptr, failure};
+    if (!failure.empty()) return {nullptr, failure, failureStatus};
     return {std::make_unique<FakeProcess>(program_), ""};
 }
 

@@ -3,6 +3,7 @@
 // status bar at the bottom. The window only wires controls to the engine,
 // the processor identification, the command line and the launch box.
 #include <QMainWindow>
+#include <QStringList>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -36,9 +37,14 @@ namespace shell {
 
 class THintTracker;
 class TProperties;
+class UnattendedDialogs;
 class TAboutBox;
 
 inline constexpr const char* kCaption = "Lentora 2.05";
+// The exit status when Lentora itself fails (no display, no thread to watch a
+// program with, a start-up that cannot be completed): as for wrappers such as
+// env or timeout, apart from the program's own statuses and the shell's 126 and 127.
+inline constexpr int kOwnFailureStatus = 125;
 inline constexpr int kClientWidth = 529;
 inline constexpr int kHeightLaunchBoxHidden = 196;
 inline constexpr int kHeightLaunchBoxShown = 360;
@@ -121,6 +127,10 @@ public:
     QString rightsNote() const;
     int clientHeight() const;
     void setClientHeight(int height);
+    // The window's message boxes: on a start that runs by itself they go to
+    // standard error and the status bar instead (see UnattendedDialogs).
+    widgets::Dialogs& dialogs();
+    bool unattended() const;
 
     // Controls, named as in the window's design.
     QFrame* panel1 = nullptr;
@@ -180,7 +190,18 @@ private:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    void showNotice(const QString& text);
+
     Services services_;
+    std::unique_ptr<UnattendedDialogs> dialogs_;
+    // Messages of a start that runs by itself, said in the status bar after
+    // the start-up text once it is there.
+    bool startingUp_ = true;
+    QStringList startupNotices_;
+    // Lentora's exit status: with "/CLOSE" the program's (see
+    // waitforapplication::exitStatus), kOwnFailureStatus when Lentora itself
+    // could not go on.
+    int exitStatus_ = 0;
     QWidget* client_ = nullptr;
     // The slow-down (the benchmark time and the burners, shared with the
     // burner threads), and
