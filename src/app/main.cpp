@@ -17,8 +17,8 @@
 using shell::answerStandardOption;
 using shell::DisplayGuard;
 using shell::helpFilePath;
-using shell::startToolkitThreadsOrEnd;
 using shell::Services;
+using shell::startToolkitThreadsOrEnd;
 using shell::Tform1;
 using shell::THelpViewer;
 using shell::TLentoraApplication;
@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
     // desktop that does not give new windows the focus must not hold it back.
     QTimer::singleShot(0, &form1, [&form1] { form1.FormActivate(); });
     const int result = app.exec();
+    app.setDialogs(&dialogs);  // the window's go with it
     delete splash;
     return result;
 }

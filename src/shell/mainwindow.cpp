@@ -97,9 +97,9 @@ void Tform1::FormCreate() {
     createBurner();
     // What the rights allow follows the start-up text, once the burners know
     // it; then what a start that runs by itself had to say.
-    QStringList status = QStringList{startupText, rightsNote()} + startupNotices_;
-    status.removeAll(QString());
-    StatusBar1->setText(status.join("   "));
+    startupNotices_.prepend(rightsNote());
+    startupNotices_.prepend(startupText);
+    showNotice({});
     UpdateSpeedLabels();
     TrackBar1Change();
     loadLaunchList();
@@ -117,10 +117,11 @@ widgets::Dialogs& Tform1::dialogs() { return *dialogs_; }
 bool Tform1::unattended() const { return dialogs_->unattended(); }
 
 void Tform1::showNotice(const QString& text) {
-    if (startingUp_)
-        startupNotices_.append(text);
-    else
-        StatusBar1->setText(text);
+    if (!startingUp_) return StatusBar1->setText(text);
+    if (!text.isEmpty()) startupNotices_.append(text);
+    QStringList said = startupNotices_;
+    said.removeAll(QString());
+    StatusBar1->setText(said.join("   "));
 }
 
 QString Tform1::rightsNote() const { return QString::fromStdString(engine_->slowDown.RightsNote()); }
@@ -158,9 +159,7 @@ void Tform1::parseCommandLine() {
     std::vector<RejectedParameter> rejected;
     commandLineOk_ = parameters(
         services_.parameters, settings_, speed,
-        [this] {
-            dialogs_->information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed");
-        },
+        [this] { dialogs_->information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed"); },
         kMaxFactor, &rejected);
     // The status bar says only that the command line is wrong; a terminal also learns where.
     for (const RejectedParameter& r : rejected)

@@ -124,7 +124,7 @@ void Tform1::sectickerTimer() {
     if (watcher_->terminateRequest) {
         secticker->stop();
         if (exitStatus_ == 0) exitStatus_ = watcher_->exitStatus();  // Lentora's own failure comes first
-        close();  // FormClose ends the program
+        close();                                                     // FormClose ends the program
         return;
     }
     watcher_->Tick();

@@ -16,9 +16,7 @@ void Tform1::setUpTrayIcon() {
     tiTray->setIcon(QApplication::windowIcon());
     tiTray->OnDblClick = [this](QObject*) { tiTrayDblClick(); };
     // An error in a tray handler is shown like any other; the icon stays usable.
-    tiTray->errorHandler = [this](const std::exception& e) {
-        dialogs_->error(this, QString::fromLocal8Bit(e.what()));
-    };
+    tiTray->errorHandler = [this](const std::exception& e) { dialogs_->error(this, QString::fromLocal8Bit(e.what())); };
 }
 
 void Tform1::AppMinimize() {

@@ -45,7 +45,9 @@ void passOn(QtMsgType type, const QMessageLogContext& context, const QString& me
 void reportMissingDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     const bool platformMessage = context.category && QByteArray(context.category).startsWith("qt.qpa");
     if (type == QtFatalMsg) {
-        const QString reason = platformWarnings.isEmpty() ? message.section('\n', 0, 0) : platformWarnings.first();
+        QString reason = platformWarnings.isEmpty() ? message.section('\n', 0, 0) : platformWarnings.first();
+        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            reason = "neither DISPLAY nor WAYLAND_DISPLAY is set";
         std::fprintf(stderr, "lentora: no display to show the window on (%s)\n", reason.toLocal8Bit().constData());
         std::fflush(stderr);
         std::_Exit(kOwnFailureStatus);

@@ -9,7 +9,6 @@ struct FakeProcessStarter::Program {
     std::mutex mutex;
     std::condition_variable ended;
     bool running = true;
-    int status = 0;
 };
 
 namespace {
@@ -25,10 +24,7 @@ public:
         program_->ended.wait(lock, [this] { return !program_->running; });
     }
     pid_t pid() const override { return 4242; }
-    std::optional<int> exitStatus() const override {
-        std::lock_guard lock(program_->mutex);
-        return program_->running ? std::nullopt : std::optional<int>(program_->status);
-    }
+    std::optional<int> exitStatus() const override { return std::nullopt; }
 
 private:
     const std::shared_ptr<FakeProcessStarter::Program> program_;
@@ -37,16 +33,15 @@ private:
 
 FakeProcessStarter::FakeProcessStarter() : program_(std::make_shared<Program>()) {}
 
-void FakeProcessStarter::endProgram(int status) {
+void FakeProcessStarter::endProgram() {
     std::lock_guard lock(program_->mutex);
     program_->running = false;
-    program_->status = status;
     program_->ended.notify_all();
 }
 
 Started FakeProcessStarter::start(const std::vector<std::string>&, const std::string&) {
     ++starts_;
-    if (!failure.empty()) return {nullptr, failure, failureStatus};
+    if (!failure.empty()) return {nullptr, failure};
     return {std::make_unique<FakeProcess>(program_), ""};
 }
 

@@ -13,9 +13,8 @@ class FakeProcessStarter : public ProcessStarter {
 public:
     FakeProcessStarter();
     std::string failure;  // set before a start: it fails with this reason
-    int failureStatus = 127;
-    // The program ends with this status: running() turns false and waitForEnd returns.
-    void endProgram(int status = 0);
+    // The program ends: running() turns false and waitForEnd returns.
+    void endProgram();
     int starts() const { return starts_; }
 
     Started start(const std::vector<std::string>& arguments, const std::string& directory) override;

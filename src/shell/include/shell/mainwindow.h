@@ -194,8 +194,8 @@ private:
 
     Services services_;
     std::unique_ptr<UnattendedDialogs> dialogs_;
-    // Messages of a start that runs by itself, said in the status bar after
-    // the start-up text once it is there.
+    // The start-up's status: its text, the rights note, then the messages of
+    // a start that runs by itself, in the order they came.
     bool startingUp_ = true;
     QStringList startupNotices_;
     // Lentora's exit status: with "/CLOSE" the program's (see
