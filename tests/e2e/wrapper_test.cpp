@@ -75,7 +75,9 @@ TEST_P(ThreadLimit, StartEndsInsteadOfHanging) {
     const auto status = lentora.waitForExit(40s);
     ASSERT_TRUE(status) << "Lentora hung with " << GetParam() << " processes allowed";
     ASSERT_TRUE(WIFEXITED(*status)) << *status;
-    if (!sandbox.childStarted()) EXPECT_NE(WEXITSTATUS(*status), 0) << "a failed run must not look successful";
+    if (!sandbox.childStarted()) {
+        EXPECT_NE(WEXITSTATUS(*status), 0) << "a failed run must not look successful";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Wrapper, ThreadLimit, testing::Values(3, 4, 5, 6, 7));

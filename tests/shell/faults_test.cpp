@@ -4,6 +4,7 @@
 // not a file or is enormous, launched paths that cannot run or are full of
 // shell syntax, and children killed by signals.
 #include <QFile>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 
