@@ -136,7 +136,15 @@ void Tform1::onWindowThread(std::function<void()> work) {
     QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
-void Tform1::ResumeBurnerFromWatcher() { engine_->slowDown.Resume(); }
+void Tform1::ResumeBurnerFromWatcher() {
+    if (engine_->slowDown.Resume()) return;
+    // No burner thread could be created or reached: the watch goes on, unslowed, and says so.
+    onWindowThread([this] {
+        dialogs_->error(this,
+                        "The slow-down could not be started: the system did not create or reach the burner "
+                        "threads. The program runs at full speed.");
+    });
+}
 
 void Tform1::StopSlowDownFromWatcher(int32_t position) {
     // The slow-down ends now, not when the window gets to it.
