@@ -76,5 +76,5 @@ int main(int argc, char** argv) {
     const int result = app.exec();
     app.setDialogs(&dialogs);  // the window's go with it
     delete splash;
-    return result;
+    return result != 0 ? result : form1.exitStatus();
 }

@@ -180,7 +180,7 @@ void Tform1::closeEvent(QCloseEvent* event) {
     // FormClose: closing the main window ends the program, also when it is
     // hidden in the tray. The burners are not waited for.
     QMainWindow::closeEvent(event);
-    QCoreApplication::exit(exitStatus_);
+    QCoreApplication::quit();  // the program's exit status is exitStatus()
 }
 
 void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }

@@ -131,6 +131,8 @@ public:
     // standard error and the status bar instead (see UnattendedDialogs).
     widgets::Dialogs& dialogs();
     bool unattended() const;
+    // What the program's exit status is to be once the window closed.
+    int exitStatus() const { return exitStatus_; }
 
     // Controls, named as in the window's design.
     QFrame* panel1 = nullptr;
