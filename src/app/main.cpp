@@ -1,6 +1,7 @@
 // Program entry: the splash window, the application object, the main window
 // with its start-up sequence, then the message loop.
 #include <QTimer>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,11 +10,15 @@
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
 #include "shell/splash.h"
+#include "shell/terminal_start.h"
 #include "widgets/dialogs.h"
 #include "widgets/qttrayshell.h"
 
+using shell::answerStandardOption;
+using shell::DisplayGuard;
 using shell::helpFilePath;
 using shell::Services;
+using shell::startToolkitThreadsOrEnd;
 using shell::Tform1;
 using shell::THelpViewer;
 using shell::TLentoraApplication;
@@ -32,10 +37,15 @@ int main(int argc, char** argv) {
     int toolkitArgc = 1;
     char* toolkitArgv[] = {argc > 0 && argv[0] ? argv[0] : ownName, nullptr};
 
+    if (const std::optional<int> status = answerStandardOption(parameters)) return *status;
+
     Q_INIT_RESOURCE(resources);  // the pictures live in a static library
+    std::optional<DisplayGuard> displayGuard(std::in_place);
     TLentoraApplication app(toolkitArgc, toolkitArgv);
     app.setDesktopFileName("lentora");  // the menu entry's icon and name for the window on Wayland
-    app.setFont(windowFont());          // every window, dialogs included
+    displayGuard.reset();
+    startToolkitThreadsOrEnd();
+    app.setFont(windowFont());  // every window, dialogs included
     QtDialogs dialogs;
     app.setDialogs(&dialogs);
 
@@ -59,11 +69,13 @@ int main(int argc, char** argv) {
                       .parameters = parameters};
 
     Tform1 form1(std::move(services));
+    app.setDialogs(&form1.dialogs());  // a start that runs by itself shows no box
     form1.show();
     // The command-line launch belongs to the window's first activation; a
     // desktop that does not give new windows the focus must not hold it back.
     QTimer::singleShot(0, &form1, [&form1] { form1.FormActivate(); });
     const int result = app.exec();
+    app.setDialogs(&dialogs);  // the window's go with it
     delete splash;
-    return result;
+    return result != 0 ? result : form1.exitStatus();
 }

@@ -100,8 +100,18 @@ static std::string quotedIfBlank(const std::string& parameter) {
     return '"' + parameter + '"';
 }
 
+// Why a parameter that was not accepted was refused.
+static std::string rejectionReason(const std::string& typed) {
+    if (!typed.starts_with('/') || isPath(typed)) return "the program and its arguments must come after the options";
+    const std::string upper = upperAscii(typed);
+    for (const char* option : {"/WAIT", "/RUNFOR", "/SPEED", "/VIRTSPEED"})
+        if (upper.find(option) != std::string::npos) return "the value is not accepted";
+    return "not an option";
+}
+
 bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
-                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor) {
+                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor,
+                std::vector<RejectedParameter>* rejected) {
     const bool unknownAtStart = settings.processorUnknown;
     resetSettings(settings, unknownAtStart);
     ParseContext context{settings, processorSpeed, maxFactor, showVirtspeedRefused};
@@ -113,6 +123,7 @@ bool parameters(const std::vector<std::string>& params, CommandLineSettings& set
             optionsSeen = true;
         } else if (optionsSeen || (typed.starts_with('/') && !isPath(typed))) {
             ok = false;  // keep going: each refused "/VIRTSPEED" still reports
+            if (rejected) rejected->insert(rejected->begin(), {typed, rejectionReason(typed)});
         } else {
             settings.application = quotedIfBlank(typed) + ' ' + settings.application;
             settings.arguments.push_back(typed);
@@ -121,6 +132,14 @@ bool parameters(const std::vector<std::string>& params, CommandLineSettings& set
     std::reverse(settings.arguments.begin(), settings.arguments.end());
     if (!ok) resetSettings(settings, unknownAtStart);
     return ok;
+}
+
+bool startsUnattended(const std::vector<std::string>& params) {
+    for (const std::string& typed : params) {
+        const std::string upper = upperAscii(typed);
+        if (upper == "/CLOSE" || upper == "/MINIMIZE") return true;
+    }
+    return !params.empty() && (!params.back().starts_with('/') || isPath(params.back()));
 }
 
 }  // namespace cmdline

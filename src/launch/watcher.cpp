@@ -69,6 +69,7 @@ std::unique_ptr<platform::Process> waitforapplication::startApplication() {
     platform::Started started = processes_.start(arguments, applicationDirectory(arguments));
     applicationPid_ = started.process ? started.process->pid() : 0;
     if (!started.process) {
+        exitStatus_ = started.failureStatus;
         const std::string message =
             startFailureText(arguments.empty() ? command.text : arguments.front(), started.failure);
         toHost([&](WatchHost& h) { h.ReportStartFailure(message); });
@@ -89,6 +90,7 @@ void waitforapplication::Execute() {
     }
     runForPhase(app.get());
     if (timing_.runForSeconds == 0 && app) app->waitForEnd();
+    if (app && !app->running()) exitStatus_ = app->exitStatus().value_or(0);
     app.reset();  // a program that outlives its watch is reaped when it ends
     finishWatch();
 }

@@ -8,17 +8,20 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
+#include <cstdio>
 
 #include "cmdline/statustext.h"
 #include "engine/factor.h"
 #include "hinttracker.h"
 #include "launch/launchlist.h"
 #include "screenplace.h"
-#include "widgets/dialogs.h"
+#include "unattended_dialogs.h"
 
 namespace shell {
 
 using cmdline::parameters;
+using cmdline::RejectedParameter;
+using cmdline::startsUnattended;
 using cmdline::startupStatusText;
 using cpuid::TCPUID;
 using engine::EngineMode;
@@ -41,16 +44,21 @@ T* keepForever(std::unique_ptr<T> object) {
 Tform1::Tform1(Services services, QWidget* parent)
     : QMainWindow(parent),
       services_(std::move(services)),
+      dialogs_(std::make_unique<UnattendedDialogs>(services_.dialogs, [this](const QString& t) { showNotice(t); })),
       engine_(keepForever(std::make_unique<EngineState>(services_))) {
+    dialogs_->setUnattended(startsUnattended(services_.parameters));
     buildWindow();
     try {
         FormCreate();
     } catch (const std::exception& e) {
         // The start-up cannot be completed: tell the user and end cleanly.
-        services_.dialogs.error(this, QString::fromLocal8Bit(e.what()));
+        exitStatus_ = kOwnFailureStatus;
+        commandLineLaunched_ = true;  // nothing is launched any more
+        dialogs_->error(this, QString::fromLocal8Bit(e.what()));
         QTimer::singleShot(0, this, [this] { close(); });
         if (!engine_->slowDown.HasBurner()) createBurner();
     }
+    startingUp_ = false;
     // Created hidden once and reused.
     createAboutBox();
     createPropertiesDialog();
@@ -87,9 +95,11 @@ void Tform1::FormCreate() {
     parseCommandLine();
     const QString startupText = QString::fromLocal8Bit(startupStatusText(commandLineOk_, settings_));
     createBurner();
-    // What the rights allow follows the start-up text, once the burners know it.
-    const QString note = rightsNote();
-    StatusBar1->setText(note.isEmpty() ? startupText : startupText.isEmpty() ? note : startupText + "   " + note);
+    // What the rights allow follows the start-up text, once the burners know
+    // it; then what a start that runs by itself had to say.
+    startupNotices_.prepend(rightsNote());
+    startupNotices_.prepend(startupText);
+    showNotice({});
     UpdateRightsIndicator();
     UpdateSpeedLabels();
     TrackBar1Change();
@@ -99,6 +109,20 @@ void Tform1::FormCreate() {
     hints_ = new THintTracker(this);
     hints_->OnHint = [this](const QString& hint) { AppHint(hint); };
     qApp->installEventFilter(hints_);
+    // Nothing to launch: whoever started Lentora uses its window.
+    if (settings_.application.empty()) dialogs_->setUnattended(false);
+}
+
+widgets::Dialogs& Tform1::dialogs() { return *dialogs_; }
+
+bool Tform1::unattended() const { return dialogs_->unattended(); }
+
+void Tform1::showNotice(const QString& text) {
+    if (!startingUp_) return StatusBar1->setText(text);
+    if (!text.isEmpty()) startupNotices_.append(text);
+    QStringList said = startupNotices_;
+    said.removeAll(QString());
+    StatusBar1->setText(said.join("   "));
 }
 
 QString Tform1::rightsNote() const { return QString::fromStdString(engine_->slowDown.RightsNote()); }
@@ -116,7 +140,7 @@ void Tform1::RunBenchmark() {
     benchtime->setText(QString::number(engine_->slowDown.BenchmarkTime()));
     if (failure) {
         // The new time is in use; it only could not be kept for the next start.
-        services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
+        dialogs_->error(this, QString::fromLocal8Bit(*failure));
     }
     setWindowTitle(kCaption);
     setEnabled(true);
@@ -133,12 +157,14 @@ void Tform1::identifyProcessor() {
 
 void Tform1::parseCommandLine() {
     const double speed = cpuid_ ? cpuid_->ProcessorSpeed() : 0.0;
+    std::vector<RejectedParameter> rejected;
     commandLineOk_ = parameters(
         services_.parameters, settings_, speed,
-        [this] {
-            services_.dialogs.information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed");
-        },
-        kMaxFactor);
+        [this] { dialogs_->information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed"); },
+        kMaxFactor, &rejected);
+    // The status bar says only that the command line is wrong; a terminal also learns where.
+    for (const RejectedParameter& r : rejected)
+        std::fprintf(stderr, "lentora: invalid parameter \"%s\": %s\n", r.parameter.c_str(), r.reason.c_str());
 }
 
 void Tform1::createBurner() {
@@ -155,7 +181,7 @@ void Tform1::closeEvent(QCloseEvent* event) {
     // FormClose: closing the main window ends the program, also when it is
     // hidden in the tray. The burners are not waited for.
     QMainWindow::closeEvent(event);
-    QCoreApplication::quit();
+    QCoreApplication::quit();  // the program's exit status is exitStatus()
 }
 
 void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }

@@ -18,7 +18,7 @@
 #include "launch/launchlist.h"
 #include "launch/tokens.h"
 #include "shell/mainwindow.h"
-#include "widgets/dialogs.h"
+#include "unattended_dialogs.h"
 #include "widgets/taskicon.h"
 
 namespace shell {
@@ -38,7 +38,7 @@ void Tform1::loadLaunchList() {
     std::error_code ec;
     if (!std::filesystem::exists(services_.launchFile, ec)) return;
     LoadResult loaded = loadLaunchFile(services_.launchFile);
-    if (!loaded.error.empty()) services_.dialogs.error(this, QString::fromLocal8Bit(loaded.error));
+    if (!loaded.error.empty()) dialogs_->error(this, QString::fromLocal8Bit(loaded.error));
     launchList_->setEntries(std::move(loaded.entries));
 }
 
@@ -99,7 +99,11 @@ void Tform1::endUnwatchedLaunch() {
     finishStop(watcher_->request().savedFactor);
     engine_->timing.runForSeconds = 0;
     engine_->timing.waitSeconds = 0;
-    if (!watcher_->request().closeFlag) return;
+    if (!watcher_->request().closeFlag) {
+        dialogs_->setUnattended(false);
+        return;
+    }
+    exitStatus_ = kOwnFailureStatus;
     tiTray->setActive(false);
     watcher_->terminateRequest = true;
     secticker->start();  // the next tick ends the program
@@ -119,7 +123,8 @@ void Tform1::sectickerTimer() {
     if (!watcher_) return;
     if (watcher_->terminateRequest) {
         secticker->stop();
-        close();  // FormClose ends the program
+        if (exitStatus_ == 0) exitStatus_ = watcher_->exitStatus();  // Lentora's own failure comes first
+        close();                                                     // FormClose ends the program
         return;
     }
     watcher_->Tick();
@@ -131,13 +136,24 @@ void Tform1::onWindowThread(std::function<void()> work) {
     QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
 }
 
-void Tform1::ResumeBurnerFromWatcher() { engine_->slowDown.Resume(); }
+void Tform1::ResumeBurnerFromWatcher() {
+    if (engine_->slowDown.Resume()) return;
+    // No burner thread could be created or reached: the watch goes on, unslowed, and says so.
+    onWindowThread([this] {
+        dialogs_->error(this,
+                        "The slow-down could not be started: the system did not create or reach the burner "
+                        "threads. The program runs at full speed.");
+    });
+}
 
 void Tform1::StopSlowDownFromWatcher(int32_t position) {
     // The slow-down ends now, not when the window gets to it.
     const bool stopped = engine_->slowDown.SuspendNow();
-    onWindowThread(
-        [this, position, stopped] { stopped ? finishStop(position) : keepRunningAfterFailedStop(position); });
+    onWindowThread([this, position, stopped] {
+        stopped ? finishStop(position) : keepRunningAfterFailedStop(position);
+        // A watch that leaves Lentora open hands the window back to its user.
+        if (watcher_ && !watcher_->request().closeFlag) dialogs_->setUnattended(false);
+    });
 }
 
 void Tform1::RestoreFactor(int32_t factor) { engine_->slowDown.RestoreFactor(factor); }

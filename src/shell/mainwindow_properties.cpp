@@ -6,7 +6,7 @@
 #include "launch/launchlist.h"
 #include "propertiesform.h"
 #include "shell/mainwindow.h"
-#include "widgets/dialogs.h"
+#include "unattended_dialogs.h"
 
 namespace shell {
 
@@ -17,7 +17,7 @@ void Tform1::createPropertiesDialog() {
     // A start-up that failed early may not have made the list; the window
     // closes then, but its buttons must not reach a missing list meanwhile.
     if (!launchList_) launchList_ = new LaunchList(this);
-    Properties = new TProperties(this, services_.dialogs, *launchList_, services_.launchFile,
+    Properties = new TProperties(this, *dialogs_, *launchList_, services_.launchFile,
                                  [this] { return ListBox1->currentIndex().row(); });
     blockOwnerOnly(*Properties);
     connect(Add, &QPushButton::clicked, this, [this] { AddClick(); });
@@ -27,7 +27,7 @@ void Tform1::createPropertiesDialog() {
 
 void Tform1::AddClick() {
     Properties->adding = true;
-    const std::optional<QString> path = services_.dialogs.openFile(this, kApplicationFilter);
+    const std::optional<QString> path = dialogs_->openFile(this, kApplicationFilter);
     if (!path) return;
     Properties->FillForAdd(*path);
     Properties->DisableMainWindow();

@@ -9,7 +9,7 @@
 #include "engine/speed.h"
 #include "shell/mainwindow.h"
 #include "speedlabels.h"
-#include "widgets/dialogs.h"
+#include "unattended_dialogs.h"
 #include "widgets/gauge.h"
 
 namespace shell {
@@ -48,7 +48,7 @@ void Tform1::keepRunningAfterFailedStop(int32_t position) {
     Button1->setEnabled(true);
     TrackBar1->setEnabled(true);
     TrackBar1->setValue(position);
-    services_.dialogs.error(this, kStopFailed);
+    dialogs_->error(this, kStopFailed);
 }
 
 void Tform1::finishStop(int32_t position) {
@@ -69,7 +69,7 @@ void Tform1::Button1Click() {
         StartSlowDown(TrackBar1->value());
         if (!engine_->slowDown.Resume()) {
             finishStop(TrackBar1->value());
-            services_.dialogs.error(this, kStartFailed);
+            dialogs_->error(this, kStartFailed);
         }
     }
 }
@@ -106,7 +106,7 @@ void Tform1::AccurateSlowdown1Click() {
     const auto failure = engine_->slowDown.ChooseEngineMode(mode);
     if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
     UpdateRightsIndicator();
-    if (failure) services_.dialogs.error(this, QString::fromLocal8Bit(*failure));
+    if (failure) dialogs_->error(this, QString::fromLocal8Bit(*failure));
 }
 
 }  // namespace shell

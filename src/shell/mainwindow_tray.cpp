@@ -6,7 +6,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "shell/mainwindow.h"
-#include "widgets/dialogs.h"
+#include "unattended_dialogs.h"
 #include "widgets/taskicon.h"
 
 namespace shell {
@@ -18,9 +18,7 @@ void Tform1::setUpTrayIcon() {
     tiTray->setIcon(QApplication::windowIcon());
     tiTray->OnDblClick = [this](QObject*) { tiTrayDblClick(); };
     // An error in a tray handler is shown like any other; the icon stays usable.
-    tiTray->errorHandler = [this](const std::exception& e) {
-        services_.dialogs.error(this, QString::fromLocal8Bit(e.what()));
-    };
+    tiTray->errorHandler = [this](const std::exception& e) { dialogs_->error(this, QString::fromLocal8Bit(e.what())); };
     TrayMenu = new QMenu(this);
     Restore1 = TrayMenu->addAction("Restore");
     connect(Restore1, &QAction::triggered, this, [this] { tiTrayDblClick(); });

@@ -240,3 +240,27 @@ TEST(QuotedParameters, AParameterWithBlanksStaysOneArgumentOfTheApplication) {
     ASSERT_TRUE(parameters({"C:\\OLD", "GAMES\\RUN.EXE"}, settings, 0.0, nullptr, 98));
     EXPECT_EQ(settings.application, "C:\\OLD GAMES\\RUN.EXE ");
 }
+
+// Standard error names each parameter the parse refused, in command-line order.
+TEST(Rejections, NameEachRefusedParameterAndWhy) {
+    CommandLineSettings settings;
+    std::vector<RejectedParameter> rejected;
+    EXPECT_FALSE(
+        parameters({"prog", "/SPEED=50", "/SPEED=99", "/BOGUS", "app"}, settings, 0.0, nullptr, 98, &rejected));
+    ASSERT_EQ(rejected.size(), 3u);
+    EXPECT_EQ(rejected[0].parameter, "prog");
+    EXPECT_EQ(rejected[0].reason, "the program and its arguments must come after the options");
+    EXPECT_EQ(rejected[1].parameter, "/SPEED=99");
+    EXPECT_EQ(rejected[1].reason, "the value is not accepted");
+    EXPECT_EQ(rejected[2].parameter, "/BOGUS");
+    EXPECT_EQ(rejected[2].reason, "not an option");
+}
+
+TEST(Unattended, AStartThatNamesAProgramOrAsksToCloseOrMinimizeRunsByItself) {
+    EXPECT_TRUE(startsUnattended({"/SPEED=5", "game"}));
+    EXPECT_TRUE(startsUnattended({"/usr/games/foo"}));
+    EXPECT_TRUE(startsUnattended({"/close"}));
+    EXPECT_TRUE(startsUnattended({"/Minimize", "/SPEED=99"}));
+    EXPECT_FALSE(startsUnattended({}));
+    EXPECT_FALSE(startsUnattended({"/SPEED=5"}));
+}

@@ -4,6 +4,7 @@
 // not a file or is enormous, launched paths that cannot run or are full of
 // shell syntax, and children killed by signals.
 #include <QFile>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 
@@ -32,8 +33,8 @@ struct Faults : WindowFixture {
     fs::path root() const { return dir.path().toStdString(); }
 
     // The window on a real .reg store instead of the fixture's memory one.
-    Tform1& openOn(platform::UserRegistry& store, fs::path launchFile = {}) {
-        Services base = services();
+    Tform1& openOn(platform::UserRegistry& store, fs::path launchFile = {}, std::vector<std::string> parameters = {}) {
+        Services base = services(std::move(parameters));
         Services s{base.clock,
                    base.system,
                    store,
@@ -89,6 +90,17 @@ TEST_F(Faults, StoreThatCannotBeWrittenReportsTheBenchmarkNotSavedAndTheWindowCo
     expectOnlyNotSavedMessages();
     expectWindowBack(f);
     EXPECT_EQ(slurp(root() / "config"), "not a directory");
+}
+
+// Fault: on a command-line launch with "/CLOSE" the same message waited in a
+// box for a click, and Lentora never closed.
+TEST_F(Faults, CommandLineLaunchSaysTheBenchmarkWasNotSavedWithoutABox) {
+    spit(root() / "config", "not a directory");
+    auto store = platform::openRegFile(root() / "config" / "lentora" / "registry.reg");
+    Tform1& f = openOn(*store, {}, {"/RUNFOR=1", "/CLOSE", "/bin/true"});
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text.toStdString();
+    EXPECT_TRUE(f.StatusBar1->text().contains("Failed to set data for 'bench'")) << f.StatusBar1->text().toStdString();
+    EXPECT_TRUE(f.StatusBar1->text().startsWith("close   runfor:1")) << "the start-up text comes first";
 }
 
 // A full disk during the store's rewrite: the size limit stops the write of

@@ -87,27 +87,38 @@ public:
 
     void waitForEnd() override {
         while (!ended_) {
-            const pid_t r = waitpid(pid_, nullptr, 0);
+            int status = 0;
+            const pid_t r = waitpid(pid_, &status, 0);
+            if (r == pid_) keepStatus(status);
             if (r == pid_ || (r < 0 && errno != EINTR)) ended_ = true;
         }
     }
 
     pid_t pid() const override { return pid_; }
+    std::optional<int> exitStatus() const override { return exitStatus_; }
 
 private:
     // True once the program has ended (and has been reaped).
     bool poll() {
         if (ended_) return true;
+        int status = 0;
         pid_t r;
-        do r = waitpid(pid_, nullptr, WNOHANG);
+        do r = waitpid(pid_, &status, WNOHANG);
         while (r < 0 && errno == EINTR);
+        if (r == pid_) keepStatus(status);
         // ECHILD: someone reaped it already (SIGCHLD ignored); it has ended.
         ended_ = r != 0;
         return ended_;
     }
 
+    void keepStatus(int status) {
+        if (WIFEXITED(status)) exitStatus_ = WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) exitStatus_ = 128 + WTERMSIG(status);
+    }
+
     pid_t pid_;
     bool ended_ = false;
+    std::optional<int> exitStatus_;
 };
 
 // The child gets default signal handling and an empty signal mask (the
@@ -139,8 +150,24 @@ int spawn(const std::string& program, const std::vector<std::string>& args, cons
     return rc;
 }
 
+// A program that was found but may not run gets 126, as in a shell; one
+// missing, or one the system had no room to start, 127.
+int failureStatus(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case ENOEXEC:
+    case EISDIR:
+    case ETXTBSY:
+    case ELIBBAD:
+        return kCannotExecuteStatus;
+    default:
+        return kNotStartedStatus;
+    }
+}
+
 // The system's text for the error (strerror's, and safe on any thread).
-Started failed(int error) { return Started{nullptr, std::generic_category().message(error)}; }
+Started failed(int error) { return Started{nullptr, std::generic_category().message(error), failureStatus(error)}; }
 
 class SpawnStarter final : public ProcessStarter {
 public:

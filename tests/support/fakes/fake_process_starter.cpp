@@ -24,6 +24,7 @@ public:
         program_->ended.wait(lock, [this] { return !program_->running; });
     }
     pid_t pid() const override { return 4242; }
+    std::optional<int> exitStatus() const override { return std::nullopt; }
 
 private:
     const std::shared_ptr<FakeProcessStarter::Program> program_;

@@ -22,6 +22,12 @@ struct CommandLineSettings {
     std::vector<std::string> arguments{};
 };
 
+// A parameter the parse did not understand, and why, for standard error.
+struct RejectedParameter {
+    std::string parameter;
+    std::string reason;
+};
+
 // Parses the program's parameters (argv without the program name) into
 // settings and returns whether every parameter was understood. On entry
 // settings.processorUnknown is the flag start-up gave; on failure every field
@@ -31,7 +37,16 @@ struct CommandLineSettings {
 // processor is unknown at that moment (the caller shows the message box).
 // maxFactor is the highest factor "/SPEED" accepts: the top of the range the
 // engine runs (the command line depends on no other library).
+// rejected, when given, receives each parameter not understood, in the order
+// they stand on the command line.
 bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
-                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor);
+                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor,
+                std::vector<RejectedParameter>* rejected = nullptr);
+
+// Whether a start with these parameters is meant to run by itself: it names a
+// program to launch, or asks Lentora to minimize or close. Such a start shows
+// no dialog that waits for a click. Decided before the parse (which needs the
+// processor's speed), from the parameters as they stand.
+bool startsUnattended(const std::vector<std::string>& params);
 
 }  // namespace cmdline

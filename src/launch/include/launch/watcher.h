@@ -100,6 +100,11 @@ public:
     void detachHost();
     // The started application's process id, 0 before it started or when it failed.
     pid_t applicationPid() const { return applicationPid_.load(); }
+    // What the program's exit status is to be when the watch closes it, as a
+    // wrapper gives it: the application's own status when it ended during the
+    // watch, the shell's 126 or 127 when it could not be started, and 0 when
+    // it outlives the watch. Read once terminateRequest is set.
+    int exitStatus() const { return exitStatus_.load(); }
 
 protected:
     void Execute() override;
@@ -124,6 +129,7 @@ private:
     std::condition_variable tick_;
     bool waiting_ = false;
     std::atomic<pid_t> applicationPid_{0};
+    std::atomic<int> exitStatus_{0};
 };
 
 }  // namespace launch

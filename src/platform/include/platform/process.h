@@ -2,6 +2,7 @@
 // Starting programs without a shell and watching them.
 #include <sys/types.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,21 @@ public:
     // Blocks until the program ended.
     virtual void waitForEnd() = 0;
     virtual pid_t pid() const = 0;
+    // How the program ended, as a shell reports it: its exit code, or 128 plus
+    // the signal that killed it. Nothing while it runs, or when it was reaped
+    // elsewhere and its status is lost.
+    virtual std::optional<int> exitStatus() const = 0;
 };
+
+// The shell's statuses for a program that did not run.
+inline constexpr int kCannotExecuteStatus = 126;  // found, but not executable
+inline constexpr int kNotStartedStatus = 127;     // not found, or could not be started
 
 // What a start gives: the program's handle, or why it could not start.
 struct Started {
     std::unique_ptr<Process> process;  // nullptr when the start failed
     std::string failure;               // the system's reason, when it failed
+    int failureStatus = 0;             // kCannotExecuteStatus or kNotStartedStatus, when it failed
 };
 
 class ProcessStarter {

@@ -3,6 +3,7 @@
 // status bar at the bottom. The window only wires controls to the engine,
 // the processor identification, the command line and the launch box.
 #include <QMainWindow>
+#include <QStringList>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -38,8 +39,13 @@ namespace shell {
 
 class THintTracker;
 class TProperties;
+class UnattendedDialogs;
 class TAboutBox;
 
+// The exit status when Lentora itself fails (no display, no thread to watch a
+// program with, a start-up that cannot be completed): as for wrappers such as
+// env or timeout, apart from the program's own statuses and the shell's 126 and 127.
+inline constexpr int kOwnFailureStatus = 125;
 inline constexpr int kClientWidth = 529;
 inline constexpr int kHeightLaunchBoxHidden = 196;
 inline constexpr int kHeightLaunchBoxShown = 360;
@@ -130,6 +136,12 @@ public:
     void UpdateRightsIndicator();
     int clientHeight() const;
     void setClientHeight(int height);
+    // The window's message boxes: on a start that runs by itself they go to
+    // standard error and the status bar instead (see UnattendedDialogs).
+    widgets::Dialogs& dialogs();
+    bool unattended() const;
+    // What the program's exit status is to be once the window closed.
+    int exitStatus() const { return exitStatus_; }
 
     // Controls, named as in the window's design.
     QFrame* panel1 = nullptr;
@@ -190,7 +202,18 @@ private:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    void showNotice(const QString& text);
+
     Services services_;
+    std::unique_ptr<UnattendedDialogs> dialogs_;
+    // The start-up's status: its text, the rights note, then the messages of
+    // a start that runs by itself, in the order they came.
+    bool startingUp_ = true;
+    QStringList startupNotices_;
+    // Lentora's exit status: with "/CLOSE" the program's (see
+    // waitforapplication::exitStatus), kOwnFailureStatus when Lentora itself
+    // could not go on.
+    int exitStatus_ = 0;
     QWidget* client_ = nullptr;
     // The slow-down (the benchmark time and the burners, shared with the
     // burner threads), and

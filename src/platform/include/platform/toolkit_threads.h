@@ -1,0 +1,19 @@
+#pragma once
+// The toolkit starts threads of its own when it first needs them: the pool
+// that paints large areas in parallel, and the thread that carries every
+// D-Bus connection (the real-time service, the notification area, menus).
+// Both are then waited for without a limit, so one that the system refused
+// to create (a user at the limit on processes and threads) would hold the
+// window up for good. They are started here, first thing at start-up, and
+// checked while nothing waits on them yet.
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// Nothing when both threads run; otherwise what could not be started.
+// Call once, on the main thread, right after the application object exists.
+std::optional<std::string> startToolkitThreads(std::chrono::milliseconds limit);
+
+}  // namespace platform
