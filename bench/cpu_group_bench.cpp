@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the burners hold against a program of another cpu control group, as on
 // a desktop that runs every application in a scope of its own. As root, on a
 // kernel with a version 1 cpu hierarchy: the burners run in one sibling group

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spread of TCPUID's measured clock speed over ten creations on this
 // machine, and its distance from the kernel's TSC frequency in parts per
 // million.

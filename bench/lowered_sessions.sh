@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What a busy program of another session gets while Lentora runs without any
 # rights (uid 65534), with that session lowered by Lentora (the program is the
 # same user's) and without (the program belongs to uid 65533, which Lentora

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How well the burners slow the machine down, and how promptly they stop.
 //
 // Run as root without options, it measures every configuration, each in a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures the slow-down curve in every configuration (bench/slowdown_bench,
 # as root) and rewrites every figure taken from it: the dated tables in
 # bench/README.md, the summary table in docs/MEASUREMENTS.md and docs/slowdown-curve.png.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Long runs of what the program does over and over, checking that nothing
 // wears out:
 //  1. 10,000 suspend/resume cycles of the burners (one per allowed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as a user feels it: how long a warm start takes (the per-user
 // store present, as at every start after the first), and how quickly the
 // window handles an input event while the burners run at the strongest factor.

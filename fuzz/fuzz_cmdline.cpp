@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line parse on arbitrary parameters: the input is split into
 // parameters at NUL or newline and parsed with the processor known and
 // unknown at a few clock speeds, then summarised for the status bar.

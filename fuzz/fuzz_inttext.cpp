@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lenient and strict number conversions on arbitrary bytes: no
 // undefined behaviour, the strict form agrees with the lenient one wherever
 // it accepts, and every value read prints back to a text the strict form

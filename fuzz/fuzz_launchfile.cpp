@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The launch list file's text form on arbitrary bytes. Invariants: what was
 // read, written out and read again is what was read the first time (no
 // value is lost, split or merged); a text within the limits gives at most

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves of the launch list by two copies of the program at once, each in its
 // own process, on a file that the input gives (or none: the first save).
 // The first input byte chooses whether lentora.ini exists and how each copy

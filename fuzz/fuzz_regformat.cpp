@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store's .reg parser and its line-keeping edits on arbitrary
 // bytes. Invariants: what was read, written in the .reg format and read
 // again gives the same text when written once more (no value changes its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store's save path on a store file that the input gives: one
 // string value written through openRegFile, as the program writes its
 // settings. The first byte chooses whether the store exists, whether it is

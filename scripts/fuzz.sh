@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with Clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer) in their own build folder and runs each for a
 # bounded time on a copy of its committed corpus. Fails when any target

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages that building and testing Lentora need,
 # asking apt only when something is missing. Run as root; as an ordinary user
 # it only checks, and says what to run when something is missing.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts (or stops) a desktop's real-time service stack on a private system
 # bus, for the tests and benchmarks that ask RealtimeKit for rights as an
 # ordinary user:

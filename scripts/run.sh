@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Lentora and starts it.
 # Builds in build/ (or the user's own folder when build/ is another user's;
 # BUILD_DIR picks one), without touching the options the folder holds.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Lentora with its tests and runs them; fails
 # when a test fails or when no test ran.
 # Extra arguments go to CMake (e.g. -DLENTORA_SANITIZE=ON). Builds in build/

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the tests that run threads against each other (thread suspension,
 # the burners, the launch watcher alone and in the window) with ThreadSanitizer in
 # their own build folder and runs them. Qt is not built with ThreadSanitizer,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the splash window, the application object, the main window
 // with its start-up sequence, then the message loop.
 #include <QTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCPUID's clock speed: the measurement against the performance counter,
 // the registry's figure, the one-second count and the choice between them.
 #include "clock_speed.h"

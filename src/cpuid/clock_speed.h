@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plain arithmetic and registry lookup behind TCPUID's clock speed.
 #include <cstdint>

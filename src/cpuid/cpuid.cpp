@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creation and identification of TCPUID.
 #include "cpuid/cpuid.h"
 

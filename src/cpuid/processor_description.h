@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one-line processor description: from the signature when the processor
 // has CPUID, otherwise from the flag-register class tests.

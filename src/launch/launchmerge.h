@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Two copies of the program may edit the same launch list file. A save
 // applies this copy's edits to what the file holds now instead of writing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The About box: the program's icon, name and version, and three links that
 // open with the desktop's default action, or say why they could not.

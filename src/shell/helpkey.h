@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // F1 opens the help topic of the window or menu in front: each carries its
 // context number in the property "helpContext".

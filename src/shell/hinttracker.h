@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's current hint: the hint (tooltip) of the widget under the
 // mouse or of its nearest parent that has one, empty elsewhere. It reports

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's creation: the start-up sequence that brings up every
 // part of the program, in its fixed order.
 #include "shell/mainwindow.h"

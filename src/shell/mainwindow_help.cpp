@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Help menu, F1, the About box and the keyboard order of the controls.
 #include <QAction>
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The launch box: launching an entry or the command line's application, the
 // one-second timer that paces the watcher, and the watcher's window changes.
 #include <QApplication>

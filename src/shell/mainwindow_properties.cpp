@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The launch list's Add, Remove and Properties buttons.
 #include <QItemSelectionModel>
 #include <QListView>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting and stopping the slow-down, the factor on the track bar, and what
 // the factor means in clock speed.
 #include <QAction>

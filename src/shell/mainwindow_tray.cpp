@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Minimized, the program leaves the taskbar for the notification area.
 #include <QAction>
 #include <QApplication>

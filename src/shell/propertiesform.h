@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TProperties: the modal dialog that edits one entry of the launch list.
 // It is created once with the main window as parent and reused, so what the

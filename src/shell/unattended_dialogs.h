@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Message boxes for a start that runs by itself (a command-line launch, a
 // shortcut with "/CLOSE" or "/MINIMIZE"): nobody may be there to click, so a

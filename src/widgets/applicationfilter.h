@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The open-file dialog's filter on Linux. Programs there rarely carry an
 // extension, so a filter entry keeps its patterns (matched in any letter

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a library includes a library it may not use, so that every
 # include points down the layer map below and the graph has no circle:
 #

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when the program holds a test double. Every fake is named Fake...
 # (tests/support/fakes), so a symbol with that name in the program means a
 # fake was compiled into one of its libraries.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCPUID's clock speed through a scripted processor, clock and machine key.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The clock, machine key and processor set up for driving TCPUID in tests.
 #include <memory>

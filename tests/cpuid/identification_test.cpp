@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCPUID's identification through the scripted processor. Every case gives
 // the machine key a speed, so creation succeeds without a counter.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine's processor key: the view of a cpuinfo file and the fake.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real component on this machine against the kernel's view of the
 // processor: /proc/cpuinfo and the TSC frequency it logged at boot.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs Lentora into a temporary prefix and checks what a desktop user and a
 # distribution get: the program, its help file where the help window looks, the
 # menu entry, the icons, the metainfo, the manual page (with the paths of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Launching from the command line, as a shortcut does: the program starts in
 // its own directory with its arguments, the burners work only during the
 // run-for window, and Lentora ends by itself with /CLOSE.

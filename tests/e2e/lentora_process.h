@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real lentora binary, started as a separate process the way a user or a
 // shortcut starts it, and observed only from outside: its exit status, its

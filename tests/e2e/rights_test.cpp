@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lentora as root, as an ordinary user, and as an ordinary user whose copy of
 // the program holds CAP_SYS_NICE: it works in every case, and it raises its
 // priority exactly where the rights allow.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A throw-away world for one run of Lentora: its own home and configuration
 // folder, a working directory, and a copy of the test child in a folder of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ending Lentora while the burners work: a SIGTERM (a session ending, `kill`)
 // must end it promptly, and the launched program runs on, adopted by the
 // process that started Lentora rather than left a zombie.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up as a user meets it: the benchmark is measured once per user and
 // kept in the per-user store; later starts take it from there.
 #include <gtest/gtest.h>

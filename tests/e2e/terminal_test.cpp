@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lentora in a terminal without a display: "--help" and "--version" answer
 // like every Linux program, and any other start says in one line that there
 // is no display instead of aborting.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An Xvfb server of the test's own, and what a window manager or a user would
 // see of Lentora's windows on it: their captions, focus, and the close request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lentora on a real X server (Xvfb), seen as a window manager sees it: the
 // caption while a launch runs, and the close request while the burners work.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lentora as a wrapper in scripts and game launchers ("lentora /SPEED=75
 // /CLOSE %command%"): it ends by itself whatever happens, with the program's
 // exit status, and never waits for a click.

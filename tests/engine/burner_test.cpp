@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The burners on the real machine: resuming them uses the processors,
 // suspending them stops that at once.
 #include <gtest/gtest.h>

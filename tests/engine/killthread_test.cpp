@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One burner cycle at a time, with a scripted clock: the exact draws, passes
 // and sleeps of the normal and the heavy cycle.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The slow-down's rules without a window: the factor's range on every way
 // in, the priorities, and what real time from the desktop's service changes.
 #include <gtest/gtest.h>

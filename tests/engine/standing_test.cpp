@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the slow-down says it holds against, for each kind of standing.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real-time burners at the top of the range, over several of the kernel's
 // real-time periods. The kernel withholds real time for the end of every
 // second once real-time threads used their budget (sched_rt_runtime_us): a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The watcher's phases, step by step: a fake starter instead of programs, a
 // host that records what the watcher asks, and ticks given by hand.
 #include <gtest/gtest.h>

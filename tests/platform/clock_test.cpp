@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine's clocks and the scripted clock that other tests drive.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process's cpu control group: found from the text of its own group and
 // mount files (fixtures), and, as root, real-time group scheduling for real
 // in a sibling group of the cpu hierarchy made for the test and removed after.

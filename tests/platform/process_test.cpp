@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting real child programs: arguments, working directory, PATH lookup,
 // failures, no shell, and no zombies or leaked descriptors.
 #include <platform/process.h>

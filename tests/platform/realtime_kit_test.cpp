@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's real-time service: what a missing or silent service costs,
 // and the run-time limit it asks for. What the service grants is tested with
 // the real service and the real program (tests/e2e/rights_test.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store in its .reg file: typed values, case-insensitive names,
 // damaged files, and writes that fail without harming the old file.
 #include <platform/registry.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rights ladder: which step's grant wins, what the plan makes of it, and
 // what the system's own step finds with and without rights.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's scheduling group shared by several Lentoras, on the real
 // /proc files. Each case runs in a child with a session (and so a group) of
 // its own and a runtime folder of its own; the group is first set to 3, and

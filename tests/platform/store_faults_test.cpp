@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged per-user stores that a user, another program or a broken disk may
 // leave behind: each must read in bounded time, count as missing where it
 // cannot be understood, and take a new value.

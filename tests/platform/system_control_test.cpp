@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Version, processors and priorities of the real system. Priority changes
 // run in child processes (in a session of their own, so the autogroup they
 // raise is theirs), so this test process keeps its levels.

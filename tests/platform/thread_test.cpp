@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The suspendable thread, on real threads: suspension must stop processor
 // use at once, nest, survive sleeps and leave a running thread alone.
 #include <gtest/gtest.h>

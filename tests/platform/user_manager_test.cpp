@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lentora's scope with the user's service manager, against a stand-in on a
 // private session bus that checks every call the way systemd does
 // (support/user_manager_standin.py), and what a missing or silent manager costs.

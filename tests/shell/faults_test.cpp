@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "file_text.h"
 // The whole window against real failures of what it depends on: a per-user
 // store that cannot be written or is damaged, a launch list file that is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Launching real programs from the launch box and the command line, paced
 // by a short timer: the phases, the progress bar, the burners, the end.
 #include <linux/capability.h>

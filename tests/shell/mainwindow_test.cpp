@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window itself: the launch box, the hints in the status bar, the help
 // commands and F1, the About box.
 #include <QAction>

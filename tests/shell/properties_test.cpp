@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The launch list's Add, Remove and Properties buttons with the properties
 // dialog, on a real launch list file in a temporary directory. The dialog's
 // modal loop is replaced by a function that acts as the user and presses a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The properties dialog on its own: its controls, the factor buttons, the
 // check boxes, the checks of the number boxes and the path double click.
 #include "propertiesform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The slow-down control as the user drives it: the button, the track bar,
 // the caption, the labels and the burners.
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Minimized, the program shows its tray icon with the caption of that moment;
 // a double click on the icon or its menu brings the window back; its menu
 // and Ctrl+Q quit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window on fakes: a known processor (no CPUID, 500 MHz from the
 // machine key), a per-user store in memory, a temporary working directory,

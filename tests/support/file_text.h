@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A whole file's bytes, for tests that check what the program wrote.
 #include <filesystem>

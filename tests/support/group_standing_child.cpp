@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lentora's standing in its control group, in a process of its own, against the service manager
 // on the bus given, driven by the words that follow: prepare, raise, lower; realtime (the rights'
 // trial, then a thread made real-time and back); fifo (the main thread made real-time); spawn (a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main of the test programs with widgets: one QApplication for the run.
 #include <gtest/gtest.h>
 #include <QApplication>

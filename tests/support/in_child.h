@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a function in a child process, as another user or under a file size
 // limit that stands in for a full disk (neither is safe in the test process),

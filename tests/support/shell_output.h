@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a shell command prints, for tests that drive helper programs.
 #include <cstdio>

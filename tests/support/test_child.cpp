@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records its arguments and working directory, then sleeps or exits as told.
 // LENTORA_CHILD_RECORD: file to write (one line per argument, then "cwd=<dir>").
 // LENTORA_CHILD_SLEEP_MS: how long to stay alive (default 0).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Programs the tests start: the small test child and Lentora itself.
 #include <cstdlib>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A stand-in for the user's service manager (org.freedesktop.systemd1 on the session bus) with
 # the calls Lentora makes, checked the way systemd checks them. Under dbus-run-session: the bus
 # address goes to DIR/address once it owns the name, each call to DIR/calls, the scopes and their

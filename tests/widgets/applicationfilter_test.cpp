@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Application" filter of the open-file dialog on real files: programs
 // without an extension, DOS and Windows programs in any letter case.
 #include "applicationfilter.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the notification-area tests of the given test program against a real
 # tray: a virtual X server (xvfb-run) with trayer as the tray host.
 set -eu

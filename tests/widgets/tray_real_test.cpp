@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Against a real notification area: meant for run_tray_test.sh, which starts
 // a virtual X server with a tray host. Skipped elsewhere.
 #include "widgets/qttrayshell.h"

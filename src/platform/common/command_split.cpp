@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting an application command into arguments the way Windows reads a
 // command line: blanks separate, double quotes group, and an unquoted path
 // with blanks in it is found by trying ever longer runs of leading words.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The contents of the per-user store: keys holding typed values. Key and
 // value names compare case-insensitively, as Windows compares them, and keep

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading and writing the Windows .reg text format (version 5.00) for the
 // HKEY_CURRENT_USER keys of the per-user store.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether a D-Bus server answers at all. Qt's connection set-up (the
 // handshake and the bus's Hello) waits as long as the server holds the

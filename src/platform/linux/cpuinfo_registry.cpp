@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine's processor key, read from /proc/cpuinfo: "~MHz" is the
 // "cpu MHz" line of processor 0, rounded to the nearest whole MHz (as the
 // figure recorded by Windows is a whole number near the nominal clock; the

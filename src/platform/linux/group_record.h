@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Records of the scheduling groups (autogroups) Lentora changed, in a folder
 // of the user's own: $XDG_RUNTIME_DIR/lentora, else /tmp/lentora-UID (0700,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scheduling a launched program starts with (see LaunchPriority).
 #include <spawn.h>

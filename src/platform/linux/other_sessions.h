@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's other sessions, lowered while the slow-down runs. Where the
 // scheduler shares each processor between session groups first, and Lentora

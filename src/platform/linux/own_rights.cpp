@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first step of the rights ladder: what the process may do by itself.
 // Each probe runs on a thread of its own that ends right after, so nothing
 // stays raised whatever the answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Thread priorities as per-thread nice values. Linux gives every thread its
 // own nice value; the process's level is the one the priority class set.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting programs with posix_spawn (never through a shell) and watching
 // them with waitpid on their own pid only, so children started elsewhere in
 // the program are left alone.

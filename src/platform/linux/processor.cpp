@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real processor: CPUID, RDTSC and the flag-register tests, on x86 in
 // 64-bit and 32-bit builds.
 #include "platform/processor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rights ladder's step after the process's own rights: the desktop's
 // real-time service, which grants an ordinary user of a local session real
 // time and high priority for single threads.

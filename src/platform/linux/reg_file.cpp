@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store kept in one .reg file. The file is read again at every
 // access, because another copy of the program may have written it; every
 // change goes through the program's safe rewrite (a lock, a fresh read, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The session's scheduling group (autogroup). The scheduler first shares
 // each processor between the groups of the sessions that want it, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Suspension by signals: suspend() sends kSuspendSignal to the thread; its
 // handler acknowledges and waits in sigsuspend() until the suspend count is
 // 0 and kResumeSignal wakes it. The thread's own code polls nothing, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's own service manager (org.freedesktop.systemd1 on the session
 // bus), for the few calls Lentora makes: a transient scope, its CPU weight,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted clock for tests. Every reading comes from what the test set:
 // queued readings first (one per call), then a source function if one is

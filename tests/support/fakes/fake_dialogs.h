@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Message boxes and file dialogs for tests: nothing is shown or blocks.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted fine clock: monotonic (and thread) time that moves on by a step
 // after every reading; sleeping until a deadline records it and moves the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A system whose Lentora group has a standing to ask; the standing records
 // the calls in order ("prepare raise lower ") and whether the weight is raised.

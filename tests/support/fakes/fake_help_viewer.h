@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A help viewer for tests: it records every request and shows nothing.
 // Header only, so the test-support library needs no window library; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A machine key held in memory, for tests. It keeps a journal of what it was
 // asked ("open", "read NAME", "close"); `failReads` makes every read throw,

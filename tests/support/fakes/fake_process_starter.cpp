@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/fake_process_starter.h"
 
 #include <condition_variable>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A process starter that starts nothing: starts succeed, or fail with the
 // scripted reason; the one program it "starts" runs until the test ends it.

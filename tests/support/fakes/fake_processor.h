@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted processor for tests: CPUID leaves, the ID-flag probe, the class
 // tests and the time-stamp counter are set up front, and every call is counted.

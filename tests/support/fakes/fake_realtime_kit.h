@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted RealtimeKit for tests: it answers as the test set (by default
 // like the service's defaults: priority 20, nice -15, 200 ms) and records

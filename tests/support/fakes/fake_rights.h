@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted step of the rights ladder for tests: it grants what it was told
 // and records the threads it was asked to make real-time.

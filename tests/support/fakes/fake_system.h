@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted SystemControl for tests: it answers what the test set and
 // records every call in order.

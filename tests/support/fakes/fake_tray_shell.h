@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A notification area for tests: it records every request with a copy of
 // its record and answers with the outcome set in advance.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user store held in memory, with the same rules as the .reg file:
 // typed values, case-insensitive names, keys created on demand.
 #include "fakes/fake_user_registry.h"

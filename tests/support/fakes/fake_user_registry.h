@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The per-user store held in memory only, for tests, with the same rules as
 // the .reg file. Its writes (and the creation of a missing key) can be made

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Integer conversions of texts typed by the user: command-line values, launch
 // entry numbers and the properties dialog's edit boxes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's command line: options first, the application to launch last,
 // for example  /SPEED=60 /WAIT=5 /CLOSE /usr/games/foo --fast

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options every Linux program answers, beside Lentora's own slash
 // options: "--help" and "--version", each standing alone on the command line.

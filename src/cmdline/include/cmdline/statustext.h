@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The status bar's text after start-up: a summary of what the command line
 // asked for, the parse error, or nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TCPUID: identifies the processor once, while it is being created (CPUID
 // availability, signature, vendor, feature flags, description, a time-stamp

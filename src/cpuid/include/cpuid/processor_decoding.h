@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plain decoding of what CPUID and RDTSC return: the signature fields of
 // leaf 1, the vendor bytes of leaf 0, the decoded feature flags and the four

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The speed benchmark: how long this machine takes for a fixed number of
 // generator draws. The result scales the burner's busy loops.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "The burner thread" as the rest of the program sees it: one TKillThread
 // per processor the process may run on, each pinned to its processor, all

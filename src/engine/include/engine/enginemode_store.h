@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine mode chosen by the user, kept per user as REG_DWORD "accurate"
 // beside "bench": 0 is the classic mode; absent or anything else, accurate.

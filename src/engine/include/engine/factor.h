@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The slow-down factor's range and the levels inside it, in one place for
 // every part that takes or shows a factor: the burner, the track bar, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's pseudo-random generator: a 32-bit linear congruential one.
 // The benchmark times its floating-point draws and the burner uses its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The burner: a thread that slows the machine down by occupying its
 // processor with counted busy loops whose length grows with the slow-down

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the rights allow, applied to the process, the calling (window)
 // thread, the burners and the programs launched from now on. The window runs

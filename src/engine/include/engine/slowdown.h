@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The slow-down as the window drives it: the burners and their factor, the
 // running flag, the priorities the rights allow, the engine mode and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the slow-down holds against, from what the rights granted and how the
 // kernel shares the processors, and how it is said to the user: the note on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One application of the launch box. Every field is kept as the bytes stored
 // in the launch list file; numbers are converted only where they are used.

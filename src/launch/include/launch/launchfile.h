@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The launch list file: plain text, one value per line, seven columns one
 // after the other (all names, then all paths, factors, run-for seconds, wait

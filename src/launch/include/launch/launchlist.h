@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The launch list in memory: all seven columns of every entry in one model,
 // which is also the item list of the main window's list box (ListBox1), so

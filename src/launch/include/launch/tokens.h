@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The close and minimize tokens of a launch entry. Comparisons are exact and
 // case-sensitive. For an unknown minimize token the launch and the properties

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The watcher: one thread per launch that starts the application, runs the
 // wait and run-for phases one timer tick at a time, switches the burners on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Time sources and sleeping. The program asks for time of day (local and
 // UTC), a millisecond tick count that wraps like a 32-bit counter, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fine-grained time for the accurate slow-down: the calling thread's own
 // processor time, the monotonic clock, and sleeping until a deadline.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The process's control group for the processor. Where the cpu controller
 // shares the processor between groups (on a systemd desktop every

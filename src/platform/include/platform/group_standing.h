@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Lentora's standing where the desktop schedules by control group. Since
 // systemd 252 the user's service manager holds the cpu controller: every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The processor clock as the kernel measured it at boot, for checking our
 // own measurement against it.

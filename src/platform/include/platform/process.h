@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Starting programs without a shell and watching them.
 #include <sys/types.h>

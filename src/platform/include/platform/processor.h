@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The processor's identification instructions and flag-register tests.
 #include <cstdint>

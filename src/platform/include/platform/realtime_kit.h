@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The desktop's real-time service, RealtimeKit (org.freedesktop.RealtimeKit1
 // on the system bus). It hands ordinary users, authorised by polkit for

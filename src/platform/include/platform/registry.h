@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The per-user store (a text file in the Windows .reg format) and the
 // machine's read-only processor key (made from /proc/cpuinfo).

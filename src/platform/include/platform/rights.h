@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rights ladder: how far Lentora may raise its scheduling, found out once
 // at start-up by trying what the system actually grants, and what follows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading and rewriting the small files the program keeps (the launch list,
 // the per-user store), one way for both, with one set of messages:

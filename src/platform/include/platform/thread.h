@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A thread that is created suspended and can be suspended and resumed from
 // other threads at any point of its work, with a suspend count as Windows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The toolkit starts threads of its own when it first needs them: the pool
 // that paints large areas in parallel, and the thread that carries every

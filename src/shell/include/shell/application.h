@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application object: it shows an error that escapes an event handler
 // in a message box, and the program goes on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The help stand-in: a window of our own that reads the help file
 // ("lentora.hlp", topics with context numbers) and shows its contents or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the slow-down controls above, the launch box below, the
 // status bar at the bottom. The window only wires controls to the engine,

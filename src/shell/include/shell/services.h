@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the main window needs from the outside world. The program passes the
 // machine's real services; tests pass fakes, temporary files and short times.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a start from a terminal or a script gets before any window exists:
 // answers to "--help" and "--version", and one line on standard error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Message boxes and the open-file dialog, behind a small interface so that
 // tests can answer them in advance instead of blocking on a modal window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TGauge: a small control that shows a value as a filled bar with its
 // percentage written in the middle. Only the horizontal bar is drawn; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The notification area of the desktop, reached through QSystemTrayIcon.
 // Each message window has at most one icon; a modify may give it a new

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TTaskIcon: the program's icon in the notification area. It keeps the
 // notification record, sends it to the shell on add, modify and delete, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The hidden message window of a notification-area icon: the shell knows it
 // by its handle and sends it the icon's notifications. Only the tray's own

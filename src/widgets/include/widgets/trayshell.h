@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The shell side of the notification-area icon: the record that describes
 // an icon, and the add / modify / delete requests that show, change and
