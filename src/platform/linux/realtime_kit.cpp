@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "bus_probe.h"
+#include "dbus_errors.h"
 
 namespace platform {
 namespace {
@@ -26,23 +27,6 @@ const char* const kPropertiesInterface = "org.freedesktop.DBus.Properties";
 const char* const kDefaultSystemBus = "unix:path=/var/run/dbus/system_bus_socket";
 
 std::atomic<int> connectionCount{0};
-
-// Errors after which no later call can succeed: nobody owns the name, the
-// bus or the service did not answer in time, the connection is gone.
-bool meansUnavailable(const QDBusError& error) {
-    switch (error.type()) {
-    case QDBusError::ServiceUnknown:
-    case QDBusError::NoReply:
-    case QDBusError::Timeout:
-    case QDBusError::TimedOut:
-    case QDBusError::Disconnected:
-    case QDBusError::NoServer:
-    case QDBusError::NoNetwork:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // Qt's set-up of a connection waits as long as the server keeps silent, and
 // holds Qt's one D-Bus thread meanwhile: a bus that does not answer a probe

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include "dbus_errors.h"
+
 namespace platform {
 namespace {
 
@@ -78,22 +80,6 @@ const char* const kPath = "/org/freedesktop/systemd1";
 const char* const kManager = "org.freedesktop.systemd1.Manager";
 
 std::atomic<int> connectionCount{0};
-
-// Errors after which no later call can succeed.
-bool meansUnavailable(const QDBusError& error) {
-    switch (error.type()) {
-    case QDBusError::ServiceUnknown:
-    case QDBusError::NoReply:
-    case QDBusError::Timeout:
-    case QDBusError::TimedOut:
-    case QDBusError::Disconnected:
-    case QDBusError::NoServer:
-    case QDBusError::NoNetwork:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // Connecting says hello to the bus and waits for its answer without a limit
 // of ours, so it runs on a thread of its own; one that does not finish in
