@@ -139,11 +139,16 @@ Rates count(double duration, int threads = 1) {
     const auto start = Clock::now();
     const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(duration));
     uint64_t last = 0;
+    auto lastTime = start;
     for (auto next = start + kSlice; next <= end; next += kSlice) {
         std::this_thread::sleep_until(next);
-        const uint64_t now = sum();
-        rates.slices.push_back((now - last) * 10.0);
-        last = now;
+        // Divided by the time that really passed: this thread too may wake
+        // late when the burners hold the processors.
+        const auto now = Clock::now();
+        const uint64_t counted = sum();
+        rates.slices.push_back((counted - last) / std::chrono::duration<double>(now - lastTime).count());
+        last = counted;
+        lastTime = now;
     }
     std::this_thread::sleep_until(end);
     const uint64_t total = sum();
