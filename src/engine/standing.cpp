@@ -18,7 +18,7 @@ std::string rightsNote(const Standing& s) {
         // an ordinary user gets, and the service may refuse it on another day.
         return s.realtime && s.grantor == "RealtimeKit" ? "Real-time priority granted by RealtimeKit" : "";
     case Reach::OwnPrograms:
-        return "Lentora may not raise its priority: programs of other users are slowed down less (see Help)";
+        return "Lentora may not raise its priority: other users' programs are slowed down less (see Help)";
     case Reach::Launched:
         break;
     }
