@@ -27,7 +27,12 @@ run() { setarch "$(uname -m)" -R "$@"; }
 # that fork a multi-threaded process and start threads in the child are not
 # supported by ThreadSanitizer and are left out.
 timed='SuspendableThread.SuspendStopsTheThreadBeforeItReturns:SuspendableThread.SuspensionDuringASleepDoesNotShortenIt:SuspendableThread.QuickResumeSuspendPairsLeaveItStopped:SuspendableThread.SuspendedBusyThreadUsesNoProcessor:SuspendableThread.SuspendsNest:RealtimeRunTimeLimit.ThreadThatRunsTooLongIsDemotedNotKilled'
-forking='SystemControl.PriorityClassRaisesEveryThreadAndTheSessionGroupOnlyWhenAsked:SystemControl.WithoutRightsEverythingRunsAtNormalPriority:RightsLadder.OwnRightsAreFoundByTryingAndLeaveNothingRaised'
+forking='SystemControl.PriorityClassRaisesEveryThreadAndTheSessionGroupOnlyWhenAsked:SystemControl.WithoutRightsEverythingRunsAtNormalPriority:RightsLadder.OwnRightsAreFoundByTryingAndLeaveNothingRaised:OtherSessions.*'
+# The user's service manager is asked on a thread that a silent bus may hold
+# past the end of the test (the test makes one): under ThreadSanitizer that
+# thread meets Qt's objects going away at the process's end. The test runs in
+# the normal and the AddressSanitizer suites.
+userManager='UserManagerScope.*'
 racesOnly() {
   local status=0
   run "$@" || status=$?
@@ -38,7 +43,7 @@ racesOnly() {
 # process, where the later tests that fork and start threads in the child
 # would die: it runs in a process of its own.
 dbus='RealtimeKitService.*'
-run ./test_platform --gtest_filter="-$timed:$forking:$dbus"
+run ./test_platform --gtest_filter="-$timed:$forking:$dbus:$userManager"
 run ./test_platform --gtest_filter="$dbus"
 racesOnly ./test_platform --gtest_filter="$timed"
 run ./test_engine
