@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "scratch.h"
 #include "launch/launchfile.h"
 #include "launchmerge.h"
 
@@ -32,23 +33,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A private folder on a memory file system when there is one.
-const fs::path& scratchDir() {
-    // Never destroyed: the clean-up at exit still needs it.
-    static const fs::path& dir = *new fs::path([] {
-        const fs::path base = fs::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-        const fs::path made = base / ("lentora-fuzz-save-" + std::to_string(getpid()));
-        fs::create_directories(made);
-        std::atexit([] { fs::remove_all(scratchDir()); });  // copies end with _exit and leave it alone
-        return made;
-    }());
-    return dir;
-}
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+const fs::path& scratchDir() { return scratchDirNamed("lentora-fuzz-save-"); }
 
 // One copy's edits of the list it loaded: drops the entries picked by
 // dropEvery, changes those picked by changeEvery, adds its own.

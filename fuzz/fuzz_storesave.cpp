@@ -24,6 +24,7 @@
 #include <iterator>
 #include <string>
 
+#include "scratch.h"
 #include "reg_document.h"
 
 namespace fs = std::filesystem;
@@ -34,22 +35,7 @@ namespace {
 constexpr std::uintmax_t kBeyondTheLimit = (std::uintmax_t(1) << 20) + 1;
 constexpr uid_t kNobody = 65534;
 
-const fs::path& scratchDir() {
-    // Never destroyed: the clean-up at exit still needs it.
-    static const fs::path& dir = *new fs::path([] {
-        const fs::path base = fs::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-        const fs::path made = base / ("lentora-fuzz-store-" + std::to_string(getpid()));
-        fs::create_directories(made);
-        std::atexit([] { fs::remove_all(scratchDir()); });  // copies end with _exit and leave it alone
-        return made;
-    }());
-    return dir;
-}
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+const fs::path& scratchDir() { return scratchDirNamed("lentora-fuzz-store-"); }
 
 size_t filesIn(const fs::path& dir) {
     return size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
