@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "bus_probe.h"
 #include "dbus_errors.h"
 
 namespace platform {
@@ -124,7 +125,11 @@ std::unique_ptr<UserManager> UserManager::connect(const std::string& busAddress,
                                                   std::string& error) {
     registerTypes();
     const std::string name = "lentora-user-manager-" + std::to_string(connectionCount++);
-    if (!connectWithin(QString::fromStdString(busAddress), QString::fromStdString(name), timeout)) {
+    // Qt's set-up cannot be stopped once started: a thread still waiting in it
+    // when the program ends meets Qt's objects going away. A bus that stays
+    // silent is therefore never handed to Qt at all.
+    if (!bus::answers(busAddress, timeout) ||
+        !connectWithin(QString::fromStdString(busAddress), QString::fromStdString(name), timeout)) {
         error = "no session bus answered at " + busAddress;
         return nullptr;
     }
