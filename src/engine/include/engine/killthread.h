@@ -21,6 +21,9 @@ enum class EngineMode { Classic, Accurate };
 // The accurate mode's period: short enough that a slowed program does not
 // stutter visibly.
 inline constexpr int64_t kAccuratePeriodNs = 10'000'000;
+// The largest share of every period a real-time burner holds itself; its
+// backup holds the rest of the busy part. See accurateCycle.
+inline constexpr int32_t kRealtimeShare = 94;
 
 // The start of the accurate period that holds nowNs: the beat all burners share.
 int64_t periodStartNs(int64_t nowNs);
