@@ -28,6 +28,8 @@ SchedulingOutcome applyScheduling(platform::SystemControl& system, TBurner& burn
     outcome.launch = platform::launchPriorityFor(outcome.plan, outcome.sessionRaised);
     system.setLaunchPriority(outcome.launch);
     outcome.holdsOtherSessions = platform::holdsAgainstOtherSessions(outcome.plan, outcome.sessionRaised, grouped);
+    const bool backupsHeldInside = outcome.plan.burnerRealtime > 0 && grouped && !outcome.sessionRaised;
+    outcome.lowerOtherSessions = !outcome.holdsOtherSessions || backupsHeldInside;
     return outcome;
 }
 

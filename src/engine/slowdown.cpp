@@ -51,6 +51,7 @@ void TSlowDown::ApplyEngineMode(EngineMode mode) {
     mode_ = mode;
     const SchedulingOutcome outcome = applyScheduling(system_, *burner_, mode, DesignedPriorityClass(), factor_);
     holdsOtherSessions_ = outcome.holdsOtherSessions;
+    lowerOtherSessions_ = outcome.lowerOtherSessions;
     windowRealtime_ = outcome.plan.windowRealtime;
     realtimeGrantedBy_ = system_.rights().realtime.by;
     realtimeHow_ = system_.rights().realtime.how;
@@ -105,7 +106,7 @@ bool TSlowDown::Resume() {
     // Burners that don't hold against other sessions get them lowered instead
     // (after the burners: without rights the kernel takes one such change a
     // tenth of a second, and the slow-down should not wait for them).
-    if (resumed && !holdsOtherSessions_) system_.lowerOtherSessions(true);
+    if (resumed && lowerOtherSessions_) system_.lowerOtherSessions(true);
     return resumed;
 }
 

@@ -117,4 +117,16 @@ TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
     slowDown.Resume();
     slowDown.Stop();
     EXPECT_EQ(lowerings(), "LBLBBB");
+
+    // Real time without the group raised (RealtimeKit gives no nice values):
+    // the backups' nice values hold the top of the range only inside the
+    // session. With nice values too, the group is raised.
+    platform::FakeRightsStep service("RealtimeKit", {platform::GrantKind::RealTime, 20, {}});
+    for (const platform::Grant& nice : {platform::Grant{}, platform::Grant{platform::GrantKind::Nice, -20, "root"}}) {
+        system.setRights({{platform::GrantKind::RealTime, 20, "RealtimeKit"}, nice, &service});
+        slowDown.ApplyEngineMode(EngineMode::Accurate);
+        slowDown.Resume();
+        slowDown.Stop();
+    }
+    EXPECT_EQ(lowerings(), "LBLBBBLBB");
 }

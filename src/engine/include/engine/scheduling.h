@@ -13,6 +13,10 @@ struct SchedulingOutcome {
     platform::SchedulingPlan plan;
     bool sessionRaised = false;
     bool holdsOtherSessions = false;
+    // The user's other sessions go to nice 19 while the burners run: without
+    // rights, and where real-time burners' backups (which hold the top of the
+    // range, 95-98 %) have nice values that count only inside the session.
+    bool lowerOtherSessions = false;
     platform::LaunchPriority launch = platform::LaunchPriority::Ordinary;
 };
 

@@ -102,7 +102,8 @@ private:
     int32_t factor_ = 0;
     bool running_ = false;
     bool version5_ = false;
-    std::atomic<bool> holdsOtherSessions_{true};  // read by watchers in Resume
+    std::atomic<bool> holdsOtherSessions_{true};
+    std::atomic<bool> lowerOtherSessions_{false};  // read by watchers in Resume
     int windowRealtime_ = 0;                      // the window thread's real-time priority, 0: none
     std::string realtimeGrantedBy_;               // the rights ladder's step that granted real time
     std::string realtimeHow_;                     // and how, where the step says
