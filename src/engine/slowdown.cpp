@@ -81,8 +81,9 @@ Standing TSlowDown::CurrentStanding() const {
     s.schedulesByGroup = facts.schedulesByGroup;
     s.weightObtained = facts.weightObtained;
     s.weightRefusal = facts.weightRefusal;
-    // Without rights, where sessions' groups decide, Resume lowers the others.
-    s.lowersOtherSessions = !holdsOtherSessions_ && !facts.schedulesByGroup && system_.sessionsGrouped();
+    // Where sessions' groups decide, Resume lowers the others when the burners
+    // (or their backups) do not hold against them.
+    s.lowersOtherSessions = lowerOtherSessions_ && !facts.schedulesByGroup && system_.sessionsGrouped();
     s.realtimeRefusedByGroup = facts.realtimeRefusedByGroup && !facts.realtimeInAncestorGroup;
     return s;
 }

@@ -8,6 +8,8 @@ using namespace engine;
 
 TEST(Standing, ReachAndWordsFollowWhatWasGrantedAndHowTheKernelShares) {
     Standing realtime{.realtime = true, .grantor = "RealtimeKit", .holdsOtherSessions = true};
+    Standing realtimeLowering = realtime;
+    realtimeLowering.lowersOtherSessions = true;
     Standing nice{.holdsOtherSessions = true};
     Standing lowering{.lowersOtherSessions = true};
     Standing scope{.schedulesByGroup = true, .weightObtained = true};
@@ -23,6 +25,8 @@ TEST(Standing, ReachAndWordsFollowWhatWasGrantedAndHowTheKernelShares) {
         const char* inDetails;
     } cases[] = {
         {"real time", realtime, Reach::Everything, "Real time (RealtimeKit)", "RealtimeKit", "may refuse"},
+        {"real time, others lowered", realtimeLowering, Reach::Everything, "Real time (RealtimeKit)", "RealtimeKit",
+         "sessions are lowered"},
         {"nice", nice, Reach::Everything, "High priority", "", "Raised priority"},
         {"lowering", lowering, Reach::OwnPrograms, "Your programs", "other users", "lowers your other sessions"},
         {"scope", scope, Reach::OwnPrograms, "Your programs", "other users", "weighs 100 times more"},
