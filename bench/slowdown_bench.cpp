@@ -177,6 +177,15 @@ Rates readRates(std::istream& in) {
 
 // The cpu control group that victims of "another group" join (empty: none).
 std::string victimGroup;
+// Where Lentora lowers the user's other sessions while the burners run, the
+// other-session victims (the same user's) start lowered, as a program the
+// user started before the slow-down would be.
+bool lowerVictims = false;
+
+void lowerOwnSession() {
+    std::ofstream autogroup("/proc/self/autogroup");
+    autogroup << 19;
+}
 
 // Moves the calling process into a cpu control group (its tasks file).
 bool joinGroup(const std::string& group) {
@@ -211,6 +220,7 @@ Rates otherSessionRate(Victim kind, double duration) {
     if (pid == 0) {
         close(fds[0]);
         setsid();
+        if (lowerVictims) lowerOwnSession();
         if (!victimGroup.empty()) joinGroup(victimGroup);
         const sched_param normal{};
         sched_setscheduler(0, SCHED_OTHER, &normal);
@@ -343,9 +353,10 @@ void describe(const SchedulingOutcome& outcome, platform::SystemControl& system)
                     outcome.plan.windowRealtime);
     else
         std::printf("Burners on nice values (%s)", outcome.plan.niceRaised ? "raised" : "not raised");
-    std::printf("; session's group %s; launched programs %s; %s.\n\n", outcome.sessionRaised ? "raised" : "not raised",
+    std::printf("; session's group %s; launched programs %s; %s%s.\n\n", outcome.sessionRaised ? "raised" : "not raised",
                 launchText(outcome.launch),
-                outcome.holdsOtherSessions ? "holds against other sessions" : "does not hold against other sessions");
+                outcome.holdsOtherSessions ? "holds against other sessions" : "does not hold against other sessions",
+                outcome.lowerOtherSessions && system.sessionsGrouped() ? "; other sessions lowered" : "");
 }
 
 // The burners as start-up makes them: the process raised, the calling
@@ -395,6 +406,7 @@ void runConfiguration(const std::string& name, EngineMode mode, const LaunchPath
     platform::SystemControl& system = started.system;
     TBurner& burner = *started.burner;
     const SchedulingOutcome outcome = applyScheduling(system, burner, mode, platform::PriorityClass::High, 0);
+    lowerVictims = outcome.lowerOtherSessions && system.sessionsGrouped() && victimGroup.empty();
     const char* engine = mode == EngineMode::Accurate ? "accurate" : "classic";
     std::printf("### %s, %s engine\n\n", name.c_str(), engine);
     describe(outcome, system);
