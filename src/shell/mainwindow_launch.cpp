@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The launch box: launching an entry or the command line's application, the
 // one-second timer that paces the watcher, and what the window shows of a watch.
-#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
-#include <QLabel>
 #include <QListView>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>

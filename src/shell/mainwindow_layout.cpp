@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "engine/factor.h"
 #include "main_window_controls.h"
 #include "shell/fonts.h"
 #include "shell/mainwindow.h"
