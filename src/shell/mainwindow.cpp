@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "cmdline/statustext.h"
+#include "focus_launch.h"
 #include "hinttracker.h"
 #include "launch/launchlist.h"
 #include "main_window_controls.h"
@@ -88,7 +89,7 @@ void Tform1::connectControls() {
     connect(c.Remove, &QPushButton::clicked, this, [this] { RemoveClick(); });
     connect(c.Propertybutton, &QPushButton::clicked, this, [this] { PropertybuttonClick(); });
     connect(c.secticker, &QTimer::timeout, this, [this] { sectickerTimer(); });
-    c.ListBox1->installEventFilter(this);  // its focus launches: see eventFilter
+    new FocusLaunch(*c.ListBox1, [this] { LaunchClick(); });
 }
 
 void Tform1::FormCreate() {

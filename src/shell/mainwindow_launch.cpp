@@ -2,7 +2,6 @@
 // The launch box: launching an entry or the command line's application, the
 // one-second timer that paces the watcher, and what the window shows of a watch.
 #include <QEvent>
-#include <QFocusEvent>
 #include <QListView>
 #include <QPushButton>
 #include <QSlider>
@@ -80,7 +79,7 @@ void Tform1::sectickerTimer() {
     if (!launches_->Tick()) return;
     ui_->secticker->stop();
     if (exitStatus_ == 0) exitStatus_ = launches_->exitStatus();  // Lentora's own failure comes first
-    close();                                                     // FormClose ends the program
+    close();                                                      // FormClose ends the program
 }
 
 void Tform1::watchEnded(int32_t position, bool stopped) {
@@ -100,30 +99,9 @@ std::unique_ptr<WatchHostAdapter> Tform1::makeWatchHost() {
     return std::make_unique<WatchHostAdapter>(*this, *ui_, *slowDown_, std::move(side));
 }
 
-// Moving the keyboard focus to the list box launches its selected entry:
-// with Tab, Backtab, a click or a shortcut. The window getting the focus
-// back (from another program, a menu, a dialog, the help window, the tray)
-// hands it to the list again without moving it, and launches nothing.
-static bool focusFromAnotherControl(QEvent* event) {
-    switch (static_cast<QFocusEvent*>(event)->reason()) {
-    case Qt::TabFocusReason:
-    case Qt::BacktabFocusReason:
-    case Qt::MouseFocusReason:
-    case Qt::ShortcutFocusReason:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool Tform1::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) FormActivate();
     return QMainWindow::event(event);
-}
-
-bool Tform1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_->ListBox1 && event->type() == QEvent::FocusIn && focusFromAnotherControl(event)) LaunchClick();
-    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace shell
