@@ -1,44 +1,41 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's creation: the start-up sequence that brings up every
-// part of the program, in its fixed order.
+// part of the program, in its fixed order, and which control calls which handler.
 #include "shell/mainwindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
-#include <cstdio>
 
 #include "cmdline/statustext.h"
-#include "engine/factor.h"
+#include "focus_launch.h"
 #include "hinttracker.h"
 #include "launch/launchlist.h"
+#include "main_window_controls.h"
 #include "screenplace.h"
+#include "start_up_steps.h"
 #include "unattended_dialogs.h"
+#include "watch_host_adapter.h"
 
 namespace shell {
 
-using cmdline::parameters;
-using cmdline::RejectedParameter;
 using cmdline::startsUnattended;
 using cmdline::startupStatusText;
-using cpuid::TCPUID;
 using engine::EngineMode;
-using engine::kMaxFactor;
-using launch::LaunchList;
+using engine::TSlowDown;
 
 namespace {
-// Objects whose threads outlive the window are never freed: they end with
-// the process (the engine's state, see its declaration, and a watch still
-// running at close). Keeping them here leaves them reachable to leak checkers.
-template <typename T>
-T* keepForever(std::unique_ptr<T> object) {
-    static auto* kept = new std::vector<std::shared_ptr<void>>;
-    T* raw = object.get();
-    kept->push_back(std::shared_ptr<T>(std::move(object)));
-    return raw;
+// The slow-down's burner threads outlive the window, so it is never freed
+// (see Tform1::slowDown_). Kept here, it stays reachable to leak checkers.
+TSlowDown* keepForever(std::unique_ptr<TSlowDown> slowDown) {
+    static auto* kept = new std::vector<std::unique_ptr<TSlowDown>>;
+    kept->push_back(std::move(slowDown));
+    return kept->back().get();
 }
 }  // namespace
 
@@ -46,18 +43,15 @@ Tform1::Tform1(Services services, QWidget* parent)
     : QMainWindow(parent),
       services_(std::move(services)),
       dialogs_(std::make_unique<UnattendedDialogs>(services_.dialogs, [this](const QString& t) { showNotice(t); })),
-      engine_(keepForever(std::make_unique<EngineState>(services_))) {
+      slowDown_(keepForever(std::make_unique<TSlowDown>(services_.system, services_.registry, services_.clock))),
+      launches_(std::make_unique<launch::Launcher>(services_.processes)) {
     dialogs_->setUnattended(startsUnattended(services_.parameters));
     buildWindow();
+    watchHost_ = makeWatchHost();
     try {
         FormCreate();
     } catch (const std::exception& e) {
-        // The start-up cannot be completed: tell the user and end cleanly.
-        exitStatus_ = kOwnFailureStatus;
-        commandLineLaunched_ = true;  // nothing is launched any more
-        dialogs_->error(this, QString::fromLocal8Bit(e.what()));
-        QTimer::singleShot(0, this, [this] { close(); });
-        if (!engine_->slowDown.HasBurner()) createBurner();
+        failStartUp(e);
     }
     startingUp_ = false;
     // Created hidden once and reused.
@@ -69,32 +63,48 @@ Tform1::Tform1(Services services, QWidget* parent)
 }
 
 Tform1::~Tform1() {
-    // A watch still running goes on without the window, and ends with the
-    // process. It is not joined: it may be waiting for its application to
-    // end. Once detached it touches neither the window nor the burners, and
-    // no tick reaches it again; what it still uses lives on: the launch
-    // timing (kept with the burners) and the process starter (the program's
-    // own, for the life of the process).
-    if (watcher_ && !watcher_->finished()) {
-        watcher_->detachHost();
-        keepForever(std::move(watcher_));
-    }
+    // First the watch still running lets go of the window, so that it cannot
+    // resume the burners after they were released.
+    launches_.reset();
     // The burners stay suspended for good; no thread is joined. The session's
     // group goes back as it was found (also done at exit and on the
     // termination signals, for the ways out that skip this).
-    engine_->slowDown.Release();
+    slowDown_->Release();
+}
+
+void Tform1::connectControls() {
+    const MainWindowControls& c = *ui_;
+    connect(c.TunetoyourCPU1, &QAction::triggered, this, [this] { TunetoyourCPU1Click(); });
+    connect(c.AccurateSlowdown1, &QAction::triggered, this, [this] { AccurateSlowdown1Click(); });
+    connect(c.Contents1, &QAction::triggered, this, [this] { Contents1Click(); });
+    connect(c.Commandline1, &QAction::triggered, this, [this] { Commandline1Click(); });
+    connect(c.About1, &QAction::triggered, this, [this] { About1Click(); });
+    connect(c.Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(c.TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
+    connect(c.Down, &QPushButton::clicked, this, [this] { DownClick(); });
+    connect(c.Up, &QPushButton::clicked, this, [this] { UpClick(); });
+    connect(c.ListBox1, &QListView::doubleClicked, this, [this] { LaunchClick(); });
+    connect(c.Launch, &QPushButton::clicked, this, [this] { LaunchClick(); });
+    connect(c.Add, &QPushButton::clicked, this, [this] { AddClick(); });
+    connect(c.Remove, &QPushButton::clicked, this, [this] { RemoveClick(); });
+    connect(c.Propertybutton, &QPushButton::clicked, this, [this] { PropertybuttonClick(); });
+    connect(c.secticker, &QTimer::timeout, this, [this] { sectickerTimer(); });
+    new FocusLaunch(*c.ListBox1, [this] { LaunchClick(); });
 }
 
 void Tform1::FormCreate() {
     services_.clock.sleep(services_.startupSleepMs);
-    engine_->slowDown.ApplyStartupPriorities();
+    slowDown_->ApplyStartupPriorities();
     setClientHeight(kHeightLaunchBoxHidden);
     loadBenchmark();
-    launchList_ = new LaunchList(this);
-    connectLaunchBox();
-    identifyProcessor();
-    parseCommandLine();
-    const QString startupText = QString::fromLocal8Bit(startupStatusText(commandLineOk_, settings_));
+    launchList_ = new launch::LaunchList(this);
+    ui_->ListBox1->setModel(launchList_);
+    cpuid_ = identifyProcessor(services_);
+    if (!cpuid_) settings_.processorUnknown = true;
+    const bool commandLineOk = readCommandLine(
+        services_.parameters, settings_, cpuid_ ? cpuid_->ProcessorSpeed() : 0.0,
+        [this] { dialogs_->information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed"); });
+    const QString startupText = QString::fromLocal8Bit(startupStatusText(commandLineOk, settings_));
     createBurner();
     // What the rights allow follows the start-up text, once the burners know
     // it; then what a start that runs by itself had to say.
@@ -114,63 +124,30 @@ void Tform1::FormCreate() {
     if (settings_.application.empty()) dialogs_->setUnattended(false);
 }
 
+// The start-up cannot be completed: tell the user and end cleanly.
+void Tform1::failStartUp(const std::exception& e) {
+    exitStatus_ = kOwnFailureStatus;
+    commandLineLaunched_ = true;  // nothing is launched any more
+    dialogs_->error(this, QString::fromLocal8Bit(e.what()));
+    QTimer::singleShot(0, this, [this] { close(); });
+    if (!slowDown_->HasBurner()) createBurner();
+}
+
 widgets::Dialogs& Tform1::dialogs() { return *dialogs_; }
 
-bool Tform1::unattended() const { return dialogs_->unattended(); }
-
 void Tform1::showNotice(const QString& text) {
-    if (!startingUp_) return StatusBar1->setText(text);
+    if (!startingUp_) return ui_->StatusBar1->setText(text);
     if (!text.isEmpty()) startupNotices_.append(text);
     QStringList said = startupNotices_;
     said.removeAll(QString());
-    StatusBar1->setText(said.join("   "));
+    ui_->StatusBar1->setText(said.join("   "));
 }
 
-QString Tform1::rightsNote() const { return QString::fromStdString(engine_->slowDown.RightsNote()); }
-
-void Tform1::loadBenchmark() {
-    const int32_t time = engine_->slowDown.LoadBenchmark([this] { RunBenchmark(); });
-    benchtime->setText(QString::number(time));
-}
-
-void Tform1::RunBenchmark() {
-    ++benchmarkRuns_;
-    setWindowTitle("Calculating your system speed , Please wait a little ....");
-    setEnabled(false);
-    const auto failure = engine_->slowDown.MeasureBenchmark(services_.benchmarkDraws);
-    benchtime->setText(QString::number(engine_->slowDown.BenchmarkTime()));
-    if (failure) {
-        // The new time is in use; it only could not be kept for the next start.
-        dialogs_->error(this, QString::fromLocal8Bit(*failure));
-    }
-    setWindowTitle(kCaption);
-    setEnabled(true);
-}
-
-void Tform1::identifyProcessor() {
-    try {
-        cpuid_ = std::make_unique<TCPUID>(services_.processor, services_.clock, services_.machineRegistry);
-    } catch (...) {
-        cpuid_.reset();
-        settings_.processorUnknown = true;
-    }
-}
-
-void Tform1::parseCommandLine() {
-    const double speed = cpuid_ ? cpuid_->ProcessorSpeed() : 0.0;
-    std::vector<RejectedParameter> rejected;
-    commandLineOk_ = parameters(
-        services_.parameters, settings_, speed,
-        [this] { dialogs_->information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed"); },
-        kMaxFactor, &rejected);
-    // The status bar says only that the command line is wrong; a terminal also learns where.
-    for (const RejectedParameter& r : rejected)
-        std::fprintf(stderr, "lentora: invalid parameter \"%s\": %s\n", r.parameter.c_str(), r.reason.c_str());
-}
+QString Tform1::rightsNote() const { return QString::fromStdString(slowDown_->RightsNote()); }
 
 void Tform1::createBurner() {
-    engine_->slowDown.CreateBurner(services_.processors);
-    AccurateSlowdown1->setChecked(engine_->slowDown.Mode() == EngineMode::Accurate);
+    slowDown_->CreateBurner(services_.processors);
+    ui_->AccurateSlowdown1->setChecked(slowDown_->Mode() == EngineMode::Accurate);
 }
 
 void Tform1::paintEvent(QPaintEvent* event) {
@@ -185,6 +162,6 @@ void Tform1::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();  // the program's exit status is exitStatus()
 }
 
-void Tform1::AppHint(const QString& hint) { StatusBar1->setText(hint); }
+void Tform1::AppHint(const QString& hint) { ui_->StatusBar1->setText(hint); }
 
 }  // namespace shell

@@ -2,9 +2,9 @@
 // The launch list's Add, Remove and Properties buttons.
 #include <QItemSelectionModel>
 #include <QListView>
-#include <QPushButton>
 
 #include "launch/launchlist.h"
+#include "main_window_controls.h"
 #include "propertiesform.h"
 #include "shell/mainwindow.h"
 #include "unattended_dialogs.h"
@@ -19,11 +19,9 @@ void Tform1::createPropertiesDialog() {
     // closes then, but its buttons must not reach a missing list meanwhile.
     if (!launchList_) launchList_ = new LaunchList(this);
     Properties = new TProperties(this, *dialogs_, *launchList_, services_.launchFile,
-                                 [this] { return ListBox1->currentIndex().row(); });
+                                 [this] { return ui_->ListBox1->currentIndex().row(); });
+    Properties->setObjectName("Properties");
     blockOwnerOnly(*Properties);
-    connect(Add, &QPushButton::clicked, this, [this] { AddClick(); });
-    connect(Remove, &QPushButton::clicked, this, [this] { RemoveClick(); });
-    connect(Propertybutton, &QPushButton::clicked, this, [this] { PropertybuttonClick(); });
 }
 
 void Tform1::AddClick() {
@@ -36,7 +34,7 @@ void Tform1::AddClick() {
 }
 
 void Tform1::PropertybuttonClick() {
-    const int i = ListBox1->currentIndex().row();
+    const int i = ui_->ListBox1->currentIndex().row();
     if (i < 0 || i >= launchList_->count()) return;
     Properties->adding = false;
     Properties->FillFromEntry(launchList_->entry(i));
@@ -44,12 +42,12 @@ void Tform1::PropertybuttonClick() {
 }
 
 void Tform1::RemoveClick() {
-    const int i = ListBox1->currentIndex().row();
+    const int i = ui_->ListBox1->currentIndex().row();
     if (i < 0 || i >= launchList_->count()) return;
     launchList_->remove(i);
     // As in a list box, deleting the selected item leaves nothing selected,
     // so a second press does not remove the entry that moved up.
-    ListBox1->selectionModel()->clear();
+    ui_->ListBox1->selectionModel()->clear();
 }
 
 }  // namespace shell

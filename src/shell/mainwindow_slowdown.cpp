@@ -7,7 +7,7 @@
 #include <QSlider>
 
 #include "engine/factor.h"
-#include "engine/speed.h"
+#include "main_window_controls.h"
 #include "shell/mainwindow.h"
 #include "speedlabels.h"
 #include "unattended_dialogs.h"
@@ -17,15 +17,14 @@ namespace shell {
 
 using engine::clampFactor;
 using engine::EngineMode;
-using engine::virtualSpeed;
 
 void Tform1::StartSlowDown(int32_t factor) {
-    TrackBar1->setValue(clampFactor(factor));  // a change runs TrackBar1Change
-    Button1->setText("Stop!!!");
-    engine_->slowDown.MarkRunning();
+    ui_->TrackBar1->setValue(clampFactor(factor));  // a change runs TrackBar1Change
+    ui_->Button1->setText("Stop!!!");
+    slowDown_->MarkRunning();
     TrackBar1Change();
-    Launch->setEnabled(false);
-    TunetoyourCPU1->setEnabled(false);
+    ui_->Launch->setEnabled(false);
+    ui_->TunetoyourCPU1->setEnabled(false);
 }
 
 namespace {
@@ -37,7 +36,7 @@ const char* const kStartFailed =
 }  // namespace
 
 void Tform1::StopSlowDown(int32_t position) {
-    if (engine_->slowDown.Stop())
+    if (slowDown_->Stop())
         finishStop(position);
     else
         keepRunningAfterFailedStop(position);
@@ -46,66 +45,77 @@ void Tform1::StopSlowDown(int32_t position) {
 // The burners still burn, so the window goes on saying so, and the button
 // stays there to try again.
 void Tform1::keepRunningAfterFailedStop(int32_t position) {
-    Button1->setEnabled(true);
-    TrackBar1->setEnabled(true);
-    TrackBar1->setValue(position);
+    ui_->Button1->setEnabled(true);
+    ui_->TrackBar1->setEnabled(true);
+    ui_->TrackBar1->setValue(position);
     dialogs_->error(this, kStopFailed);
 }
 
 void Tform1::finishStop(int32_t position) {
-    engine_->slowDown.MarkStopped();
-    Button1->setText("Start!!!");
+    slowDown_->MarkStopped();
+    ui_->Button1->setText("Start!!!");
     setWindowTitle(kCaption);
-    Launch->setEnabled(true);
-    TrackBar1->setEnabled(true);
-    Button1->setEnabled(true);
-    TunetoyourCPU1->setEnabled(true);
-    TrackBar1->setValue(position);
+    ui_->Launch->setEnabled(true);
+    ui_->TrackBar1->setEnabled(true);
+    ui_->Button1->setEnabled(true);
+    ui_->TunetoyourCPU1->setEnabled(true);
+    ui_->TrackBar1->setValue(position);
 }
 
 void Tform1::Button1Click() {
-    if (engine_->slowDown.Running()) {
-        StopSlowDown(TrackBar1->value());
+    if (slowDown_->Running()) {
+        StopSlowDown(ui_->TrackBar1->value());
     } else {
-        StartSlowDown(TrackBar1->value());
-        if (!engine_->slowDown.Resume()) {
-            finishStop(TrackBar1->value());
+        StartSlowDown(ui_->TrackBar1->value());
+        if (!slowDown_->Resume()) {
+            finishStop(ui_->TrackBar1->value());
             dialogs_->error(this, kStartFailed);
         }
     }
 }
 
 void Tform1::TrackBar1Change() {
-    ++trackBarChanges_;
-    const int32_t p = engine_->slowDown.SetFactor(TrackBar1->value());
-    Gauge1->setProgress(p);
-    if (engine_->slowDown.Running()) setWindowTitle(QString("%1 - Running at %2%").arg(kCaption).arg(p));
+    const int32_t p = slowDown_->SetFactor(ui_->TrackBar1->value());
+    ui_->Gauge1->setProgress(p);
+    if (slowDown_->Running()) setWindowTitle(QString("%1 - Running at %2%").arg(kCaption).arg(p));
     UpdateSpeedLabels();
 }
 
 void Tform1::UpdateSpeedLabels() {
-    if (settings_.processorUnknown || !cpuid_) {
-        Label4->setText("Real CPU speed: Unknown");
-        Label3->setText("CPU to Kill : Unknown");
-        Label5->setText("Virtual CPU speed: Unknown");
-        return;
-    }
-    const double s = cpuid_->ProcessorSpeed();
-    const double v = virtualSpeed(s, TrackBar1->value());
-    Label4->setText("Real CPU speed: " + formatMhz(s) + " Mhz");
-    Label3->setText("CPU to Kill : " + QString::fromStdString(cpuid_->ProcessorDescription()));
-    Label5->setText("Virtual CPU speed: " + formatMhz(v) + " Mhz");
-    for (QLabel* l : {Label3, Label4, Label5}) l->adjustSize();
+    const SpeedTexts texts = speedTexts(settings_.processorUnknown ? nullptr : cpuid_.get(), ui_->TrackBar1->value());
+    ui_->Label3->setText(texts.processor);
+    ui_->Label4->setText(texts.real);
+    ui_->Label5->setText(texts.virtualSpeed);
+    if (texts.known)
+        for (QLabel* l : {ui_->Label3, ui_->Label4, ui_->Label5}) l->adjustSize();
 }
 
-void Tform1::FormPaint() { Gauge1->setProgress(TrackBar1->value()); }
+void Tform1::loadBenchmark() {
+    const int32_t time = slowDown_->LoadBenchmark([this] { RunBenchmark(); });
+    ui_->benchtime->setText(QString::number(time));
+}
+
+void Tform1::RunBenchmark() {
+    setWindowTitle("Calculating your system speed , Please wait a little ....");
+    setEnabled(false);
+    const auto failure = slowDown_->MeasureBenchmark(services_.benchmarkDraws);
+    ui_->benchtime->setText(QString::number(slowDown_->BenchmarkTime()));
+    if (failure) {
+        // The new time is in use; it only could not be kept for the next start.
+        dialogs_->error(this, QString::fromLocal8Bit(*failure));
+    }
+    setWindowTitle(kCaption);
+    setEnabled(true);
+}
+
+void Tform1::FormPaint() { ui_->Gauge1->setProgress(ui_->TrackBar1->value()); }
 
 void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
 
 void Tform1::AccurateSlowdown1Click() {
-    const EngineMode mode = AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
-    const auto failure = engine_->slowDown.ChooseEngineMode(mode);
-    if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
+    const EngineMode mode = ui_->AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
+    const auto failure = slowDown_->ChooseEngineMode(mode);
+    if (!rightsNote().isEmpty()) ui_->StatusBar1->setText(rightsNote());
     UpdateRightsIndicator();
     if (failure) dialogs_->error(this, QString::fromLocal8Bit(*failure));
 }

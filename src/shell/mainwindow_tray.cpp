@@ -6,50 +6,44 @@
 #include <QMenu>
 #include <QWindowStateChangeEvent>
 
+#include "main_window_controls.h"
 #include "shell/mainwindow.h"
 #include "unattended_dialogs.h"
 #include "widgets/taskicon.h"
 
 namespace shell {
 
-using widgets::TTaskIcon;
-
 void Tform1::setUpTrayIcon() {
-    tiTray = new TTaskIcon(this, services_.trayShell);
-    tiTray->setIcon(QApplication::windowIcon());
-    tiTray->OnDblClick = [this](QObject*) { tiTrayDblClick(); };
+    buildTray(*this, *ui_, services_.trayShell);
+    ui_->tiTray->OnDblClick = [this](QObject*) { tiTrayDblClick(); };
     // An error in a tray handler is shown like any other; the icon stays usable.
-    tiTray->errorHandler = [this](const std::exception& e) { dialogs_->error(this, QString::fromLocal8Bit(e.what())); };
-    TrayMenu = new QMenu(this);
-    Restore1 = TrayMenu->addAction("Restore");
-    connect(Restore1, &QAction::triggered, this, [this] { tiTrayDblClick(); });
-    Quit1 = TrayMenu->addAction("Quit");
-    Quit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
-    addAction(Quit1);  // Ctrl+Q anywhere in the window, though no menu shows it
-    tiTray->setPopupMenu(TrayMenu);
+    ui_->tiTray->errorHandler = [this](const std::exception& e) {
+        dialogs_->error(this, QString::fromLocal8Bit(e.what()));
+    };
+    connect(ui_->Restore1, &QAction::triggered, this, [this] { tiTrayDblClick(); });
+    connect(ui_->Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
 }
 
 // Quitting is closing the window, from the tray too: the same way out.
 void Tform1::Quit1Click() { close(); }
 
 void Tform1::AppMinimize() {
-    tiTray->setToolTip(windowTitle());
-    tiTray->setActive(true);
+    ui_->tiTray->setToolTip(windowTitle());
+    ui_->tiTray->setActive(true);
     // Without a notification area the window keeps its taskbar entry:
     // hidden, the program could not be reached again.
     // Queued: the toolkit shows a window it minimizes after telling us.
-    if (tiTray->active())
+    if (ui_->tiTray->active())
         QMetaObject::invokeMethod(
             this,
             [this] {
-                if (isMinimized() && tiTray->active()) hide();
+                if (isMinimized() && ui_->tiTray->active()) hide();
             },
             Qt::QueuedConnection);
 }
 
 void Tform1::AppRestore() {
-    tiTray->setActive(false);
+    ui_->tiTray->setActive(false);
     raise();
     activateWindow();
 }

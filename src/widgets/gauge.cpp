@@ -109,10 +109,7 @@ int32_t TGauge::percentDone() const {
     return static_cast<int32_t>(std::trunc(done));
 }
 
-void TGauge::invalidate() {
-    ++repaintCount_;
-    update();
-}
+void TGauge::invalidate() { update(); }
 
 TGauge::Edges TGauge::innerEdges() const {
     Edges edges{0, 0, width(), height()};

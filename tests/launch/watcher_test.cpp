@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fakes/fake_process_starter.h"
+#include "launch/launcher.h"
 #include "launch/watcher.h"
 
 using namespace launch;
@@ -171,5 +172,42 @@ TEST_F(Watching, ADetachedWatchAsksNothingMore) {
     watcher->Tick();
     ASSERT_TRUE(eventually([&] { return watcher->finished(); }));
     EXPECT_EQ(host.taken(), Calls{});
+}
+
+// A window that closes while its launch waits for the program: closing does
+// not wait for the program, and the rest of the watch reaches nothing of the
+// window, though it still reads the seconds the launcher held.
+TEST(Launcher, LeavesAWatchStillRunningAtCloseToEndAlone) {
+    RecordingHost host;
+    FakeProcessStarter starter;
+    auto launcher = std::make_unique<Launcher>(starter);
+    launcher->setSeconds(0, 0);
+    ASSERT_EQ(launcher->start(LaunchRequest{{"prog"}, false, 12}, host), std::nullopt);
+    ASSERT_TRUE(eventually([&] { return starter.starts() == 1; }));
+    waitforapplication* watch = launcher->watch();
+    const auto closing = std::chrono::steady_clock::now();
+    launcher.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(2));
+    host.taken();
+    starter.endProgram();
+    ASSERT_TRUE(eventually([&] { return watch->finished(); }));
+    EXPECT_EQ(host.taken(), Calls{});
+}
+
+// With the close flag, the tick after the watch's end is the program's last;
+// the watch itself is not ticked again.
+TEST(Launcher, TicksEndTheProgramOnceAClosingWatchEnded) {
+    RecordingHost host;
+    FakeProcessStarter starter;
+    Launcher launcher(starter);
+    EXPECT_FALSE(launcher.Tick()) << "no launch yet";
+    launcher.setSeconds(0, 0);
+    ASSERT_EQ(launcher.start(LaunchRequest{{"prog"}, true, 12}, host), std::nullopt);
+    EXPECT_TRUE(launcher.closesProgram());
+    ASSERT_TRUE(eventually([&] { return starter.starts() == 1; }));
+    EXPECT_FALSE(launcher.Tick()) << "the program still runs";
+    starter.endProgram();
+    ASSERT_TRUE(eventually([&] { return launcher.watch()->finished(); }));
+    EXPECT_TRUE(launcher.Tick());
 }
 }  // namespace

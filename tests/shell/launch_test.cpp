@@ -50,8 +50,8 @@ struct Launching : WindowFixture {
     Tform1& openWithEntry(LaunchEntry entry, std::vector<std::string> parameters = {}) {
         Tform1& f = open(std::move(parameters));
         f.launchList().append(std::move(entry));
-        f.ListBox1->setCurrentIndex(f.launchList().index(f.launchList().count() - 1));
-        QObject::connect(f.ProgressBar1, &QProgressBar::valueChanged, [this](int v) { progress.push_back(v); });
+        ui(f).ListBox1->setCurrentIndex(f.launchList().index(f.launchList().count() - 1));
+        QObject::connect(ui(f).ProgressBar1, &QProgressBar::valueChanged, [this](int v) { progress.push_back(v); });
         return f;
     }
 
@@ -76,20 +76,20 @@ struct Launching : WindowFixture {
 TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {
     setenv("LENTORA_CHILD_SLEEP_MS", "600", 1);
     Tform1& f = openWithEntry(entry(childPath(), "30", "0", "0"));
-    f.TrackBar1->setValue(12);
+    ui(f).TrackBar1->setValue(12);
     f.LaunchClick();
     EXPECT_TRUE(f.slowDownRunning());
-    EXPECT_FALSE(f.Button1->isEnabled());
-    EXPECT_FALSE(f.TrackBar1->isEnabled());
-    EXPECT_FALSE(f.Launch->isEnabled());
+    EXPECT_FALSE(ui(f).Button1->isEnabled());
+    EXPECT_FALSE(ui(f).TrackBar1->isEnabled());
+    EXPECT_FALSE(ui(f).Launch->isEnabled());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 30%");
     ASSERT_TRUE(waitFor([&] { return f.burner().SuspendCount() == 0; }));
     ASSERT_TRUE(watchEnded(f));
     EXPECT_EQ(f.burner().SuspendCount(), 1);
-    EXPECT_EQ(f.TrackBar1->value(), 12);
+    EXPECT_EQ(ui(f).TrackBar1->value(), 12);
     EXPECT_EQ(f.burner().Factor(), 12);
-    EXPECT_TRUE(f.Button1->isEnabled());
-    EXPECT_TRUE(f.Launch->isEnabled());
+    EXPECT_TRUE(ui(f).Button1->isEnabled());
+    EXPECT_TRUE(ui(f).Launch->isEnabled());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
 }
 
@@ -118,7 +118,7 @@ TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
     EXPECT_TRUE(recorded().isEmpty());
     EXPECT_EQ(f.burner().SuspendCount(), 1);
     const QString shown = "Cannot start " + dir.path() + "/missing/program: No such file or directory";
-    EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == shown; })) << f.StatusBar1->text().toStdString();
+    EXPECT_TRUE(waitFor([&] { return ui(f).StatusBar1->text() == shown; })) << ui(f).StatusBar1->text().toStdString();
     EXPECT_TRUE(dialogs.shown.empty()) << "a start with the close flag waits on no dialog";
 }
 
@@ -176,11 +176,11 @@ TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {
     f.show();
     f.DownClick();
     QApplication::setActiveWindow(&f);
-    f.Propertybutton->setFocus();
-    QTest::keyClick(f.Propertybutton, Qt::Key_Tab);  // to Launch
+    ui(f).Propertybutton->setFocus();
+    QTest::keyClick(ui(f).Propertybutton, Qt::Key_Tab);  // to Launch
     EXPECT_EQ(f.watcher(), nullptr);
-    QTest::keyClick(f.Launch, Qt::Key_Tab);  // to the list
-    ASSERT_TRUE(f.ListBox1->hasFocus());
+    QTest::keyClick(ui(f).Launch, Qt::Key_Tab);  // to the list
+    ASSERT_TRUE(ui(f).ListBox1->hasFocus());
     ASSERT_NE(f.watcher(), nullptr);
     ASSERT_TRUE(watchEnded(f));
 }
@@ -191,19 +191,19 @@ TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {
     Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
     f.show();
     f.DownClick();
-    f.ListBox1->setFocus();
+    ui(f).ListBox1->setFocus();
     QWidget other;
     other.show();
     QApplication::setActiveWindow(&other);
     QApplication::setActiveWindow(&f);
     QFocusEvent menuClosed(QEvent::FocusIn, Qt::PopupFocusReason);
-    QApplication::sendEvent(f.ListBox1, &menuClosed);
+    QApplication::sendEvent(ui(f).ListBox1, &menuClosed);
     EXPECT_FALSE(f.slowDownRunning());
 }
 
 TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
     Tform1& f = openWithEntry(entry("unused", "0", "0", "0"), {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
-    EXPECT_EQ(f.StatusBar1->text(),
+    EXPECT_EQ(ui(f).StatusBar1->text(),
               QString::fromStdString("runfor:2   wait:1   speed:50   APP:" + childPath() + " x "));
     f.FormActivate();
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 50%");
@@ -224,7 +224,7 @@ TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {
     }());
     Tform1& f = *form;
     f.launchList().append(entry(childPath(), "10", "2", "0"));
-    f.ListBox1->setCurrentIndex(f.launchList().index(0));
+    ui(f).ListBox1->setCurrentIndex(f.launchList().index(0));
     const auto start = std::chrono::steady_clock::now();
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
@@ -289,9 +289,10 @@ TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
         } catch (const std::system_error&) {}
         f.LaunchClick();
     }
-    EXPECT_TRUE(!f.slowDownRunning() && f.Launch->isEnabled() && f.Button1->isEnabled() && f.TrackBar1->isEnabled());
+    EXPECT_TRUE(!f.slowDownRunning() && ui(f).Launch->isEnabled() && ui(f).Button1->isEnabled() &&
+                ui(f).TrackBar1->isEnabled());
     const QString shown = QString::fromStdString("Cannot start " + childPath() + ": Resource temporarily unavailable");
-    EXPECT_TRUE(waitFor([&] { return f.StatusBar1->text() == shown; })) << f.StatusBar1->text().toStdString();
-    EXPECT_TRUE(f.watcher()->terminateRequest && f.secticker->isActive());
+    EXPECT_TRUE(waitFor([&] { return ui(f).StatusBar1->text() == shown; })) << ui(f).StatusBar1->text().toStdString();
+    EXPECT_TRUE(f.watcher()->terminateRequest && ui(f).secticker->isActive());
     EXPECT_EQ(f.burner().SuspendCount(), 1);
 }

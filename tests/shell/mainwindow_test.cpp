@@ -32,31 +32,32 @@ TEST_F(MainWindow, DownShowsTheLaunchBoxAndUpHidesIt) {
     Tform1& f = open();
     f.show();
     EXPECT_EQ(f.clientHeight(), 196);
-    EXPECT_TRUE(f.Down->isVisible());
-    EXPECT_FALSE(f.Up->isVisible());
-    EXPECT_FALSE(f.Up->isEnabled());
-    QTest::mouseClick(f.Down, Qt::LeftButton);
+    EXPECT_TRUE(ui(f).Down->isVisible());
+    EXPECT_FALSE(ui(f).Up->isVisible());
+    EXPECT_FALSE(ui(f).Up->isEnabled());
+    QTest::mouseClick(ui(f).Down, Qt::LeftButton);
     EXPECT_EQ(f.clientHeight(), 360);
-    EXPECT_FALSE(f.Down->isVisible());
-    EXPECT_TRUE(f.Up->isVisible() && f.Up->isEnabled());
-    EXPECT_EQ(f.StatusBar1->geometry().bottom(), 359);
-    EXPECT_TRUE(f.ListBox1->isVisible());
-    QTest::mouseClick(f.Up, Qt::LeftButton);
+    EXPECT_FALSE(ui(f).Down->isVisible());
+    EXPECT_TRUE(ui(f).Up->isVisible() && ui(f).Up->isEnabled());
+    EXPECT_EQ(ui(f).StatusBar1->geometry().bottom(), 359);
+    EXPECT_TRUE(ui(f).ListBox1->isVisible());
+    QTest::mouseClick(ui(f).Up, Qt::LeftButton);
     EXPECT_EQ(f.clientHeight(), 196);
-    EXPECT_TRUE(f.Down->isVisible() && f.Down->isEnabled());
-    EXPECT_EQ(f.StatusBar1->geometry().top(), 171);
+    EXPECT_TRUE(ui(f).Down->isVisible() && ui(f).Down->isEnabled());
+    EXPECT_EQ(ui(f).StatusBar1->geometry().top(), 171);
 }
 
 TEST_F(MainWindow, StatusBarShowsTheHintUnderTheMouseOnlyWhenItChanges) {
     Tform1& f = open({"/SPEED=40", "/WAIT=5", "/usr/bin/true"});
-    EXPECT_EQ(f.StatusBar1->text(), "runforever   wait:5   speed:40   APP:/usr/bin/true ");
+    EXPECT_EQ(ui(f).StatusBar1->text(), "runforever   wait:5   speed:40   APP:/usr/bin/true ");
     f.show();
-    QTest::mouseMove(f.TrackBar1);
-    EXPECT_EQ(f.StatusBar1->text(), "Use the trackbar to select the slow down factor");
-    QTest::mouseMove(f.benchtime);
-    EXPECT_EQ(f.StatusBar1->text(), "Time needed to your CPU to perform the benchmark , the less is the better is!");
+    QTest::mouseMove(ui(f).TrackBar1);
+    EXPECT_EQ(ui(f).StatusBar1->text(), "Use the trackbar to select the slow down factor");
+    QTest::mouseMove(ui(f).benchtime);
+    EXPECT_EQ(ui(f).StatusBar1->text(),
+              "Time needed to your CPU to perform the benchmark , the less is the better is!");
     QTest::mouseMove(f.centralWidget(), QPoint(132, 50));  // between the panels: no hint
-    EXPECT_EQ(f.StatusBar1->text(), "");
+    EXPECT_EQ(ui(f).StatusBar1->text(), "");
 }
 
 // Every control with a hint shows it, on both pages of the properties dialog
@@ -64,10 +65,10 @@ TEST_F(MainWindow, StatusBarShowsTheHintUnderTheMouseOnlyWhenItChanges) {
 TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
     Tform1& f = open();
     f.DownClick();
-    auto* pages = f.Properties->findChild<QTabWidget*>();
+    auto* pages = ui(f).Properties->findChild<QTabWidget*>();
     int checked = 0;
     for (int step = 0; step <= pages->count(); ++step) {  // the main window, then each page
-        QWidget* window = step == 0 ? static_cast<QWidget*>(&f) : f.Properties;
+        QWidget* window = step == 0 ? static_cast<QWidget*>(&f) : ui(f).Properties;
         f.setVisible(step == 0);
         pages->setCurrentIndex(std::max(step - 1, 0));
         window->show();
@@ -76,8 +77,8 @@ TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
             if (!control->toolTip().isEmpty() && control->isVisible()) {
                 QTest::mouseMove(control);
                 const QPoint centre = control->mapToGlobal(control->rect().center());
-                EXPECT_EQ(f.StatusBar1->text(), THintTracker::HintOf(THintTracker::WidgetUnder(control, centre)));
-                EXPECT_FALSE(f.StatusBar1->text().isEmpty()) << qPrintable(control->toolTip());
+                EXPECT_EQ(ui(f).StatusBar1->text(), THintTracker::HintOf(THintTracker::WidgetUnder(control, centre)));
+                EXPECT_FALSE(ui(f).StatusBar1->text().isEmpty()) << qPrintable(control->toolTip());
                 ++checked;
             }
     }
@@ -86,14 +87,14 @@ TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
 
 TEST_F(MainWindow, NestedControlsTakeTheirParentsHint) {
     Tform1& f = open();
-    EXPECT_EQ(THintTracker::HintOf(f.Label6), f.Panel4->toolTip());
-    EXPECT_EQ(THintTracker::HintOf(f.Label1), "");
+    EXPECT_EQ(THintTracker::HintOf(ui(f).Label6), ui(f).Panel4->toolTip());
+    EXPECT_EQ(THintTracker::HintOf(ui(f).Label1), "");
 }
 
 TEST_F(MainWindow, HelpMenuOpensContentsAndTheCommandLineTopic) {
     Tform1& f = open();
-    f.Contents1->trigger();
-    f.Commandline1->trigger();
+    ui(f).Contents1->trigger();
+    ui(f).Commandline1->trigger();
     ASSERT_EQ(help.calls.size(), 2u);
     EXPECT_EQ(help.calls[0].command, HELP_FINDER);
     EXPECT_EQ(help.calls[0].data, 0);
@@ -110,7 +111,7 @@ TEST_F(MainWindow, F1OpensTheTopicOfTheWindowInFront) {
     QTest::keyClick(&f, Qt::Key_F1);
     ASSERT_EQ(help.calls.size(), 1u);
     EXPECT_EQ(help.calls[0].data, 20);
-    EXPECT_EQ(f.AboutBox->property("helpContext").toInt(), 80);
+    EXPECT_EQ(ui(f).AboutBox->property("helpContext").toInt(), 80);
     for (QAction* menu : f.menuBar()->actions()) EXPECT_EQ(menu->menu()->property("helpContext").toInt(), 100);
 }
 
@@ -121,7 +122,7 @@ TEST_F(MainWindow, AboutBoxIsModalAndReused) {
     const QPoint centre = f.screen()->availableGeometry().center();
     EXPECT_LE((f.frameGeometry().center() - centre).manhattanLength(), 8);  // frame margins aside
     f.move(0, 0);  // the About box does not follow the main window
-    TAboutBox* box = f.AboutBox;
+    TAboutBox* box = ui(f).AboutBox;
     EXPECT_EQ(box->windowTitle(), "About Lentora!!!");
     EXPECT_EQ(box->ProductName->text(), "Lentora!!!");
     EXPECT_EQ(box->Version->text(), "Version 2.0.5.1");
@@ -136,7 +137,7 @@ TEST_F(MainWindow, AboutBoxIsModalAndReused) {
         });
         f.About1Click();
         EXPECT_TRUE(wasModal);
-        EXPECT_EQ(f.AboutBox, box);
+        EXPECT_EQ(ui(f).AboutBox, box);
         EXPECT_LE((boxCentre - centre).manhattanLength(), 8);
     }
 }
@@ -144,8 +145,8 @@ TEST_F(MainWindow, AboutBoxIsModalAndReused) {
 TEST_F(MainWindow, AboutBoxLinksGoToTheDesktopsDefaultAction) {
     Tform1& f = open();
     std::vector<QUrl> opened;
-    f.AboutBox->OpenLink = [&](const QUrl& url) { opened.push_back(url); };
-    for (QLabel* link : {f.AboutBox->HomePage, f.AboutBox->Contact, f.AboutBox->Credits})
+    ui(f).AboutBox->OpenLink = [&](const QUrl& url) { opened.push_back(url); };
+    for (QLabel* link : {ui(f).AboutBox->HomePage, ui(f).AboutBox->Contact, ui(f).AboutBox->Credits})
         emit link->linkActivated(link->text().section('"', 1, 1));
     EXPECT_EQ(opened, (std::vector<QUrl>{TAboutBox::HomePageUrl(), TAboutBox::ContactUrl(), TAboutBox::CreditsUrl()}));
     // Pages that come with the program, also where it runs from its build folder.
@@ -204,7 +205,7 @@ TEST_F(MainWindow, HelpStaysUsableWhileADialogIsOpen) {
     viewer.WinHelp(&f, QString(), HELP_FINDER, 0);
     BlockedState help(viewer.window());
     QtDialogs real;
-    const std::function<void()> modalDialogs[] = {[&] { f.About1Click(); }, [&] { f.Properties->ShowModal(); },
+    const std::function<void()> modalDialogs[] = {[&] { f.About1Click(); }, [&] { ui(f).Properties->ShowModal(); },
                                                   [&] { real.information(&f, "Information", "text"); },
                                                   [&] { real.openFile(&f, "Application|*.EXE;"); }};
     for (const auto& showModal : modalDialogs) {
@@ -226,9 +227,9 @@ TEST_F(MainWindow, StartUpLoadsTheLaunchListIntoTheListBox) {
         "close\r\nnoclose\r\nminimized\r\nnotminimized\r\n");
     file.close();
     Tform1& f = open();
-    ASSERT_EQ(f.ListBox1->model()->rowCount(), 2);
-    EXPECT_EQ(f.ListBox1->model()->index(0, 0).data().toString(), "Old game");
-    EXPECT_EQ(f.ListBox1->model()->index(1, 0).data().toString(), "Slow tool");
+    ASSERT_EQ(ui(f).ListBox1->model()->rowCount(), 2);
+    EXPECT_EQ(ui(f).ListBox1->model()->index(0, 0).data().toString(), "Old game");
+    EXPECT_EQ(ui(f).ListBox1->model()->index(1, 0).data().toString(), "Slow tool");
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -237,7 +238,7 @@ TEST_F(MainWindow, AnUnreadableLaunchListIsReportedAndTheWindowStaysUsable) {
     Tform1& f = open();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.shown[0].text.contains("lentora.ini"));
-    EXPECT_EQ(f.ListBox1->model()->rowCount(), 0);
+    EXPECT_EQ(ui(f).ListBox1->model()->rowCount(), 0);
     f.Button1Click();
     EXPECT_TRUE(f.slowDownRunning());
     f.Button1Click();

@@ -45,12 +45,12 @@ struct PropertiesButtons : WindowFixture {
     // What the user does while the dialog is open; counts the openings.
     int shownTimes = 0;
     void whileOpen(Tform1& f, std::function<void(TProperties&)> act) {
-        f.Properties->RunModal = [this, act](TProperties& p) {
+        ui(f).Properties->RunModal = [this, act](TProperties& p) {
             ++shownTimes;
             act(p);
         };
     }
-    void select(Tform1& f, int row) { f.ListBox1->setCurrentIndex(f.launchList().index(row)); }
+    void select(Tform1& f, int row) { ui(f).ListBox1->setCurrentIndex(f.launchList().index(row)); }
     std::vector<FakeDialogs::Shown> errors() const {
         std::vector<FakeDialogs::Shown> found;
         for (const auto& box : dialogs.shown)
@@ -76,7 +76,7 @@ TEST_F(PropertiesButtons, AddThenOkWithoutChangesStoresANewEntryWithDefaults) {
         dialogEnabled = p.isEnabled() && p.btnOk->isEnabled();
         p.btnOk->click();
     });
-    f.Add->click();
+    ui(f).Add->click();
     EXPECT_EQ(shownTimes, 1);
     EXPECT_FALSE(mainWindowEnabledWhileOpen);
     EXPECT_TRUE(dialogEnabled);
@@ -85,7 +85,7 @@ TEST_F(PropertiesButtons, AddThenOkWithoutChangesStoresANewEntryWithDefaults) {
     ASSERT_EQ(f.launchList().count(), 1);
     const Fields expected{"MY.GAME", "/opt/games/MY.GAME.EXE", "0", "0", "0", "noclose", "notminimized"};
     EXPECT_EQ(fields(f.launchList().entry(0)), expected);
-    EXPECT_EQ(f.ListBox1->model()->index(0, 0).data().toString(), "MY.GAME");
+    EXPECT_EQ(ui(f).ListBox1->model()->index(0, 0).data().toString(), "MY.GAME");
     ASSERT_EQ(fileEntries().size(), 1u);
     EXPECT_EQ(fields(fileEntries()[0]), expected);
     EXPECT_TRUE(dialogs.shown.empty());
@@ -96,7 +96,7 @@ TEST_F(PropertiesButtons, AddStartsFromCleanControlsAfterAnEditedEntry) {
     Tform1& f = open();
     select(f, 0);
     whileOpen(f, [](TProperties& p) { p.btnCancel->click(); });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     dialogs.fileAnswers = {QString("/usr/bin/xterm")};
     whileOpen(f, [](TProperties& p) {
         EXPECT_EQ(p.Gauge1->progress(), 0);
@@ -104,7 +104,7 @@ TEST_F(PropertiesButtons, AddStartsFromCleanControlsAfterAnEditedEntry) {
         EXPECT_TRUE(p.Edit2->isHidden());
         p.btnOk->click();
     });
-    f.Add->click();
+    ui(f).Add->click();
     ASSERT_EQ(f.launchList().count(), 2);
     EXPECT_EQ(fields(f.launchList().entry(1)),
               (Fields{"xterm", "/usr/bin/xterm", "0", "0", "0", "noclose", "notminimized"}));
@@ -114,7 +114,7 @@ TEST_F(PropertiesButtons, AddCancelledInTheFileDialogShowsNothing) {
     Tform1& f = open();
     dialogs.fileAnswers = {std::nullopt};
     whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    f.Add->click();
+    ui(f).Add->click();
     EXPECT_EQ(shownTimes, 0);
     EXPECT_EQ(f.launchList().count(), 0);
     EXPECT_TRUE(f.isEnabled());
@@ -136,7 +136,7 @@ TEST_F(PropertiesButtons, PropertiesShowsTheWaitBoxOnlyForATextOtherThanZero) {
         EXPECT_TRUE(p.Edit2->isHidden());
         p.btnCancel->click();
     });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     select(f, 1);
     whileOpen(f, [](TProperties& p) {
         EXPECT_TRUE(p.CheckBox1->isChecked());
@@ -148,16 +148,16 @@ TEST_F(PropertiesButtons, PropertiesShowsTheWaitBoxOnlyForATextOtherThanZero) {
         EXPECT_FALSE(p.CheckBox6->isChecked());
         p.btnCancel->click();
     });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     EXPECT_EQ(shownTimes, 2);
 }
 
 TEST_F(PropertiesButtons, PropertiesWithoutSelectionDoesNothing) {
     writeFile({entry("one", "10", "0", "0")});
     Tform1& f = open();
-    f.ListBox1->setCurrentIndex({});
+    ui(f).ListBox1->setCurrentIndex({});
     whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     EXPECT_EQ(shownTimes, 0);
 }
 
@@ -170,7 +170,7 @@ TEST_F(PropertiesButtons, UnknownMinimizeTokenShowsTheBoxCheckedAndOkWritesMinim
         EXPECT_TRUE(p.CheckBox6->isChecked());
         p.btnOk->click();
     });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     ASSERT_EQ(f.launchList().count(), 2);
     const Fields expected{"other", "/opt/other", "30", "5", "7", "close", "minimized"};
     EXPECT_EQ(fields(f.launchList().entry(0)), expected);
@@ -187,7 +187,7 @@ TEST_F(PropertiesButtons, FactorAboveTheRangeShowsAFullGaugeAndIsStoredClamped) 
         EXPECT_EQ(p.Gauge1->progress(), 100);
         p.btnOk->click();
     });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     EXPECT_EQ(f.launchList().entry(0).factor, "100");
 }
 
@@ -206,7 +206,7 @@ TEST_F(PropertiesButtons, EditingChangesTheSelectedEntryWithTheFactorButtonsAndB
         p.CheckBox6->click();
         p.btnOk->click();
     });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     EXPECT_EQ(fields(f.launchList().entry(1)),
               (Fields{"  renamed  ", "/opt/b", "98", "45", "30", "close", "notminimized"}));
     EXPECT_EQ(fields(f.launchList().entry(0))[0], "a");
@@ -222,7 +222,7 @@ TEST_F(PropertiesButtons, UncheckingTheWaitBoxAfterTypingThirtyStoresZero) {
         p.CheckBox1->click();
         p.btnOk->click();
     });
-    f.Add->click();
+    ui(f).Add->click();
     ASSERT_EQ(f.launchList().count(), 1);
     EXPECT_EQ(f.launchList().entry(0).wait, "0");
 }
@@ -240,7 +240,7 @@ TEST_F(PropertiesButtons, EmptyNameStoresNothingButStillRewritesTheFile) {
         p.txtName->clear();
         p.btnOk->click();
     });
-    f.Add->click();
+    ui(f).Add->click();
     EXPECT_EQ(f.launchList().count(), 1);
     EXPECT_EQ(fileBytes(), QByteArray("kept\r\n/opt/kept\r\n10\r\n0\r\n0\r\nnoclose\r\nnotminimized\r\n"));
     EXPECT_TRUE(f.isEnabled());
@@ -251,7 +251,7 @@ TEST_F(PropertiesButtons, EmptyNameStoresNothingButStillRewritesTheFile) {
         p.txtPath->clear();
         p.btnOk->click();
     });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     EXPECT_EQ(f.launchList().entry(0).path, "/opt/kept");
 }
 
@@ -260,11 +260,11 @@ TEST_F(PropertiesButtons, RemoveChangesMemoryOnlyUntilTheNextOk) {
     const QByteArray before = fileBytes();
     Tform1& f = open();
     select(f, 0);
-    f.Remove->click();
+    ui(f).Remove->click();
     ASSERT_EQ(f.launchList().count(), 1);
     EXPECT_EQ(f.launchList().entry(0).name, "second");
-    EXPECT_EQ(f.ListBox1->currentIndex().row(), -1);
-    f.Remove->click();  // nothing selected any more
+    EXPECT_EQ(ui(f).ListBox1->currentIndex().row(), -1);
+    ui(f).Remove->click();  // nothing selected any more
     EXPECT_EQ(f.launchList().count(), 1);
     EXPECT_EQ(fileBytes(), before);
 
@@ -275,10 +275,10 @@ TEST_F(PropertiesButtons, RemoveChangesMemoryOnlyUntilTheNextOk) {
 
     // After a remove, the next OK stores the removal.
     select(again, 0);
-    again.Remove->click();
+    ui(again).Remove->click();
     select(again, 0);
     whileOpen(again, [](TProperties& p) { p.btnOk->click(); });
-    again.Propertybutton->click();
+    ui(again).Propertybutton->click();
     ASSERT_EQ(fileEntries().size(), 1u);
     EXPECT_EQ(fileEntries()[0].name, "second");
 }
@@ -293,10 +293,10 @@ TEST_F(PropertiesButtons, CancelStoresNothing) {
         p.upproperties->click();
         p.btnCancel->click();
     });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     dialogs.fileAnswers = {QString("/opt/new")};
     whileOpen(f, [](TProperties& p) { p.btnCancel->click(); });
-    f.Add->click();
+    ui(f).Add->click();
     EXPECT_EQ(shownTimes, 2);
     EXPECT_TRUE(f.isEnabled());
     ASSERT_EQ(f.launchList().count(), 1);
@@ -314,12 +314,12 @@ TEST_F(PropertiesButtons, FailedSaveIsReportedKeepsTheEntryAndEnablesTheWindow) 
     Tform1& f = *form;
     dialogs.fileAnswers = {QString("/opt/game"), QString("/opt/other")};
     whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    f.Add->click();
+    ui(f).Add->click();
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_TRUE(errors()[0].text.contains("not-a-directory/lentora.ini")) << errors()[0].text.toStdString();
     EXPECT_EQ(f.launchList().count(), 1);
     EXPECT_TRUE(f.isEnabled());
-    f.Add->click();  // the window goes on working
+    ui(f).Add->click();  // the window goes on working
     EXPECT_EQ(f.launchList().count(), 2);
     EXPECT_EQ(errors().size(), 2u);
 }
@@ -328,13 +328,13 @@ TEST_F(PropertiesButtons, TheMainWindowGetsItsFocusBackAfterAdd) {
     Tform1& f = open();
     f.show();
     f.activateWindow();
-    f.Add->setFocus();
-    ASSERT_EQ(f.focusWidget(), f.Add);
+    ui(f).Add->setFocus();
+    ASSERT_EQ(f.focusWidget(), ui(f).Add);
     dialogs.fileAnswers = {QString("/opt/game")};
     whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    f.Add->click();
+    ui(f).Add->click();
     // Not the list box: giving it the focus would launch its entry.
-    EXPECT_EQ(f.focusWidget(), f.Add);
+    EXPECT_EQ(f.focusWidget(), ui(f).Add);
     f.hide();
 }
 
@@ -347,13 +347,13 @@ TEST_F(PropertiesButtons, OkKeepsTheStoredBytesOfFieldsNotEdited) {
     Tform1& f = open();
     select(f, 0);
     whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     EXPECT_EQ(fileBytes(), before);
     whileOpen(f, [](TProperties& p) {
         p.txtName->setText("renamed");
         p.btnOk->click();
     });
-    f.Propertybutton->click();
+    ui(f).Propertybutton->click();
     LaunchEntry expected = stored;
     expected.name = "renamed";
     EXPECT_EQ(fields(fileEntries().at(0)), fields(expected));

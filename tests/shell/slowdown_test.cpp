@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <fstream>
@@ -29,89 +30,90 @@ TEST_F(SlowDownControl, StartsStoppedWithTheDesignedTexts) {
     Tform1& f = open();
     EXPECT_FALSE(f.slowDownRunning());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
-    EXPECT_EQ(f.Button1->text(), "Start!!!");
-    EXPECT_TRUE(f.Launch->isEnabled());
-    EXPECT_TRUE(f.TunetoyourCPU1->isEnabled());
+    EXPECT_EQ(ui(f).Button1->text(), "Start!!!");
+    EXPECT_TRUE(ui(f).Launch->isEnabled());
+    EXPECT_TRUE(ui(f).TunetoyourCPU1->isEnabled());
     EXPECT_EQ(f.burner().SuspendCount(), 1);
     EXPECT_EQ(f.burner().Factor(), 0);
-    EXPECT_EQ(f.benchtime->text(), "400");
+    EXPECT_EQ(ui(f).benchtime->text(), "400");
     EXPECT_EQ(f.clientHeight(), kHeightLaunchBoxHidden);
-    EXPECT_EQ(f.Label3->text(), "CPU to Kill : 80486 Processor");
+    EXPECT_EQ(ui(f).Label3->text(), "CPU to Kill : 80486 Processor");
 }
 
 TEST_F(SlowDownControl, ButtonStartsAndStopsAndTheStateTableHolds) {
     Tform1& f = open();
-    f.TrackBar1->setValue(45);
-    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    ui(f).TrackBar1->setValue(45);
+    QTest::mouseClick(ui(f).Button1, Qt::LeftButton);
     EXPECT_TRUE(f.slowDownRunning());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 45%");
-    EXPECT_EQ(f.Button1->text(), "Stop!!!");
-    EXPECT_TRUE(f.Button1->isEnabled());
-    EXPECT_TRUE(f.TrackBar1->isEnabled());
-    EXPECT_FALSE(f.Launch->isEnabled());
-    EXPECT_FALSE(f.TunetoyourCPU1->isEnabled());
+    EXPECT_EQ(ui(f).Button1->text(), "Stop!!!");
+    EXPECT_TRUE(ui(f).Button1->isEnabled());
+    EXPECT_TRUE(ui(f).TrackBar1->isEnabled());
+    EXPECT_FALSE(ui(f).Launch->isEnabled());
+    EXPECT_FALSE(ui(f).TunetoyourCPU1->isEnabled());
     EXPECT_EQ(f.burner().SuspendCount(), 0);
 
-    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    QTest::mouseClick(ui(f).Button1, Qt::LeftButton);
     EXPECT_FALSE(f.slowDownRunning());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
-    EXPECT_EQ(f.Button1->text(), "Start!!!");
-    EXPECT_TRUE(f.Launch->isEnabled());
-    EXPECT_TRUE(f.TunetoyourCPU1->isEnabled());
+    EXPECT_EQ(ui(f).Button1->text(), "Start!!!");
+    EXPECT_TRUE(ui(f).Launch->isEnabled());
+    EXPECT_TRUE(ui(f).TunetoyourCPU1->isEnabled());
     EXPECT_EQ(f.burner().SuspendCount(), 1);
-    EXPECT_EQ(f.TrackBar1->value(), 45);
+    EXPECT_EQ(ui(f).TrackBar1->value(), 45);
     EXPECT_EQ(f.burner().Factor(), 45);
 }
 
 TEST_F(SlowDownControl, MovingTheTrackBarWhileRunningFollowsAtOnce) {
     Tform1& f = open();
     f.Button1Click();
-    f.TrackBar1->setValue(96);
+    ui(f).TrackBar1->setValue(96);
     EXPECT_EQ(f.burner().Priority(), platform::ThreadPriority::AboveNormal);
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 96%");
-    f.TrackBar1->setValue(97);
+    ui(f).TrackBar1->setValue(97);
     EXPECT_EQ(f.burner().Priority(), platform::ThreadPriority::TimeCritical);
     EXPECT_EQ(f.burner().Factor(), 97);
-    EXPECT_EQ(f.Gauge1->progress(), 97);
-    f.TrackBar1->setValue(0);  // keep the machine usable before stopping
+    EXPECT_EQ(ui(f).Gauge1->progress(), 97);
+    ui(f).TrackBar1->setValue(0);  // keep the machine usable before stopping
     f.Button1Click();
 }
 
-TEST_F(SlowDownControl, StartClampsTheFactorAndRunsTheChangeHandlerOnceOrTwice) {
+// Fault: starting at the track bar's own position moved nothing, so the
+// caption never said the slow-down was running.
+TEST_F(SlowDownControl, StartClampsTheFactorAndShowsItAlsoWhenTheTrackBarStays) {
     Tform1& f = open();
-    int before = f.trackBarChanges();
-    f.StartSlowDown(0);  // same position: one run
-    EXPECT_EQ(f.trackBarChanges() - before, 1);
+    f.StartSlowDown(0);  // same position: no change of the track bar
+    EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 0%");
     f.StopSlowDown(0);
-    before = f.trackBarChanges();
-    f.StartSlowDown(100);  // clamped to 98: the move and the explicit run
-    EXPECT_EQ(f.trackBarChanges() - before, 2);
-    EXPECT_EQ(f.TrackBar1->value(), 98);
+    f.StartSlowDown(100);  // clamped to 98
+    EXPECT_EQ(ui(f).TrackBar1->value(), 98);
+    EXPECT_EQ(f.burner().Factor(), 98);
+    EXPECT_EQ(ui(f).Gauge1->progress(), 98);
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 98%");
     f.StopSlowDown(0);
     f.StartSlowDown(-5);
-    EXPECT_EQ(f.TrackBar1->value(), 0);
+    EXPECT_EQ(ui(f).TrackBar1->value(), 0);
     f.StopSlowDown(30);
-    EXPECT_EQ(f.TrackBar1->value(), 30);
+    EXPECT_EQ(ui(f).TrackBar1->value(), 30);
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
 }
 
 TEST_F(SlowDownControl, LabelsShowRealAndVirtualSpeedWithTwoDecimals) {
     Tform1& f = open();
-    f.TrackBar1->setValue(98);
-    EXPECT_EQ(f.Label4->text(), "Real CPU speed: 500.00 Mhz");
-    EXPECT_EQ(f.Label5->text(), "Virtual CPU speed: 10.00 Mhz");
-    f.TrackBar1->setValue(0);
-    EXPECT_EQ(f.Label5->text(), "Virtual CPU speed: 500.00 Mhz");
+    ui(f).TrackBar1->setValue(98);
+    EXPECT_EQ(ui(f).Label4->text(), "Real CPU speed: 500.00 Mhz");
+    EXPECT_EQ(ui(f).Label5->text(), "Virtual CPU speed: 10.00 Mhz");
+    ui(f).TrackBar1->setValue(0);
+    EXPECT_EQ(ui(f).Label5->text(), "Virtual CPU speed: 500.00 Mhz");
 }
 
 TEST_F(SlowDownControl, UnknownProcessorKeepsUnknownTextsWhileTheGaugeMoves) {
     Tform1& f = open({"/NOCPUID"});
-    f.TrackBar1->setValue(40);
-    EXPECT_EQ(f.Label4->text(), "Real CPU speed: Unknown");
-    EXPECT_EQ(f.Label3->text(), "CPU to Kill : Unknown");
-    EXPECT_EQ(f.Label5->text(), "Virtual CPU speed: Unknown");
-    EXPECT_EQ(f.Gauge1->progress(), 40);
+    ui(f).TrackBar1->setValue(40);
+    EXPECT_EQ(ui(f).Label4->text(), "Real CPU speed: Unknown");
+    EXPECT_EQ(ui(f).Label3->text(), "CPU to Kill : Unknown");
+    EXPECT_EQ(ui(f).Label5->text(), "Virtual CPU speed: Unknown");
+    EXPECT_EQ(ui(f).Gauge1->progress(), 40);
 }
 
 TEST_F(SlowDownControl, FailedIdentificationSetsTheUnknownFlagWithoutAMessage) {
@@ -119,7 +121,7 @@ TEST_F(SlowDownControl, FailedIdentificationSetsTheUnknownFlagWithoutAMessage) {
     Tform1& f = open();
     EXPECT_TRUE(f.processorUnknown());
     EXPECT_EQ(f.cpuid(), nullptr);
-    EXPECT_EQ(f.Label4->text(), "Real CPU speed: Unknown");
+    EXPECT_EQ(ui(f).Label4->text(), "Real CPU speed: Unknown");
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -134,7 +136,7 @@ TEST_F(SlowDownControl, StartReallyBurnsAndStopReallyStops) {
     for (rlim_t limit : {rlim_t(0), rlim_t(0), saved.rlim_cur}) {
         const rlimit lowered{limit, saved.rlim_max};
         ASSERT_EQ(setrlimit(RLIMIT_SIGPENDING, &lowered), 0);
-        f.TrackBar1->setValue(80);
+        ui(f).TrackBar1->setValue(80);
         f.Button1Click();
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         f.Button1Click();
@@ -151,10 +153,11 @@ TEST_F(SlowDownControl, StartReallyBurnsAndStopReallyStops) {
 
 TEST_F(SlowDownControl, TuneToYourCpuMeasuresStoresAndShowsTheNewTime) {
     Tform1& f = open();
-    EXPECT_EQ(f.benchmarkRuns(), 0);
-    f.TunetoyourCPU1->trigger();
-    EXPECT_EQ(f.benchmarkRuns(), 1);
-    EXPECT_EQ(f.benchtime->text(), QString::number(f.benchmarkTime()));
+    QSignalSpy captions(&f, &QWidget::windowTitleChanged);
+    ui(f).TunetoyourCPU1->trigger();
+    ASSERT_EQ(captions.count(), 2);
+    EXPECT_EQ(captions[0][0].toString(), "Calculating your system speed , Please wait a little ....");
+    EXPECT_EQ(ui(f).benchtime->text(), QString::number(f.benchmarkTime()));
     EXPECT_EQ(registry->readDword(kRegistryKey, kBenchValue), static_cast<uint32_t>(f.benchmarkTime()));
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
     EXPECT_TRUE(f.isEnabled());
@@ -163,8 +166,7 @@ TEST_F(SlowDownControl, TuneToYourCpuMeasuresStoresAndShowsTheNewTime) {
 TEST_F(SlowDownControl, FirstStartMeasuresAndStoresAFailedStoreIsReportedAndTheWindowComesBack) {
     registry = platform::fakeUserRegistry(true);
     Tform1& f = open();
-    EXPECT_GE(f.benchmarkRuns(), 1);
-    ASSERT_FALSE(dialogs.shown.empty());
+    ASSERT_FALSE(dialogs.shown.empty()) << "measured, and said it could not be kept";
     EXPECT_TRUE(dialogs.shown.front().text.startsWith("Failed to set data for 'bench'"));
     EXPECT_TRUE(f.isEnabled());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
@@ -172,9 +174,9 @@ TEST_F(SlowDownControl, FirstStartMeasuresAndStoresAFailedStoreIsReportedAndTheW
 
 TEST_F(SlowDownControl, AccurateByDefaultClassicStoredAsZeroAndUsedAtTheNextStart) {
     Tform1& f = open();
-    EXPECT_TRUE(f.AccurateSlowdown1->isChecked()) << "a store without \"accurate\" runs the accurate engine";
+    EXPECT_TRUE(ui(f).AccurateSlowdown1->isChecked()) << "a store without \"accurate\" runs the accurate engine";
     EXPECT_EQ(f.burner().Mode(), EngineMode::Accurate);
-    f.AccurateSlowdown1->trigger();
+    ui(f).AccurateSlowdown1->trigger();
     EXPECT_EQ(f.burner().Mode(), EngineMode::Classic);
     EXPECT_EQ(registry->readDword(kRegistryKey, "accurate"), 0u);
     EXPECT_EQ(system.priorityClasses().back(), platform::PriorityClass::High);
@@ -182,9 +184,9 @@ TEST_F(SlowDownControl, AccurateByDefaultClassicStoredAsZeroAndUsedAtTheNextStar
         << "the window's thread stays on top after the class change";
     form.reset();
     Tform1& classic = open();
-    EXPECT_FALSE(classic.AccurateSlowdown1->isChecked());
+    EXPECT_FALSE(ui(classic).AccurateSlowdown1->isChecked());
     EXPECT_EQ(classic.burner().Mode(), EngineMode::Classic);
-    classic.AccurateSlowdown1->trigger();
+    ui(classic).AccurateSlowdown1->trigger();
     EXPECT_EQ(registry->readDword(kRegistryKey, "accurate"), 1u);
     EXPECT_EQ(system.priorityClasses().back(), platform::PriorityClass::Realtime);
 }
@@ -230,11 +232,11 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaun
         system.setSessionAnswer(c.sessionAnswer);
         storeMode(*registry, c.mode);
         Tform1& f = open({"/SPEED=20", "/bin/true"});
-        EXPECT_EQ(f.StatusBar1->text().contains("may not raise its priority"), c.note)
-            << f.StatusBar1->text().toStdString();
-        EXPECT_TRUE(f.StatusBar1->text().startsWith("runforever")) << "the note follows the start-up text";
-        EXPECT_EQ(f.RightsIndicator->text(), c.indicator);
-        EXPECT_EQ(f.RightsIndicator->toolTip().contains("may not raise its priority"), c.note);
+        EXPECT_EQ(ui(f).StatusBar1->text().contains("may not raise its priority"), c.note)
+            << ui(f).StatusBar1->text().toStdString();
+        EXPECT_TRUE(ui(f).StatusBar1->text().startsWith("runforever")) << "the note follows the start-up text";
+        EXPECT_EQ(ui(f).RightsIndicator->text(), c.indicator);
+        EXPECT_EQ(ui(f).RightsIndicator->toolTip().contains("may not raise its priority"), c.note);
         EXPECT_EQ(system.threadRealtimes().back(), c.windowRealtime);
         EXPECT_EQ(f.burner().Realtime(), c.windowRealtime > 0 ? c.windowRealtime - 1 : 0);
         EXPECT_EQ(system.sessionRaised(), c.sessionRaised);
@@ -249,10 +251,10 @@ TEST_F(SlowDownControl, RightsIndicatorOutlastsHints) {
     system.setRights({});
     Tform1& f = open();
     f.show();
-    QTest::mouseMove(f.TrackBar1);
-    EXPECT_EQ(f.StatusBar1->text(), "Use the trackbar to select the slow down factor");
-    EXPECT_EQ(f.RightsIndicator->text(), "Your programs");
-    EXPECT_LE(f.StatusBar1->contentsRect().right(), f.RightsIndicator->geometry().left());
+    QTest::mouseMove(ui(f).TrackBar1);
+    EXPECT_EQ(ui(f).StatusBar1->text(), "Use the trackbar to select the slow down factor");
+    EXPECT_EQ(ui(f).RightsIndicator->text(), "Your programs");
+    EXPECT_LE(ui(f).StatusBar1->contentsRect().right(), ui(f).RightsIndicator->geometry().left());
 }
 
 // Time a thread ran or waited to run, in ms: the time it wanted the processor.
@@ -265,7 +267,7 @@ long wantedMs(pid_t tid) {
 
 TEST_F(SlowDownControl, AccurateModeHoldsTheProcessorForTheFactorsShare) {
     Tform1& f = open();  // the accurate engine runs by default
-    f.TrackBar1->setValue(50);
+    ui(f).TrackBar1->setValue(50);
     f.Button1Click();
     const pid_t tid = [&] {
         waitFor([&] { return f.burner().thread(0).threadId() != 0; });
@@ -274,7 +276,7 @@ TEST_F(SlowDownControl, AccurateModeHoldsTheProcessorForTheFactorsShare) {
     const long before = wantedMs(tid);
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     const long wanted = wantedMs(tid) - before;
-    f.TrackBar1->setValue(0);
+    ui(f).TrackBar1->setValue(0);
     f.Button1Click();
     // Busy for half of every period: half of one second, with generous bounds
     // for a shared machine (where it gets less of that half, it still wants it,

@@ -16,13 +16,13 @@ using widgets::FakeTrayShell;
 TEST_F(Tray, MinimizingWhileRunningShowsTheRunningCaptionAsTooltip) {
     Tform1& f = open();
     f.show();
-    f.TrackBar1->setValue(45);
+    ui(f).TrackBar1->setValue(45);
     f.Button1Click();
     f.showMinimized();
-    ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return ui(f).tiTray->active(); }, 3000));
     EXPECT_STREQ(tray->requests.back().data.szTip, "Lentora 2.05 - Running at 45%");
     EXPECT_TRUE(waitFor([&] { return !f.isVisible(); }, 3000)) << "the taskbar entry goes away";
-    f.TrackBar1->setValue(0);
+    ui(f).TrackBar1->setValue(0);
     f.Button1Click();
 }
 
@@ -30,10 +30,10 @@ TEST_F(Tray, DoubleClickOnTheIconRestoresTheWindowAndRemovesTheIcon) {
     Tform1& f = open();
     f.show();
     f.showMinimized();
-    ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return ui(f).tiTray->active(); }, 3000));
     EXPECT_STREQ(tray->requests.back().data.szTip, "Lentora 2.05");
     ASSERT_TRUE(tray->notify(0x0203));  // the shell's left double click
-    ASSERT_TRUE(waitFor([&] { return !f.tiTray->active(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !ui(f).tiTray->active(); }, 3000));
     EXPECT_TRUE(f.isVisible());
     EXPECT_FALSE(f.isMinimized());
     EXPECT_EQ(tray->requests.back().op, FakeTrayShell::Op::Remove);
@@ -45,7 +45,7 @@ TEST_F(Tray, WithoutANotificationAreaTheWindowKeepsItsTaskbarEntry) {
     f.show();
     f.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !tray->requests.empty(); }, 3000));
-    EXPECT_FALSE(f.tiTray->active());
+    EXPECT_FALSE(ui(f).tiTray->active());
     EXPECT_TRUE(f.isVisible());
     EXPECT_TRUE(f.isMinimized());
     f.showNormal();
@@ -56,7 +56,7 @@ TEST_F(Tray, TheIconGoesAwayWithTheWindow) {
     Tform1& f = open();
     f.show();
     f.showMinimized();
-    ASSERT_TRUE(waitFor([&] { return f.tiTray->active(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return ui(f).tiTray->active(); }, 3000));
     form.reset();
     EXPECT_EQ(tray->requests.back().op, FakeTrayShell::Op::Remove);
 }
@@ -76,12 +76,12 @@ TEST_F(Tray, TheIconsMenuRestoresTheWindowAndCtrlQQuits) {
     f.installEventFilter(&counter);
     f.show();
     f.showMinimized();
-    ASSERT_TRUE(waitFor([&] { return f.tiTray->active() && tray->menu; }, 3000)) << "no menu went to the shell";
+    ASSERT_TRUE(waitFor([&] { return ui(f).tiTray->active() && tray->menu; }, 3000)) << "no menu went to the shell";
     const QList<QAction*> items = tray->menu->actions();
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0]->text() + "," + items[1]->text() + "," + items[1]->shortcut().toString(), "Restore,Quit,Ctrl+Q");
     items[0]->trigger();
-    ASSERT_TRUE(waitFor([&] { return !f.tiTray->active() && f.isVisible() && !f.isMinimized(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !ui(f).tiTray->active() && f.isVisible() && !f.isMinimized(); }, 3000));
     QApplication::setActiveWindow(&f);
     QTest::keyClick(&f, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(counter.closes, 1);

@@ -4,15 +4,24 @@
 // machine key), a per-user store in memory, a temporary working directory,
 // scripted dialogs and tray, short ticks. Child processes and burners are real.
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
 
+#include "aboutbox.h"
 #include "engine/benchmark.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_help_viewer.h"
@@ -21,8 +30,51 @@
 #include "fakes/fake_system.h"
 #include "fakes/fake_tray_shell.h"
 #include "fakes/fake_user_registry.h"
+#include "propertiesform.h"
 #include "shell/helpviewer.h"
 #include "shell/mainwindow.h"
+#include "widgets/gauge.h"
+#include "widgets/taskicon.h"
+
+// The window's controls, found by their names as a user's script finds them.
+struct WindowControls {
+    explicit WindowControls(QObject& window) : window_(window) {}
+    template <typename T>
+    T* named(const char* name) const {
+        return window_.findChild<T*>(name);
+    }
+    QObject& window_;  // first: the controls are looked up in it
+    widgets::TGauge* const Gauge1 = named<widgets::TGauge>("Gauge1");
+    QLabel* const Label1 = named<QLabel>("Label1");
+    QLabel* const Label3 = named<QLabel>("Label3");
+    QLabel* const Label4 = named<QLabel>("Label4");
+    QLabel* const Label5 = named<QLabel>("Label5");
+    QLabel* const Label6 = named<QLabel>("Label6");
+    QPushButton* const Button1 = named<QPushButton>("Button1");
+    QSlider* const TrackBar1 = named<QSlider>("TrackBar1");
+    QProgressBar* const ProgressBar1 = named<QProgressBar>("ProgressBar1");
+    QFrame* const Panel4 = named<QFrame>("Panel4");
+    QLabel* const benchtime = named<QLabel>("benchtime");
+    QPushButton* const Down = named<QPushButton>("Down");
+    QPushButton* const Up = named<QPushButton>("Up");
+    QListView* const ListBox1 = named<QListView>("ListBox1");
+    QPushButton* const Add = named<QPushButton>("Add");
+    QPushButton* const Remove = named<QPushButton>("Remove");
+    QPushButton* const Propertybutton = named<QPushButton>("Propertybutton");
+    QPushButton* const Launch = named<QPushButton>("Launch");
+    QLabel* const StatusBar1 = named<QLabel>("StatusBar1");
+    QLabel* const RightsIndicator = named<QLabel>("RightsIndicator");
+    QAction* const TunetoyourCPU1 = named<QAction>("TunetoyourCPU1");
+    QAction* const AccurateSlowdown1 = named<QAction>("AccurateSlowdown1");
+    QAction* const Contents1 = named<QAction>("Contents1");
+    QAction* const Commandline1 = named<QAction>("Commandline1");
+    QTimer* const secticker = named<QTimer>("secticker");
+    widgets::TTaskIcon* const tiTray = named<widgets::TTaskIcon>("tiTray");
+    shell::TAboutBox* const AboutBox = named<shell::TAboutBox>("AboutBox");
+    shell::TProperties* const Properties = named<shell::TProperties>("Properties");
+};
+
+inline WindowControls ui(QObject& window) { return WindowControls(window); }
 
 struct WindowFixture : ::testing::Test {
     QTemporaryDir dir;

@@ -44,8 +44,6 @@ public:
 
     // Truncated percentage of progress() within the range; 0 for an empty range.
     int32_t percentDone() const;
-    // How many repaints the property setters asked for so far.
-    int repaintCount() const { return repaintCount_; }
     // The picture the control shows, composed off screen at its current size
     // with pixelRatio device pixels to each of its pixels.
     QImage composeImage(qreal pixelRatio = 1.0) const;
@@ -71,7 +69,6 @@ private:
     TGaugeBorderStyle borderStyle_ = bsSingle;
     QColor foreColor_ = Qt::black;
     QColor backColor_ = Qt::white;
-    int repaintCount_ = 0;
 };
 
 }  // namespace widgets

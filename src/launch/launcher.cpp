@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "launch/launcher.h"
+
+#include <vector>
+
+namespace launch {
+
+Launcher::Launcher(platform::ProcessStarter& processes) : processes_(processes), state_(std::make_unique<State>()) {}
+
+Launcher::~Launcher() {
+    if (!state_->watch || state_->watch->finished()) return;
+    state_->watch->detachHost();
+    // Kept where leak checkers still reach it, for the life of the process.
+    static auto* kept = new std::vector<std::unique_ptr<State>>;
+    kept->push_back(std::move(state_));
+}
+
+void Launcher::setSeconds(int32_t waitSeconds, int32_t runForSeconds) {
+    state_->timing.waitSeconds = waitSeconds;
+    state_->timing.runForSeconds = runForSeconds;
+}
+
+std::optional<int> Launcher::start(LaunchRequest request, WatchHost& host) {
+    state_->watch.reset();  // the previous watch has ended: no launch starts before
+    state_->watch = std::make_unique<waitforapplication>(std::move(request), state_->timing, host, processes_);
+    if (state_->watch->resume()) return std::nullopt;
+    setSeconds(0, 0);
+    state_->watch->terminateRequest = state_->watch->request().closeFlag;
+    return state_->watch->startError();
+}
+
+bool Launcher::Tick() {
+    waitforapplication* watch = state_->watch.get();
+    if (!watch) return false;
+    if (watch->terminateRequest) return true;
+    watch->Tick();
+    return false;
+}
+
+waitforapplication* Launcher::watch() const { return state_->watch.get(); }
+
+bool Launcher::closesProgram() const { return state_->watch && state_->watch->request().closeFlag; }
+
+int Launcher::exitStatus() const { return state_->watch ? state_->watch->exitStatus() : 0; }
+
+}  // namespace launch

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "start_up_steps.h"
+
+#include <cstdio>
+
+#include "engine/factor.h"
+
+namespace shell {
+
+std::unique_ptr<cpuid::TCPUID> identifyProcessor(Services& services) {
+    try {
+        return std::make_unique<cpuid::TCPUID>(services.processor, services.clock, services.machineRegistry);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+bool readCommandLine(const std::vector<std::string>& parameters, cmdline::CommandLineSettings& settings,
+                     double processorSpeed, const std::function<void()>& virtualSpeedRefused) {
+    std::vector<cmdline::RejectedParameter> rejected;
+    const bool ok =
+        cmdline::parameters(parameters, settings, processorSpeed, virtualSpeedRefused, engine::kMaxFactor, &rejected);
+    for (const cmdline::RejectedParameter& r : rejected)
+        std::fprintf(stderr, "lentora: invalid parameter \"%s\": %s\n", r.parameter.c_str(), r.reason.c_str());
+    return ok;
+}
+
+}  // namespace shell

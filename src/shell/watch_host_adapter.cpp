@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "watch_host_adapter.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+#include <cstdio>
+
+#include "main_window_controls.h"
+#include "widgets/taskicon.h"
+
+namespace shell {
+
+WatchHostAdapter::WatchHostAdapter(QObject& window, const MainWindowControls& controls, engine::TSlowDown& slowDown,
+                                   WatchWindow side)
+    : window_(window), controls_(controls), slowDown_(slowDown), side_(std::move(side)) {}
+
+void WatchHostAdapter::onWindowThread(std::function<void()> work) {
+    QMetaObject::invokeMethod(&window_, std::move(work), Qt::QueuedConnection);
+}
+
+void WatchHostAdapter::ResumeBurnerFromWatcher() {
+    if (slowDown_.Resume()) return;
+    // No burner thread could be created or reached: the watch goes on, unslowed, and says so.
+    onWindowThread([this] {
+        side_.showError(
+            "The slow-down could not be started: the system did not create or reach the burner "
+            "threads. The program runs at full speed.");
+    });
+}
+
+void WatchHostAdapter::StopSlowDownFromWatcher(int32_t position) {
+    // The slow-down ends now, not when the window gets to it.
+    const bool stopped = slowDown_.SuspendNow();
+    onWindowThread([this, position, stopped] { side_.slowDownEnded(position, stopped); });
+}
+
+void WatchHostAdapter::RestoreFactor(int32_t factor) { slowDown_.RestoreFactor(factor); }
+
+void WatchHostAdapter::SetProgress(int percent) {
+    onWindowThread([this, percent] {
+        controls_.ProgressBar1->setValue(percent);
+        controls_.ProgressBar1->repaint();
+    });
+}
+
+void WatchHostAdapter::EnableTicker() {
+    onWindowThread([this] {
+        if (!controls_.secticker->isActive()) controls_.secticker->start();
+    });
+}
+
+void WatchHostAdapter::DisableTicker() {
+    onWindowThread([this] { controls_.secticker->stop(); });
+}
+
+void WatchHostAdapter::DeactivateTrayIcon() {
+    onWindowThread([this] { controls_.tiTray->setActive(false); });
+}
+
+void WatchHostAdapter::RepaintAndUpdateSpeedLabels() {
+    onWindowThread([this] { side_.refreshSpeed(); });
+}
+
+void WatchHostAdapter::ReportStartFailure(const std::string& message) {
+    // The status bar shows it; standard error too, for a start from a
+    // shortcut with "/CLOSE", whose window is gone a second later.
+    std::fprintf(stderr, "lentora: %s\n", message.c_str());
+    onWindowThread([this, text = QString::fromLocal8Bit(message)] { controls_.StatusBar1->setText(text); });
+}
+
+}  // namespace shell

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The one place where a watcher's thread meets the window. The burners'
+// part of a call happens at once, on the watcher's thread; the window's part
+// is posted to the window's thread, where the calls arrive in the order they
+// were made. Work posted for a window that is gone by then is dropped with it,
+// and a watch still running at close is detached from its host (see
+// launch::Launcher), so nothing reaches the window afterwards.
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "engine/slowdown.h"
+#include "launch/watcher.h"
+
+namespace shell {
+
+struct MainWindowControls;
+
+// What the window's own handlers do for a watch, always on the window's thread.
+struct WatchWindow {
+    // The watch ended the slow-down; stopped is false when the burners could not be stopped.
+    std::function<void(int32_t position, bool stopped)> slowDownEnded;
+    std::function<void()> refreshSpeed;
+    std::function<void(const QString& text)> showError;
+};
+
+class WatchHostAdapter : public launch::WatchHost {
+public:
+    // The controls are the window's, and live as long as it does.
+    WatchHostAdapter(QObject& window, const MainWindowControls& controls, engine::TSlowDown& slowDown,
+                     WatchWindow side);
+
+    void ResumeBurnerFromWatcher() override;
+    void StopSlowDownFromWatcher(int32_t position) override;
+    void RestoreFactor(int32_t factor) override;
+    void SetProgress(int percent) override;
+    void EnableTicker() override;
+    void DisableTicker() override;
+    void DeactivateTrayIcon() override;
+    void RepaintAndUpdateSpeedLabels() override;
+    void ReportStartFailure(const std::string& message) override;
+
+private:
+    void onWindowThread(std::function<void()> work);
+
+    QObject& window_;
+    const MainWindowControls& controls_;
+    engine::TSlowDown& slowDown_;
+    const WatchWindow side_;
+};
+
+}  // namespace shell
