@@ -5,6 +5,7 @@
 //
 // Runs offscreen in a temporary home; prints its figures.
 #include <time.h>
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -76,7 +77,7 @@ Latencies inputLatencies(Tform1& form, int samples) {
                 &form,
                 [&, due, posted] {
                     QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
-                    QApplication::sendEvent(form.TrackBar1, &press);
+                    QApplication::sendEvent(form.findChild<QSlider*>("TrackBar1"), &press);
                     const auto handled = steady_clock::now();
                     result.fromPost.push_back(duration<double, std::milli>(handled - posted).count());
                     result.fromDue.push_back(duration<double, std::milli>(handled - due).count());
@@ -111,14 +112,15 @@ void idleUse(Tform1&) {
 void measure(Tform1& form, EngineMode mode, const char* name) {
     // As the Options menu switches it, so that the burners and the window's
     // thread get the scheduling the rights give this engine.
-    form.AccurateSlowdown1->setChecked(mode == EngineMode::Accurate);
+    QSlider* trackBar = form.findChild<QSlider*>("TrackBar1");
+    form.findChild<QAction*>("AccurateSlowdown1")->setChecked(mode == EngineMode::Accurate);
     form.AccurateSlowdown1Click();
-    form.TrackBar1->setValue(98);
+    trackBar->setValue(98);
     form.Button1Click();
     platform::sleepMs(300);
     const Latencies latencies = inputLatencies(form, 100);
     form.Button1Click();
-    form.TrackBar1->setValue(0);
+    trackBar->setValue(0);
     const auto print = [name](const char* from, const std::vector<double>& ms) {
         std::printf("Input latency with the burners at 98 %% (%s), %s: median %.2f ms, p90 %.2f ms, max %.2f ms\n",
                     name, from, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back());

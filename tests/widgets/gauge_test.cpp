@@ -25,7 +25,7 @@ public:
         gauge.resize(97, 25);
         gauge.installEventFilter(this);
         gauge.show();
-        QTest::qWaitFor([this] { return paints_ > 0; }, 5000);
+        (void)QTest::qWaitFor([this] { return paints_ > 0; }, 5000);
     }
     // Whether the change brought a paint: waited for generously when one is
     // expected, for a short quiet time when none is.
