@@ -5,7 +5,7 @@
 # it only checks, and says what to run when something is missing.
 set -euo pipefail
 packages=(
-  g++ make ninja-build cmake pkg-config clang libclang-rt-14-dev
+  g++ make ninja-build cmake pkg-config clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev
   appstream

@@ -85,7 +85,7 @@ int64_t scaleRounding(int64_t numerator, int64_t factor, int64_t divisor) {
 // wide pair means the thread was put off the processor in between: it is
 // taken again, keeping the narrowest; each try's last reading is the next
 // one's first.
-StampedPair TCPUID::StampBetween(int64_t before, int64_t maxWidth) {
+StampedPair TCPUID::stampBetween(int64_t before, int64_t maxWidth) {
     StampedPair best{};
     for (int i = 0; i < kPairTries; ++i) {
         const uint64_t stamp = GetTimeStamp();
@@ -110,11 +110,11 @@ int64_t TCPUID::GetTicksPerSecond(uint16_t iterations) {
     const int64_t maxWidth = frequency / kNarrowPairPerSecond;
     const int64_t c0 = clock_.performanceCounter();
     const int64_t target = c0 + frequency * iterations;
-    const StampedPair start = StampBetween(c0, maxWidth);
+    const StampedPair start = stampBetween(c0, maxWidth);
     startStamp_ = start.stamp;  // the interval timer, as StartTimer and StopTimer set it
     int64_t now = start.after;
     while (now < target) now = clock_.performanceCounter();
-    const StampedPair stop = StampBetween(now, maxWidth);
+    const StampedPair stop = stampBetween(now, maxWidth);
     stopStamp_ = stop.stamp;
     elapsedTicks_ = int64_t(stopStamp_ - startStamp_);
     const int64_t twiceCounted = (stop.before + stop.after) - (start.before + start.after);
@@ -149,7 +149,7 @@ int64_t TCPUID::CountCyclesOneSecond() {
 
 // The sources after the measurement, in order; a non-zero result (even a
 // negative one) is known and ends the search.
-void TCPUID::DetermineSpeed() {
+void TCPUID::determineSpeed() {
     if (cyclesPerSecond_ == 0) ReadRegistrySpeed();
     if (cyclesPerSecond_ == 0) cyclesPerSecond_ = CountCyclesOneSecond();
     if (measuredSpeed_ > 0)

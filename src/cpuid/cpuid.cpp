@@ -9,34 +9,34 @@ namespace cpuid {
 TCPUID::TCPUID(platform::Processor& processor, platform::Clock& clock, platform::MachineRegistry& registry)
     : processor_(processor), clock_(clock), registry_(registry) {
     // Every field already holds its starting value (see the members).
-    hasCPUID_ = ProbeCPUID();
+    hasCPUID_ = probeCPUID();
     description_ = DescribeProcessor(hasCPUID_, signature_.family, signature_.model, signature_.type, processor_);
     if (hasCPUID_) {
-        features_ = DecodeFeatures(uint32_t(cpuid4_));
+        features_ = decodeFeatures(uint32_t(cpuid4_));
         if (features_.timeStamp) {
             RefreshTimeStamp();
             if (cyclesPerSecond_ == 0) GetCPUSpeed();
         }
     }
-    DetermineSpeed();
+    determineSpeed();
 }
 
 // Leaf 1 is asked before leaf 0; the highest supported leaf is not consulted.
-bool TCPUID::ProbeCPUID() {
+bool TCPUID::probeCPUID() {
     if (!processor_.idFlagToggles()) return false;
     platform::CpuidRegisters leaf1 = processor_.cpuid(1);
     cpuid1_ = int32_t(leaf1.eax);
     cpuid2_ = int32_t(leaf1.ebx);
     cpuid3_ = int32_t(leaf1.ecx);
     cpuid4_ = int32_t(leaf1.edx);
-    signature_ = DecodeSignature(leaf1.eax);
-    vendorBytes_ = VendorBytesOf(processor_.cpuid(0));
-    vendor_ = VendorString(vendorBytes_);
+    signature_ = decodeSignature(leaf1.eax);
+    vendorBytes_ = vendorBytesOf(processor_.cpuid(0));
+    vendor_ = vendorString(vendorBytes_);
     return true;
 }
 
 void TCPUID::RefreshTimeStamp() {
-    if (features_.timeStamp) timeStamp_ = SplitTimeStamp(processor_.readTimeStamp());
+    if (features_.timeStamp) timeStamp_ = splitTimeStamp(processor_.readTimeStamp());
 }
 
 uint64_t TCPUID::GetTimeStamp() {

@@ -3,7 +3,7 @@
 
 namespace cpuid {
 
-ProcessorSignature DecodeSignature(uint32_t eax) {
+ProcessorSignature decodeSignature(uint32_t eax) {
     ProcessorSignature s;
     s.type = int32_t((eax >> 12) & 3);
     s.family = int32_t((eax >> 8) & 15);
@@ -12,14 +12,14 @@ ProcessorSignature DecodeSignature(uint32_t eax) {
     return s;
 }
 
-VendorBytes VendorBytesOf(const platform::CpuidRegisters& leaf0) {
+VendorBytes vendorBytesOf(const platform::CpuidRegisters& leaf0) {
     VendorBytes bytes{};
     const uint32_t words[3] = {leaf0.ebx, leaf0.edx, leaf0.ecx};
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(words[i / 4] >> (8 * (i % 4)));
     return bytes;
 }
 
-std::string VendorString(const VendorBytes& bytes) {
+std::string vendorString(const VendorBytes& bytes) {
     std::string vendor;
     for (uint8_t byte : bytes) {
         if (byte == 0) break;
@@ -28,7 +28,7 @@ std::string VendorString(const VendorBytes& bytes) {
     return vendor;
 }
 
-FeatureFlags DecodeFeatures(uint32_t edx) {
+FeatureFlags decodeFeatures(uint32_t edx) {
     FeatureFlags f;
     f.fpu = (edx & 1u) != 0;
     f.timeStamp = (edx & kTimeStampFeature) != 0;
@@ -36,7 +36,7 @@ FeatureFlags DecodeFeatures(uint32_t edx) {
     return f;
 }
 
-TimeStampWords SplitTimeStamp(uint64_t stamp) {
+TimeStampWords splitTimeStamp(uint64_t stamp) {
     TimeStampWords w;
     w.hiHi = uint16_t(stamp >> 48);
     w.hiLo = uint16_t(stamp >> 32);

@@ -67,7 +67,7 @@ std::string compose(const char* base, int32_t type, const char* suffix) {
 
 }  // namespace
 
-std::string DescribeSignature(int32_t family, int32_t model, int32_t type) {
+std::string describeSignature(int32_t family, int32_t model, int32_t type) {
     switch (family) {
     case 4:
         return compose("Intel 486", type, intel486Suffix(model));
@@ -80,7 +80,7 @@ std::string DescribeSignature(int32_t family, int32_t model, int32_t type) {
     }
 }
 
-std::string DescribeProcessorClass(platform::Processor& processor) {
+std::string describeProcessorClass(platform::Processor& processor) {
     std::string text = "80486 Processor";
     if (processor.test8086()) text = "8086/8088 Processor";
     if (processor.test80286()) text = "80286 Processor";
@@ -90,7 +90,7 @@ std::string DescribeProcessorClass(platform::Processor& processor) {
 
 std::string DescribeProcessor(bool hasCPUID, int32_t family, int32_t model, int32_t type,
                               platform::Processor& processor) {
-    return hasCPUID ? DescribeSignature(family, model, type) : DescribeProcessorClass(processor);
+    return hasCPUID ? describeSignature(family, model, type) : describeProcessorClass(processor);
 }
 
 }  // namespace cpuid

@@ -11,11 +11,11 @@ namespace cpuid {
 
 // The table of families 4, 5 and 6 ("Unknown Type" elsewhere); the vendor
 // plays no part.
-std::string DescribeSignature(int32_t family, int32_t model, int32_t type);
+std::string describeSignature(int32_t family, int32_t model, int32_t type);
 
 // "80486 Processor" unless a class test is positive; all three tests run,
 // in order, and the last positive one names the class.
-std::string DescribeProcessorClass(platform::Processor& processor);
+std::string describeProcessorClass(platform::Processor& processor);
 
 std::string DescribeProcessor(bool hasCPUID, int32_t family, int32_t model, int32_t type,
                               platform::Processor& processor);

@@ -18,7 +18,7 @@ int32_t elapsedMs(const platform::TimeOfDay& from, const platform::TimeOfDay& to
 int32_t MeasureBench(platform::Clock& clock, TGenerator& generator, int64_t draws) {
     const platform::TimeOfDay start = clock.localTime();
     for (int64_t i = 0; i < draws; ++i) {
-        double value = generator.DrawFloat();
+        double value = generator.drawFloat();
         // The value is discarded, but computing it is the measured work:
         // keep the optimiser from dropping the conversion. The compiler
         // chooses a register or memory for it, on every architecture; on

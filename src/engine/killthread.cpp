@@ -51,7 +51,7 @@ void TKillThread::Execute() {
     // Nothing may leave the thread: an error ends the burner quietly.
     try {
         do {
-            RunCycle();
+            runCycle();
         } while (!Terminated());
     } catch (...) {}
 }
@@ -61,7 +61,7 @@ void TKillThread::reseed() {
     generator_.seed = static_cast<uint32_t>(((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond);
 }
 
-CycleReport TKillThread::RunCycle() {
+CycleReport TKillThread::runCycle() {
     reseed();
     const int32_t f = factor.load(std::memory_order_relaxed);
     const int32_t benchmarkTime = benchmarkTime_.load(std::memory_order_relaxed);

@@ -13,12 +13,12 @@ TSlowDown::TSlowDown(platform::SystemControl& system, platform::UserRegistry& re
 
 void TSlowDown::ApplyStartupPriorities() {
     version5_ = system_.majorVersion() >= 5;
-    system_.setProcessPriorityClass(DesignedPriorityClass());
+    system_.setProcessPriorityClass(designedPriorityClass());
     system_.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     if (platform::GroupStanding* standing = system_.groupStanding()) standing->prepare();
 }
 
-platform::PriorityClass TSlowDown::DesignedPriorityClass() const {
+platform::PriorityClass TSlowDown::designedPriorityClass() const {
     return version5_ ? platform::PriorityClass::High : platform::PriorityClass::Realtime;
 }
 
@@ -44,12 +44,12 @@ void TSlowDown::CreateBurner(std::vector<int> processors) {
     if (processors.empty()) processors = system_.allowedProcessors();
     burner_ = std::make_unique<TBurner>(clock_, benchmarkTime_, processors);
     // The user's choice of engine holds for every start, command-line launches too.
-    ApplyEngineMode(readStoredMode(registry_));
+    applyEngineMode(readStoredMode(registry_));
 }
 
-void TSlowDown::ApplyEngineMode(EngineMode mode) {
+void TSlowDown::applyEngineMode(EngineMode mode) {
     mode_ = mode;
-    const SchedulingOutcome outcome = applyScheduling(system_, *burner_, mode, DesignedPriorityClass(), factor_);
+    const SchedulingOutcome outcome = applyScheduling(system_, *burner_, mode, designedPriorityClass(), factor_);
     holdsOtherSessions_ = outcome.holdsOtherSessions;
     lowerOtherSessions_ = outcome.lowerOtherSessions;
     windowRealtime_ = outcome.plan.windowRealtime;
@@ -58,7 +58,7 @@ void TSlowDown::ApplyEngineMode(EngineMode mode) {
 }
 
 std::optional<std::string> TSlowDown::ChooseEngineMode(EngineMode mode) {
-    ApplyEngineMode(mode);
+    applyEngineMode(mode);
     return storeMode(registry_, mode);
 }
 
@@ -72,7 +72,7 @@ std::string grantorName(const std::string& step, const std::string& how) {
 }
 }  // namespace
 
-Standing TSlowDown::CurrentStanding() const {
+Standing TSlowDown::currentStanding() const {
     const platform::GroupFacts facts = GroupFacts();
     Standing s;
     s.realtime = windowRealtime_ > 0;
@@ -88,11 +88,11 @@ Standing TSlowDown::CurrentStanding() const {
     return s;
 }
 
-std::string TSlowDown::RightsNote() const { return rightsNote(CurrentStanding()); }
+std::string TSlowDown::RightsNote() const { return rightsNote(currentStanding()); }
 
-std::string TSlowDown::RightsSummary() const { return rightsSummary(CurrentStanding()); }
+std::string TSlowDown::RightsSummary() const { return rightsSummary(currentStanding()); }
 
-std::string TSlowDown::RightsDetails() const { return rightsDetails(CurrentStanding()); }
+std::string TSlowDown::RightsDetails() const { return rightsDetails(currentStanding()); }
 
 int32_t TSlowDown::SetFactor(int32_t factor) {
     factor_ = clampFactor(factor);
@@ -102,7 +102,7 @@ int32_t TSlowDown::SetFactor(int32_t factor) {
 }
 
 bool TSlowDown::Resume() {
-    WeighGroup(true);
+    weighGroup(true);
     const bool resumed = burner_->Resume();
     // Burners that don't hold against other sessions get them lowered instead
     // (after the burners: without rights the kernel takes one such change a
@@ -120,7 +120,7 @@ bool TSlowDown::Stop() {
 bool TSlowDown::SuspendNow() {
     const bool suspended = burner_->Suspend();
     if (suspended) {
-        WeighGroup(false);
+        weighGroup(false);
         system_.lowerOtherSessions(false);
     }
     return suspended;
@@ -131,8 +131,8 @@ void TSlowDown::RestoreFactor(int32_t factor) { burner_->SetFactor(clampFactor(f
 void TSlowDown::Release() {
     if (burner_) burner_->Suspend();
     system_.lowerOtherSessions(false);
-    system_.raiseSession(false, DesignedPriorityClass());
-    WeighGroup(false);
+    system_.raiseSession(false, designedPriorityClass());
+    weighGroup(false);
 }
 
 platform::GroupFacts TSlowDown::GroupFacts() const {
@@ -141,7 +141,7 @@ platform::GroupFacts TSlowDown::GroupFacts() const {
 }
 
 // The burners' group weighs more against the user's other programs only while they run.
-void TSlowDown::WeighGroup(bool running) {
+void TSlowDown::weighGroup(bool running) {
     platform::GroupStanding* standing = system_.groupStanding();
     if (!standing) return;
     if (running)

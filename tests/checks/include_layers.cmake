@@ -1,76 +1,218 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Fails when a library includes a library it may not use, so that every
-# include points down the layer map below and the graph has no circle:
+# Checks a source tree against the layer map (cmake/layers.cmake): every
+# include under src/ and every CMakeLists there may name only the libraries and
+# the Qt modules its layer may use. Fails on
+#   - an include of a library the layer may not use (upward or sideways),
+#   - a Qt header of a module the folder may not use,
+#   - an include that climbs out of its folder ("../") or reaches the test doubles,
+#   - a library that exports more than its own include/ folder, or reaches
+#     into another folder with an include path,
+#   - a CMakeLists that names a library or Qt module the layer may not link,
+#   - a missing library folder or CMakeLists, or fewer files than the map's
+#     floor for a folder: a check that found nothing must not pass.
 #
-#   app      -> shell, widgets, launch, engine, cpuid, cmdline, platform
-#   shell    -> widgets, launch, engine, cpuid, cmdline, platform
-#   launch   -> engine, platform
-#   engine   -> platform
-#   cpuid    -> platform
-#   widgets  -> (Qt only)
-#   cmdline  -> (nothing)
-#   platform -> (the system only)
-#
-# Also fails on an include that climbs out of its folder ("../"), on an
-# include of the test doubles, and on a library that exports more than its
-# own include/ folder (an include path to src/ or a parent folder).
-#
-# Usage: cmake -DSOURCE_DIR=<the project's root> -P include_layers.cmake
+# Usage: cmake -DSOURCE_DIR=<tree> -DQT_INCLUDE_DIR=<Qt's headers> [-DLAYER_MAP=<file>]
+#              [-DMIN_FILES=<n>] -P include_layers.cmake
+# LAYER_MAP defaults to the tree's own map; MIN_FILES replaces every floor
+# (the small fixture trees use 1).
 cmake_minimum_required(VERSION 3.25)
-if(NOT SOURCE_DIR)
-  message(FATAL_ERROR "SOURCE_DIR is not set")
+foreach(required SOURCE_DIR QT_INCLUDE_DIR)
+  if(NOT ${required})
+    message(FATAL_ERROR "${required} is not set")
+  endif()
+endforeach()
+if(NOT EXISTS ${QT_INCLUDE_DIR}/QtCore)
+  message(FATAL_ERROR "QT_INCLUDE_DIR=${QT_INCLUDE_DIR} has no QtCore folder: Qt headers cannot be placed")
 endif()
-
-set(libraries platform cmdline engine cpuid launch widgets shell app)
-set(uses_platform)
-set(uses_cmdline)
-set(uses_widgets)
-set(uses_engine platform)
-set(uses_cpuid platform)
-set(uses_launch engine platform)
-set(uses_shell widgets launch engine cpuid cmdline platform)
-set(uses_app shell widgets launch engine cpuid cmdline platform)
+if(NOT LAYER_MAP)
+  set(LAYER_MAP ${SOURCE_DIR}/cmake/layers.cmake)
+endif()
+include(${LAYER_MAP})
 
 set(faults)
+macro(fault text)
+  list(APPEND faults "${text}")
+endmacro()
+
+# The map's entry a file belongs to: the longest folder of the map that holds it.
+function(entry_of file out)
+  set(best)
+  foreach(folder ${LENTORA_LAYERS})
+    string(LENGTH "${folder}" length)
+    string(LENGTH "${best}" best_length)
+    if(file MATCHES "^${folder}/" AND length GREATER best_length)
+      set(best ${folder})
+    endif()
+  endforeach()
+  set(${out} ${best} PARENT_SCOPE)
+endfunction()
+
+# The Qt modules a map entry may use: its library's and its own.
+function(qt_allowed entry out)
+  string(REGEX MATCH "^[^/]+" layer "${entry}")
+  set(modules ${LENTORA_LAYER_QT_${layer}})
+  if(NOT entry STREQUAL layer)
+    list(APPEND modules ${LENTORA_LAYER_QT_${entry}})
+  endif()
+  if(NOT modules)
+    set(modules none)
+  endif()
+  set(${out} ${modules} PARENT_SCOPE)
+endfunction()
+
+# The Qt module of an included header, "" when it is not a Qt header, "?" when
+# it looks like one but no module has it.
+function(qt_module_of target out)
+  set(module)
+  if(target MATCHES "^Qt([A-Za-z]+)/")
+    set(module ${CMAKE_MATCH_1})
+    if(NOT IS_DIRECTORY ${QT_INCLUDE_DIR}/Qt${module})
+      set(module "?")
+    endif()
+  elseif(target MATCHES "^(Q[A-Za-z]+|q[a-z]+\\.h)$")
+    file(GLOB found RELATIVE ${QT_INCLUDE_DIR} ${QT_INCLUDE_DIR}/Qt*/${target})
+    set(module "?")
+    if(found)
+      list(GET found 0 first)
+      string(REGEX REPLACE "^Qt([^/]+)/.*$" "\\1" module "${first}")
+    endif()
+  endif()
+  set(${out} "${module}" PARENT_SCOPE)
+endfunction()
+
+# The libraries a layer may use, as the messages say them.
+foreach(folder ${LENTORA_LAYERS})
+  set(uses_${folder} ${LENTORA_LAYER_USES_${folder}})
+  if(NOT uses_${folder})
+    set(uses_${folder} nothing)
+  endif()
+endforeach()
+
+# --- The folders: every library is there, with its CMakeLists.
+foreach(folder ${LENTORA_LAYERS})
+  if(NOT IS_DIRECTORY ${SOURCE_DIR}/src/${folder})
+    fault("src/${folder}: missing, though the layer map lists it")
+  elseif(NOT folder MATCHES "/" AND NOT EXISTS ${SOURCE_DIR}/src/${folder}/CMakeLists.txt)
+    fault("src/${folder}: has no CMakeLists.txt")
+  endif()
+  set(count_${folder} 0)
+endforeach()
+
+# --- The includes of every source file.
 file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR}/src ${SOURCE_DIR}/src/*.h ${SOURCE_DIR}/src/*.cpp)
 foreach(file ${files})
-  string(REGEX MATCH "^[^/]+" library "${file}")
-  if(NOT library IN_LIST libraries)
-    list(APPEND faults "src/${file}: the folder ${library} is not in the layer map")
+  entry_of(${file} entry)
+  if(NOT entry)
+    fault("src/${file}: its folder is not in the layer map")
     continue()
   endif()
+  math(EXPR count_${entry} "${count_${entry}} + 1")
+  string(REGEX MATCH "^[^/]+" layer "${file}")
+  qt_allowed(${entry} allowed_qt)
   file(STRINGS ${SOURCE_DIR}/src/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line ${includes})
     string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[\"<]([^\">]*)[\">].*$" "\\1" target "${line}")
-    if(target MATCHES "(^|/)\\.\\./")
-      list(APPEND faults "src/${file}: includes ${target}, outside its own folder")
-    endif()
-    if(NOT target MATCHES "/")
-      continue()
-    endif()
     string(REGEX MATCH "^[^/]+" used "${target}")
-    if(used STREQUAL "fakes")
-      list(APPEND faults "src/${file}: includes the test double ${target}")
-    elseif(used IN_LIST libraries AND NOT used STREQUAL library AND NOT used IN_LIST uses_${library})
-      list(APPEND faults "src/${file}: ${library} includes ${target}, but may use only: ${uses_${library}}")
+    qt_module_of("${target}" module)
+    if(target MATCHES "(^|/)\\.\\./")
+      fault("src/${file}: includes ${target}, outside its own folder")
+    elseif(used STREQUAL "fakes" AND target MATCHES "/")
+      fault("src/${file}: includes the test double ${target}")
+    elseif(module STREQUAL "?")
+      fault("src/${file}: includes <${target}>, which no Qt module has")
+    elseif(module AND NOT module IN_LIST allowed_qt)
+      fault("src/${file}: includes <${target}> of Qt ${module}, but src/${entry} may use Qt: ${allowed_qt}")
+    elseif(target MATCHES "/" AND used IN_LIST LENTORA_LAYERS AND NOT used STREQUAL layer
+           AND NOT used IN_LIST LENTORA_LAYER_USES_${layer})
+      fault("src/${file}: ${layer} includes ${target}, but may use only: ${uses_${layer}}")
     endif()
   endforeach()
 endforeach()
 
-file(GLOB_RECURSE lists ${SOURCE_DIR}/src/CMakeLists.txt)
-foreach(list ${lists})
-  file(STRINGS ${list} exports REGEX "target_include_directories")
-  foreach(line ${exports})
-    if(line MATCHES "PUBLIC" AND line MATCHES "(\\.\\.|PROJECT_SOURCE_DIR|CMAKE_SOURCE_DIR)")
-      file(RELATIVE_PATH name ${SOURCE_DIR} ${list})
-      list(APPEND faults "${name}: exports more than its own include folder: ${line}")
+foreach(folder ${LENTORA_LAYERS})
+  set(floor ${LENTORA_LAYER_MIN_FILES_${folder}})
+  if(MIN_FILES)
+    set(floor ${MIN_FILES})
+  endif()
+  if(count_${folder} LESS floor)
+    fault("src/${folder}: ${count_${folder}} source files found, the map expects at least ${floor}")
+  endif()
+endforeach()
+
+# --- Every CMakeLists, read whole (comments aside): the targets and Qt
+# modules it names, and the include paths it sets.
+function(check_include_paths list arguments)
+  set(visibility PRIVATE)
+  foreach(item ${arguments})
+    if(item MATCHES "^(PUBLIC|PRIVATE|INTERFACE|SYSTEM|BEFORE|AFTER)$")
+      set(visibility ${item})
+    elseif(item MATCHES "(\\.\\.|PROJECT_SOURCE_DIR|CMAKE_SOURCE_DIR|PROJECT_BINARY_DIR|CMAKE_BINARY_DIR)")
+      set(faults ${faults} "${list}: an include path outside its own folder: ${item}")
+    elseif(visibility MATCHES "PUBLIC|INTERFACE" AND NOT item MATCHES
+           "^(\\$\\{CMAKE_CURRENT_(SOURCE|BINARY)_DIR\\}/)?include$")
+      set(faults ${faults} "${list}: exports more than its own include folder: ${item}")
     endif()
+  endforeach()
+  set(faults ${faults} PARENT_SCOPE)
+endfunction()
+
+file(GLOB_RECURSE lists RELATIVE ${SOURCE_DIR}/src ${SOURCE_DIR}/src/CMakeLists.txt)
+foreach(list ${lists})
+  string(REGEX MATCH "^[^/]+" layer "${list}")
+  if(NOT layer IN_LIST LENTORA_LAYERS)
+    continue()  # reported with its sources
+  endif()
+  file(READ ${SOURCE_DIR}/src/${list} text)
+  string(REGEX REPLACE "#[^\n]*" "" text "${text}")
+  string(REPLACE ";" " " text "${text}")
+  set(name "src/${list}")
+  lentora_layer_target(${layer} own)
+  set(allowed_targets ${own} lentora_layer_link)
+  foreach(used ${LENTORA_LAYER_USES_${layer}})
+    lentora_layer_target(${used} target)
+    list(APPEND allowed_targets ${target})
+  endforeach()
+  lentora_layer_private_qt(${layer} allowed_qt)
+  list(APPEND allowed_qt ${LENTORA_LAYER_QT_${layer}})
+  if(NOT allowed_qt)
+    set(allowed_qt none)
+  endif()
+
+  string(REGEX MATCHALL "lentora_[a-z_]+" targets "${text}")
+  foreach(target ${targets})
+    if(NOT target IN_LIST allowed_targets)
+      fault("${name}: names ${target}, but ${layer} may use only: ${uses_${layer}}")
+    endif()
+  endforeach()
+  string(REGEX MATCHALL "Qt6::[A-Za-z]+" modules "${text}")
+  foreach(module ${modules})
+    string(REPLACE "Qt6::" "" module ${module})
+    if(NOT module IN_LIST allowed_qt)
+      fault("${name}: links Qt ${module}, but ${layer} may use Qt: ${allowed_qt}")
+    endif()
+  endforeach()
+  string(REGEX MATCHALL "lentora_layer_link[ \t\n]*\\([^)]*\\)" calls "${text}")
+  foreach(call ${calls})
+    if(NOT call MATCHES "\\([ \t\n]*${layer}[ \t\n]*\\)")
+      fault("${name}: ${call} is not its own layer, ${layer}")
+    endif()
+  endforeach()
+  string(REGEX MATCHALL "(target_)?include_directories[ \t\n]*\\([^)]*\\)" commands "${text}")
+  foreach(command ${commands})
+    string(REGEX REPLACE "^[^(]*\\(([^)]*)\\)$" "\\1" arguments "${command}")
+    string(STRIP "${arguments}" arguments)
+    separate_arguments(arguments UNIX_COMMAND "${arguments}")
+    if(command MATCHES "^target_")
+      list(REMOVE_AT arguments 0)
+    endif()
+    check_include_paths(${name} "${arguments}")
   endforeach()
 endforeach()
 
 if(faults)
   list(JOIN faults "\n  " text)
-  message(FATAL_ERROR "Includes against the layer map:\n  ${text}")
+  message(FATAL_ERROR "The tree breaks the layer map:\n  ${text}")
 endif()
 list(LENGTH files count)
-message(STATUS "${count} files under src/ include only what their layer may use")
+list(LENGTH LENTORA_LAYERS folders)
+message(STATUS "${count} files in the ${folders} folders of the layer map keep to it")

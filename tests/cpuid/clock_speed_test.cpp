@@ -33,7 +33,7 @@ TEST_F(ClockSpeed, MeasurementGivesTheSpeedWithItsFractionalDigits) {
     platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(cpu.CyclesPerSecond(), 451'032'118);
-    EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), 451.032118);
+    EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), 451.032118);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 451.032118);
     EXPECT_EQ(cpu.StartStamp(), 1'000u);
     EXPECT_EQ(cpu.StopStamp(), 451'033'118u);
@@ -83,7 +83,7 @@ TEST_F(ClockSpeed, NoPerformanceCounterFallsBackToTheRegistry) {
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(cpu.CyclesPerSecond(), 450'000'000);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 450.0);
-    EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), 0.0);
+    EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), 0.0);
     EXPECT_EQ(clock.performanceCounterReads(), 0);
     EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "close"}));
     EXPECT_EQ(processor.count("rdtsc"), 1u);  // the refresh only
@@ -175,7 +175,7 @@ TEST_F(ClockSpeed, OneSecondCountReadsTheCounterEvenWithoutCpuid) {
     TCPUID cpu(bare, clock, registry);
     EXPECT_EQ(cpu.CyclesPerSecond(), 67'000'000);
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 67.0);
-    EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), 0.0);
+    EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), 0.0);
 }
 
 TEST_F(ClockSpeed, NoCounterAndNoRegistryValueMakesCreationFail) {
@@ -224,7 +224,7 @@ TEST_F(ClockSpeed, GetTicksPerSecondDividesByTheIterationsRoundingTiesToEven) {
         // readings up to c0 + 2,000,000, one after the stop stamp.
         EXPECT_EQ(clock.performanceCounterReads() - readsBefore, 2 + 199'999 + 1);
         EXPECT_EQ(cpu.ElapsedTicks(), int64_t(c.elapsed));
-        EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), double(c.expected) / 1e6);
+        EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), double(c.expected) / 1e6);
     }
     // A later measurement leaves the speed found at creation alone.
     EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 0.001);
@@ -236,7 +236,7 @@ TEST_F(ClockSpeed, GetTicksPerSecondWithoutPerformanceCounterKeepsEverything) {
     TCPUID cpu(processor, clock, registry);
     clock.setPerformanceFrequency(0);
     EXPECT_EQ(cpu.GetTicksPerSecond(1), 0);
-    EXPECT_DOUBLE_EQ(cpu.MeasuredSpeed(), 0.001);
+    EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), 0.001);
     EXPECT_EQ(cpu.ElapsedTicks(), 1'000);
     EXPECT_EQ(processor.count("rdtsc"), 3u);
 }

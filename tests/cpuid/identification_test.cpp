@@ -31,7 +31,7 @@ TEST_F(Identification, WithoutCpuidEverythingKeepsItsDefault) {
     EXPECT_EQ(cpu.ProcessorDescription(), "80486 Processor");
     EXPECT_EQ(cpu.TimeStampHiHi() | cpu.TimeStampHiLo() | cpu.TimeStampLoHi() | cpu.TimeStampLoLo(), 0);
     EXPECT_EQ(cpu.VCLVersion(), "1.02");
-    EXPECT_EQ(cpu.VendorBytesRead(), VendorBytes{});
+    EXPECT_EQ(cpu.vendorBytesRead(), VendorBytes{});
     // Neither CPUID nor the counter was touched.
     EXPECT_EQ(processor.calls(), (std::vector<std::string>{"idflag", "8086", "80286", "80386"}));
 }
@@ -83,8 +83,8 @@ TEST_F(Identification, VendorWithAZeroByteEndsThereButKeepsAllBytes) {
     processor.setLeaf(0, platform::vendorLeaf(std::string("Ven\0orBytes!", 12)));
     TCPUID cpu(processor, clock, registry);
     EXPECT_EQ(cpu.ProcessorVendor(), "Ven");
-    EXPECT_EQ(cpu.VendorBytesRead()[3], 0);
-    EXPECT_EQ(cpu.VendorBytesRead()[11], '!');
+    EXPECT_EQ(cpu.vendorBytesRead()[3], 0);
+    EXPECT_EQ(cpu.vendorBytesRead()[11], '!');
     EXPECT_EQ(cpu.ProcessorDescription(), "Intel 486 DX4");
 }
 

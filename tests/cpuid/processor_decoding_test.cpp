@@ -8,7 +8,7 @@ using namespace cpuid;
 
 TEST(SignatureDecoding, TakesTheBaseFieldsOnly) {
     // Extended family/model bits set, and bits 14-15 set beside type 1.
-    ProcessorSignature s = DecodeSignature(0xFFFFD543);
+    ProcessorSignature s = decodeSignature(0xFFFFD543);
     EXPECT_EQ(s.type, 1);
     EXPECT_EQ(s.family, 5);
     EXPECT_EQ(s.model, 4);
@@ -17,7 +17,7 @@ TEST(SignatureDecoding, TakesTheBaseFieldsOnly) {
 
 TEST(SignatureDecoding, ModernProcessorKeepsOnlyTheLowModelNibble) {
     // Family 6, extended model 0xA, model 7, stepping 1 (cpuinfo: model 167).
-    ProcessorSignature s = DecodeSignature(0x000A0671);
+    ProcessorSignature s = decodeSignature(0x000A0671);
     EXPECT_EQ(s.type, 0);
     EXPECT_EQ(s.family, 6);
     EXPECT_EQ(s.model, 7);
@@ -25,7 +25,7 @@ TEST(SignatureDecoding, ModernProcessorKeepsOnlyTheLowModelNibble) {
 }
 
 TEST(SignatureDecoding, FieldsAtTheirMaximum) {
-    ProcessorSignature s = DecodeSignature(0x3FFF);
+    ProcessorSignature s = decodeSignature(0x3FFF);
     EXPECT_EQ(s.type, 3);
     EXPECT_EQ(s.family, 15);
     EXPECT_EQ(s.model, 15);
@@ -33,15 +33,15 @@ TEST(SignatureDecoding, FieldsAtTheirMaximum) {
 }
 
 TEST(VendorDecoding, BytesComeFromEbxThenEdxThenEcx) {
-    VendorBytes bytes = VendorBytesOf(kGenuineIntel);
+    VendorBytes bytes = vendorBytesOf(kGenuineIntel);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "GenuineIntel");
-    EXPECT_EQ(VendorString(bytes), "GenuineIntel");
+    EXPECT_EQ(vendorString(bytes), "GenuineIntel");
 }
 
 TEST(VendorDecoding, StringEndsAtTheFirstZeroByte) {
     platform::CpuidRegisters leaf0{1, 0x00006241, 0x6867666A, 0x6665640A};
-    VendorBytes bytes = VendorBytesOf(leaf0);
-    EXPECT_EQ(VendorString(bytes), "Ab");
+    VendorBytes bytes = vendorBytesOf(leaf0);
+    EXPECT_EQ(vendorString(bytes), "Ab");
     // The raw bytes keep what follows the zero.
     EXPECT_EQ(bytes[2], 0);
     EXPECT_EQ(bytes[4], 0x0A);
@@ -49,25 +49,25 @@ TEST(VendorDecoding, StringEndsAtTheFirstZeroByte) {
 }
 
 TEST(VendorDecoding, ZeroInTheLastRegisterCutsThere) {
-    VendorBytes bytes = VendorBytesOf(platform::vendorLeaf(std::string("CyrixInst\0ad", 12)));
-    EXPECT_EQ(VendorString(bytes), "CyrixInst");
+    VendorBytes bytes = vendorBytesOf(platform::vendorLeaf(std::string("CyrixInst\0ad", 12)));
+    EXPECT_EQ(vendorString(bytes), "CyrixInst");
 }
 
-TEST(VendorDecoding, AllZeroGivesEmptyVendor) { EXPECT_EQ(VendorString(VendorBytesOf({})), ""); }
+TEST(VendorDecoding, AllZeroGivesEmptyVendor) { EXPECT_EQ(vendorString(vendorBytesOf({})), ""); }
 
 TEST(FeatureDecoding, ReadsBitsZeroFourAndNine) {
-    FeatureFlags all = DecodeFeatures(kFpuBit | kTscBit | kApicBit);
+    FeatureFlags all = decodeFeatures(kFpuBit | kTscBit | kApicBit);
     EXPECT_TRUE(all.fpu && all.timeStamp && all.apic);
-    FeatureFlags neighbours = DecodeFeatures(~(kFpuBit | kTscBit | kApicBit));
+    FeatureFlags neighbours = decodeFeatures(~(kFpuBit | kTscBit | kApicBit));
     EXPECT_FALSE(neighbours.fpu || neighbours.timeStamp || neighbours.apic);
-    FeatureFlags tscOnly = DecodeFeatures(kTscBit);
+    FeatureFlags tscOnly = decodeFeatures(kTscBit);
     EXPECT_FALSE(tscOnly.fpu);
     EXPECT_TRUE(tscOnly.timeStamp);
     EXPECT_FALSE(tscOnly.apic);
 }
 
 TEST(TimeStampSplit, MostSignificantQuarterFirst) {
-    TimeStampWords w = SplitTimeStamp(0x1122334455667788ull);
+    TimeStampWords w = splitTimeStamp(0x1122334455667788ull);
     EXPECT_EQ(w.hiHi, 0x1122);
     EXPECT_EQ(w.hiLo, 0x3344);
     EXPECT_EQ(w.loHi, 0x5566);

@@ -10,7 +10,7 @@ namespace {
 
 void expectModels(int32_t family, int32_t type, const std::vector<std::string>& byModel) {
     for (int32_t model = 0; model < 16; ++model)
-        EXPECT_EQ(DescribeSignature(family, model, type), byModel[model])
+        EXPECT_EQ(describeSignature(family, model, type), byModel[model])
             << "family " << family << " model " << model << " type " << type;
 }
 
@@ -37,30 +37,30 @@ TEST(SignatureDescription, Family6EveryModel) {
 }
 
 TEST(SignatureDescription, OverdriveComesBeforeTheModelSuffix) {
-    EXPECT_EQ(DescribeSignature(4, 3, 1), "Intel 486 Overdrive DX2");
-    EXPECT_EQ(DescribeSignature(4, 8, 0), "Intel 486 DX4");
-    EXPECT_EQ(DescribeSignature(5, 2, 0), "Intel Pentium 75-200 Mhz");
-    EXPECT_EQ(DescribeSignature(5, 4, 1), "Intel Pentium Overdrive MMX 166/200 Mhz");
-    EXPECT_EQ(DescribeSignature(5, 0, 1), "Intel Pentium Overdrive");
+    EXPECT_EQ(describeSignature(4, 3, 1), "Intel 486 Overdrive DX2");
+    EXPECT_EQ(describeSignature(4, 8, 0), "Intel 486 DX4");
+    EXPECT_EQ(describeSignature(5, 2, 0), "Intel Pentium 75-200 Mhz");
+    EXPECT_EQ(describeSignature(5, 4, 1), "Intel Pentium Overdrive MMX 166/200 Mhz");
+    EXPECT_EQ(describeSignature(5, 0, 1), "Intel Pentium Overdrive");
 }
 
 TEST(SignatureDescription, Family6OverdriveFollowsTheNameEvenWhenUnknown) {
-    EXPECT_EQ(DescribeSignature(6, 3, 1), "Intel Pentium II Overdrive");
-    EXPECT_EQ(DescribeSignature(6, 8, 1), "Unknown Type Overdrive");
-    EXPECT_EQ(DescribeSignature(6, 1, 1), "Intel Pentium Pro Overdrive");
+    EXPECT_EQ(describeSignature(6, 3, 1), "Intel Pentium II Overdrive");
+    EXPECT_EQ(describeSignature(6, 8, 1), "Unknown Type Overdrive");
+    EXPECT_EQ(describeSignature(6, 1, 1), "Intel Pentium Pro Overdrive");
 }
 
 TEST(SignatureDescription, OnlyTypeOneIsOverdrive) {
-    EXPECT_EQ(DescribeSignature(4, 2, 2), "Intel 486 SX");
-    EXPECT_EQ(DescribeSignature(5, 1, 3), "Intel Pentium 60/66 Mhz");
-    EXPECT_EQ(DescribeSignature(6, 5, 2), "Intel Pentium P6");
+    EXPECT_EQ(describeSignature(4, 2, 2), "Intel 486 SX");
+    EXPECT_EQ(describeSignature(5, 1, 3), "Intel Pentium 60/66 Mhz");
+    EXPECT_EQ(describeSignature(6, 5, 2), "Intel Pentium P6");
 }
 
 TEST(SignatureDescription, OtherFamiliesAreUnknownWithoutOverdrive) {
     for (int32_t family : {0, 1, 2, 3, 7, 8, 9, 10, 11, 12, 13, 14, 15})
         for (int32_t type = 0; type < 4; ++type)
             for (int32_t model : {0, 1, 3, 5, 15})
-                EXPECT_EQ(DescribeSignature(family, model, type), "Unknown Type")
+                EXPECT_EQ(describeSignature(family, model, type), "Unknown Type")
                     << "family " << family << " model " << model << " type " << type;
 }
 

@@ -76,7 +76,7 @@ TEST(RealProcessor, SpeedAgreesWithTheKernelsTscFrequency) {
     double best = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
         TCPUID cpu(platform::realProcessor(), platform::systemClock(), *registry);
-        EXPECT_GT(cpu.MeasuredSpeed(), 0.0);
+        EXPECT_GT(cpu.measuredSpeed(), 0.0);
         if (std::abs(cpu.ProcessorSpeed() - *reference) < std::abs(best - *reference)) best = cpu.ProcessorSpeed();
         if (std::abs(best - *reference) <= *reference * bound) break;
     }

@@ -22,7 +22,7 @@ TEST(Benchmark, MeasureBenchTimesTheDrawsWithTheLocalClock) {
     // Every draw advanced the generator.
     TGenerator expected;
     expected.seed = 7;
-    for (int i = 0; i < 1000; ++i) expected.Advance();
+    for (int i = 0; i < 1000; ++i) expected.advance();
     EXPECT_EQ(g.seed, expected.seed);
 }
 

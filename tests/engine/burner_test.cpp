@@ -78,14 +78,14 @@ TEST(Burner, BackupsRunWithTheBurnersOnlyUnderRealTime) {
     std::atomic<int32_t> benchmark{50};
     TBurner burner(platform::systemClock(), benchmark, {0});
     burner.SetFactor(50);
-    EXPECT_FALSE(burner.BackupsActive()) << "no backup without real time";
+    EXPECT_FALSE(burner.backupsActive()) << "no backup without real time";
     burner.SetRealtime(5);  // asked before the threads run: applied when they start
-    EXPECT_TRUE(burner.BackupsActive());
+    EXPECT_TRUE(burner.backupsActive());
     burner.Resume();
     EXPECT_EQ(burner.backup(0).suspendCount(), 0) << "resumed with the burners";
     EXPECT_EQ(burner.backup(0).factor.load(), 50);
     burner.SetRealtime(0);  // switched while they run
-    EXPECT_FALSE(burner.BackupsActive());
+    EXPECT_FALSE(burner.backupsActive());
     EXPECT_EQ(burner.backup(0).suspendCount(), 1) << "left the running burners";
     burner.Suspend();
     burner.Resume();

@@ -9,12 +9,12 @@ using namespace engine;
 TEST(Generator, AdvancesLikeTheThirtyTwoBitCongruentialGenerator) {
     TGenerator g;
     g.seed = 0;
-    g.Advance();
+    g.advance();
     EXPECT_EQ(g.seed, 1u);
-    g.Advance();
+    g.advance();
     EXPECT_EQ(g.seed, 134775814u);
     g.seed = 0xFFFFFFFFu;
-    g.Advance();
+    g.advance();
     EXPECT_EQ(g.seed, static_cast<uint32_t>(0xFFFFFFFFull * 134775813ull + 1));
 }
 
@@ -42,10 +42,10 @@ TEST(Generator, WideDrawsStayInRangeAndMatchNarrowOnes) {
 TEST(Generator, FloatDrawIsSeedOverTwoToThe32) {
     TGenerator g;
     g.seed = 0;
-    EXPECT_DOUBLE_EQ(g.DrawFloat(), 1.0 / 4294967296.0);
+    EXPECT_DOUBLE_EQ(g.drawFloat(), 1.0 / 4294967296.0);
     g.seed = 0xFFFFFFFFu - 134775813u;  // any seed: the value stays below 1
     for (int i = 0; i < 1000; ++i) {
-        double v = g.DrawFloat();
+        double v = g.drawFloat();
         EXPECT_GE(v, 0.0);
         EXPECT_LT(v, 1.0);
     }

@@ -32,7 +32,7 @@ struct CycleFixture : ::testing::Test {
 
 TEST_F(CycleFixture, FactorZeroMakesTwoPassesAndTwoSleeps) {
     burner.factor = 0;
-    const CycleReport r = burner.RunCycle();
+    const CycleReport r = burner.runCycle();
     EXPECT_FALSE(r.heavy);
     EXPECT_EQ(r.passes, 2);
     EXPECT_EQ(r.g, 0);
@@ -45,7 +45,7 @@ TEST_F(CycleFixture, ReseedsFromUtcTimeOfDayEveryCycle) {
     clock.setSystemTime(t);
     burner.factor = 50;
     benchmark = 100'000'000;  // keeps the loop short: base is 7 plus the draw
-    const CycleReport r = burner.RunCycle();
+    const CycleReport r = burner.runCycle();
     TGenerator expected = reseeded(t);
     const uint64_t base = baseCount(100'000'000) + expected.Draw(100);
     EXPECT_EQ(baseCount(100'000'000), 7);
@@ -58,7 +58,7 @@ TEST_F(CycleFixture, ReseedsFromUtcTimeOfDayEveryCycle) {
 
 TEST_F(CycleFixture, FactorFiftyAtBenchmarkThousandPassCountIsInRange) {
     burner.factor = 50;
-    const CycleReport r = burner.RunCycle();
+    const CycleReport r = burner.runCycle();
     EXPECT_GE(r.passes, 33'750'002);
     EXPECT_LE(r.passes, 33'754'952);
     EXPECT_EQ(r.passes, r.plannedPasses);
@@ -79,9 +79,9 @@ TEST(NormalLoop, SleepsOnceWhenTheRandomPointIsOne) {
 TEST_F(CycleFixture, FactorNinetyFiveIsNormalAndNinetySixHeavy) {
     benchmark = 100'000'000;  // tiny counts
     burner.factor = 95;
-    EXPECT_FALSE(burner.RunCycle().heavy);
+    EXPECT_FALSE(burner.runCycle().heavy);
     burner.factor = 96;
-    const CycleReport heavy = burner.RunCycle();
+    const CycleReport heavy = burner.runCycle();
     EXPECT_TRUE(heavy.heavy);
     EXPECT_EQ(heavy.sleeps, 1);
     EXPECT_EQ(clock.sleeps().back(), 1u);
@@ -92,7 +92,7 @@ TEST_F(CycleFixture, FactorNinetyEightDrawsTwiceAndCountsDownMPlusOne) {
     clock.setSystemTime(t);
     benchmark = 1'000'000;  // m = 60,000,000 * 0.0135 + r = 810,000 + r
     burner.factor = 98;
-    const CycleReport r = burner.RunCycle();
+    const CycleReport r = burner.runCycle();
     TGenerator expected = reseeded(t);
     expected.Draw(2);  // drawn though it does not change x
     const uint64_t rr = expected.Draw(40000);
@@ -107,11 +107,11 @@ TEST_F(CycleFixture, NonPositiveBenchmarkTimeOnlySleeps) {
     for (int32_t b : {0, -5, INT32_MIN}) {
         benchmark = b;
         burner.factor = 50;
-        const CycleReport normal = burner.RunCycle();
+        const CycleReport normal = burner.runCycle();
         EXPECT_EQ(normal.passes, 2) << b;
         EXPECT_EQ(normal.sleeps, 2) << b;
         burner.factor = 98;
-        EXPECT_EQ(burner.RunCycle().passes, 0) << b;
+        EXPECT_EQ(burner.runCycle().passes, 0) << b;
     }
 }
 
@@ -120,7 +120,7 @@ TEST_F(CycleFixture, NonPositiveBenchmarkTimeOnlySleeps) {
 TEST_F(CycleFixture, AccurateFactorZeroOnlySleeps) {
     burner.mode = EngineMode::Accurate;
     burner.factor = 0;
-    const CycleReport r = burner.RunCycle();
+    const CycleReport r = burner.runCycle();
     EXPECT_EQ(r.passes, 0);
     EXPECT_EQ(r.sleeps, 1);
 }
@@ -145,7 +145,7 @@ TEST(AccurateCycle, BusyForTheSharePerBeatOnAScriptedClock) {
         burner.mode = EngineMode::Accurate;
         burner.factor = c.factor;
         std::vector<int64_t> passes, deadlines;
-        for (size_t i = 0; i < c.passes.size(); ++i) passes.push_back(burner.RunCycle().passes);
+        for (size_t i = 0; i < c.passes.size(); ++i) passes.push_back(burner.runCycle().passes);
         for (int64_t d : fine.deadlines) deadlines.push_back(d / 1'000'000);
         EXPECT_EQ(passes, c.passes) << c.factor << " % from " << c.startMs << " ms";
         EXPECT_EQ(deadlines, c.deadlinesMs) << c.factor << " % from " << c.startMs << " ms";

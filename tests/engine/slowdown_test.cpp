@@ -113,7 +113,7 @@ TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
     EXPECT_EQ(lowerings(), "LBLBB");
 
     system.setSessionAnswer(true);
-    slowDown.ApplyEngineMode(EngineMode::Classic);  // nice values, the group raised: holds
+    slowDown.applyEngineMode(EngineMode::Classic);  // nice values, the group raised: holds
     slowDown.Resume();
     slowDown.Stop();
     EXPECT_EQ(lowerings(), "LBLBBB");

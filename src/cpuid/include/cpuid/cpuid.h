@@ -51,9 +51,9 @@ public:
     const std::string& VCLVersion() const { return vclVersion_; }
 
     // Fields that are not properties.
-    const VendorBytes& VendorBytesRead() const { return vendorBytes_; }
+    const VendorBytes& vendorBytesRead() const { return vendorBytes_; }
     int64_t CyclesPerSecond() const { return cyclesPerSecond_; }
-    double MeasuredSpeed() const { return measuredSpeed_; }
+    double measuredSpeed() const { return measuredSpeed_; }
     uint64_t StartStamp() const { return startStamp_; }
     uint64_t StopStamp() const { return stopStamp_; }
     int64_t ElapsedTicks() const { return elapsedTicks_; }
@@ -81,9 +81,9 @@ public:
     int64_t CountCyclesOneSecond();
 
 private:
-    bool ProbeCPUID();
-    void DetermineSpeed();
-    StampedPair StampBetween(int64_t before, int64_t maxWidth);
+    bool probeCPUID();
+    void determineSpeed();
+    StampedPair stampBetween(int64_t before, int64_t maxWidth);
 
     platform::Processor& processor_;
     platform::Clock& clock_;

@@ -18,13 +18,13 @@ struct ProcessorSignature {
     int32_t model = 0;     // bits 4-7
     int32_t stepping = 0;  // bits 0-3
 };
-ProcessorSignature DecodeSignature(uint32_t eax);
+ProcessorSignature decodeSignature(uint32_t eax);
 
 // The 12 vendor bytes of leaf 0: EBX, EDX, ECX, each least significant byte first.
 using VendorBytes = std::array<uint8_t, 12>;
-VendorBytes VendorBytesOf(const platform::CpuidRegisters& leaf0);
+VendorBytes vendorBytesOf(const platform::CpuidRegisters& leaf0);
 // The bytes up to, not including, the first zero byte (all 12 without one).
-std::string VendorString(const VendorBytes& bytes);
+std::string vendorString(const VendorBytes& bytes);
 
 // The feature bits of leaf 1's EDX that are decoded.
 struct FeatureFlags {
@@ -32,13 +32,13 @@ struct FeatureFlags {
     bool timeStamp = false;  // bit 4
     bool apic = false;       // bit 9
 };
-FeatureFlags DecodeFeatures(uint32_t edx);
+FeatureFlags decodeFeatures(uint32_t edx);
 inline constexpr uint32_t kTimeStampFeature = 1u << 4;
 
 // A time-stamp reading split into quarters, most significant first.
 struct TimeStampWords {
     uint16_t hiHi = 0, hiLo = 0, loHi = 0, loLo = 0;
 };
-TimeStampWords SplitTimeStamp(uint64_t stamp);
+TimeStampWords splitTimeStamp(uint64_t stamp);
 
 }  // namespace cpuid

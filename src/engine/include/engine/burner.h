@@ -47,7 +47,7 @@ public:
     TKillThread& thread(size_t i) { return *threads_[i]; }
     // The backups run (resumed with the burners) only while the burners are
     // real-time.
-    bool BackupsActive() const { return backupsActive_; }
+    bool backupsActive() const { return backupsActive_; }
     TKillThread& backup(size_t i) { return *backups_[i]; }
 
 private:

@@ -11,7 +11,7 @@ class TGenerator {
 public:
     uint32_t seed = 0;
 
-    void Advance() { seed = seed * 134775813u + 1u; }
+    void advance() { seed = seed * 134775813u + 1u; }
 
     // Uniform integer in 0..n-1: seed * n shifted right by 32 bits. Counts
     // may be wider than 32 bits, so n is 64-bit; for n below 2^32 this is
@@ -20,13 +20,13 @@ public:
     // + low, it is seed * high + ((seed * low) >> 32), exactly, and neither
     // part overflows.
     uint64_t Draw(uint64_t n) {
-        Advance();
+        advance();
         return uint64_t{seed} * (n >> 32) + ((uint64_t{seed} * (n & 0xffffffffu)) >> 32);
     }
 
     // Uniform double in [0, 1).
-    double DrawFloat() {
-        Advance();
+    double drawFloat() {
+        advance();
         return seed / 4294967296.0;
     }
 };

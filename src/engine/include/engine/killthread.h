@@ -61,7 +61,7 @@ public:
     std::atomic<EngineMode> mode{EngineMode::Classic};
 
     // One cycle of the burner's body: reseed, read the factor, burn.
-    CycleReport RunCycle();
+    CycleReport runCycle();
     TGenerator& generator() { return generator_; }
 
 protected:

@@ -32,7 +32,7 @@ public:
     // Start-up: the designed class (high from version 5 on, real time
     // before) for the process and time critical for the calling thread.
     void ApplyStartupPriorities();
-    platform::PriorityClass DesignedPriorityClass() const;
+    platform::PriorityClass designedPriorityClass() const;
 
     // The stored benchmark time, measured through measure (which is expected
     // to call MeasureBenchmark) when missing or damaged. Returns the time.
@@ -50,14 +50,14 @@ public:
 
     EngineMode Mode() const { return mode_; }
     // Applies the mode's priorities at once.
-    void ApplyEngineMode(EngineMode mode);
+    void applyEngineMode(EngineMode mode);
     // The user's choice: applied and stored; on a failed store the reason.
     std::optional<std::string> ChooseEngineMode(EngineMode mode);
     // What the slow-down holds against, from what was granted and how the
     // kernel shares the processors (engine/standing.h), and its texts: the
     // note on the start-up line (empty where nothing needs saying), the
     // status bar's box and the box's tooltip.
-    Standing CurrentStanding() const;
+    Standing currentStanding() const;
     std::string RightsNote() const;
     std::string RightsSummary() const;
     std::string RightsDetails() const;
@@ -90,7 +90,7 @@ public:
     platform::GroupFacts GroupFacts() const;
 
 private:
-    void WeighGroup(bool running);
+    void weighGroup(bool running);
     platform::SystemControl& system_;
     platform::UserRegistry& registry_;
     platform::Clock& clock_;
