@@ -165,7 +165,7 @@ TEST(AccurateCycle, RealTimeBurnerStopsShortOfTheKernelsBudget) {
         burner.mode = EngineMode::Accurate;
         burner.factor = factor;
         burner.setRealtime(realtime);
-        EXPECT_EQ(burner.RunCycle().passes, busyTenthsMs * 2000) << realtime << " at " << factor;
+        EXPECT_EQ(burner.runCycle().passes, busyTenthsMs * 2000) << realtime << " at " << factor;
         EXPECT_EQ(fine.deadlines, std::vector<int64_t>{40'000'000}) << realtime << " at " << factor;
     }
 }

@@ -124,7 +124,7 @@ TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
     platform::FakeRightsStep service("RealtimeKit", {platform::GrantKind::RealTime, 20, {}});
     for (const platform::Grant& nice : {platform::Grant{}, platform::Grant{platform::GrantKind::Nice, -20, "root"}}) {
         system.setRights({{platform::GrantKind::RealTime, 20, "RealtimeKit"}, nice, &service});
-        slowDown.ApplyEngineMode(EngineMode::Accurate);
+        slowDown.applyEngineMode(EngineMode::Accurate);
         slowDown.Resume();
         slowDown.Stop();
     }
