@@ -21,6 +21,7 @@
 
 #include "bus_probe.h"
 #include "fakes/fake_realtime_kit.h"
+#include "temp_dir.h"
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"
 
@@ -33,12 +34,10 @@ namespace {
 // A bus of the test's own, with nothing on it. The daemon ends with the
 // object, or with this process however it ends.
 struct EmptyBus {
-    std::filesystem::path dir;
+    TempDir dir{"bus"};
     std::string address;
     pid_t pid = -1;
     EmptyBus() {
-        char pattern[] = "/tmp/lentora-bus.XXXXXX";
-        dir = mkdtemp(pattern);
         const std::string listen = "--address=unix:path=" + (dir / "bus").string();
         int fds[2];
         if (pipe(fds) != 0) return;
@@ -61,27 +60,21 @@ struct EmptyBus {
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);
         }
-        std::filesystem::remove_all(dir);
     }
 };
 
 // A socket that takes connections and never says a word.
 struct SilentSocket {
-    std::filesystem::path dir;
+    TempDir dir{"silent"};
     int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     SilentSocket() {
-        char pattern[] = "/tmp/lentora-silent.XXXXXX";
-        dir = mkdtemp(pattern);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, (dir / "bus").c_str(), sizeof address.sun_path - 1);
         if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket, 8) != 0)
             ADD_FAILURE() << "no listening socket";
     }
-    ~SilentSocket() {
-        close(socket);
-        std::filesystem::remove_all(dir);
-    }
+    ~SilentSocket() { close(socket); }
     std::string address() const { return "unix:path=" + (dir / "bus").string(); }
 };
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "temp_dir.h"
+
 #include <unistd.h>
 #include <chrono>
 #include <fstream>
@@ -20,14 +22,6 @@ const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
 
 class StoreFaults : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lentora-storefault-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        file_ = dir_ / "registry.reg";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void spit(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
 
     // Seconds that reading "bench", storing it and reading it back take.
@@ -40,7 +34,8 @@ protected:
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 
-    fs::path dir_, file_;
+    TempDir temp_{"storefault"};
+    fs::path file_ = temp_ / "registry.reg";
 };
 
 // A megabyte of distinct value names once took some 17 seconds per read,
