@@ -36,10 +36,12 @@ struct Ending {
 // Threads end one by one while the process exits, so each keeps its last reading.
 Ending watchUntilEnd(LentoraProcess& lentora, std::chrono::milliseconds limit) {
     Ending ending;
-    waitFor([&] {
-        for (const auto& [tid, ms] : lentora.workerCpu()) ending.lastCpu[tid] = ms;
-        return !lentora.running();
-    }, limit, 20ms);
+    waitFor(
+        [&] {
+            for (const auto& [tid, ms] : lentora.workerCpu()) ending.lastCpu[tid] = ms;
+            return !lentora.running();
+        },
+        limit, 20ms);
     ending.status = lentora.waitForExit(0ms);
     return ending;
 }
@@ -58,23 +60,27 @@ std::optional<WaitReadings> readAcrossTheWait(LentoraProcess& lentora, std::chro
     using Clock = std::chrono::steady_clock;
     WaitReadings readings;
     Clock::time_point before;
-    const bool launched = waitFor([&] {
-        const auto at = Clock::now();
-        const auto cpu = lentora.workerCpu();
-        readings.launched = lentora.children();
-        if (!readings.launched.empty()) return true;
-        readings.beforeLaunch = cpu;
-        before = at;
-        return false;
-    }, 30s, 20ms);
+    const bool launched = waitFor(
+        [&] {
+            const auto at = Clock::now();
+            const auto cpu = lentora.workerCpu();
+            readings.launched = lentora.children();
+            if (!readings.launched.empty()) return true;
+            readings.beforeLaunch = cpu;
+            before = at;
+            return false;
+        },
+        30s, 20ms);
     if (!launched) return std::nullopt;
     readings.inWait = readings.beforeLaunch;
-    waitFor([&] {
-        const auto cpu = lentora.workerCpu();
-        if (Clock::now() >= before + inside) return true;
-        readings.inWait = cpu;
-        return false;
-    }, inside, 20ms);
+    waitFor(
+        [&] {
+            const auto cpu = lentora.workerCpu();
+            if (Clock::now() >= before + inside) return true;
+            readings.inWait = cpu;
+            return false;
+        },
+        inside, 20ms);
     return readings;
 }
 

@@ -121,12 +121,14 @@ LentoraProcess::~LentoraProcess() {
 std::optional<int> LentoraProcess::waitForExit(std::chrono::milliseconds limit) {
     if (reaped_) return status_;
     std::optional<int> result;
-    waitFor([&] {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
-        result = status;
-        return true;
-    }, limit, 20ms);
+    waitFor(
+        [&] {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+            result = status;
+            return true;
+        },
+        limit, 20ms);
     if (result) {
         reaped_ = true;
         status_ = *result;

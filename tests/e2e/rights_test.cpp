@@ -69,10 +69,12 @@ Outcome runShortLaunch(const Sandbox& sandbox, const RunOptions& base) {
         outcome.mainRaised = lentora.threadRaised(lentora.pid());
         outcome.mainPolicy = processStatField(lentora.pid(), 41);
         std::map<pid_t, long> used;
-        waitFor([&] {
-            used = cpuSince(atStart, lentora.workerCpu());
-            return totalCpu(used) >= 100 || !lentora.running();
-        }, 30s, 20ms);
+        waitFor(
+            [&] {
+                used = cpuSince(atStart, lentora.workerCpu());
+                return totalCpu(used) >= 100 || !lentora.running();
+            },
+            30s, 20ms);
         for (const auto& [tid, ms] : used) {
             if (ms < 30) continue;
             outcome.burnersRaised = outcome.burnersRaised.value_or(true) && lentora.threadRaised(tid).value_or(false);

@@ -128,11 +128,13 @@ std::vector<std::pair<unsigned long, std::string>> VirtualDisplay::captionsOf(pi
 std::optional<unsigned long> VirtualDisplay::waitForCaption(pid_t pid, const std::string& wanted,
                                                             std::chrono::milliseconds limit) {
     std::optional<unsigned long> found;
-    waitFor([&] {
-        for (const auto& [window, text] : captionsOf(pid))
-            if (text == wanted) found = window;
-        return found.has_value();
-    }, limit, 20ms);
+    waitFor(
+        [&] {
+            for (const auto& [window, text] : captionsOf(pid))
+                if (text == wanted) found = window;
+            return found.has_value();
+        },
+        limit, 20ms);
     return found;
 }
 

@@ -82,7 +82,11 @@ TEST(RealtimeGroupScheduling, RootGetsRealTimeAboveAGroupWithoutBudgetAndLeavesN
                           "; do sleep 0.02; done; kill -9 $!; cat " + out),
               "fifo=1 in /\nspawned in " + name + "\nholding\n");
     // The group empties once the killed child's threads are gone.
-    EXPECT_TRUE(waitFor([&] { return fs::remove(hierarchy.string() + name); }, std::chrono::seconds(10),
-                        std::chrono::milliseconds(20)));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            std::error_code busy;
+            return fs::remove(hierarchy.string() + name, busy);
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(20)));
     EXPECT_EQ(slurp(hierarchy / "cpu.rt_runtime_us"), budget);
 }

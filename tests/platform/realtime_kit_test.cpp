@@ -21,9 +21,9 @@
 
 #include "bus_probe.h"
 #include "fakes/fake_realtime_kit.h"
-#include "temp_dir.h"
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"
+#include "temp_dir.h"
 
 // libdbus keeps some of a closed connection's memory until dbus_shutdown(),
 // which Qt never calls; the sanitizer build would report it as ours.

@@ -29,7 +29,8 @@ struct StandIn {
     std::string address;
     explicit StandIn(const std::string& mode = "") {
         const std::string script = LENTORA_SOURCE_DIR "/tests/support/user_manager_standin.py ";
-        input = popen(("exec dbus-run-session -- /usr/bin/python3 " + script + dir.path().string() + mode).c_str(), "w");
+        input =
+            popen(("exec dbus-run-session -- /usr/bin/python3 " + script + dir.path().string() + mode).c_str(), "w");
         waitFor([&] { return !(address = slurp(dir / "address")).empty(); }, std::chrono::seconds(20),
                 std::chrono::milliseconds(20));
     }
@@ -50,7 +51,8 @@ bool standInCanRun() {
 TEST(UserManagerScope, WeighsMoreOnlyWhileRaisedAndAKilledOnesIsPutBackAtTheNextStart) {
     if (!standInCanRun()) GTEST_SKIP() << "dbus-run-session, python3-dbus or python3-gi is missing";
     StandIn manager;
-    const std::string lentora = "L='" LENTORA_GROUP_CHILD_PATH " " + manager.address + "'; cd " + manager.dir.path().string();
+    const std::string lentora =
+        "L='" LENTORA_GROUP_CHILD_PATH " " + manager.address + "'; cd " + manager.dir.path().string();
     int pid = 0;
     std::sscanf(shellOutput(lentora + "; $L prepare raise lower").c_str(), "pid=%d", &pid);
     const std::string scope = "lentora-" + std::to_string(pid) + ".scope";
