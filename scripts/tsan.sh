@@ -10,21 +10,22 @@ cd "$(dirname "$0")/.."
 root=$PWD
 scripts/install-deps.sh
 build=${BUILD_DIR:-build-tsan}
+# Recent kernels randomise mappings beyond what this ThreadSanitizer expects;
+# without randomisation (which child processes inherit) it always finds its
+# shadow memory. The build runs the tests too, to list them for CTest.
+run() { setarch "$(uname -m)" -R "$@"; }
 cmake -S . -B "$build" -G Ninja -DLENTORA_TSAN=ON -DLENTORA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j"$(nproc)" --target test_platform test_engine test_launch test_shell lentora_test_child lentora
+run cmake --build "$build" -j"$(nproc)" --target test_platform test_engine test_launch test_shell lentora_test_child lentora
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp halt_on_error=1 exitcode=66 second_deadlock_stack=1 report_signal_unsafe=1"
 export QT_QPA_PLATFORM=offscreen
 cd "$build/tests"
-# Recent kernels randomise mappings beyond what this ThreadSanitizer expects;
-# without randomisation (which the tests inherit) it always finds its shadow
-# memory.
-run() { setarch "$(uname -m)" -R "$@"; }
 # The tests are picked by their labels (tests/CMakeLists.txt): the platform
 # and engine suites and the launch watcher alone and in the window, each test
 # in a process of its own. Left out: the tests that fork a multi-threaded
 # process and start threads in the child (not supported by ThreadSanitizer)
-# and the one that leaves a thread waiting on a silent bus past its end (it
-# runs in the normal and the AddressSanitizer suites).
+# and the user service manager's, which may leave a thread waiting on a
+# silent bus past their end (they run in the normal and the AddressSanitizer
+# suites).
 run ctest --output-on-failure --no-tests=error -L '^(platform|engine)$|:threads$'
 # ThreadSanitizer holds back an asynchronous signal until the thread calls
 # into its runtime, so a thread in a pure busy loop (or a sleep it does not

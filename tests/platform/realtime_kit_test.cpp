@@ -81,8 +81,10 @@ struct SilentSocket {
 }  // namespace
 
 // The fault: the limit covered each call but not the connection's set-up,
-// which waited for as long as a silent bus kept the connection open.
-TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
+// which waited for as long as a silent bus kept the connection open. Each
+// call gives up after kRealtimeKitTimeout; the bound leaves a busy machine
+// room and still fails a wait for D-Bus's own 25 s.
+TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedPromptly) {
     if (std::system("dbus-daemon --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "dbus-daemon is not installed";
     int argc = 1;
     char name[] = "test";
@@ -107,7 +109,7 @@ TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
         EXPECT_FALSE(kit->limits()) << address;
         EXPECT_FALSE(kit->makeThreadRealtime(gettid(), 1)) << address;
         EXPECT_FALSE(kit->makeThreadHighPriority(gettid(), -1)) << address;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << address;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << address;
     }
     QDBusConnection::disconnectFromBus("owner");
 }

@@ -74,8 +74,10 @@ TEST(UserManagerScope, WeighsMoreOnlyWhileRaisedAndAKilledOnesIsPutBackAtTheNext
 }
 
 // A bus nobody serves (a socket that never answers), a missing one and a
-// manager that never replies all read as "no weight", each within a second.
-TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedWithinASecond) {
+// manager that never replies all read as "no weight", each promptly: every
+// call gives up after kUserManagerTimeout, and the bound leaves a busy
+// machine room while still failing a wait for D-Bus's own 25 s.
+TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedPromptly) {
     int argc = 1;
     char name[] = "test", *argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
@@ -93,7 +95,7 @@ TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedWithinASecond) {
         const auto standing = platform::groupStandingAt(address, true);
         standing->prepare();
         standing->raise();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << address;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << address;
         EXPECT_FALSE(standing->facts().weightRaised) << address;
         EXPECT_NE(standing->facts().weightRefusal, "") << address;
     }
