@@ -39,12 +39,14 @@ protected:
 };
 
 // A megabyte of distinct value names once took some 17 seconds per read,
-// and the store is read at every access: the program hung at start-up.
+// and the store is read at every access: the program hung at start-up. The
+// three accesses take well under a second now; the bound leaves room for a
+// busy machine and the sanitizers' unoptimised build.
 TEST_F(StoreFaults, TensOfThousandsOfValuesReadInBoundedTime) {
     std::string text = kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n";
     for (int i = 0; text.size() < (1u << 20) - 64; ++i) text += "\"v" + std::to_string(i) + "\"=dword:00000001\n";
     spit(text);
-    EXPECT_LT(readWriteRead(400), 5.0);
+    EXPECT_LT(readWriteRead(400), 20.0);
     EXPECT_EQ(platform::openRegFile(file_)->readDword(kKey, "v40000"), 1u) << "the other values are kept";
 }
 
