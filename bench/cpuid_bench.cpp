@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cpuid/cpuid.h"
-#include "platform/kernel_clock.h"
+#include "kernel_clock.h"
 
 using namespace cpuid;
 
@@ -26,7 +26,7 @@ struct Reference {
 // The refined TSC calibration from the kernel log, else the detected TSC
 // frequency, else the first "cpu MHz" of /proc/cpuinfo.
 std::optional<Reference> kernelFigure() {
-    if (auto mhz = platform::kernelTscMhz()) return Reference{*mhz, "kernel log TSC calibration"};
+    if (auto mhz = kernelTscMhz()) return Reference{*mhz, "kernel log TSC calibration"};
     std::ifstream in("/proc/cpuinfo");
     std::string line;
     while (std::getline(in, line))

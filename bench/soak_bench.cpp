@@ -23,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "cputime.h"
 #include "engine/burner.h"
 #include "launch/watcher.h"
 #include "platform/clock.h"
@@ -44,16 +45,6 @@ bool allPassed = true;
 void report(bool ok, const char* what) {
     std::printf("  %-58s %s\n", what, ok ? "ok" : "FAILED");
     allPassed = allPassed && ok;
-}
-
-long threadCpuMs(pid_t tid) {
-    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/stat");
-    std::string line;
-    if (!std::getline(in, line)) return -1;
-    unsigned long utime = 0, stime = 0;
-    std::sscanf(line.c_str() + line.rfind(')') + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime,
-                &stime);
-    return long((utime + stime) * 1000 / sysconf(_SC_CLK_TCK));
 }
 
 long burnerCpuMs(TBurner& burner) {

@@ -3,24 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 
 #include "fakes/fake_machine_registry.h"
 #include "platform/registry.h"
+#include "temp_dir.h"
 
 namespace {
 
 class CpuinfoRegistry : public testing::Test {
 protected:
-    std::filesystem::path dir;
-
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("lentora-cpuinfo-" + std::to_string(std::random_device{}()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    TempDir dir{"cpuinfo"};
 
     std::unique_ptr<platform::MachineRegistry> viewOf(const std::string& text) {
         auto file = dir / "cpuinfo";

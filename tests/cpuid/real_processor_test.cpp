@@ -9,7 +9,7 @@
 #include <map>
 
 #include "cpuid/cpuid.h"
-#include "platform/kernel_clock.h"
+#include "kernel_clock.h"
 
 using namespace cpuid;
 
@@ -29,8 +29,6 @@ std::map<std::string, std::string> firstProcessorFields() {
     }
     return fields;
 }
-
-using platform::kernelTscMhz;
 
 bool hasFlag(const std::string& flags, const std::string& flag) {
     return (" " + flags + " ").find(" " + flag + " ") != std::string::npos;

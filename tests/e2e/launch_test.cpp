@@ -36,10 +36,12 @@ struct Ending {
 // Threads end one by one while the process exits, so each keeps its last reading.
 Ending watchUntilEnd(LentoraProcess& lentora, std::chrono::milliseconds limit) {
     Ending ending;
-    waitUntil(limit, [&] {
-        for (const auto& [tid, ms] : lentora.workerCpu()) ending.lastCpu[tid] = ms;
-        return !lentora.running();
-    });
+    waitFor(
+        [&] {
+            for (const auto& [tid, ms] : lentora.workerCpu()) ending.lastCpu[tid] = ms;
+            return !lentora.running();
+        },
+        limit, 20ms);
     ending.status = lentora.waitForExit(0ms);
     return ending;
 }
@@ -58,23 +60,27 @@ std::optional<WaitReadings> readAcrossTheWait(LentoraProcess& lentora, std::chro
     using Clock = std::chrono::steady_clock;
     WaitReadings readings;
     Clock::time_point before;
-    const bool launched = waitUntil(30s, [&] {
-        const auto at = Clock::now();
-        const auto cpu = lentora.workerCpu();
-        readings.launched = lentora.children();
-        if (!readings.launched.empty()) return true;
-        readings.beforeLaunch = cpu;
-        before = at;
-        return false;
-    });
+    const bool launched = waitFor(
+        [&] {
+            const auto at = Clock::now();
+            const auto cpu = lentora.workerCpu();
+            readings.launched = lentora.children();
+            if (!readings.launched.empty()) return true;
+            readings.beforeLaunch = cpu;
+            before = at;
+            return false;
+        },
+        30s, 20ms);
     if (!launched) return std::nullopt;
     readings.inWait = readings.beforeLaunch;
-    waitUntil(inside, [&] {
-        const auto cpu = lentora.workerCpu();
-        if (Clock::now() >= before + inside) return true;
-        readings.inWait = cpu;
-        return false;
-    });
+    waitFor(
+        [&] {
+            const auto cpu = lentora.workerCpu();
+            if (Clock::now() >= before + inside) return true;
+            readings.inWait = cpu;
+            return false;
+        },
+        inside, 20ms);
     return readings;
 }
 
@@ -102,7 +108,7 @@ TEST(CommandLineLaunch, RunsTheProgramSlowedDownForTheRunForWindowThenEnds) {
     EXPECT_LT(totalCpu(cpuSince(wait->beforeLaunch, wait->inWait)), 150) << "the burners worked during the wait";
     const auto inRun = cpuSince(wait->inWait, ending.lastCpu);
     EXPECT_GE(busyThreads(inRun, 150), allowedProcessorCount()) << "not every processor had a working burner";
-    EXPECT_TRUE(waitUntil(30s, [&] { return sandbox.childStarted(); })) << "the program did not record its start";
+    EXPECT_TRUE(waitFor([&] { return sandbox.childStarted(); }, 30s, 20ms)) << "the program did not record its start";
     // A parameter that was quoted keeps its blank: "b c" arrives as one.
     std::vector<std::string> expected;
     for (const std::string& arg : given) expected.push_back("arg=" + arg);
@@ -115,7 +121,7 @@ TEST(CommandLineLaunch, BurnersStopWhenTheRunForWindowEndsAndTheProgramIsReapedL
     // No /CLOSE: Lentora stays after the watch; the program outlives the watch.
     LentoraProcess lentora(sandbox,
                            {.args = {"/SPEED=50", "/RUNFOR=1", sandbox.program.string()}, .childSleepMs = 3500});
-    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); }));
+    ASSERT_TRUE(waitFor([&] { return sandbox.childStarted(); }, 10s, 20ms));
     const auto atStart = lentora.workerCpu();
     ASSERT_FALSE(lentora.children().empty()) << "the program is not Lentora's child";
 
@@ -128,7 +134,7 @@ TEST(CommandLineLaunch, BurnersStopWhenTheRunForWindowEndsAndTheProgramIsReapedL
     EXPECT_LT(totalCpu(cpuSince(afterWindow, later)), 100) << "the burners went on after the window";
 
     // The program ends after its watch did: it must not stay a zombie.
-    EXPECT_TRUE(waitUntil(5s, [&] { return lentora.children().empty(); }))
+    EXPECT_TRUE(waitFor([&] { return lentora.children().empty(); }, 5s, 20ms))
         << "the ended program was not reaped, state "
         << (lentora.children().empty() ? ' ' : lentora.children().begin()->second);
     EXPECT_TRUE(lentora.running()) << "Lentora ended without /CLOSE";
@@ -138,9 +144,9 @@ TEST(CommandLineLaunch, ProgramThatEndsDuringTheWatchIsReaped) {
     Sandbox sandbox;
     LentoraProcess lentora(sandbox,
                            {.args = {"/SPEED=20", "/RUNFOR=0", sandbox.program.string()}, .childSleepMs = 200});
-    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); }));
+    ASSERT_TRUE(waitFor([&] { return sandbox.childStarted(); }, 10s, 20ms));
 
-    EXPECT_TRUE(waitUntil(4s, [&] { return lentora.children().empty(); })) << "the ended program stayed a zombie";
+    EXPECT_TRUE(waitFor([&] { return lentora.children().empty(); }, 4s, 20ms)) << "the ended program stayed a zombie";
     std::this_thread::sleep_for(1500ms);  // the watch has ended with the program
     const auto before = lentora.workerCpu();
     std::this_thread::sleep_for(500ms);

@@ -19,6 +19,7 @@
 #include "test_paths.h"
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -120,12 +121,14 @@ LentoraProcess::~LentoraProcess() {
 std::optional<int> LentoraProcess::waitForExit(std::chrono::milliseconds limit) {
     if (reaped_) return status_;
     std::optional<int> result;
-    waitUntil(limit, [&] {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
-        result = status;
-        return true;
-    });
+    waitFor(
+        [&] {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+            result = status;
+            return true;
+        },
+        limit, 20ms);
     if (result) {
         reaped_ = true;
         status_ = *result;
@@ -221,15 +224,6 @@ void reapAdopted(const std::map<pid_t, char>& processes) {
     const auto adopted = ownChildren();
     for (const auto& [pid, state] : processes)
         if (adopted.count(pid)) killAndReap(pid);
-}
-
-bool waitUntil(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 int allowedProcessorCount() {

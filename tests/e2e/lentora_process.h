@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "wait_for.h"
+
 class Sandbox;
 
 struct RunOptions {
@@ -67,6 +69,4 @@ std::map<pid_t, char> ownChildren();
 void killAndReap(pid_t pid);
 // The same for each of these processes that this test has adopted.
 void reapAdopted(const std::map<pid_t, char>& processes);
-// Polls until the condition holds or the limit passes.
-bool waitUntil(std::chrono::milliseconds limit, const std::function<bool()>& condition);
 int allowedProcessorCount();

@@ -63,16 +63,18 @@ Outcome runShortLaunch(const Sandbox& sandbox, const RunOptions& base) {
     // The burners work from before the program starts (which, slowed down,
     // may take a while): count their time from Lentora's start.
     const auto atStart = lentora.workerCpu();
-    if (waitUntil(60s, [&] { return sandbox.childStarted(); })) {
+    if (waitFor([&] { return sandbox.childStarted(); }, 60s, 20ms)) {
         launched = lentora.children();
         if (launched.size() == 1) readLaunched(lentora, launched.begin()->first, outcome);
         outcome.mainRaised = lentora.threadRaised(lentora.pid());
         outcome.mainPolicy = processStatField(lentora.pid(), 41);
         std::map<pid_t, long> used;
-        waitUntil(30s, [&] {
-            used = cpuSince(atStart, lentora.workerCpu());
-            return totalCpu(used) >= 100 || !lentora.running();
-        });
+        waitFor(
+            [&] {
+                used = cpuSince(atStart, lentora.workerCpu());
+                return totalCpu(used) >= 100 || !lentora.running();
+            },
+            30s, 20ms);
         for (const auto& [tid, ms] : used) {
             if (ms < 30) continue;
             outcome.burnersRaised = outcome.burnersRaised.value_or(true) && lentora.threadRaised(tid).value_or(false);
@@ -180,9 +182,9 @@ TEST(SchedulingRights, SessionGroupIsAsFoundAfterLentoraEnds) {
         options.ownSession = false;  // the group looked at is this test's
         LentoraProcess lentora(sandbox, options);
         std::map<pid_t, char> launched;
-        ASSERT_TRUE(waitUntil(20s, [&] { return sandbox.childStarted(); }));
+        ASSERT_TRUE(waitFor([&] { return sandbox.childStarted(); }, 20s, 20ms));
         launched = lentora.children();
-        EXPECT_TRUE(waitUntil(3s, [&] { return autogroupNice() == -10; })) << "raised while it runs";
+        EXPECT_TRUE(waitFor([&] { return autogroupNice() == -10; }, 3s, 20ms)) << "raised while it runs";
         for (const auto& [child, state] : launched)
             EXPECT_EQ(autogroupNice(std::to_string(child)), 0) << "a launched program has a group of its own";
         if (wayOut != 0) lentora.signal(wayOut);

@@ -13,18 +13,8 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-fs::path makeTempRoot() {
-    std::string pattern = (fs::temp_directory_path() / "lentora-e2e-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
-
-}  // namespace
-
 Sandbox::Sandbox()
-    : root(makeTempRoot()),
+    : root(temp_.path()),
       home(root / "home"),
       configHome(home / ".config"),
       runtimeDir(root / "runtime"),
@@ -35,11 +25,6 @@ Sandbox::Sandbox()
     for (const fs::path& dir : {home, configHome, runtimeDir, work, programDir}) fs::create_directories(dir);
     fs::permissions(runtimeDir, fs::perms::owner_all);
     fs::copy_file(testChildPath(), program);
-}
-
-Sandbox::~Sandbox() {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
 }
 
 fs::path Sandbox::storePath() const { return configHome / "lentora" / "registry.reg"; }

@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
 class Sandbox {
 public:
     Sandbox();
-    ~Sandbox();
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
 
+private:
+    TempDir temp_{"e2e"};
+
+public:
     std::filesystem::path root;
     std::filesystem::path home;
     std::filesystem::path configHome;

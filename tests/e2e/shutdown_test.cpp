@@ -15,11 +15,11 @@ TEST(Shutdown, SigtermEndsLentoraPromptlyWhileTheBurnersWork) {
     Sandbox sandbox;
     LentoraProcess lentora(sandbox,
                            {.args = {"/SPEED=90", "/RUNFOR=0", sandbox.program.string()}, .childSleepMs = 30000});
-    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox.childStarted(); }));
+    ASSERT_TRUE(waitFor([&] { return sandbox.childStarted(); }, 10s, 20ms));
     const auto launched = lentora.children();
     ASSERT_EQ(launched.size(), 1u);
     const auto atStart = lentora.workerCpu();
-    ASSERT_TRUE(waitUntil(5s, [&] { return totalCpu(cpuSince(atStart, lentora.workerCpu())) >= 200; }))
+    ASSERT_TRUE(waitFor([&] { return totalCpu(cpuSince(atStart, lentora.workerCpu())) >= 200; }, 5s, 20ms))
         << "the burners do not work";
 
     const auto sent = std::chrono::steady_clock::now();

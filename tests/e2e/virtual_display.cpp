@@ -13,6 +13,8 @@
 
 #include "lentora_process.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
 // Xvfb picks a free display itself and writes its number to -displayfd.
@@ -126,11 +128,13 @@ std::vector<std::pair<unsigned long, std::string>> VirtualDisplay::captionsOf(pi
 std::optional<unsigned long> VirtualDisplay::waitForCaption(pid_t pid, const std::string& wanted,
                                                             std::chrono::milliseconds limit) {
     std::optional<unsigned long> found;
-    waitUntil(limit, [&] {
-        for (const auto& [window, text] : captionsOf(pid))
-            if (text == wanted) found = window;
-        return found.has_value();
-    });
+    waitFor(
+        [&] {
+            for (const auto& [window, text] : captionsOf(pid))
+                if (text == wanted) found = window;
+            return found.has_value();
+        },
+        limit, 20ms);
     return found;
 }
 

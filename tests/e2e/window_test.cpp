@@ -60,7 +60,7 @@ TEST_F(OnDisplay, CaptionShowsTheFactorWhileTheLaunchRuns) {
     auto lentora = startFocused({"/SPEED=50", "/RUNFOR=0"}, 4000, "Lentora 2.05 - Running at 50%");
     ASSERT_TRUE(mainWindow_) << "no window captioned as running: " << captions(lentora->pid());
     // Slowed down from its start, the program may take a moment to get there.
-    EXPECT_TRUE(waitUntil(10s, [&] { return sandbox_.childStarted(); }));
+    EXPECT_TRUE(waitFor([&] { return sandbox_.childStarted(); }, 10s, 20ms));
     // The program ends; so does the slow-down, and the caption is plain again.
     EXPECT_TRUE(display_->waitForCaption(lentora->pid(), kIdleCaption, 8s)) << captions(lentora->pid());
     EXPECT_TRUE(lentora->running());
@@ -69,11 +69,11 @@ TEST_F(OnDisplay, CaptionShowsTheFactorWhileTheLaunchRuns) {
 TEST_F(OnDisplay, ClosingTheWindowEndsLentoraPromptlyWhileTheBurnersWork) {
     auto lentora = startFocused({"/SPEED=90", "/RUNFOR=0"}, 30000, "Lentora 2.05 - Running at 90%");
     ASSERT_TRUE(mainWindow_) << captions(lentora->pid());
-    ASSERT_TRUE(waitUntil(10s, [&] { return sandbox_.childStarted(); }));
+    ASSERT_TRUE(waitFor([&] { return sandbox_.childStarted(); }, 10s, 20ms));
     const auto launched = lentora->children();
     ASSERT_EQ(launched.size(), 1u);
     const auto atStart = lentora->workerCpu();
-    ASSERT_TRUE(waitUntil(5s, [&] { return totalCpu(cpuSince(atStart, lentora->workerCpu())) >= 200; }))
+    ASSERT_TRUE(waitFor([&] { return totalCpu(cpuSince(atStart, lentora->workerCpu())) >= 200; }, 5s, 20ms))
         << "the burners do not work";
 
     const auto asked = std::chrono::steady_clock::now();

@@ -8,6 +8,7 @@
 
 #include "cputime.h"
 #include "engine/burner.h"
+#include "wait_for.h"
 
 using namespace engine;
 
@@ -27,9 +28,7 @@ TEST(Burner, ResumeBurnsEveryProcessorAndSuspendStops) {
     burner.Resume();
     // Until they used 60 ms, however busy the machine is (a fixed wait of
     // 400 ms saw 10 ms used while the machine was full of compilers).
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (totalCpuMs(burner) <= 60 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    waitFor([&] { return totalCpuMs(burner) > 60; }, std::chrono::seconds(20), std::chrono::milliseconds(50));
     burner.Suspend();
     const long used = totalCpuMs(burner);
     EXPECT_GT(used, 60L);
@@ -62,10 +61,7 @@ TEST(Burner, SuspendsNestAcrossTheGroup) {
     burner.Resume();
     EXPECT_EQ(burner.SuspendCount(), 1);
     // A thread suspended while it was starting stops itself once it runs.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!burner.thread(0).isStopped() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_TRUE(burner.thread(0).isStopped());
+    EXPECT_TRUE(waitFor([&] { return burner.thread(0).isStopped(); }));
     burner.Resume();
     EXPECT_EQ(burner.SuspendCount(), 0);
     burner.Suspend();

@@ -39,16 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TokenCase{"NOTMINIMIZED", false, false, false, true},
                     TokenCase{"notminimized ", false, false, false, true}, TokenCase{"", false, false, false, true}));
 
-TEST(TokenWriting, ClosePair) {
-    EXPECT_STREQ(closeToken(true), "close");
-    EXPECT_STREQ(closeToken(false), "noclose");
-}
-
-TEST(TokenWriting, MinimizePair) {
-    EXPECT_STREQ(minimizeToken(true), "minimized");
-    EXPECT_STREQ(minimizeToken(false), "notminimized");
-}
-
+// The bytes written are pinned where the dialog saves an entry
+// (tests/shell/properties_test.cpp).
 TEST(TokenWriting, WrittenTokensReadBack) {
     for (bool flag : {false, true}) {
         EXPECT_EQ(launchCloses(closeToken(flag)), flag);

@@ -11,6 +11,7 @@
 #include "fakes/fake_process_starter.h"
 #include "launch/launcher.h"
 #include "launch/watcher.h"
+#include "wait_for.h"
 
 using namespace launch;
 using platform::FakeProcessStarter;
@@ -42,14 +43,6 @@ private:
     std::mutex mutex_;
     Calls calls_;
 };
-
-bool eventually(const std::function<bool()>& done) {
-    for (int ms = 0; !done(); ++ms) {
-        if (ms == 5000) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 struct Case {
     const char* name;
@@ -89,18 +82,18 @@ TEST_P(Watching, PhasesAsTheHostSeesThem) {
     starter.failure = c.failure;
     launch(c.wait, c.runFor, c.close);
     for (size_t i = 0; i < c.steps.size(); ++i) {
-        ASSERT_TRUE(eventually([&] { return watcher->waitingForTick(); })) << "step " << i;
+        ASSERT_TRUE(waitFor([&] { return watcher->waitingForTick(); })) << "step " << i;
         EXPECT_EQ(host.taken(), c.steps[i]) << "step " << i;
         if (i + 1 == c.endBeforeTick) starter.endProgram();
         watcher->Tick();
     }
     if (c.endBeforeTick == c.steps.size() + 1) {
-        ASSERT_TRUE(eventually([&] { return starter.starts() == 1; }));
+        ASSERT_TRUE(waitFor([&] { return starter.starts() == 1; }));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_FALSE(watcher->finished()) << "the watch lasts as long as the program";
         starter.endProgram();
     }
-    ASSERT_TRUE(eventually([&] { return watcher->finished(); }));
+    ASSERT_TRUE(waitFor([&] { return watcher->finished(); }));
     EXPECT_EQ(host.taken(), c.end);
     EXPECT_EQ(watcher->terminateRequest, c.close);
     EXPECT_EQ(timing.waitSeconds + timing.runForSeconds, 0);
@@ -165,12 +158,12 @@ INSTANTIATE_TEST_SUITE_P(
 // neither the window nor the burners.
 TEST_F(Watching, ADetachedWatchAsksNothingMore) {
     launch(3, 0, false);
-    ASSERT_TRUE(eventually([&] { return watcher->waitingForTick(); }));
+    ASSERT_TRUE(waitFor([&] { return watcher->waitingForTick(); }));
     watcher->detachHost();
     host.taken();
     starter.endProgram();
     watcher->Tick();
-    ASSERT_TRUE(eventually([&] { return watcher->finished(); }));
+    ASSERT_TRUE(waitFor([&] { return watcher->finished(); }));
     EXPECT_EQ(host.taken(), Calls{});
 }
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <thread>
 
-#include "fakes/fake_clock.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
 
@@ -117,64 +116,6 @@ TEST(SystemClock, TimeOfDayHasMillisecondResolution) {
     while (Steady::now() < end && milliseconds.size() < 5)
         milliseconds.insert(platform::systemClock().localTime().millisecond);
     EXPECT_GE(milliseconds.size(), 5u);
-}
-
-TEST(FakeClock, QueuedTimesComeFirstThenTheFixedOne) {
-    platform::FakeClock clock;
-    clock.setLocalTime({12, 0, 0, 0});
-    clock.queueLocalTimes({{23, 59, 59, 500}, {0, 0, 0, 700}});
-    EXPECT_EQ(msOfDay(clock.localTime()), msOfDay({23, 59, 59, 500}));
-    EXPECT_EQ(msOfDay(clock.localTime()), 700);
-    EXPECT_EQ(clock.localTime().hour, 12);
-    EXPECT_EQ(clock.localTimeReads(), 3);
-    EXPECT_EQ(clock.systemTime().hour, 0);  // UTC scripted apart
-}
-
-TEST(FakeClock, TickStepDrivesAOneSecondBusyWaitAcrossTheWrap) {
-    platform::FakeClock clock;
-    clock.setTickCount(0xFFFFFE00u);
-    clock.setTickStep(1);
-    const uint32_t t0 = clock.tickCount();
-    while (clock.tickCount() == t0) {}
-    while (clock.tickCount() - t0 < 1000u) {}
-    EXPECT_EQ(clock.tickCountReads(), 1001);
-    EXPECT_EQ(clock.tickCount(), 489u);  // 0xFFFFFE00 + 1001, modulo 2^32
-}
-
-TEST(FakeClock, TickQueueAndSourceTakeOver) {
-    platform::FakeClock clock;
-    clock.setTickCount(5);
-    clock.queueTickCounts({100, 200});
-    int calls = 0;
-    clock.setTickSource([&] { return static_cast<uint32_t>(1000 + ++calls); });
-    EXPECT_EQ(clock.tickCount(), 100u);
-    EXPECT_EQ(clock.tickCount(), 200u);
-    EXPECT_EQ(clock.tickCount(), 1001u);
-    EXPECT_EQ(clock.tickCount(), 1002u);
-}
-
-TEST(FakeClock, PerformanceCounterAdvancesPerReading) {
-    platform::FakeClock clock;
-    clock.setPerformanceFrequency(3'579'545);
-    clock.setPerformanceCounter(1000);
-    clock.setPerformanceStep(10'000);
-    const int64_t target = clock.performanceCounter() + clock.performanceFrequency();
-    while (clock.performanceCounter() < target) {}
-    EXPECT_EQ(clock.performanceCounterReads(), 1 + 358);
-    clock.setPerformanceFrequency(0);
-    EXPECT_EQ(clock.performanceFrequency(), 0);
-}
-
-TEST(FakeClock, SleepIsRecordedAndHooked) {
-    platform::FakeClock clock;
-    std::vector<uint32_t> hooked;
-    clock.setSleepHook([&](uint32_t ms) { hooked.push_back(ms); });
-    const auto start = Steady::now();
-    clock.sleep(2);
-    clock.sleep(60'000);
-    EXPECT_LT(Steady::now() - start, 1s);
-    EXPECT_EQ(clock.sleeps(), (std::vector<uint32_t>{2, 60'000}));
-    EXPECT_EQ(hooked, clock.sleeps());
 }
 
 }  // namespace

@@ -7,11 +7,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "file_text.h"
 #include "platform/cpu_group.h"
 #include "shell_output.h"
+#include "temp_dir.h"
+#include "wait_for.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -22,7 +23,8 @@ using platform::cpugroup::locate;
 // The group that holds the cpu controller, where it is, and whether it weighs
 // against its siblings (v2: "cpu" among the group's controllers).
 TEST(CpuGroupPlace, FoundFromTheGroupAndMountTexts) {
-    const fs::path root = fs::temp_directory_path() / ("lentora-cgroup-" + std::to_string(getpid()));
+    const TempDir rootDir("cgroup");
+    const fs::path& root = rootDir.path();
     fs::create_directories(root / "with.scope");
     fs::create_directories(root / "without.scope");
     std::ofstream(root / "with.scope" / "cgroup.controllers") << "cpuset cpu io memory pids\n";
@@ -54,7 +56,6 @@ TEST(CpuGroupPlace, FoundFromTheGroupAndMountTexts) {
         EXPECT_EQ(place.directory, c.directory) << c.groups;
         EXPECT_EQ(platform::cpugroup::weighted(place), c.weighted) << c.groups;
     }
-    fs::remove_all(root);
 }
 
 // Real time is refused in a group without budget, to root too; root gets it
@@ -75,13 +76,17 @@ TEST(RealtimeGroupScheduling, RootGetsRealTimeAboveAGroupWithoutBudgetAndLeavesN
               "granted=1 in " + name + "\nthread=1 in /\nback=1 in " + name + "\nrefused by group=0 above=1\n");
     // Regression: a program launched by the real-time window's thread
     // started in the group above, beside the burners instead of below them.
-    const std::string out = "/tmp/lentora-held-" + std::to_string(getpid());
+    const TempDir held("held");
+    const std::string out = (held / "out").string();
     EXPECT_EQ(shellOutput("sh -c '" + inGroup + "fifo spawn hold' >" + out + " & until grep -q holding " + out +
-                          "; do sleep 0.02; done; kill -9 $!; cat " + out + "; rm " + out),
+                          "; do sleep 0.02; done; kill -9 $!; cat " + out),
               "fifo=1 in /\nspawned in " + name + "\nholding\n");
-    bool removed = false;
-    for (int i = 0; i < 500 && !(removed = fs::remove(hierarchy.string() + name)); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_TRUE(removed);
+    // The group empties once the killed child's threads are gone.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            std::error_code busy;
+            return fs::remove(hierarchy.string() + name, busy);
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(20)));
     EXPECT_EQ(slurp(hierarchy / "cpu.rt_runtime_us"), budget);
 }

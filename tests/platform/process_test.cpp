@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "file_text.h"
+#include "temp_dir.h"
+#include "wait_for.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,17 +39,6 @@ void makeExecutable(const fs::path& file, const std::string& text = "#!/bin/sh\n
     chmod(file.c_str(), 0755);
 }
 
-// Polls cond for up to ten seconds.
-template <class Cond>
-bool eventually(Cond cond) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
 // LENTORA_TEST_CHILD names the test child program; without it, the one
 // built beside this test program.
 std::string testChild() {
@@ -60,9 +51,6 @@ protected:
     void SetUp() override {
         child_ = testChild();
         ASSERT_TRUE(fs::is_regular_file(child_)) << "no test child program at '" << child_ << "'";
-        char pattern[] = "/tmp/lentora-proc-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = fs::canonical(pattern);
         record_ = dir_ / "record.txt";
         setenv("LENTORA_CHILD_RECORD", record_.c_str(), 1);
         unsetenv("LENTORA_CHILD_SLEEP_MS");
@@ -70,8 +58,6 @@ protected:
     void TearDown() override {
         unsetenv("LENTORA_CHILD_RECORD");
         unsetenv("LENTORA_CHILD_SLEEP_MS");
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     // Runs command to its end and gives what the child recorded.
     std::string run(const std::string& command, const std::string& directory) {
@@ -83,7 +69,8 @@ protected:
     bool recorded() const { return slurp(record_).find("end\n") != std::string::npos; }
 
     std::string child_;
-    fs::path dir_;
+    TempDir temp_{"proc"};
+    const fs::path& dir_ = temp_.path();
     fs::path record_;
 };
 
@@ -173,7 +160,7 @@ TEST_F(ProcessTest, RunningTurnsFalseWhenTheProgramEnds) {
     ASSERT_NE(process, nullptr);
     EXPECT_GT(process->pid(), 0);
     EXPECT_TRUE(process->running());
-    EXPECT_TRUE(eventually([&] { return !process->running(); }));
+    EXPECT_TRUE(waitFor([&] { return !process->running(); }));
     process->waitForEnd();  // returns at once after the end was seen
     EXPECT_FALSE(process->running());
 }
@@ -200,17 +187,17 @@ TEST_F(ProcessTest, ClosedHandleLeavesNoZombie) {
     ASSERT_NE(process, nullptr);
     const pid_t pid = process->pid();
     process.reset();
-    EXPECT_TRUE(eventually([&] { return !zombieOrAlive(pid); })) << "pid " << pid << " was never reaped";
+    EXPECT_TRUE(waitFor([&] { return !zombieOrAlive(pid); })) << "pid " << pid << " was never reaped";
 }
 
 TEST_F(ProcessTest, HandleClosedAfterTheEndLeavesNoZombie) {
     auto process = start(child_, "");
     ASSERT_NE(process, nullptr);
     const pid_t pid = process->pid();
-    ASSERT_TRUE(eventually([&] { return recorded(); }));
+    ASSERT_TRUE(waitFor([&] { return recorded(); }));
     std::this_thread::sleep_for(50ms);  // let it exit without anyone polling
     process.reset();
-    EXPECT_TRUE(eventually([&] { return !zombieOrAlive(pid); }));
+    EXPECT_TRUE(waitFor([&] { return !zombieOrAlive(pid); }));
 }
 
 uint64_t statusMask(pid_t pid, const std::string& field) {
@@ -244,7 +231,7 @@ TEST_F(ProcessTest, ChildGetsCleanSignalsAndNoExtraDescriptors) {
     std::signal(SIGUSR2, oldHandler);
     close(leaky);
     ASSERT_NE(process, nullptr);
-    ASSERT_TRUE(eventually([&] { return recorded(); }));
+    ASSERT_TRUE(waitFor([&] { return recorded(); }));
 
     const uint64_t blocked = statusMask(process->pid(), "SigBlk");
     const uint64_t ignored = statusMask(process->pid(), "SigIgn");
@@ -256,9 +243,8 @@ TEST_F(ProcessTest, ChildGetsCleanSignalsAndNoExtraDescriptors) {
 }
 
 TEST(SplitCommand, ShortestRunOfWordsNamingAProgramWins) {
-    char pattern[] = "/tmp/lentora-split-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path dir = pattern;
+    const TempDir temp("split");
+    const fs::path& dir = temp.path();
     makeExecutable(dir / "a");
     makeExecutable(dir / "a b");
     makeExecutable(dir / "c d");
@@ -276,7 +262,6 @@ TEST(SplitCommand, ShortestRunOfWordsNamingAProgramWins) {
     EXPECT_EQ(splitCommand(d + "/g h x"), (Strings{d + "/g", "h", "x"}));
     EXPECT_EQ(platform::joinProgramWords({d + "/c", "d", "x"}), (Strings{d + "/c d", "x"})) << "as a list";
     EXPECT_EQ(platform::joinProgramWords({d + "/a", "b"}), (Strings{d + "/a", "b"}));
-    fs::remove_all(dir);
 }
 
 TEST(SplitCommand, BlanksSeparateAndQuotesGroup) {

@@ -23,6 +23,7 @@
 #include "fakes/fake_realtime_kit.h"
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"
+#include "temp_dir.h"
 
 // libdbus keeps some of a closed connection's memory until dbus_shutdown(),
 // which Qt never calls; the sanitizer build would report it as ours.
@@ -33,12 +34,10 @@ namespace {
 // A bus of the test's own, with nothing on it. The daemon ends with the
 // object, or with this process however it ends.
 struct EmptyBus {
-    std::filesystem::path dir;
+    TempDir dir{"bus"};
     std::string address;
     pid_t pid = -1;
     EmptyBus() {
-        char pattern[] = "/tmp/lentora-bus.XXXXXX";
-        dir = mkdtemp(pattern);
         const std::string listen = "--address=unix:path=" + (dir / "bus").string();
         int fds[2];
         if (pipe(fds) != 0) return;
@@ -61,35 +60,31 @@ struct EmptyBus {
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);
         }
-        std::filesystem::remove_all(dir);
     }
 };
 
 // A socket that takes connections and never says a word.
 struct SilentSocket {
-    std::filesystem::path dir;
+    TempDir dir{"silent"};
     int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     SilentSocket() {
-        char pattern[] = "/tmp/lentora-silent.XXXXXX";
-        dir = mkdtemp(pattern);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, (dir / "bus").c_str(), sizeof address.sun_path - 1);
         if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket, 8) != 0)
             ADD_FAILURE() << "no listening socket";
     }
-    ~SilentSocket() {
-        close(socket);
-        std::filesystem::remove_all(dir);
-    }
+    ~SilentSocket() { close(socket); }
     std::string address() const { return "unix:path=" + (dir / "bus").string(); }
 };
 
 }  // namespace
 
 // The fault: the limit covered each call but not the connection's set-up,
-// which waited for as long as a silent bus kept the connection open.
-TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
+// which waited for as long as a silent bus kept the connection open. Each
+// call gives up after kRealtimeKitTimeout; the bound leaves a busy machine
+// room and still fails a wait for D-Bus's own 25 s.
+TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedPromptly) {
     if (std::system("dbus-daemon --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "dbus-daemon is not installed";
     int argc = 1;
     char name[] = "test";
@@ -114,7 +109,7 @@ TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedWithinASecond) {
         EXPECT_FALSE(kit->limits()) << address;
         EXPECT_FALSE(kit->makeThreadRealtime(gettid(), 1)) << address;
         EXPECT_FALSE(kit->makeThreadHighPriority(gettid(), -1)) << address;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << address;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << address;
     }
     QDBusConnection::disconnectFromBus("owner");
 }

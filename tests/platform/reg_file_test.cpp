@@ -7,6 +7,7 @@
 
 #include "fakes/fake_user_registry.h"
 #include "file_text.h"
+#include "temp_dir.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -29,17 +30,6 @@ void spit(const fs::path& file, const std::string& text) { std::ofstream(file, s
 
 class RegFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lentora-reg-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        file_ = dir_ / "lentora" / "registry.reg";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, ec);
-        fs::remove_all(dir_, ec);
-    }
     // Files other than the store itself, such as leftover temporaries.
     size_t filesBesideStore() const {
         size_t count = 0;
@@ -47,8 +37,9 @@ protected:
         return count;
     }
 
-    fs::path dir_;
-    fs::path file_;
+    TempDir temp_{"reg"};
+    const fs::path& dir_ = temp_.path();
+    fs::path file_ = dir_ / "lentora" / "registry.reg";
 };
 
 TEST_F(RegFileTest, WritesRegeditFormatAndReadsItBack) {

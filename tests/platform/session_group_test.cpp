@@ -20,6 +20,7 @@
 #include "in_child.h"
 #include "other_sessions.h"
 #include "session_group.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -77,13 +78,11 @@ private:
 // Runs scenario in a fresh session whose group starts at 3.
 std::string inFreshSession(const std::function<std::string()>& scenario) {
     return inChild([&]() -> std::string {
-        char folder[] = "/tmp/lentora-groups-XXXXXX";
-        if (setsid() < 0 || mkdtemp(folder) == nullptr) return "no session";
-        setenv("XDG_RUNTIME_DIR", folder, 1);
+        if (setsid() < 0) return "no session";
+        const TempDir folder("groups");  // throwing here ends the child: "[child failed]"
+        setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);
         if (!setOwnGroup(3)) return "no group";
-        std::string trace = scenario();
-        std::filesystem::remove_all(folder);
-        return trace;
+        return scenario();
     });
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "temp_dir.h"
+
 #include <unistd.h>
 #include <chrono>
 #include <fstream>
@@ -20,14 +22,6 @@ const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
 
 class StoreFaults : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lentora-storefault-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        file_ = dir_ / "registry.reg";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void spit(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
 
     // Seconds that reading "bench", storing it and reading it back take.
@@ -40,16 +34,19 @@ protected:
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 
-    fs::path dir_, file_;
+    TempDir temp_{"storefault"};
+    fs::path file_ = temp_ / "registry.reg";
 };
 
 // A megabyte of distinct value names once took some 17 seconds per read,
-// and the store is read at every access: the program hung at start-up.
+// and the store is read at every access: the program hung at start-up. The
+// three accesses take well under a second now; the bound leaves room for a
+// busy machine and the sanitizers' unoptimised build.
 TEST_F(StoreFaults, TensOfThousandsOfValuesReadInBoundedTime) {
     std::string text = kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n";
     for (int i = 0; text.size() < (1u << 20) - 64; ++i) text += "\"v" + std::to_string(i) + "\"=dword:00000001\n";
     spit(text);
-    EXPECT_LT(readWriteRead(400), 5.0);
+    EXPECT_LT(readWriteRead(400), 20.0);
     EXPECT_EQ(platform::openRegFile(file_)->readDword(kKey, "v40000"), 1u) << "the other values are kept";
 }
 

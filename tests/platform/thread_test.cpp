@@ -17,6 +17,7 @@
 #include "platform/rights.h"
 #include "platform/thread.h"
 #include "priority.h"
+#include "wait_for.h"
 
 namespace {
 
@@ -24,15 +25,6 @@ using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
 using platform::SuspendableThread;
 using platform::ThreadPriority;
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 2000ms) {
-    const auto end = Steady::now() + limit;
-    while (!condition()) {
-        if (Steady::now() > end) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // Counts as fast as it can until terminated (at most 3 s, so a failing test
 // can't leave it burning).
@@ -45,7 +37,7 @@ public:
     clockid_t cpuClock{};
 
     bool runs() const {
-        return waitUntil([this] { return passes.load() > 0; });
+        return waitFor([this] { return passes.load() > 0; });
     }
 
     // Processor time the thread used so far.
@@ -102,7 +94,7 @@ TEST(SuspendableThread, CreatedSuspendedDoesNotRunUntilResumed) {
     EXPECT_EQ(thread.threadId(), 0);
 
     thread.resume();
-    ASSERT_TRUE(waitUntil([&] { return thread.finished(); }));
+    ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_TRUE(thread.ran.load());
     EXPECT_EQ(thread.threadId(), thread.ownId.load());
     EXPECT_NE(thread.threadId(), gettid());
@@ -115,7 +107,7 @@ TEST(SuspendableThread, ExtraSuspendBeforeStartNeedsExtraResume) {
     std::this_thread::sleep_for(50ms);
     EXPECT_FALSE(thread.ran.load());
     thread.resume();
-    EXPECT_TRUE(waitUntil([&] { return thread.finished(); }));
+    EXPECT_TRUE(waitFor([&] { return thread.finished(); }));
 }
 
 TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {
@@ -132,7 +124,7 @@ TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {
 
     thread.resume();
     const uint64_t atResume = thread.passes.load();
-    EXPECT_TRUE(waitUntil([&] { return thread.passes.load() > atResume; }));
+    EXPECT_TRUE(waitFor([&] { return thread.passes.load() > atResume; }));
 }
 
 TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {
@@ -147,7 +139,7 @@ TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {
         EXPECT_TRUE(thread.isStopped());
         EXPECT_TRUE(thread.standsStill(30ms)) << "round " << round;
         thread.resume();
-        EXPECT_TRUE(waitUntil([&] { return !thread.isStopped(); }));
+        EXPECT_TRUE(waitFor([&] { return !thread.isStopped(); }));
     }
 }
 
@@ -165,7 +157,7 @@ TEST(SuspendableThread, SuspendsNest) {
 
     thread.resume();
     const uint64_t atResume = thread.passes.load();
-    EXPECT_TRUE(waitUntil([&] { return thread.passes.load() > atResume; }));
+    EXPECT_TRUE(waitFor([&] { return thread.passes.load() > atResume; }));
 }
 
 TEST(SuspendableThread, ResumingARunningThreadDoesNothing) {
@@ -194,7 +186,7 @@ TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {
         wokeAt.store(end.time_since_epoch().count());
     });
     thread.resume();
-    ASSERT_TRUE(waitUntil([&] { return thread.ran.load(); }));
+    ASSERT_TRUE(waitFor([&] { return thread.ran.load(); }));
     std::this_thread::sleep_for(100ms);
     thread.suspend();
     const auto suspendedAt = Steady::now();
@@ -203,7 +195,7 @@ TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {
     const auto resumedAt = Steady::now();
     thread.resume();
 
-    ASSERT_TRUE(waitUntil([&] { return thread.finished(); }));
+    ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_GE(wokeAt.load(), resumedAt.time_since_epoch().count());
     // The suspended time does not count towards the sleep: the thread slept
     // the rest of its 200 ms after the resume.
@@ -219,13 +211,13 @@ TEST(SuspendableThread, ThreadCanSuspendItself) {
         step.store(2);
     });
     thread.resume();
-    ASSERT_TRUE(waitUntil([&] { return step.load() == 1 && thread.isStopped(); }));
+    ASSERT_TRUE(waitFor([&] { return step.load() == 1 && thread.isStopped(); }));
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(step.load(), 1);
     EXPECT_EQ(thread.suspendCount(), 1);
 
     thread.resume();
-    ASSERT_TRUE(waitUntil([&] { return thread.finished(); }));
+    ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_EQ(step.load(), 2);
 }
 
@@ -263,7 +255,7 @@ TEST(SuspendableThread, DestroyingAnUnstartedThreadNeverRunsIt) {
 TEST(SuspendableThread, AnEscapingExceptionEndsOnlyTheThread) {
     OnceThread thread([](OnceThread&) { throw std::runtime_error("burnt"); });
     thread.resume();
-    EXPECT_TRUE(waitUntil([&] { return thread.finished(); }));
+    EXPECT_TRUE(waitFor([&] { return thread.finished(); }));
 }
 
 int ownNice() {
@@ -283,7 +275,7 @@ TEST(SuspendableThread, PriorityIsAppliedAtStartAndWhileRunning) {
     EXPECT_TRUE(thread.setPriority(ThreadPriority::TimeCritical));
     EXPECT_EQ(thread.priority(), ThreadPriority::TimeCritical);
     thread.resume();
-    ASSERT_TRUE(waitUntil([&] { return niceAtStart.load() != 100; }));
+    ASSERT_TRUE(waitFor([&] { return niceAtStart.load() != 100; }));
     EXPECT_EQ(niceAtStart.load(), -20);
 
     EXPECT_TRUE(thread.setPriority(ThreadPriority::AboveNormal));
@@ -304,7 +296,7 @@ TEST(SuspendableThread, NormalThreadDoesNotInheritItsCreatorsLevel) {
         thread.resume();
     });
     creator.join();
-    ASSERT_TRUE(waitUntil([&] { return thread.finished(); }));
+    ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_EQ(nice.load(), processNice);
 }
 
@@ -324,7 +316,7 @@ TEST(SuspendableThread, SetProcessorPinsTheThread) {
     });
     thread.setProcessor(last);
     thread.resume();
-    ASSERT_TRUE(waitUntil([&] { return thread.finished(); }));
+    ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_EQ(seenOn.load(), last);
 }
 
@@ -359,9 +351,9 @@ TEST(SuspendableThreadRealtime, ASuspensionWaitsUntilTheAskForRealTimeIsAnswered
     platform::priority::setRealtimeStep(&step);
     thread.setRealtime(5);
     thread.resume();
-    ASSERT_TRUE(waitUntil([&] { return step.asking.load(); }));
+    ASSERT_TRUE(waitFor([&] { return step.asking.load(); }));
     thread.suspend();
-    EXPECT_TRUE(waitUntil([&] { return thread.isStopped(); }));
+    EXPECT_TRUE(waitFor([&] { return thread.isStopped(); }));
     EXPECT_TRUE(step.answered.load()) << "the thread stopped in the middle of asking";
     thread.terminateAndWait();
     platform::priority::setRealtimeStep(nullptr);

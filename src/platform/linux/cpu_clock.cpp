@@ -13,8 +13,6 @@ int64_t readNs(clockid_t id) {
 }
 }  // namespace
 
-int64_t threadCpuTimeNs() { return readNs(CLOCK_THREAD_CPUTIME_ID); }
-
 int64_t monotonicNs() { return readNs(CLOCK_MONOTONIC); }
 
 void sleepUntilNs(int64_t deadlineNs) {
@@ -27,7 +25,6 @@ void sleepUntilNs(int64_t deadlineNs) {
 namespace {
 class SystemFineClock : public FineClock {
 public:
-    int64_t threadCpuTimeNs() override { return platform::threadCpuTimeNs(); }
     int64_t monotonicNs() override { return platform::monotonicNs(); }
     void sleepUntilNs(int64_t deadlineNs) override { platform::sleepUntilNs(deadlineNs); }
 };

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted clock for tests. Every reading comes from what the test set:
-// queued readings first (one per call), then a source function if one is
-// set, otherwise a current value that advances by a step after each reading.
-// sleep() records the request instead of sleeping. Safe to use from several
+// queued readings first (one per call), otherwise a current value that
+// advances by a step after each reading. sleep() records the request instead
+// of sleeping. Safe to use from several
 // threads (it locks a mutex, so don't read it while a thread that uses it
 // is suspended).
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -19,30 +18,20 @@ namespace platform {
 class FakeClock : public Clock {
 public:
     // Time of day; by default 00:00:00.000.
-    void setLocalTime(TimeOfDay time);
     void queueLocalTimes(const std::vector<TimeOfDay>& times);
     void setSystemTime(TimeOfDay time);
-    void queueSystemTimes(const std::vector<TimeOfDay>& times);
 
     // Tick count; by default 0 with step 0. Arithmetic wraps at 2^32.
     void setTickCount(uint32_t value);
     void setTickStep(uint32_t step);  // added after every reading
-    void queueTickCounts(const std::vector<uint32_t>& values);
-    void setTickSource(std::function<uint32_t()> source);  // empty: none
 
     // Performance counter; by default frequency 1,000,000,000, counter 0,
     // step 0. Frequency 0 means the machine has no such counter.
     void setPerformanceFrequency(int64_t countsPerSecond);
-    void setPerformanceCounter(int64_t value);
     void setPerformanceStep(int64_t step);  // added after every reading
     void queuePerformanceCounts(const std::vector<int64_t>& values);
 
-    // Called (outside the lock) at every sleep, after it was recorded.
-    void setSleepHook(std::function<void(uint32_t ms)> hook);
-
     std::vector<uint32_t> sleeps() const;
-    int localTimeReads() const;
-    int systemTimeReads() const;
     int tickCountReads() const;
     int performanceFrequencyReads() const;
     int performanceCounterReads() const;
@@ -57,22 +46,15 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    TimeOfDay local_{};
     TimeOfDay system_{};
     std::deque<TimeOfDay> localQueue_;
-    std::deque<TimeOfDay> systemQueue_;
     uint32_t tick_ = 0;
     uint32_t tickStep_ = 0;
-    std::deque<uint32_t> tickQueue_;
-    std::function<uint32_t()> tickSource_;
     int64_t frequency_ = 1'000'000'000;
     int64_t counter_ = 0;
     int64_t counterStep_ = 0;
     std::deque<int64_t> counterQueue_;
-    std::function<void(uint32_t)> sleepHook_;
     std::vector<uint32_t> sleeps_;
-    int localReads_ = 0;
-    int systemReads_ = 0;
     int tickReads_ = 0;
     int frequencyReads_ = 0;
     int counterReads_ = 0;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A scripted fine clock: monotonic (and thread) time that moves on by a step
+// A scripted fine clock: monotonic time that moves on by a step
 // after every reading; sleeping until a deadline records it and moves the
 // time on to it. For one thread.
 #include <algorithm>
@@ -14,7 +14,6 @@ namespace platform {
 class FakeFineClock : public FineClock {
 public:
     FakeFineClock(int64_t startNs, int64_t stepNs) : now_(startNs), step_(stepNs) {}
-    int64_t threadCpuTimeNs() override { return monotonicNs(); }
     int64_t monotonicNs() override { return std::exchange(now_, now_ + step_); }
     void sleepUntilNs(int64_t deadlineNs) override {
         deadlines.push_back(deadlineNs);

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Fine-grained time for the accurate slow-down: the calling thread's own
-// processor time, the monotonic clock, and sleeping until a deadline.
+// Fine-grained time for the accurate slow-down: the monotonic clock and
+// sleeping until a deadline.
 #include <cstdint>
 
 namespace platform {
 
-// Processor time used by the calling thread, in nanoseconds.
-int64_t threadCpuTimeNs();
 // Monotonic time in nanoseconds.
 int64_t monotonicNs();
 // Sleeps until the monotonic clock reaches deadlineNs. A deadline that passed
@@ -19,7 +17,6 @@ void sleepUntilNs(int64_t deadlineNs);
 class FineClock {
 public:
     virtual ~FineClock() = default;
-    virtual int64_t threadCpuTimeNs() = 0;
     virtual int64_t monotonicNs() = 0;
     virtual void sleepUntilNs(int64_t deadlineNs) = 0;
 };

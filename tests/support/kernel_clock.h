@@ -1,27 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/kernel_clock.h"
-
-#include <cstdio>
+#pragma once
+// The processor clock as the kernel measured it at boot, for checking the
+// program's own measurement against it (a test and a benchmark).
 #include <exception>
+#include <optional>
 #include <string>
 
-namespace platform {
-namespace {
-
-std::string commandOutput(const char* command) {
-    std::string output;
-    if (FILE* pipe = popen(command, "r")) {
-        char buffer[4096];
-        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
+#include "shell_output.h"
 
 // The number that follows `label` in the log and is itself followed by
 // " MHz"; nothing when the log has no such line.
-std::optional<double> loggedMhz(const std::string& log, const std::string& label) {
-    auto at = log.find(label);
+inline std::optional<double> loggedMhz(const std::string& log, const std::string& label) {
+    const auto at = log.find(label);
     if (at == std::string::npos) return std::nullopt;
     std::size_t used = 0;
     double mhz = 0;
@@ -34,12 +24,11 @@ std::optional<double> loggedMhz(const std::string& log, const std::string& label
     return mhz;
 }
 
-}  // namespace
-
-std::optional<double> kernelTscMhz() {
-    const std::string log = commandOutput("dmesg 2>/dev/null");
+// The time-stamp counter's frequency in MHz from the kernel log: the refined
+// calibration when logged, else the detected figure; nothing when the log
+// cannot be read or has neither.
+inline std::optional<double> kernelTscMhz() {
+    const std::string log = shellOutput("dmesg 2>/dev/null");
     if (auto refined = loggedMhz(log, "tsc: Refined TSC clocksource calibration: ")) return refined;
     return loggedMhz(log, "tsc: Detected ");
 }
-
-}  // namespace platform
