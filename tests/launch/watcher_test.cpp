@@ -176,14 +176,14 @@ TEST(Launcher, LeavesAWatchStillRunningAtCloseToEndAlone) {
     auto launcher = std::make_unique<Launcher>(starter);
     launcher->setSeconds(0, 0);
     ASSERT_EQ(launcher->start(LaunchRequest{{"prog"}, false, 12}, host), std::nullopt);
-    ASSERT_TRUE(eventually([&] { return starter.starts() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return starter.starts() == 1; }));
     waitforapplication* watch = launcher->watch();
     const auto closing = std::chrono::steady_clock::now();
     launcher.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(2));
     host.taken();
     starter.endProgram();
-    ASSERT_TRUE(eventually([&] { return watch->finished(); }));
+    ASSERT_TRUE(waitFor([&] { return watch->finished(); }));
     EXPECT_EQ(host.taken(), Calls{});
 }
 
@@ -197,10 +197,10 @@ TEST(Launcher, TicksEndTheProgramOnceAClosingWatchEnded) {
     launcher.setSeconds(0, 0);
     ASSERT_EQ(launcher.start(LaunchRequest{{"prog"}, true, 12}, host), std::nullopt);
     EXPECT_TRUE(launcher.closesProgram());
-    ASSERT_TRUE(eventually([&] { return starter.starts() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return starter.starts() == 1; }));
     EXPECT_FALSE(launcher.Tick()) << "the program still runs";
     starter.endProgram();
-    ASSERT_TRUE(eventually([&] { return launcher.watch()->finished(); }));
+    ASSERT_TRUE(waitFor([&] { return launcher.watch()->finished(); }));
     EXPECT_TRUE(launcher.Tick());
 }
 }  // namespace
