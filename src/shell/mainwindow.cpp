@@ -141,19 +141,18 @@ void Tform1::RunBenchmark() {
     benchtime->setText(QString::number(engine_->slowDown.BenchmarkTime()));
     if (failure) {
         // The new time is in use; it only could not be kept for the next start.
-        dialogs_->error(this, QString::fromLocal8Bit(*failure));
+        dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
     }
     setWindowTitle(kCaption);
     setEnabled(true);
 }
 
 void Tform1::identifyProcessor() {
-    try {
-        cpuid_ = std::make_unique<TCPUID>(services_.processor, services_.clock, services_.machineRegistry);
-    } catch (...) {
-        cpuid_.reset();
-        settings_.processorUnknown = true;
-    }
+    auto identified = cpuid::createCPUID(services_.processor, services_.clock, services_.machineRegistry);
+    if (identified)
+        cpuid_ = std::move(*identified);
+    else
+        settings_.processorUnknown = true;  // nothing is shown: the processor is only unknown
 }
 
 void Tform1::parseCommandLine() {

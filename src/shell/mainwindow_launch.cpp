@@ -31,16 +31,15 @@ using launch::LaunchEntry;
 using launch::launchMinimizes;
 using launch::LaunchRequest;
 using launch::loadLaunchFile;
-using launch::LoadResult;
 using launch::startFailureText;
 using launch::waitforapplication;
 
 void Tform1::loadLaunchList() {
     std::error_code ec;
     if (!std::filesystem::exists(services_.launchFile, ec)) return;
-    LoadResult loaded = loadLaunchFile(services_.launchFile);
-    if (!loaded.error.empty()) dialogs_->error(this, QString::fromLocal8Bit(loaded.error));
-    launchList_->setEntries(std::move(loaded.entries));
+    auto loaded = loadLaunchFile(services_.launchFile);
+    if (auto failure = loaded.failure()) dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
+    launchList_->setEntries(loaded ? std::move(*loaded) : std::vector<launch::LaunchEntry>{});
 }
 
 // Moving the keyboard focus to the list box launches its selected entry:
@@ -86,9 +85,8 @@ void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool m
     Button1->setEnabled(false);
     TrackBar1->setEnabled(false);
     repaint();
-    if (!watcher_->resume()) {
-        const std::string reason = std::generic_category().message(watcher_->startError());
-        ReportStartFailure(startFailureText(command.text, reason));
+    if (auto failure = watcher_->resume()) {
+        ReportStartFailure(startFailureText(command.text, failure->reason));
         endUnwatchedLaunch();
     }
 }

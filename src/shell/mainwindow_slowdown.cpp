@@ -107,7 +107,7 @@ void Tform1::AccurateSlowdown1Click() {
     const auto failure = engine_->slowDown.ChooseEngineMode(mode);
     if (!rightsNote().isEmpty()) StatusBar1->setText(rightsNote());
     UpdateRightsIndicator();
-    if (failure) dialogs_->error(this, QString::fromLocal8Bit(*failure));
+    if (failure) dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
 }
 
 }  // namespace shell

@@ -136,14 +136,14 @@ TEST(LaunchListSave, TwoCopiesSavingInTurnLoseNothing) {
     LaunchList copies[2];
     for (int i = 0; i < 10; ++i) {
         copies[i % 2].append(named("e" + std::to_string(i)));
-        ASSERT_EQ(copies[i % 2].save(file), "");
+        ASSERT_EQ(copies[i % 2].save(file), std::nullopt);
     }
     ASSERT_EQ(loadLaunchFile(file).entries.size(), 10u);
     copies[0].remove(0);
     copies[0].replace(0, named("changed"));
-    ASSERT_EQ(copies[0].save(file), "");
+    ASSERT_EQ(copies[0].save(file), std::nullopt);
     copies[1].append(named("last"));
-    ASSERT_EQ(copies[1].save(file), "");
+    ASSERT_EQ(copies[1].save(file), std::nullopt);
     std::vector<std::string> names;
     for (const LaunchEntry& e : loadLaunchFile(file).entries) names.push_back(e.name);
     const std::vector<std::string> expected{"changed", "e2", "e3", "e4", "e5", "e6", "e7", "e8", "e9", "last"};

@@ -39,7 +39,7 @@ struct PropertiesButtons : WindowFixture {
     std::vector<LaunchEntry> fileEntries() const { return loadLaunchFile(file().toStdString()).entries; }
 
     void writeFile(const std::vector<LaunchEntry>& entries) {
-        ASSERT_EQ(saveLaunchFile(file().toStdString(), entries), "");
+        ASSERT_EQ(saveLaunchFile(file().toStdString(), entries), std::nullopt);
     }
 
     // What the user does while the dialog is open; counts the openings.
