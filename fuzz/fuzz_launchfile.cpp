@@ -32,10 +32,11 @@ const std::filesystem::path& scratchFile() {
 }
 
 void throughAFile(const std::vector<LaunchEntry>& entries, bool withinLimits) {
-    if (saveLaunchFile(scratchFile(), entries).empty() != withinLimits) std::abort();
+    const bool saved = !saveLaunchFile(scratchFile(), entries);
+    if (saved != withinLimits) std::abort();
     if (!withinLimits) return;
-    const LoadResult loaded = loadLaunchFile(scratchFile());
-    if (!loaded.error.empty() || loaded.entries != entries) std::abort();
+    const auto loaded = loadLaunchFile(scratchFile());
+    if (!loaded || *loaded != entries) std::abort();
 }
 
 bool contains(const std::vector<LaunchEntry>& list, const LaunchEntry& entry) {
@@ -78,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string written = formatLaunchText(entries);
     if (parseLaunchText(written) != entries) std::abort();
     if (formatLaunchText(parseLaunchText(written)) != written) std::abort();
-    const bool withinLimits = launchTextProblem(written).empty();
-    if (launchTextProblem(text).empty() && entries.size() > kLaunchMaxEntries) std::abort();
+    const bool withinLimits = !launchTextProblem(written);
+    if (!launchTextProblem(text) && entries.size() > kLaunchMaxEntries) std::abort();
     merges(entries);
     if (size % 16 == 0) throughAFile(entries, withinLimits);
     return 0;

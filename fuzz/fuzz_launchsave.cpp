@@ -63,10 +63,10 @@ pid_t startSave(const fs::path& file, const std::vector<LaunchEntry>& base, cons
     if (pid != 0) return pid;
     char ready;
     if (read(go, &ready, 1) != 1) _exit(3);
-    const std::string error = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
+    const auto failure = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
         return mergeLaunchEntries(base, copy.mine, copy.origins, onDisk);
     });
-    _exit(error.empty() ? 0 : 1);
+    _exit(failure ? 1 : 0);
 }
 
 // Both copies save at once; returns how many failed.
@@ -112,21 +112,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fs::create_directories(scratchDir());
     if (how & 1) std::ofstream(file, std::ios::binary) << text;
 
-    const LoadResult loaded = loadLaunchFile(file);
-    const std::vector<LaunchEntry>& base = loaded.entries;
+    const auto loaded = loadLaunchFile(file);
+    const std::vector<LaunchEntry> base = loaded ? *loaded : std::vector<LaunchEntry>{};
     const Copy a = edit(base, (how >> 1) & 3, (how >> 3) & 3, "a");
     const Copy b = edit(base, (how >> 5) & 3, (how >> 6) & 3, "b");
     const int failed = saveTogether(file, base, a, b);
 
-    if (!loaded.error.empty()) {
+    if (!loaded) {
         if (failed != 2 || bytesOf(file) != text) std::abort();  // a file that did not load was replaced
         return 0;
     }
     if (failed != 0) std::abort();
-    const LoadResult after = loadLaunchFile(file);
-    if (!after.error.empty() || !contains(after.entries, a.added) || !contains(after.entries, b.added)) std::abort();
+    const auto after = loadLaunchFile(file);
+    if (!after || !contains(*after, a.added) || !contains(*after, b.added)) std::abort();
     for (size_t k = 0; k < base.size(); ++k)
-        if (!touched(a, k, base[k]) && !touched(b, k, base[k]) && !contains(after.entries, base[k])) std::abort();
+        if (!touched(a, k, base[k]) && !touched(b, k, base[k]) && !contains(*after, base[k])) std::abort();
     if (std::distance(fs::directory_iterator(scratchDir()), fs::directory_iterator()) != 1) std::abort();
     return 0;
 }

@@ -65,17 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string before = exists ? bytesOf(real) : std::string();
 
     const auto registry = platform::openRegFile(store);
-    const bool saved = registry->writeString("Software\\Lentora", "fuzz", value);
+    const auto failure = registry->writeString("Software\\Lentora", "fuzz", value);
+    const bool saved = !failure;
     if (oversized || !platform::reg::fitsOnOneLine(value) || foreignLink) {
         // Refused: the message says why, and the file is as it was.
-        if (saved || registry->lastError().empty()) std::abort();
+        if (saved || failure->reason.empty()) std::abort();
         if (exists != fs::exists(real) || (exists && bytesOf(real) != before)) std::abort();
         return 0;
     }
     if (!saved || registry->readString("Software\\Lentora", "fuzz") != value) std::abort();
     if (fs::is_symlink(store) != linked) std::abort();
     const std::string after = bytesOf(real);
-    if (!registry->writeString("Software\\Lentora", "fuzz", value) || bytesOf(real) != after) std::abort();
+    if (registry->writeString("Software\\Lentora", "fuzz", value) || bytesOf(real) != after) std::abort();
     if (filesIn(scratchDir()) != (linked ? 2u : 1u)) std::abort();
     return 0;
 }

@@ -141,9 +141,9 @@ int64_t TCPUID::ReadRegistrySpeed() {
 int64_t TCPUID::CountCyclesOneSecond() {
     uint32_t t0 = clock_.tickCount();
     while (clock_.tickCount() == t0) {}
-    uint64_t start = processor_.readTimeStamp();
+    uint64_t start = readCounter();
     while (uint32_t(clock_.tickCount() - t0) < 1000) {}
-    uint64_t end = processor_.readTimeStamp();
+    uint64_t end = readCounter();
     return int64_t(end - start);
 }
 

@@ -36,12 +36,26 @@ bool TCPUID::probeCPUID() {
 }
 
 void TCPUID::RefreshTimeStamp() {
-    if (features_.timeStamp) timeStamp_ = splitTimeStamp(processor_.readTimeStamp());
+    if (features_.timeStamp) timeStamp_ = splitTimeStamp(readCounter());
 }
 
 uint64_t TCPUID::GetTimeStamp() {
     if ((processor_.cpuid(1).edx & kTimeStampFeature) == 0) return 0;
-    return processor_.readTimeStamp();
+    return readCounter();
+}
+
+uint64_t TCPUID::readCounter() {
+    if (const auto stamp = processor_.readTimeStamp()) return *stamp;
+    throw NoTimeStampCounter();
+}
+
+platform::Result<std::unique_ptr<TCPUID>> createCPUID(platform::Processor& processor, platform::Clock& clock,
+                                                      platform::MachineRegistry& registry) {
+    try {
+        return std::make_unique<TCPUID>(processor, clock, registry);
+    } catch (const std::exception& error) {
+        return platform::Failure{error.what()};
+    }
 }
 
 }  // namespace cpuid

@@ -30,16 +30,20 @@ int32_t MeasureBench(platform::Clock& clock, TGenerator& generator, int64_t draw
 }
 
 std::optional<int32_t> readStoredBench(platform::UserRegistry& registry) {
-    if (!registry.createKey(kRegistryKey)) return std::nullopt;
+    if (registry.createKey(kRegistryKey)) return std::nullopt;  // the store cannot even hold the key
     if (auto value = registry.readDword(kRegistryKey, kBenchValue)) return static_cast<int32_t>(*value);
     return std::nullopt;
 }
 
-std::optional<std::string> storeBench(platform::UserRegistry& registry, int32_t benchmarkTime) {
-    if (!registry.createKey(kRegistryKey) ||
-        !registry.writeDword(kRegistryKey, kBenchValue, static_cast<uint32_t>(benchmarkTime)))
-        return "Failed to set data for 'bench': " + registry.lastError();
-    return std::nullopt;
+std::optional<platform::Failure> storeDword(platform::UserRegistry& registry, const char* name, uint32_t value) {
+    auto failure = registry.createKey(kRegistryKey);
+    if (!failure) failure = registry.writeDword(kRegistryKey, name, value);
+    if (failure) failure->reason = std::string("Failed to set data for '") + name + "': " + failure->reason;
+    return failure;
+}
+
+std::optional<platform::Failure> storeBench(platform::UserRegistry& registry, int32_t benchmarkTime) {
+    return storeDword(registry, kBenchValue, static_cast<uint32_t>(benchmarkTime));
 }
 
 bool usableBenchmarkTime(int32_t benchmarkTime) { return benchmarkTime > 0 && benchmarkTime <= kLongestBenchmarkMs; }

@@ -24,10 +24,11 @@ TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTi
 namespace {
 
 // All threads or none: a thread that cannot be reached undoes the others, so
-// the suspend counts stay equal and the caller's state stays true.
+// the suspend counts stay equal and the caller's state stays true. Nobody is
+// shown why: the window keeps its state, so only whether it worked is kept.
 bool resumeAll(const std::vector<TKillThread*>& threads) {
     for (size_t i = 0; i < threads.size(); ++i) {
-        if (threads[i]->resume()) continue;
+        if (!threads[i]->resume()) continue;
         while (i-- > 0) threads[i]->suspend();
         return false;
     }
@@ -36,7 +37,7 @@ bool resumeAll(const std::vector<TKillThread*>& threads) {
 
 bool suspendAll(const std::vector<TKillThread*>& threads) {
     for (size_t i = 0; i < threads.size(); ++i) {
-        if (threads[i]->suspend()) continue;
+        if (!threads[i]->suspend()) continue;
         while (i-- > 0) threads[i]->resume();
         return false;
     }

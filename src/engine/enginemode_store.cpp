@@ -10,11 +10,8 @@ EngineMode readStoredMode(platform::UserRegistry& registry) {
     return value == 0u ? EngineMode::Classic : EngineMode::Accurate;
 }
 
-std::optional<std::string> storeMode(platform::UserRegistry& registry, EngineMode mode) {
-    if (!registry.createKey(kRegistryKey) ||
-        !registry.writeDword(kRegistryKey, kAccurateValue, mode == EngineMode::Accurate ? 1u : 0u))
-        return "Failed to set data for 'accurate': " + registry.lastError();
-    return std::nullopt;
+std::optional<platform::Failure> storeMode(platform::UserRegistry& registry, EngineMode mode) {
+    return storeDword(registry, kAccurateValue, mode == EngineMode::Accurate ? 1u : 0u);
 }
 
 }  // namespace engine

@@ -30,7 +30,7 @@ int32_t TSlowDown::LoadBenchmark(const std::function<void()>& measure) {
     return benchmarkTime_.load();
 }
 
-std::optional<std::string> TSlowDown::MeasureBenchmark(int64_t draws) {
+std::optional<platform::Failure> TSlowDown::MeasureBenchmark(int64_t draws) {
     // The measurement runs a second or more without sleeping: not under a
     // real-time policy, where it would hold a processor against everything
     // (and, granted by RealtimeKit, overrun RLIMIT_RTTIME).
@@ -57,7 +57,7 @@ void TSlowDown::applyEngineMode(EngineMode mode) {
     realtimeHow_ = system_.rights().realtime.how;
 }
 
-std::optional<std::string> TSlowDown::ChooseEngineMode(EngineMode mode) {
+std::optional<platform::Failure> TSlowDown::ChooseEngineMode(EngineMode mode) {
     applyEngineMode(mode);
     return storeMode(registry_, mode);
 }

@@ -20,13 +20,14 @@ void Launcher::setSeconds(int32_t waitSeconds, int32_t runForSeconds) {
     state_->timing.runForSeconds = runForSeconds;
 }
 
-std::optional<int> Launcher::start(LaunchRequest request, WatchHost& host) {
+std::optional<platform::Failure> Launcher::start(LaunchRequest request, WatchHost& host) {
     state_->watch.reset();  // the previous watch has ended: no launch starts before
     state_->watch = std::make_unique<waitforapplication>(std::move(request), state_->timing, host, processes_);
-    if (state_->watch->resume()) return std::nullopt;
+    auto failure = state_->watch->resume();
+    if (!failure) return std::nullopt;
     setSeconds(0, 0);
     state_->watch->terminateRequest = state_->watch->request().closeFlag;
-    return state_->watch->startError();
+    return failure;
 }
 
 bool Launcher::Tick() {

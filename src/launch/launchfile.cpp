@@ -4,9 +4,14 @@
 #include <platform/safe_file.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 namespace launch {
+
+using platform::Failure;
+using platform::Result;
+
 namespace {
 
 using Column = std::string LaunchEntry::*;
@@ -45,35 +50,35 @@ std::string tooLarge() {
     return "File too large: it holds more than " + std::to_string(kLaunchFileMaxBytes) + " bytes" + limitsText();
 }
 
-// Why one line cannot be a value: "" when it can.
-std::string lineProblem(std::string_view line, size_t number) {
+// Why one line cannot be a value: nothing when it can.
+std::optional<Failure> lineProblem(std::string_view line, size_t number) {
     if (line.size() > kLaunchLineMaxBytes)
-        return "Line " + std::to_string(number) + " is longer than " + std::to_string(kLaunchLineMaxBytes) + " bytes" +
-               limitsText();
+        return Failure{"Line " + std::to_string(number) + " is longer than " + std::to_string(kLaunchLineMaxBytes) +
+                       " bytes" + limitsText()};
     // No name, path or number can hold one, and a program's path would end there.
     if (line.find('\0') != std::string_view::npos)
-        return "It holds a NUL byte on line " + std::to_string(number) + "; a launch list is text.";
-    return {};
+        return Failure{"It holds a NUL byte on line " + std::to_string(number) + "; a launch list is text."};
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::string launchTextProblem(std::string_view text) {
-    if (text.size() > kLaunchFileMaxBytes) return tooLarge();
+std::optional<Failure> launchTextProblem(std::string_view text) {
+    if (text.size() > kLaunchFileMaxBytes) return Failure{tooLarge(), EFBIG};
     size_t lines = 0;
-    std::string problem;
+    std::optional<Failure> problem;
     forEachLine(text, [&](std::string_view line) {
         problem = lineProblem(line, ++lines);
-        return problem.empty();
+        return !problem;
     });
-    if (!problem.empty()) return problem;
+    if (problem) return problem;
     if (lines / kColumnCount > kLaunchMaxEntries)
-        return "It holds more than " + std::to_string(kLaunchMaxEntries) + " entries" + limitsText();
+        return Failure{"It holds more than " + std::to_string(kLaunchMaxEntries) + " entries" + limitsText()};
     // Which column a stray line belongs to cannot be told, and a save would drop it.
     if (lines % kColumnCount != 0)
-        return "It holds " + std::to_string(lines) + " lines, which do not make whole entries of " +
-               std::to_string(kColumnCount) + " lines each.";
-    return {};
+        return Failure{"It holds " + std::to_string(lines) + " lines, which do not make whole entries of " +
+                       std::to_string(kColumnCount) + " lines each."};
+    return std::nullopt;
 }
 
 std::vector<LaunchEntry> parseLaunchText(std::string_view text) {
@@ -100,35 +105,29 @@ std::string formatLaunchText(const std::vector<LaunchEntry>& entries) {
     return text;
 }
 
-LoadResult loadLaunchFile(const std::filesystem::path& file) {
-    const platform::FileText read = platform::readFileSafely(file, kLaunchFileMaxBytes);
-    if (read.state == platform::FileText::State::Failed) return {{}, read.error};
-    if (!read.complete) return {{}, platform::fileMessage("read", file, tooLarge())};
-    if (std::string problem = launchTextProblem(read.text); !problem.empty())
-        return {{}, platform::fileMessage("read", file, problem)};
-    return {parseLaunchText(read.text), {}};
+Result<std::vector<LaunchEntry>> loadLaunchFile(const std::filesystem::path& file) {
+    const Result<platform::FileText> read = platform::readFileSafely(file, kLaunchFileMaxBytes);
+    if (const Failure* failure = read.failure()) return *failure;
+    if (!read->complete) return platform::fileFailure("read", file, tooLarge(), EFBIG);
+    if (auto problem = launchTextProblem(read->text)) return platform::fileFailure("read", file, problem->reason);
+    return parseLaunchText(read->text);
 }
 
-std::string updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit) {
+std::optional<Failure> updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit) {
     // A new file gets the usual mode of a user's files; a rewrite keeps the old one.
     const platform::FileRules rules{kLaunchFileMaxBytes, 0666, true};
     return platform::updateFileSafely(
-        file, rules, [&](const std::string& current, bool, std::string& error) -> std::optional<std::string> {
+        file, rules, [&](const std::string& current, bool) -> Result<std::optional<std::string>> {
             // A file beyond the limits did not load either: it is not replaced.
-            if (std::string problem = launchTextProblem(current); !problem.empty()) {
-                error = platform::fileMessage("write", file, problem);
-                return std::nullopt;
-            }
+            if (auto problem = launchTextProblem(current)) return platform::fileFailure("write", file, problem->reason);
             std::string text = formatLaunchText(edit(parseLaunchText(current)));
-            if (std::string problem = launchTextProblem(text); !problem.empty()) {
-                error = platform::fileMessage("write", file, "The list could not be read back: " + problem);
-                return std::nullopt;
-            }
-            return text;
+            if (auto problem = launchTextProblem(text))
+                return platform::fileFailure("write", file, "The list could not be read back: " + problem->reason);
+            return std::optional(std::move(text));
         });
 }
 
-std::string saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries) {
+std::optional<Failure> saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries) {
     return updateLaunchFile(file, [&](std::vector<LaunchEntry>) { return entries; });
 }
 

@@ -48,20 +48,20 @@ void LaunchList::setEntries(std::vector<LaunchEntry> entries) {
     endResetModel();
 }
 
-std::string LaunchList::save(const std::filesystem::path& file) {
+std::optional<platform::Failure> LaunchList::save(const std::filesystem::path& file) {
     std::vector<LaunchEntry> written;
-    const std::string error = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
+    auto failure = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
         written = mergeLaunchEntries(base_, entries_, origins_, onDisk);
         return written;
     });
-    if (!error.empty()) return error;
+    if (failure) return failure;
     if (written == entries_) {
         base_ = std::move(written);
         std::iota(origins_.begin(), origins_.end(), 0);
     } else {
         setEntries(std::move(written));
     }
-    return {};
+    return std::nullopt;
 }
 
 const std::vector<LaunchEntry>& LaunchList::entries() const { return entries_; }

@@ -67,15 +67,17 @@ std::string startFailureText(const std::string& program, const std::string& reas
 std::unique_ptr<platform::Process> waitforapplication::startApplication() {
     const ApplicationCommand& command = request_.command;
     const std::vector<std::string> arguments = launchArguments(command);
-    platform::Started started = processes_.start(arguments, applicationDirectory(arguments));
-    applicationPid_ = started.process ? started.process->pid() : 0;
-    if (!started.process) {
-        exitStatus_ = started.failureStatus;
+    auto started = processes_.start(arguments, applicationDirectory(arguments));
+    if (const platform::Failure* failure = started.failure()) {
+        applicationPid_ = 0;
+        exitStatus_ = platform::startFailureStatus(failure->error);
         const std::string message =
-            startFailureText(arguments.empty() ? command.text : arguments.front(), started.failure);
+            startFailureText(arguments.empty() ? command.text : arguments.front(), failure->reason);
         toHost([&](WatchHost& h) { h.ReportStartFailure(message); });
+        return nullptr;
     }
-    return std::move(started.process);
+    applicationPid_ = (*started)->pid();
+    return std::move(*started);
 }
 
 void waitforapplication::Execute() {

@@ -28,9 +28,9 @@ using launch::LaunchRequest;
 void Tform1::loadLaunchList() {
     std::error_code ec;
     if (!std::filesystem::exists(services_.launchFile, ec)) return;
-    launch::LoadResult loaded = launch::loadLaunchFile(services_.launchFile);
-    if (!loaded.error.empty()) dialogs_->error(this, QString::fromLocal8Bit(loaded.error));
-    launchList_->setEntries(std::move(loaded.entries));
+    auto loaded = launch::loadLaunchFile(services_.launchFile);
+    if (auto failure = loaded.failure()) dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
+    launchList_->setEntries(loaded ? std::move(*loaded) : std::vector<launch::LaunchEntry>{});
 }
 
 void Tform1::LaunchClick() {
@@ -49,8 +49,8 @@ void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool m
     ui_->Button1->setEnabled(false);
     ui_->TrackBar1->setEnabled(false);
     repaint();
-    if (const auto error = launches_->start(LaunchRequest{command, close, position}, *watchHost_)) {
-        watchHost_->ReportStartFailure(launch::startFailureText(command.text, std::generic_category().message(*error)));
+    if (const auto failure = launches_->start(LaunchRequest{command, close, position}, *watchHost_)) {
+        watchHost_->ReportStartFailure(launch::startFailureText(command.text, failure->reason));
         endUnwatchedLaunch(position, close);
     }
 }

@@ -102,7 +102,7 @@ void Tform1::RunBenchmark() {
     ui_->benchtime->setText(QString::number(slowDown_->BenchmarkTime()));
     if (failure) {
         // The new time is in use; it only could not be kept for the next start.
-        dialogs_->error(this, QString::fromLocal8Bit(*failure));
+        dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
     }
     setWindowTitle(kCaption);
     setEnabled(true);
@@ -117,7 +117,7 @@ void Tform1::AccurateSlowdown1Click() {
     const auto failure = slowDown_->ChooseEngineMode(mode);
     if (!rightsNote().isEmpty()) ui_->StatusBar1->setText(rightsNote());
     UpdateRightsIndicator();
-    if (failure) dialogs_->error(this, QString::fromLocal8Bit(*failure));
+    if (failure) dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
 }
 
 }  // namespace shell

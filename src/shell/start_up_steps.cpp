@@ -7,12 +7,11 @@
 
 namespace shell {
 
+// Nothing when the processor cannot be identified: nothing is shown then,
+// the processor is only unknown.
 std::unique_ptr<cpuid::TCPUID> identifyProcessor(Services& services) {
-    try {
-        return std::make_unique<cpuid::TCPUID>(services.processor, services.clock, services.machineRegistry);
-    } catch (...) {
-        return nullptr;
-    }
+    auto identified = cpuid::createCPUID(services.processor, services.clock, services.machineRegistry);
+    return identified ? std::move(*identified) : nullptr;
 }
 
 bool readCommandLine(const std::vector<std::string>& parameters, cmdline::CommandLineSettings& settings,

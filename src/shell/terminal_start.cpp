@@ -71,7 +71,7 @@ DisplayGuard::~DisplayGuard() {
 
 void startToolkitThreadsOrEnd() {
     if (const auto failure = platform::startToolkitThreads(std::chrono::seconds(5))) {
-        std::fprintf(stderr, "lentora: cannot start: %s\n", failure->c_str());
+        std::fprintf(stderr, "lentora: cannot start: %s\n", failure->reason.c_str());
         std::fflush(stderr);
         std::_Exit(kOwnFailureStatus);  // a toolkit thread may be stuck for good; nothing was raised yet
     }

@@ -88,6 +88,7 @@ TEST(RealProcessor, HasCpuidAndNoClassTestIsPositive) {
     EXPECT_FALSE(processor.test8086());
     EXPECT_FALSE(processor.test80286());
     EXPECT_FALSE(processor.test80386());
-    uint64_t first = processor.readTimeStamp();
+    const auto first = processor.readTimeStamp();
+    ASSERT_TRUE(first);
     EXPECT_GT(processor.readTimeStamp(), first);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "engine/benchmark.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_user_registry.h"
@@ -91,5 +93,6 @@ TEST(BenchmarkStore, AFailedWriteIsReported) {
     auto registry = platform::fakeUserRegistry(true);
     auto failure = storeBench(*registry, 10);
     ASSERT_TRUE(failure.has_value());
-    EXPECT_NE(failure->find("Failed to set data for 'bench'"), std::string::npos);
+    EXPECT_NE(failure->reason.find("Failed to set data for 'bench'"), std::string::npos);
+    EXPECT_EQ(failure->error, ENOSPC) << "the store's error number is kept";
 }

@@ -35,6 +35,14 @@ std::string readBytes(const fs::path& file) {
 
 void writeBytes(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
 
+// The message of a save or a load, "" when it worked: what a child process
+// hands back, and what the cases below look for.
+std::string messageOf(const std::optional<platform::Failure>& failure) { return failure ? failure->reason : ""; }
+std::string messageOf(const platform::Result<std::vector<LaunchEntry>>& loaded) {
+    return loaded.failure() ? loaded.failure()->reason : "";
+}
+size_t entryCount(const platform::Result<std::vector<LaunchEntry>>& loaded) { return loaded ? loaded->size() : 0; }
+
 std::string crlfLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
@@ -69,15 +77,15 @@ private:
 // --- the two-entry example ---
 
 TEST_F(LaunchFile, ExampleIsWrittenLineByLine) {
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame, kSlowTool}), "");
+    ASSERT_EQ(saveLaunchFile(file(), {kOldGame, kSlowTool}), std::nullopt);
     EXPECT_EQ(readBytes(file()), crlfLines(kExampleLines));
 }
 
 TEST_F(LaunchFile, ExampleIsReadColumnByColumn) {
     writeBytes(file(), crlfLines(kExampleLines));
-    const LoadResult loaded = loadLaunchFile(file());
-    EXPECT_EQ(loaded.error, "");
-    EXPECT_EQ(flatten(loaded.entries), flatten({kOldGame, kSlowTool}));
+    const auto loaded = loadLaunchFile(file());
+    ASSERT_TRUE(loaded) << messageOf(loaded);
+    EXPECT_EQ(flatten(*loaded), flatten({kOldGame, kSlowTool}));
 }
 
 // --- round trips ---
@@ -88,43 +96,43 @@ TEST_F(LaunchFile, RoundTripKeepsBytesExactly) {
         {"", "", "", "", "", "", ""},
         {"caf\xE9 latin-1", "/home/\xC3\xBC/sp\xC3\xA9l", "$1F", "30", "2", "Close", "weird"},
         {"\ttab", "a\"quoted\" path", "-5", "0x10", "007", "noclose", "notminimized"}};
-    ASSERT_EQ(saveLaunchFile(file(), entries), "");
+    ASSERT_EQ(saveLaunchFile(file(), entries), std::nullopt);
     const std::string written = readBytes(file());
-    const LoadResult loaded = loadLaunchFile(file());
-    EXPECT_EQ(loaded.error, "");
-    EXPECT_EQ(flatten(loaded.entries), flatten(entries));
-    ASSERT_EQ(saveLaunchFile(file(), loaded.entries), "");
+    const auto loaded = loadLaunchFile(file());
+    ASSERT_TRUE(loaded) << messageOf(loaded);
+    EXPECT_EQ(flatten(*loaded), flatten(entries));
+    ASSERT_EQ(saveLaunchFile(file(), *loaded), std::nullopt);
     EXPECT_EQ(readBytes(file()), written);
 }
 
 TEST_F(LaunchFile, FactorIsNotClampedWhenRead) {
     LaunchEntry entry = kOldGame;
     entry.factor = "150";
-    ASSERT_EQ(saveLaunchFile(file(), {entry}), "");
-    const LoadResult loaded = loadLaunchFile(file());
-    ASSERT_EQ(loaded.entries.size(), 1u);
-    EXPECT_EQ(loaded.entries[0].factor, "150");
-    EXPECT_EQ(lenientInt(loaded.entries[0].factor), 150);
+    ASSERT_EQ(saveLaunchFile(file(), {entry}), std::nullopt);
+    const auto loaded = loadLaunchFile(file());
+    ASSERT_EQ(entryCount(loaded), 1u);
+    EXPECT_EQ((*loaded)[0].factor, "150");
+    EXPECT_EQ(lenientInt((*loaded)[0].factor), 150);
 }
 
 TEST_F(LaunchFile, EmptyListWritesEmptyFile) {
     writeBytes(file(), crlfLines(kExampleLines));
-    ASSERT_EQ(saveLaunchFile(file(), {}), "");
+    ASSERT_EQ(saveLaunchFile(file(), {}), std::nullopt);
     EXPECT_TRUE(fs::exists(file()));
     EXPECT_EQ(fs::file_size(file()), 0u);
-    EXPECT_TRUE(loadLaunchFile(file()).entries.empty());
+    EXPECT_EQ(entryCount(loadLaunchFile(file())), 0u);
 }
 
 TEST_F(LaunchFile, SaveLeavesNoTemporaryFiles) {
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), "");
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame, kSlowTool}), "");
+    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), std::nullopt);
+    ASSERT_EQ(saveLaunchFile(file(), {kOldGame, kSlowTool}), std::nullopt);
     EXPECT_EQ(filesInDir(), 1u);
 }
 
 TEST_F(LaunchFile, ReplacingKeepsThePermissions) {
     writeBytes(file(), crlfLines(kExampleLines));
     fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), "");
+    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), std::nullopt);
     EXPECT_EQ(fs::status(file()).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
@@ -168,31 +176,32 @@ INSTANTIATE_TEST_SUITE_P(
 // --- the file on disk ---
 
 TEST_F(LaunchFile, MissingFileIsAnEmptyListWithoutError) {
-    const LoadResult loaded = loadLaunchFile(file());
-    EXPECT_TRUE(loaded.entries.empty());
-    EXPECT_EQ(loaded.error, "");
+    const auto loaded = loadLaunchFile(file());
+    ASSERT_TRUE(loaded) << messageOf(loaded);
+    EXPECT_TRUE(loaded->empty());
 }
 
 TEST_F(LaunchFile, DirectoryNamedLikeTheFileIsAnError) {
     fs::create_directory(file());
-    const LoadResult loaded = loadLaunchFile(file());
-    EXPECT_TRUE(loaded.entries.empty());
-    EXPECT_NE(loaded.error.find("Cannot open file \"" + file().string() + "\". "), std::string::npos) << loaded.error;
-    EXPECT_NE(loaded.error.find("Is a directory"), std::string::npos) << loaded.error;
+    const auto loaded = loadLaunchFile(file());
+    ASSERT_TRUE(loaded.failure());
+    EXPECT_NE(messageOf(loaded).find("Cannot open file \"" + file().string() + "\". "), std::string::npos)
+        << messageOf(loaded);
+    EXPECT_NE(messageOf(loaded).find("Is a directory"), std::string::npos) << messageOf(loaded);
 }
 
 TEST_F(LaunchFile, PipeIsRefusedWithoutBlocking) {
     ASSERT_EQ(mkfifo(file().c_str(), 0600), 0);
-    const LoadResult loaded = loadLaunchFile(file());
-    EXPECT_TRUE(loaded.entries.empty());
-    EXPECT_NE(loaded.error.find("Cannot open file"), std::string::npos) << loaded.error;
+    const auto loaded = loadLaunchFile(file());
+    ASSERT_TRUE(loaded.failure());
+    EXPECT_NE(messageOf(loaded).find("Cannot open file"), std::string::npos) << messageOf(loaded);
 }
 
 TEST_F(LaunchFile, SymlinkIsFollowed) {
     const fs::path target = dir() / "real.ini";
     writeBytes(target, crlfLines(kExampleLines));
     fs::create_symlink(target, file());
-    EXPECT_EQ(loadLaunchFile(file()).entries.size(), 2u);
+    EXPECT_EQ(entryCount(loadLaunchFile(file())), 2u);
 }
 
 // Beyond the limits a file is refused (and a save keeps it) instead of
@@ -211,10 +220,10 @@ TEST_P(LaunchLimits, LoadWithinBoundedMemory) {
     const std::string seen = inChild([&] {
         rusage before{}, after{};
         getrusage(RUSAGE_SELF, &before);
-        const LoadResult loaded = loadLaunchFile(file());
+        const auto loaded = loadLaunchFile(file());
         getrusage(RUSAGE_SELF, &after);
-        return std::to_string(loaded.entries.size()) + " " + std::to_string(after.ru_maxrss - before.ru_maxrss) + " " +
-               loaded.error;
+        return std::to_string(entryCount(loaded)) + " " + std::to_string(after.ru_maxrss - before.ru_maxrss) + " " +
+               messageOf(loaded);
     });
     size_t entries = 0, growthKb = 0;
     std::istringstream(seen) >> entries >> growthKb;
@@ -222,7 +231,7 @@ TEST_P(LaunchLimits, LoadWithinBoundedMemory) {
     EXPECT_NE(seen.find(GetParam().error), std::string::npos) << seen;
     EXPECT_LT(growthKb, 32 * 1024) << seen;
     if (!GetParam().error.empty()) {
-        EXPECT_NE(saveLaunchFile(file(), {kOldGame}), "");
+        EXPECT_NE(saveLaunchFile(file(), {kOldGame}), std::nullopt);
         EXPECT_EQ(readBytes(file()), GetParam().text) << "a file that did not load is not replaced";
     }
 }
@@ -247,9 +256,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LaunchFile, OversizedFileIsRefused) {
     writeBytes(file(), crlfLines(kExampleLines));
     fs::resize_file(file(), kLaunchFileMaxBytes + 1);  // sparse: costs no disk space
-    const LoadResult loaded = loadLaunchFile(file());
-    EXPECT_TRUE(loaded.entries.empty());
-    EXPECT_NE(loaded.error.find("File too large"), std::string::npos) << loaded.error;
+    const auto loaded = loadLaunchFile(file());
+    ASSERT_TRUE(loaded.failure());
+    EXPECT_NE(messageOf(loaded).find("File too large"), std::string::npos) << messageOf(loaded);
 }
 
 // --- failed saves keep the old file ---
@@ -270,7 +279,7 @@ protected:
 TEST_F(FailedSave, DirectoryNamedLikeTheFile) {
     fs::remove(file());
     fs::create_directory(file());
-    const std::string error = saveLaunchFile(file(), {kOldGame});
+    const std::string error = messageOf(saveLaunchFile(file(), {kOldGame}));
     EXPECT_NE(error.find("Cannot create file \"" + file().string() + "\". "), std::string::npos) << error;
     EXPECT_TRUE(fs::is_directory(file()));
 }
@@ -278,25 +287,25 @@ TEST_F(FailedSave, DirectoryNamedLikeTheFile) {
 TEST_F(FailedSave, DirectoryIsARegularFile) {
     const fs::path notADir = dir() / "plain";
     writeBytes(notADir, "x");
-    const std::string error = saveLaunchFile(notADir / kLaunchFileName, {kOldGame});
+    const std::string error = messageOf(saveLaunchFile(notADir / kLaunchFileName, {kOldGame}));
     EXPECT_NE(error.find("Cannot create file"), std::string::npos) << error;
     EXPECT_EQ(readBytes(notADir), "x");
 }
 
 TEST_F(FailedSave, MissingDirectory) {
-    const std::string error = saveLaunchFile(dir() / "absent" / kLaunchFileName, {kOldGame});
+    const std::string error = messageOf(saveLaunchFile(dir() / "absent" / kLaunchFileName, {kOldGame}));
     EXPECT_NE(error.find("Cannot create file"), std::string::npos) << error;
 }
 
 TEST_F(FailedSave, DiskFullHalfWay) {
     const std::vector<LaunchEntry> entries(100, kSlowTool);
-    const std::string error = inChild([&] { return saveLaunchFile(file(), entries); }, {}, 64);
+    const std::string error = inChild([&] { return messageOf(saveLaunchFile(file(), entries)); }, {}, 64);
     expectOldFileKept(error, "Cannot write file \"");
     EXPECT_NE(error.find("File too large"), std::string::npos) << error;
 }
 
 TEST_F(FailedSave, SaveWithinTheLimitStillWorks) {
-    EXPECT_EQ(inChild([&] { return saveLaunchFile(file(), {kOldGame}); }, {}, 4096), "");
+    EXPECT_EQ(inChild([&] { return messageOf(saveLaunchFile(file(), {kOldGame})); }, {}, 4096), "");
     EXPECT_EQ(readBytes(file()), formatLaunchText({kOldGame}));
 }
 
@@ -346,8 +355,9 @@ TEST_P(SafeSave, KeepsWhatMustBeKept) {
     own(kept, c.fileOwner, c.fileMode);
     const std::vector<LaunchEntry> entries(100, kSlowTool);
     const std::optional<uid_t> user = c.asNobody ? std::optional<uid_t>(kNobody) : std::nullopt;
-    const std::string error = inChild([&] { return saveLaunchFile(file(), entries); }, user, c.fileSizeLimit);
-    const std::string loadError = inChild([&] { return loadLaunchFile(file()).error; }, user);
+    const std::string error =
+        inChild([&] { return messageOf(saveLaunchFile(file(), entries)); }, user, c.fileSizeLimit);
+    const std::string loadError = inChild([&] { return messageOf(loadLaunchFile(file())); }, user);
 
     EXPECT_EQ(error.empty(), c.error.empty()) << error;
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
@@ -391,16 +401,16 @@ TEST_F(LaunchFile, FirstSavesOfSeveralCopiesKeepEveryEntry) {
             copies.push_back(pid);
             continue;
         }
-        const std::string error = updateLaunchFile(file(), [&](std::vector<LaunchEntry> onDisk) {
+        const auto failure = updateLaunchFile(file(), [&](std::vector<LaunchEntry> onDisk) {
             std::this_thread::sleep_for(std::chrono::milliseconds(30));  // every copy reads before one writes
             onDisk.push_back({name, "/bin/true", "50", "0", "0", "noclose", "notminimized"});
             return onDisk;
         });
-        _exit(error.empty() ? 0 : 1);
+        _exit(failure ? 1 : 0);
     }
     int status = 0;
     for (const pid_t pid : copies) EXPECT_TRUE(waitpid(pid, &status, 0) == pid && status == 0);
-    EXPECT_EQ(loadLaunchFile(file()).entries.size(), 3u);
+    EXPECT_EQ(entryCount(loadLaunchFile(file())), 3u);
     EXPECT_EQ(filesInDir(), 1u) << "the lock was left in the folder";
 }
 
@@ -417,7 +427,7 @@ TEST_F(LaunchFile, StaleLeftoversOfACrashedSaveAreRemoved) {
         if (name != ".lentora.ini.XyZ789") fs::last_write_time(dir() / name, hourAgo);
     }
     if (geteuid() == 0) own(dir() / ".lentora.ini.Qq1234", kNobody, 0600);
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), "");
+    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), std::nullopt);
     for (const auto& [name, stays] : files) EXPECT_EQ(fs::exists(dir() / name), stays) << name;
 }
 

@@ -132,19 +132,23 @@ TEST(LaunchListSave, TwoCopiesSavingInTurnLoseNothing) {
     LaunchList copies[2];
     for (int i = 0; i < 10; ++i) {
         copies[i % 2].append(named("e" + std::to_string(i)));
-        ASSERT_EQ(copies[i % 2].save(file), "");
+        ASSERT_EQ(copies[i % 2].save(file), std::nullopt);
     }
-    ASSERT_EQ(loadLaunchFile(file).entries.size(), 10u);
+    const auto first = loadLaunchFile(file);
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->size(), 10u);
     copies[0].remove(0);
     copies[0].replace(0, named("changed"));
-    ASSERT_EQ(copies[0].save(file), "");
+    ASSERT_EQ(copies[0].save(file), std::nullopt);
     copies[1].append(named("last"));
-    ASSERT_EQ(copies[1].save(file), "");
+    ASSERT_EQ(copies[1].save(file), std::nullopt);
+    const auto last = loadLaunchFile(file);
+    ASSERT_TRUE(last);
     std::vector<std::string> names;
-    for (const LaunchEntry& e : loadLaunchFile(file).entries) names.push_back(e.name);
+    for (const LaunchEntry& e : *last) names.push_back(e.name);
     const std::vector<std::string> expected{"changed", "e2", "e3", "e4", "e5", "e6", "e7", "e8", "e9", "last"};
     EXPECT_EQ(names, expected);
-    EXPECT_EQ(copies[1].entries(), loadLaunchFile(file).entries);
+    EXPECT_EQ(copies[1].entries(), *last);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // host that records what the watcher asks, and ticks given by hand.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -72,14 +73,14 @@ struct Watching : testing::TestWithParam<Case> {
         timing.waitSeconds = wait;
         timing.runForSeconds = runFor;
         watcher = std::make_unique<waitforapplication>(LaunchRequest{{"prog"}, close, 12}, timing, host, starter);
-        ASSERT_TRUE(watcher->resume());
+        if (auto failure = watcher->resume()) FAIL() << failure->reason;
     }
     ~Watching() override { starter.endProgram(); }  // no watcher is left waiting for it
 };
 
 TEST_P(Watching, PhasesAsTheHostSeesThem) {
     const Case& c = GetParam();
-    starter.failure = c.failure;
+    if (!c.failure.empty()) starter.failure = platform::Failure{c.failure, ENOENT};
     launch(c.wait, c.runFor, c.close);
     for (size_t i = 0; i < c.steps.size(); ++i) {
         ASSERT_TRUE(waitFor([&] { return watcher->waitingForTick(); })) << "step " << i;

@@ -31,7 +31,8 @@ namespace {
 
 // Starts a command written as a launch entry holds it.
 std::unique_ptr<platform::Process> start(const std::string& command, const std::string& directory) {
-    return processStarter().start(splitCommand(command), directory).process;
+    auto started = processStarter().start(splitCommand(command), directory);
+    return started ? std::move(*started) : nullptr;
 }
 
 void makeExecutable(const fs::path& file, const std::string& text = "#!/bin/sh\n") {
@@ -129,8 +130,17 @@ TEST_F(ProcessTest, StartsThatCannotWorkSayWhy) {
     makeExecutable(dir_ / "script", "touch " + (dir_ / "ran").string() + "\n");
 
     const auto why = [](const Strings& arguments, const std::string& directory) {
-        return processStarter().start(arguments, directory).failure;  // empty when it started
+        const auto started = processStarter().start(arguments, directory);
+        return started.failure() ? started.failure()->reason : "started";
     };
+    // The error number decides the status a wrapper ends with, as a shell's would.
+    const auto status = [](const Strings& arguments) {
+        const auto started = processStarter().start(arguments, "");
+        return started.failure() ? platform::startFailureStatus(started.failure()->error) : 0;
+    };
+    EXPECT_EQ(status({plain.string()}), platform::kCannotExecuteStatus);
+    EXPECT_EQ(status({(dir_ / "script").string()}), platform::kCannotExecuteStatus);
+    EXPECT_EQ(status({(dir_ / "missing").string()}), platform::kNotStartedStatus);
     const std::string missing = "No such file or directory";
     EXPECT_EQ(why({(dir_ / "missing").string()}, ""), missing);
     EXPECT_EQ(why({dir_.string()}, ""), "Is a directory");

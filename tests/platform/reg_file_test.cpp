@@ -44,8 +44,8 @@ protected:
 
 TEST_F(RegFileTest, WritesRegeditFormatAndReadsItBack) {
     auto reg = openRegFile(file_);
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42)) << reg->lastError();
-    ASSERT_TRUE(reg->writeString(kKey, "name", "hello world"));
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
+    ASSERT_EQ(reg->writeString(kKey, "name", "hello world"), std::nullopt);
 
     EXPECT_EQ(slurp(file_),
               "Windows Registry Editor Version 5.00\n\n"
@@ -61,21 +61,21 @@ TEST_F(RegFileTest, WritesRegeditFormatAndReadsItBack) {
 
 TEST_F(RegFileTest, KeepsEachValuesType) {
     auto reg = openRegFile(file_);
-    ASSERT_TRUE(reg->writeString(kKey, "bench", "1234"));
+    ASSERT_EQ(reg->writeString(kKey, "bench", "1234"), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
     EXPECT_EQ(reg->readString(kKey, "bench"), "1234");
 
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 0xffffffffu));
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 0xffffffffu), std::nullopt);
     EXPECT_EQ(reg->readString(kKey, "bench"), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 0xffffffffu);
 }
 
 TEST_F(RegFileTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
     auto reg = openRegFile(file_);
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 1));
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 1), std::nullopt);
     EXPECT_EQ(reg->readDword("SOFTWARE\\halvix\\LENTORA!!!", "BENCH"), 1u);
 
-    ASSERT_TRUE(reg->writeDword("Software\\HALVIX\\lentora!!!", "Bench", 2));
+    ASSERT_EQ(reg->writeDword("Software\\HALVIX\\lentora!!!", "Bench", 2), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 2u);
     const std::string text = slurp(file_);
     EXPECT_NE(text.find("[HKEY_CURRENT_USER\\software\\Halvix\\Lentora!!!]\n\"bench\"=dword:00000002\n"),
@@ -87,7 +87,7 @@ TEST_F(RegFileTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
 TEST_F(RegFileTest, EscapesBackslashesAndQuotes) {
     auto reg = openRegFile(file_);
     const std::string tricky = "C:\\old \"games\"\\=x";
-    ASSERT_TRUE(reg->writeString(kKey, "a\"b\\c", tricky));
+    ASSERT_EQ(reg->writeString(kKey, "a\"b\\c", tricky), std::nullopt);
     EXPECT_NE(slurp(file_).find("\"a\\\"b\\\\c\"=\"C:\\\\old \\\"games\\\"\\\\=x\"\n"), std::string::npos);
     EXPECT_EQ(openRegFile(file_)->readString(kKey, "a\"b\\c"), tricky);
 }
@@ -111,8 +111,8 @@ TEST_F(RegFileTest, ReadsAFileWrittenByHand) {
 
 TEST_F(RegFileTest, CreateKeyMakesDirectoryAndSectionOnce) {
     auto reg = openRegFile(file_);
-    ASSERT_TRUE(reg->createKey(kKey)) << reg->lastError();
-    ASSERT_TRUE(reg->createKey("SOFTWARE\\Halvix\\Lentora!!!"));
+    ASSERT_EQ(reg->createKey(kKey), std::nullopt);
+    ASSERT_EQ(reg->createKey("SOFTWARE\\Halvix\\Lentora!!!"), std::nullopt);
     EXPECT_EQ(slurp(file_),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\software\\Halvix\\Lentora!!!]\n\n");
@@ -121,10 +121,8 @@ TEST_F(RegFileTest, CreateKeyMakesDirectoryAndSectionOnce) {
 TEST_F(RegFileTest, CreateKeyFailsWhereTheDirectoryCannotBeMade) {
     spit(dir_ / "lentora", "a file where the directory should be");
     auto reg = openRegFile(file_);
-    EXPECT_FALSE(reg->createKey(kKey));
-    EXPECT_FALSE(reg->lastError().empty());
-    EXPECT_FALSE(reg->writeDword(kKey, "bench", 1));
-    EXPECT_FALSE(reg->lastError().empty());
+    EXPECT_NE(reg->createKey(kKey), std::nullopt);
+    EXPECT_NE(reg->writeDword(kKey, "bench", 1), std::nullopt);
 }
 
 TEST_F(RegFileTest, GarbageReadsAsMissingAndIsReplacedByAWrite) {
@@ -138,7 +136,7 @@ TEST_F(RegFileTest, GarbageReadsAsMissingAndIsReplacedByAWrite) {
 
     auto reg = openRegFile(file_);
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 5)) << reg->lastError();
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 5), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 5u);
     EXPECT_EQ(slurp(file_).rfind(garbage.substr(0, 4096), 0), 0u) << "what is not understood is kept";
 }
@@ -158,7 +156,7 @@ TEST_F(RegFileTest, TruncatedLinesReadAsMissingAndTheRestIsKept) {
     EXPECT_EQ(reg->readString(kKey, "name"), std::nullopt);
     EXPECT_EQ(reg->readString(kKey, "other"), std::nullopt);
 
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 9));
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 9), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "kept"), 1u);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 9u);
 }
@@ -178,8 +176,10 @@ TEST_F(RegFileTest, HugeFileIsReadOnlyAsFarAsTheLimit) {
     EXPECT_EQ(reg->readDword(kKey, "first"), 1u);
     EXPECT_EQ(reg->readDword(kKey, "last"), std::nullopt);
     // Rewriting it would lose what lies beyond the limit.
-    EXPECT_FALSE(reg->writeDword(kKey, "bench", 3));
-    EXPECT_NE(reg->lastError().find(std::strerror(EFBIG)), std::string::npos) << reg->lastError();
+    const auto failure = reg->writeDword(kKey, "bench", 3);
+    ASSERT_NE(failure, std::nullopt);
+    EXPECT_EQ(failure->error, EFBIG);
+    EXPECT_NE(failure->reason.find(std::strerror(EFBIG)), std::string::npos) << failure->reason;
     EXPECT_EQ(slurp(file_), text);
 }
 
@@ -187,7 +187,7 @@ TEST_F(RegFileTest, HugeFileIsReadOnlyAsFarAsTheLimit) {
 // leaves the old file as it was.
 TEST_F(RegFileTest, FailedWriteKeepsTheOldFile) {
     auto reg = openRegFile(file_);
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
     const std::string before = slurp(file_);
 
     rlimit saved{};
@@ -196,12 +196,13 @@ TEST_F(RegFileTest, FailedWriteKeepsTheOldFile) {
     rlimit small = saved;
     small.rlim_cur = before.size() + 16;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = reg->writeString(kKey, "long", std::string(4096, 'y'));
+    const auto failure = reg->writeString(kKey, "long", std::string(4096, 'y'));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_FALSE(written);
-    EXPECT_NE(reg->lastError().find(std::strerror(EFBIG)), std::string::npos) << reg->lastError();
+    ASSERT_NE(failure, std::nullopt);
+    EXPECT_EQ(failure->error, EFBIG);
+    EXPECT_NE(failure->reason.find(std::strerror(EFBIG)), std::string::npos) << failure->reason;
     EXPECT_EQ(slurp(file_), before);
     EXPECT_EQ(filesBesideStore(), 0u);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 42u);
@@ -210,29 +211,28 @@ TEST_F(RegFileTest, FailedWriteKeepsTheOldFile) {
 TEST_F(RegFileTest, StoreInPlaceOfADirectoryFailsAndKeepsIt) {
     fs::create_directories(file_ / "inside");
     auto reg = openRegFile(file_);
-    EXPECT_FALSE(reg->writeDword(kKey, "bench", 1));
-    EXPECT_FALSE(reg->lastError().empty());
+    EXPECT_NE(reg->writeDword(kKey, "bench", 1), std::nullopt);
     EXPECT_TRUE(fs::is_directory(file_ / "inside"));
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
 }
 
 TEST_F(RegFileTest, ReadOnlyDirectoryFailsTheWrite) {
     auto reg = openRegFile(file_);
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
     const std::string before = slurp(file_);
     chmod(file_.parent_path().c_str(), 0555);
     if (access(file_.parent_path().c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write to a read-only directory";
-    EXPECT_FALSE(reg->writeDword(kKey, "bench", 7));
-    EXPECT_NE(reg->lastError().find(std::strerror(EACCES)), std::string::npos);
+    const auto failure = reg->writeDword(kKey, "bench", 7);
+    ASSERT_NE(failure, std::nullopt);
+    EXPECT_NE(failure->reason.find(std::strerror(EACCES)), std::string::npos) << failure->reason;
     EXPECT_EQ(slurp(file_), before);
 }
 
 TEST_F(RegFileTest, LineBreaksAreRefusedRatherThanCorruptingTheFile) {
     auto reg = openRegFile(file_);
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
-    EXPECT_FALSE(reg->writeString(kKey, "name", "two\nlines"));
-    EXPECT_FALSE(reg->writeDword(kKey, "new\nline", 1));
-    EXPECT_FALSE(reg->lastError().empty());
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
+    EXPECT_NE(reg->writeString(kKey, "name", "two\nlines"), std::nullopt);
+    EXPECT_NE(reg->writeDword(kKey, "new\nline", 1), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 42u);
 }
 
@@ -254,10 +254,10 @@ TEST_F(RegFileTest, WritesChangeOnlyTheirOwnLines) {
     const std::string tail = "\"big\"=hex(b):00,00,00,00,00,00,00,00\r\n";
     spit(file_, head + "\"bench\" = dword:00000001\r\n" + tail);
     auto reg = openRegFile(file_);
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42)) << reg->lastError();
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
     EXPECT_EQ(slurp(file_), head + "\"bench\" = dword:0000002a\r\n" + tail);
-    ASSERT_TRUE(reg->writeString(kKey, "new", "v"));
-    ASSERT_TRUE(reg->writeDword("software\\Third", "n", 1));
+    ASSERT_EQ(reg->writeString(kKey, "new", "v"), std::nullopt);
+    ASSERT_EQ(reg->writeDword("software\\Third", "n", 1), std::nullopt);
     EXPECT_EQ(slurp(file_), head + "\"bench\" = dword:0000002a\r\n" + tail + "\"new\"=\"v\"\r\n" +
                                 "[HKEY_CURRENT_USER\\software\\Third]\r\n\"n\"=dword:00000001\r\n\r\n");
     EXPECT_EQ(reg->readDword("software\\Other", "bench"), 9u);
@@ -296,27 +296,26 @@ TEST(DefaultUserRegistryPath, FollowsXdgConfigHomeThenHome) {
 TEST(FakeUserRegistry, KeepsTypesAndIgnoresCase) {
     auto reg = platform::fakeUserRegistry();
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
-    ASSERT_TRUE(reg->writeString(kKey, "bench", "12"));
+    ASSERT_EQ(reg->writeString(kKey, "bench", "12"), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
-    ASSERT_TRUE(reg->writeDword("SOFTWARE\\HALVIX\\LENTORA!!!", "Bench", 12));
+    ASSERT_EQ(reg->writeDword("SOFTWARE\\HALVIX\\LENTORA!!!", "Bench", 12), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 12u);
     EXPECT_EQ(reg->readString(kKey, "bench"), std::nullopt);
 }
 
 TEST(FakeUserRegistry, FailingWritesReportAReasonAndChangeNothing) {
     auto reg = platform::fakeUserRegistry();
-    ASSERT_TRUE(reg->writeDword(kKey, "bench", 1));
+    ASSERT_EQ(reg->writeDword(kKey, "bench", 1), std::nullopt);
     reg->setFailWrites(true);
-    EXPECT_TRUE(reg->createKey(kKey));  // an existing key opens without a write
-    EXPECT_FALSE(reg->createKey("software\\new"));
-    EXPECT_FALSE(reg->writeDword(kKey, "bench", 2));
-    EXPECT_FALSE(reg->lastError().empty());
+    EXPECT_EQ(reg->createKey(kKey), std::nullopt);  // an existing key opens without a write
+    EXPECT_NE(reg->createKey("software\\new"), std::nullopt);
+    EXPECT_NE(reg->writeDword(kKey, "bench", 2), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 1u);
     reg->setFailWrites(false);
-    EXPECT_TRUE(reg->writeDword(kKey, "bench", 2));
+    EXPECT_EQ(reg->writeDword(kKey, "bench", 2), std::nullopt);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 2u);
 
-    EXPECT_FALSE(platform::fakeUserRegistry(true)->writeString(kKey, "bench", "x"));
+    EXPECT_NE(platform::fakeUserRegistry(true)->writeString(kKey, "bench", "x"), std::nullopt);
 }
 
 }  // namespace

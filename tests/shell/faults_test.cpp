@@ -109,8 +109,8 @@ TEST_F(Faults, CommandLineLaunchSaysTheBenchmarkWasNotSavedWithoutABox) {
 TEST_F(Faults, DiskFullWhileStoringTheBenchmarkKeepsTheOldStore) {
     const fs::path file = root() / "registry.reg";
     auto store = platform::openRegFile(file);
-    ASSERT_TRUE(store->writeDword(kRegistryKey, kBenchValue, 400));
-    ASSERT_TRUE(store->writeString(kRegistryKey, "padding", std::string(200, 'p')));
+    ASSERT_EQ(store->writeDword(kRegistryKey, kBenchValue, 400), std::nullopt);
+    ASSERT_EQ(store->writeString(kRegistryKey, "padding", std::string(200, 'p')), std::nullopt);
     const std::string before = slurp(file);
     Tform1& f = openOn(*store);
     ASSERT_EQ(ui(f).benchtime->text(), "400") << "the stored time is used";

@@ -36,10 +36,13 @@ struct PropertiesButtons : WindowFixture {
         QFile f(file());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    std::vector<LaunchEntry> fileEntries() const { return loadLaunchFile(file().toStdString()).entries; }
+    std::vector<LaunchEntry> fileEntries() const {
+        const auto loaded = loadLaunchFile(file().toStdString());
+        return loaded ? *loaded : std::vector<LaunchEntry>{};
+    }
 
     void writeFile(const std::vector<LaunchEntry>& entries) {
-        ASSERT_EQ(saveLaunchFile(file().toStdString(), entries), "");
+        ASSERT_EQ(saveLaunchFile(file().toStdString(), entries), std::nullopt);
     }
 
     // What the user does while the dialog is open; counts the openings.

@@ -35,35 +35,41 @@ bool leftOver(pid_t owner) { return owner == getpid() || (owner > 0 && kill(owne
 class UserManagerStanding final : public GroupStanding {
 public:
     UserManagerStanding(std::string busAddress, bool schedulesByGroup, std::chrono::milliseconds timeout,
-                        std::string refusal)
+                        std::optional<Failure> refusal)
         : busAddress_(std::move(busAddress)),
           schedulesByGroup_(schedulesByGroup),
           timeout_(timeout),
-          refusal_(std::move(refusal)) {}
+          refusal_(refusal ? std::move(refusal->reason) : std::string()) {}
 
     void prepare() override {
         std::lock_guard lock(mutex_);
         if (prepared_ || !schedulesByGroup_) return;
         prepared_ = true;
         if (!refusal_.empty()) return;
-        manager_ = UserManager::connect(busAddress_, timeout_, refusal_);
-        if (!manager_) return;
+        auto manager = UserManager::connect(busAddress_, timeout_);
+        if (!manager) return remember(failureOf(manager));
+        manager_ = std::move(*manager);
         putBackLeftovers();
         scope_ = scopeName(getpid());
-        obtained_ = manager_->startScope(scope_, getpid(), refusal_);
+        const auto failure = manager_->startScope(scope_, getpid());
+        obtained_ = !failure;
+        remember(failure);
     }
 
     void raise() override {
         std::lock_guard lock(mutex_);
         if (!obtained_ || raised_) return;
-        raised_ = manager_->setCpuWeight(scope_, kRaisedCpuWeight, refusal_);
+        const auto failure = manager_->setCpuWeight(scope_, kRaisedCpuWeight);
+        raised_ = !failure;
+        remember(failure);
     }
 
     void lower() override {
         std::lock_guard lock(mutex_);
         if (!raised_) return;
         raised_ = false;
-        manager_->setCpuWeight(scope_, kUsualCpuWeight, refusal_);
+        const auto failure = manager_->setCpuWeight(scope_, kUsualCpuWeight);
+        remember(failure);
     }
 
     GroupFacts facts() const override {
@@ -84,10 +90,14 @@ public:
     }
 
 private:
+    // The latest refusal is the one the rights note gives.
+    void remember(const std::optional<Failure>& failure) {
+        if (failure) refusal_ = failure->reason;
+    }
+
     void putBackLeftovers() {
         for (const std::string& unit : manager_->unitsMatching(std::string(kScopePrefix) + "*.scope")) {
-            std::string ignored;
-            if (leftOver(scopeOwner(unit))) manager_->setCpuWeight(unit, kUsualCpuWeight, ignored);
+            if (leftOver(scopeOwner(unit))) manager_->setCpuWeight(unit, kUsualCpuWeight);  // best effort
         }
     }
 
@@ -95,7 +105,7 @@ private:
     const bool schedulesByGroup_;
     const std::chrono::milliseconds timeout_;
     mutable std::mutex mutex_;  // raise and lower come from watchers' threads too
-    std::string refusal_;
+    std::string refusal_;       // the latest refusal, for the rights note; empty while none
     std::unique_ptr<UserManager> manager_;
     std::string scope_;
     bool prepared_ = false;
@@ -113,19 +123,20 @@ std::string sessionBusAddress() {
     return std::filesystem::exists(socket, error) ? "unix:path=" + socket : std::string();
 }
 
-// Why the user's service manager cannot weigh Lentora's group: empty when it may.
-std::string refusalFor(const cpugroup::Place& place, const std::string& busAddress) {
+// Why the user's service manager cannot weigh Lentora's group: nothing when it may.
+std::optional<Failure> refusalFor(const cpugroup::Place& place, const std::string& busAddress) {
     if (place.hierarchy != cpugroup::Hierarchy::V2)
-        return "the cpu controller is in a version 1 hierarchy, which the user's service manager does not weigh";
-    if (busAddress.empty()) return "no session bus";
-    return {};
+        return Failure{
+            "the cpu controller is in a version 1 hierarchy, which the user's service manager does not weigh"};
+    if (busAddress.empty()) return Failure{"no session bus"};
+    return std::nullopt;
 }
 
 }  // namespace
 
 std::unique_ptr<GroupStanding> groupStandingAt(const std::string& busAddress, bool schedulesByGroup,
                                                std::chrono::milliseconds timeout) {
-    return std::make_unique<UserManagerStanding>(busAddress, schedulesByGroup, timeout, std::string());
+    return std::make_unique<UserManagerStanding>(busAddress, schedulesByGroup, timeout, std::nullopt);
 }
 
 GroupStanding& groupStanding() {

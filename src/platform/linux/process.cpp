@@ -151,9 +151,11 @@ int spawn(const std::string& program, const std::vector<std::string>& args, cons
     return rc;
 }
 
+}  // namespace
+
 // A program that was found but may not run gets 126, as in a shell; one
 // missing, or one the system had no room to start, 127.
-int failureStatus(int error) {
+int startFailureStatus(int error) {
     switch (error) {
     case EACCES:
     case EPERM:
@@ -167,22 +169,22 @@ int failureStatus(int error) {
     }
 }
 
-// The system's text for the error (strerror's, and safe on any thread).
-Started failed(int error) { return Started{nullptr, std::generic_category().message(error), failureStatus(error)}; }
+namespace {
 
 class SpawnStarter final : public ProcessStarter {
 public:
-    Started start(const std::vector<std::string>& arguments, const std::string& directory) override {
-        if (arguments.empty()) return failed(ENOENT);
+    Result<std::unique_ptr<Process>> start(const std::vector<std::string>& arguments,
+                                           const std::string& directory) override {
+        if (arguments.empty()) return systemFailure(ENOENT);
         const std::string program = findProgram(arguments[0]);
-        if (program.empty()) return failed(programError(arguments[0]));
+        if (program.empty()) return systemFailure(programError(arguments[0]));
         // Absolute, because the child changes its directory before the exec.
         std::error_code ec;
         const std::filesystem::path path = std::filesystem::absolute(program, ec);
-        if (ec) return failed(ec.value());
+        if (ec) return systemFailure(ec.value());
         pid_t pid = -1;
-        if (const int error = spawn(path.string(), arguments, directory, pid)) return failed(error);
-        return Started{std::make_unique<ChildProcess>(pid), {}};
+        if (const int error = spawn(path.string(), arguments, directory, pid)) return systemFailure(error);
+        return std::unique_ptr<Process>(std::make_unique<ChildProcess>(pid));
     }
 };
 

@@ -85,9 +85,9 @@ public:
         return r;
     }
 
-    uint64_t readTimeStamp() override {
+    std::optional<uint64_t> readTimeStamp() override {
         static const bool present = processorHasTimeStampCounter();
-        if (!present) throw NoTimeStampCounter();
+        if (!present) return std::nullopt;
         return __rdtsc();
     }
 
@@ -119,7 +119,7 @@ class MachineProcessor final : public Processor {
 public:
     bool idFlagToggles() override { return false; }
     CpuidRegisters cpuid(uint32_t) override { return {}; }
-    uint64_t readTimeStamp() override { throw NoTimeStampCounter(); }
+    std::optional<uint64_t> readTimeStamp() override { return std::nullopt; }
     bool test8086() override { return false; }
     bool test80286() override { return false; }
     bool test80386() override { return false; }

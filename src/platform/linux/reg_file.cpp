@@ -25,19 +25,18 @@ std::filesystem::path directoryOf(const std::filesystem::path& file) {
     return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
-bool ensureDirectory(const std::filesystem::path& dir, std::string& error) {
+std::optional<Failure> ensureDirectory(const std::filesystem::path& dir) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (!ec) return true;
-    error = "Cannot create folder \"" + dir.string() + "\". " + ec.message();
-    return false;
+    if (!ec) return std::nullopt;
+    return Failure{"Cannot create folder \"" + dir.string() + "\". " + ec.message(), ec.value()};
 }
 
 class RegFile final : public UserRegistry {
 public:
     explicit RegFile(std::filesystem::path file) : file_(std::move(file)) {}
 
-    bool createKey(const std::string& key) override {
+    std::optional<Failure> createKey(const std::string& key) override {
         return change(key, {}, [&](const std::string& text) -> std::optional<std::string> {
             if (reg::parseRegText(text).find(key)) return std::nullopt;
             return reg::addKeyToText(text, key);
@@ -58,51 +57,43 @@ public:
         return std::nullopt;
     }
 
-    bool writeDword(const std::string& key, const std::string& name, uint32_t value) override {
+    std::optional<Failure> writeDword(const std::string& key, const std::string& name, uint32_t value) override {
         return writeValue(key, name, value);
     }
 
-    bool writeString(const std::string& key, const std::string& name, const std::string& value) override {
-        if (!reg::fitsOnOneLine(value)) {
-            lastError_ = "A value holding a line break or NUL cannot be stored";
-            return false;
-        }
+    std::optional<Failure> writeString(const std::string& key, const std::string& name,
+                                       const std::string& value) override {
+        if (!reg::fitsOnOneLine(value)) return Failure{"A value holding a line break or NUL cannot be stored"};
         return writeValue(key, name, value);
     }
-
-    std::string lastError() const override { return lastError_; }
 
 private:
     // The values that can be read; a longer file is read up to its last
-    // whole line within the limit.
+    // whole line within the limit, one that cannot be read holds none.
     reg::Document load() {
-        FileText file = readFileSafely(file_, kReadLimit);
-        if (file.state == FileText::State::Failed) lastError_ = file.error;
-        if (!file.complete) file.text.resize(file.text.rfind('\n') + 1);  // npos + 1 == 0
-        return reg::parseRegText(file.text);
+        Result<FileText> file = readFileSafely(file_, kReadLimit);
+        if (!file) return {};
+        if (!file->complete) file->text.resize(file->text.rfind('\n') + 1);  // npos + 1 == 0
+        return reg::parseRegText(file->text);
     }
 
-    bool writeValue(const std::string& key, const std::string& name, reg::Data data) {
+    std::optional<Failure> writeValue(const std::string& key, const std::string& name, reg::Data data) {
         return change(key, name, [&](const std::string& text) -> std::optional<std::string> {
             return reg::setValueInText(text, key, name, data);
         });
     }
 
     template <class Edit>
-    bool change(const std::string& key, const std::string& name, Edit edit) {
-        lastError_.clear();
-        if (!reg::fitsOnOneLine(key) || !reg::fitsOnOneLine(name)) {
-            lastError_ = "A key or value name holding a line break or NUL cannot be stored";
-            return false;
-        }
-        if (!ensureDirectory(directoryOf(file_), lastError_)) return false;
-        lastError_ = updateFileSafely(file_, {kReadLimit, 0600, false},
-                                      [&](const std::string& text, bool, std::string&) { return edit(text); });
-        return lastError_.empty();
+    std::optional<Failure> change(const std::string& key, const std::string& name, Edit edit) {
+        if (!reg::fitsOnOneLine(key) || !reg::fitsOnOneLine(name))
+            return Failure{"A key or value name holding a line break or NUL cannot be stored"};
+        if (auto failure = ensureDirectory(directoryOf(file_))) return failure;
+        return updateFileSafely(file_, {kReadLimit, 0600, false}, [&](const std::string& text, bool) {
+            return Result<std::optional<std::string>>(edit(text));
+        });
     }
 
     std::filesystem::path file_;
-    std::string lastError_;
 };
 
 std::filesystem::path homeDirectory() {

@@ -28,8 +28,6 @@ constexpr auto kStaleAfter = std::chrono::seconds(60);
 // A copy of the program that holds the lock longer than this has hung; the save goes on without it.
 constexpr auto kLockWait = std::chrono::seconds(5);
 
-std::string reasonOf(int error) { return std::strerror(error); }
-
 fs::path folderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
 
 // Closes the descriptor when it goes out of scope.
@@ -77,22 +75,21 @@ Resolved resolve(const fs::path& file) {
         r.linkOwner = link.st_uid;
         r.viaLink = true;
     }
-    return {{}, true, reasonOf(ELOOP)};
+    return {{}, true, errorText(ELOOP)};
 }
 
 // What could be read from an open file: at most maxBytes.
-FileText readOpen(int fd, const fs::path& file, std::size_t maxBytes) {
+Result<FileText> readOpen(int fd, const fs::path& file, std::size_t maxBytes) {
     struct stat st {};
-    if (fstat(fd, &st) != 0) return {FileText::State::Failed, {}, true, fileMessage("read", file, reasonOf(errno))};
-    if (S_ISDIR(st.st_mode)) return {FileText::State::Failed, {}, true, fileMessage("open", file, reasonOf(EISDIR))};
-    if (!S_ISREG(st.st_mode))
-        return {FileText::State::Failed, {}, true, fileMessage("open", file, "Not a regular file")};
-    FileText result{FileText::State::Read, {}, true, {}};
+    if (fstat(fd, &st) != 0) return fileFailure("read", file, errno);
+    if (S_ISDIR(st.st_mode)) return fileFailure("open", file, EISDIR);
+    if (!S_ISREG(st.st_mode)) return fileFailure("open", file, "Not a regular file");
+    FileText result{true, {}, true};
     char buffer[65536];
     while (result.text.size() <= maxBytes) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return {FileText::State::Failed, {}, true, fileMessage("read", file, reasonOf(errno))};
+        if (n < 0) return fileFailure("read", file, errno);
         if (n == 0) return result;
         result.text.append(buffer, std::size_t(n));
     }
@@ -223,10 +220,10 @@ public:
     const struct stat* old = nullptr;
     std::string oldText;
 
-    std::string write(const std::string& text) {
+    std::optional<Failure> write(const std::string& text) {
         // A read-only file stays as it is, also for root, who may write any file.
         if (old && (faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0 || (old->st_mode & 0222) == 0))
-            return fileMessage("write", file_, reasonOf(EACCES));
+            return fileFailure("write", file_, EACCES);
         const bool keepLinks = old && old->st_nlink > 1;
         if (rules_.inPlaceWhenNeeded && keepLinks) return writeInPlace(text);
         return writeAside(text);
@@ -234,14 +231,14 @@ public:
 
 private:
     // The usual way: a temporary file beside the old one, renamed over it.
-    std::string writeAside(const std::string& text) {
+    std::optional<Failure> writeAside(const std::string& text) {
         const fs::path dir = folderOf(path_);
         std::string temp = (dir / (temporaryPrefix(path_) + "XXXXXX")).string();
         const Fd fd(mkostemp(temp.data(), O_CLOEXEC));
         if (fd.fd < 0) {
             const int error = errno;
             if (rules_.inPlaceWhenNeeded && old && (error == EACCES || error == EPERM)) return writeInPlace(text);
-            return fileMessage("create", file_, reasonOf(error));
+            return fileFailure("create", file_, error);
         }
         flock(fd.fd, LOCK_EX);  // in use: the clean-up of other copies leaves it alone
         if (!takeOverOwner(fd.fd)) {
@@ -253,10 +250,10 @@ private:
         if (ok && rename(temp.c_str(), path_.c_str()) != 0) ok = false, error = errno;
         if (!ok) {
             unlink(temp.c_str());
-            return fileMessage("write", file_, reasonOf(error));
+            return fileFailure("write", file_, error);
         }
         syncFolder(dir);
-        return {};
+        return std::nullopt;
     }
 
     // Gives the temporary file the old file's mode and owner. False when
@@ -278,22 +275,22 @@ private:
 
     // Over the old bytes. The new length is reserved first, so that a full
     // disk or a size limit fails before anything is overwritten.
-    std::string writeInPlace(const std::string& text) {
+    std::optional<Failure> writeInPlace(const std::string& text) {
         const Fd fd(open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-        if (fd.fd < 0) return fileMessage("write", file_, reasonOf(errno));
+        if (fd.fd < 0) return fileFailure("write", file_, errno);
         const off_t oldSize = off_t(oldText.size());
         if (off_t(text.size()) > oldSize) {
             if (const int error = posix_fallocate(fd.fd, 0, off_t(text.size())); error != 0) {
                 if (ftruncate(fd.fd, oldSize) != 0) {}  // undo a partly grown file; its old bytes are untouched
-                return fileMessage("write", file_, reasonOf(error));
+                return fileFailure("write", file_, error);
             }
         }
         if (!writeAll(fd.fd, text, 0) || ftruncate(fd.fd, off_t(text.size())) != 0 || fsync(fd.fd) != 0) {
             const int error = errno;
             if (writeAll(fd.fd, oldText, 0) && ftruncate(fd.fd, oldSize) == 0) fsync(fd.fd);
-            return fileMessage("write", file_, reasonOf(error));
+            return fileFailure("write", file_, error);
         }
-        return {};
+        return std::nullopt;
     }
 
     const fs::path& file_;
@@ -330,8 +327,10 @@ void removeLeftovers(const fs::path& path) {
 }
 
 // A file that could not be read is not replaced: what it holds would be lost.
-std::string unreadable(const fs::path& file, const std::string& reason) {
-    return fileMessage("write", file, "It cannot be read (" + reason + "), and replacing it would lose what it holds.");
+Failure unreadable(const fs::path& file, int error) {
+    return fileFailure("write", file,
+                       "It cannot be read (" + errorText(error) + "), and replacing it would lose what it holds.",
+                       error);
 }
 
 }  // namespace
@@ -340,12 +339,20 @@ std::string fileMessage(const char* verb, const fs::path& file, const std::strin
     return std::string("Cannot ") + verb + " file \"" + file.string() + "\". " + reason;
 }
 
-FileText readFileSafely(const fs::path& file, std::size_t maxBytes) {
+Failure fileFailure(const char* verb, const fs::path& file, int error) {
+    return {fileMessage(verb, file, errorText(error)), error};
+}
+
+Failure fileFailure(const char* verb, const fs::path& file, const std::string& reason, int error) {
+    return {fileMessage(verb, file, reason), error};
+}
+
+Result<FileText> readFileSafely(const fs::path& file, std::size_t maxBytes) {
     const Resolved target = resolve(file);
-    if (!target.refusal.empty()) return {FileText::State::Failed, {}, true, fileMessage("open", file, target.refusal)};
+    if (!target.refusal.empty()) return fileFailure("open", file, target.refusal);
     const Fd fd(openForReading(target.path));
-    if (fd.fd < 0 && missing(errno)) return {};
-    if (fd.fd < 0) return {FileText::State::Failed, {}, true, fileMessage("open", file, reasonOf(errno))};
+    if (fd.fd < 0 && missing(errno)) return FileText{};
+    if (fd.fd < 0) return fileFailure("open", file, errno);
     return readOpen(fd.fd, file, maxBytes);
 }
 
@@ -354,41 +361,40 @@ FileText readFileSafely(const fs::path& file, std::size_t maxBytes) {
 // the folder's owner to that owner's files (which the user must be allowed
 // to write as well). Nobody can make the program write, or create, a file
 // that they could not write themselves.
-std::string linkRefusal(const Resolved& target, const struct stat* file) {
-    if (!target.viaLink) return {};
+static std::optional<Failure> linkRefusal(const fs::path& file, const Resolved& target, const struct stat* found) {
+    if (!target.viaLink) return std::nullopt;
     const bool own = target.linkOwner == geteuid();
-    if (target.ownersDiffer || (!file && !own) || (file && file->st_uid != target.linkOwner))
-        return own ? kForeignTarget : kLinkToOthers;
-    return {};
+    if (target.ownersDiffer || (!found && !own) || (found && found->st_uid != target.linkOwner))
+        return fileFailure("write", file, own ? kForeignTarget : kLinkToOthers);
+    return std::nullopt;
 }
 
-std::string updateFileSafely(const fs::path& file, const FileRules& rules, const FileEdit& edit) {
+std::optional<Failure> updateFileSafely(const fs::path& file, const FileRules& rules, const FileEdit& edit) {
     const Resolved target = resolve(file);
-    if (!target.refusal.empty()) return fileMessage("write", file, target.refusal);
+    if (!target.refusal.empty()) return fileFailure("write", file, target.refusal);
     Save save(file, target.path, rules);
     const SaveLock lock(target.path, rules.newFileMode);
     const Fd fd(openLocked(target.path));
     struct stat st {};
-    if (fd.fd < 0 && !missing(errno)) return unreadable(file, reasonOf(errno));
-    if (fd.fd >= 0 && fstat(fd.fd, &st) != 0) return fileMessage("write", file, reasonOf(errno));
-    if (std::string refusal = linkRefusal(target, fd.fd >= 0 ? &st : nullptr); !refusal.empty())
-        return fileMessage("write", file, refusal);
+    if (fd.fd < 0 && !missing(errno)) return unreadable(file, errno);
+    if (fd.fd >= 0 && fstat(fd.fd, &st) != 0) return fileFailure("write", file, errno);
+    if (auto refusal = linkRefusal(file, target, fd.fd >= 0 ? &st : nullptr)) return refusal;
     if (fd.fd >= 0) {
-        if (S_ISDIR(st.st_mode)) return fileMessage("create", file, reasonOf(EISDIR));
-        if (!S_ISREG(st.st_mode)) return fileMessage("create", file, "Not a regular file");
-        FileText current = readOpen(fd.fd, file, rules.maxBytes);
-        if (current.state == FileText::State::Failed) return current.error;
-        if (!current.complete) return fileMessage("write", file, reasonOf(EFBIG));
+        if (S_ISDIR(st.st_mode)) return fileFailure("create", file, EISDIR);
+        if (!S_ISREG(st.st_mode)) return fileFailure("create", file, "Not a regular file");
+        Result<FileText> current = readOpen(fd.fd, file, rules.maxBytes);
+        if (const Failure* failure = current.failure()) return *failure;
+        if (!current->complete) return fileFailure("write", file, EFBIG);
         save.old = &st;
-        save.oldText = std::move(current.text);
+        save.oldText = std::move(current->text);
     }
-    std::string error;
-    const std::optional<std::string> text = edit(save.oldText, save.old != nullptr, error);
-    if (!text) return error;
-    if (text->size() > rules.maxBytes) return fileMessage("write", file, reasonOf(EFBIG));
-    error = save.write(*text);
-    if (error.empty()) removeLeftovers(target.path);
-    return error;
+    const Result<std::optional<std::string>> text = edit(save.oldText, save.old != nullptr);
+    if (const Failure* failure = text.failure()) return *failure;
+    if (!*text) return std::nullopt;
+    if ((*text)->size() > rules.maxBytes) return fileFailure("write", file, EFBIG);
+    std::optional<Failure> failure = save.write(**text);
+    if (!failure) removeLeftovers(target.path);
+    return failure;
 }
 
 }  // namespace platform

@@ -42,7 +42,6 @@ struct SuspendableThread::State {
     std::atomic<int> cpu{-1};
     std::atomic<int> realtime{0};
     std::atomic<bool> highest{false};
-    std::atomic<int> startError{0};
     int64_t realtimeAskedNs = 0;  // the thread's own, for keepRealtime
     pthread_t self{};             // written by the thread before it becomes Running
     pthread_t handle{};           // written by the starter, used to join
@@ -119,12 +118,13 @@ void installHandlers() {
 }
 
 // False when neither signal could be sent: the thread does not know.
-bool send(SuspendableThread::State& state, int signal) {
+// 0 when the signal was sent, else the system's error number.
+int send(SuspendableThread::State& state, int signal) {
     sigval value{};
     value.sival_ptr = &state;
-    if (pthread_sigqueue(state.self, signal, value) == 0) return true;
+    if (pthread_sigqueue(state.self, signal, value) == 0) return 0;
     const int fallback = signal == suspendSignal() ? kSuspendFallback : kResumeFallback;
-    return pthread_kill(state.self, fallback) == 0;
+    return pthread_kill(state.self, fallback);
 }
 
 sigset_t suspensionSignals() {
@@ -178,50 +178,49 @@ SuspendableThread::SuspendableThread() : state_(std::make_unique<State>()) {
 
 SuspendableThread::~SuspendableThread() { terminateAndWait(); }
 
-// False when the system could not create the thread.
-bool SuspendableThread::start() {
+// A failure when the system could not create the thread.
+std::optional<Failure> SuspendableThread::start() {
     State& state = *state_;
     Phase expected = Phase::NotStarted;
-    if (!state.phase.compare_exchange_strong(expected, Phase::Starting)) return true;
+    if (!state.phase.compare_exchange_strong(expected, Phase::Starting)) return std::nullopt;
     const int error = pthread_create(&state.handle, nullptr, run, &state);
-    state.startError.store(error);
-    if (error != 0) {
-        // No thread: stay suspended, a later resume tries again.
-        state.count.fetch_add(1);
-        state.phase.store(Phase::NotStarted);
-    }
-    return error == 0;
+    if (error == 0) return std::nullopt;
+    // No thread: stay suspended, a later resume tries again.
+    state.count.fetch_add(1);
+    state.phase.store(Phase::NotStarted);
+    return systemFailure(error);
 }
 
-bool SuspendableThread::resume() {
+std::optional<Failure> SuspendableThread::resume() {
     State& state = *state_;
     int count = state.count.load();
     do {
-        if (count == 0) return true;
+        if (count == 0) return std::nullopt;
     } while (!state.count.compare_exchange_weak(count, count - 1));
-    if (count != 1) return true;
+    if (count != 1) return std::nullopt;
     const Phase phase = state.phase.load();
     if (phase == Phase::NotStarted) return start();
-    if (phase == Phase::Running && !send(state, resumeSignal())) {
+    if (phase != Phase::Running) return std::nullopt;  // Starting: the new thread tests the count once Running
+    if (const int error = send(state, resumeSignal())) {
         state.count.fetch_add(1);  // still suspended: say so
-        return false;
+        return systemFailure(error);
     }
-    // Starting: the new thread tests the count after it became Running.
-    return true;
+    return std::nullopt;
 }
 
-bool SuspendableThread::suspend() {
+std::optional<Failure> SuspendableThread::suspend() {
     State& state = *state_;
-    if (state.count.fetch_add(1) != 0) return true;
-    if (state.phase.load() != Phase::Running) return true;  // a starting thread tests the count before it runs Execute
-    if (!send(state, suspendSignal())) {
+    if (state.count.fetch_add(1) != 0) return std::nullopt;
+    // A starting thread tests the count before it runs Execute.
+    if (state.phase.load() != Phase::Running) return std::nullopt;
+    if (const int error = send(state, suspendSignal())) {
         state.count.fetch_sub(1);  // it still runs: say so
-        return false;
+        return systemFailure(error);
     }
     // To itself the signal is delivered before the send returns, so the
     // thread is already past its suspension here.
     if (!pthread_equal(state.self, pthread_self())) awaitAcknowledgement(state);
-    return true;
+    return std::nullopt;
 }
 
 int SuspendableThread::suspendCount() const { return state_->count.load(); }
@@ -241,8 +240,6 @@ bool SuspendableThread::isStopped() const {
 }
 
 bool SuspendableThread::finished() const { return state_->phase.load() == Phase::Finished; }
-
-int SuspendableThread::startError() const { return state_->startError.load(); }
 
 bool SuspendableThread::setPriority(ThreadPriority priority) {
     state_->priority.store(priority);

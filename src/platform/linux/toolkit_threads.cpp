@@ -48,10 +48,10 @@ bool dbusThreadRuns(std::chrono::milliseconds limit) {
 
 }  // namespace
 
-std::optional<std::string> startToolkitThreads(std::chrono::milliseconds limit) {
-    const char* const why = " (the limit on this user's processes and threads may be reached)";
-    if (!paintingThreadRuns(limit)) return std::string("the system did not start a thread to paint the window") + why;
-    if (!dbusThreadRuns(limit)) return std::string("the system did not start the D-Bus connection thread") + why;
+std::optional<Failure> startToolkitThreads(std::chrono::milliseconds limit) {
+    const std::string why = " (the limit on this user's processes and threads may be reached)";
+    if (!paintingThreadRuns(limit)) return Failure{"the system did not start a thread to paint the window" + why};
+    if (!dbusThreadRuns(limit)) return Failure{"the system did not start the D-Bus connection thread" + why};
     return std::nullopt;
 }
 

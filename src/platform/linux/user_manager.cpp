@@ -121,60 +121,52 @@ UserManager::UserManager(std::string connectionName, std::chrono::milliseconds t
 
 UserManager::~UserManager() { QDBusConnection::disconnectFromBus(QString::fromStdString(connectionName_)); }
 
-std::unique_ptr<UserManager> UserManager::connect(const std::string& busAddress, std::chrono::milliseconds timeout,
-                                                  std::string& error) {
+Result<std::unique_ptr<UserManager>> UserManager::connect(const std::string& busAddress,
+                                                          std::chrono::milliseconds timeout) {
     registerTypes();
     const std::string name = "lentora-user-manager-" + std::to_string(connectionCount++);
     // Qt's set-up cannot be stopped once started: a thread still waiting in it
     // when the program ends meets Qt's objects going away. A bus that stays
     // silent is therefore never handed to Qt at all.
     if (!bus::answers(busAddress, timeout) ||
-        !connectWithin(QString::fromStdString(busAddress), QString::fromStdString(name), timeout)) {
-        error = "no session bus answered at " + busAddress;
-        return nullptr;
-    }
+        !connectWithin(QString::fromStdString(busAddress), QString::fromStdString(name), timeout))
+        return Failure{"no session bus answered at " + busAddress};
     return std::unique_ptr<UserManager>(new UserManager(name, timeout));
 }
 
-std::optional<QList<QVariant>> UserManager::call(const char* method, const QList<QVariant>& arguments,
-                                                 std::string& error) {
-    if (unavailable_) return std::nullopt;  // error keeps the reason given the first time
+Result<QList<QVariant>> UserManager::call(const char* method, const QList<QVariant>& arguments) {
+    if (unavailable_) return *unavailable_;  // the reason given the first time
     QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kManager, method);
     message.setArguments(arguments);
     const QDBusMessage reply =
         QDBusConnection(QString::fromStdString(connectionName_)).call(message, QDBus::Block, timeoutMs_);
     if (reply.type() == QDBusMessage::ReplyMessage) return reply.arguments();
-    const QDBusError failure(reply);
-    error = (failure.name() + ": " + failure.message()).toStdString();
-    unavailable_ = meansUnavailable(failure);
-    return std::nullopt;
+    const QDBusError error(reply);
+    Failure failure{(error.name() + ": " + error.message()).toStdString()};
+    if (meansUnavailable(error)) unavailable_ = failure;
+    return failure;
 }
 
-bool UserManager::startScope(const std::string& name, pid_t pid, std::string& error) {
+std::optional<Failure> UserManager::startScope(const std::string& name, pid_t pid) {
     const QList<UnitProperty> properties{
         {"Description", QDBusVariant(QStringLiteral("Lentora"))},
         {"PIDs", QDBusVariant(QVariant::fromValue(QList<uint>{static_cast<uint>(pid)}))},
         // Gone with its processes, even when one of them failed.
         {"CollectMode", QDBusVariant(QStringLiteral("inactive-or-failed"))},
     };
-    return call("StartTransientUnit",
-                {QString::fromStdString(name), QStringLiteral("fail"), QVariant::fromValue(properties),
-                 QVariant::fromValue(QList<AuxUnit>{})},
-                error)
-        .has_value();
+    return failureOf(
+        call("StartTransientUnit", {QString::fromStdString(name), QStringLiteral("fail"),
+                                    QVariant::fromValue(properties), QVariant::fromValue(QList<AuxUnit>{})}));
 }
 
-bool UserManager::setCpuWeight(const std::string& unit, unsigned long long weight, std::string& error) {
+std::optional<Failure> UserManager::setCpuWeight(const std::string& unit, unsigned long long weight) {
     const QList<UnitProperty> properties{{"CPUWeight", QDBusVariant(QVariant::fromValue(qulonglong{weight}))}};
     // runtime: the setting goes with the unit instead of into the user's configuration.
-    return call("SetUnitProperties", {QString::fromStdString(unit), true, QVariant::fromValue(properties)}, error)
-        .has_value();
+    return failureOf(call("SetUnitProperties", {QString::fromStdString(unit), true, QVariant::fromValue(properties)}));
 }
 
 std::vector<std::string> UserManager::unitsMatching(const std::string& pattern) {
-    std::string error;
-    const auto reply =
-        call("ListUnitsByPatterns", {QStringList{}, QStringList{QString::fromStdString(pattern)}}, error);
+    const auto reply = call("ListUnitsByPatterns", {QStringList{}, QStringList{QString::fromStdString(pattern)}});
     std::vector<std::string> names;
     if (!reply || reply->isEmpty() || !reply->first().canConvert<QDBusArgument>()) return names;
     // a(ssssssouso): the name first, then what Lentora does not need.

@@ -16,32 +16,35 @@
 #include <string>
 #include <vector>
 
+#include "platform/failure.h"
+
 namespace platform {
 
 class UserManager {
 public:
-    // Nothing, with the reason in error, when no bus answers within timeout.
-    static std::unique_ptr<UserManager> connect(const std::string& busAddress, std::chrono::milliseconds timeout,
-                                                std::string& error);
+    // A failure when no bus answers within timeout.
+    static Result<std::unique_ptr<UserManager>> connect(const std::string& busAddress,
+                                                        std::chrono::milliseconds timeout);
     ~UserManager();
     UserManager(const UserManager&) = delete;
     UserManager& operator=(const UserManager&) = delete;
 
     // A scope named name holding process pid; it ends when its processes do.
-    bool startScope(const std::string& name, pid_t pid, std::string& error);
+    std::optional<Failure> startScope(const std::string& name, pid_t pid);
     // The unit's CPUWeight for as long as it lives (not kept across its end).
-    bool setCpuWeight(const std::string& unit, unsigned long long weight, std::string& error);
+    std::optional<Failure> setCpuWeight(const std::string& unit, unsigned long long weight);
     // The names of the loaded units that match a shell-style pattern.
     std::vector<std::string> unitsMatching(const std::string& pattern);
 
 private:
     UserManager(std::string connectionName, std::chrono::milliseconds timeout);
-    // The reply's arguments; nothing, with the reason in error, on any error.
-    std::optional<QList<QVariant>> call(const char* method, const QList<QVariant>& arguments, std::string& error);
+    // The reply's arguments, or the service's error.
+    Result<QList<QVariant>> call(const char* method, const QList<QVariant>& arguments);
 
     std::string connectionName_;
     int timeoutMs_;
-    bool unavailable_ = false;
+    // Set by a call no later one can escape; every later call fails with it.
+    std::optional<Failure> unavailable_;
 };
 
 }  // namespace platform

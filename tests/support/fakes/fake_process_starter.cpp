@@ -40,10 +40,10 @@ void FakeProcessStarter::endProgram() {
     program_->ended.notify_all();
 }
 
-Started FakeProcessStarter::start(const std::vector<std::string>&, const std::string&) {
+Result<std::unique_ptr<Process>> FakeProcessStarter::start(const std::vector<std::string>&, const std::string&) {
     ++starts_;
-    if (!failure.empty()) return {nullptr, failure};
-    return {std::make_unique<FakeProcess>(program_), ""};
+    if (failure) return *failure;
+    return std::unique_ptr<Process>(std::make_unique<FakeProcess>(program_));
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // scripted reason; the one program it "starts" runs until the test ends it.
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/process.h"
@@ -13,12 +14,13 @@ namespace platform {
 class FakeProcessStarter : public ProcessStarter {
 public:
     FakeProcessStarter();
-    std::string failure;  // set before a start: it fails with this reason
+    std::optional<Failure> failure;  // set before a start: it fails with this
     // The program ends: running() turns false and waitForEnd returns.
     void endProgram();
     int starts() const { return starts_; }
 
-    Started start(const std::vector<std::string>& arguments, const std::string& directory) override;
+    Result<std::unique_ptr<Process>> start(const std::vector<std::string>& arguments,
+                                           const std::string& directory) override;
     struct Program;
 
 private:

@@ -4,7 +4,6 @@
 #include "fakes/fake_user_registry.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "reg_document.h"
 
@@ -18,12 +17,11 @@ public:
 
     void setFailWrites(bool fail) override { failWrites_ = fail; }
 
-    bool createKey(const std::string& key) override {
-        lastError_.clear();
-        if (document_.find(key)) return true;
-        if (!writable(key, {}, {})) return false;
+    std::optional<Failure> createKey(const std::string& key) override {
+        if (document_.find(key)) return std::nullopt;
+        if (auto failure = refusal(key, {}, {})) return failure;
         document_.ensure(key);
-        return true;
+        return std::nullopt;
     }
 
     std::optional<uint32_t> readDword(const std::string& key, const std::string& name) override {
@@ -38,36 +36,30 @@ public:
         return std::nullopt;
     }
 
-    bool writeDword(const std::string& key, const std::string& name, uint32_t value) override {
-        lastError_.clear();
-        if (!writable(key, name, {})) return false;
+    std::optional<Failure> writeDword(const std::string& key, const std::string& name, uint32_t value) override {
+        if (auto failure = refusal(key, name, {})) return failure;
         document_.set(key, name, value);
-        return true;
+        return std::nullopt;
     }
 
-    bool writeString(const std::string& key, const std::string& name, const std::string& value) override {
-        lastError_.clear();
-        if (!writable(key, name, value)) return false;
+    std::optional<Failure> writeString(const std::string& key, const std::string& name,
+                                       const std::string& value) override {
+        if (auto failure = refusal(key, name, value)) return failure;
         document_.set(key, name, value);
-        return true;
+        return std::nullopt;
     }
-
-    std::string lastError() const override { return lastError_; }
 
 private:
     // The same refusals as the file store, so tests see the same behaviour.
-    bool writable(const std::string& key, const std::string& name, const std::string& value) {
-        if (!reg::fitsOnOneLine(key) || !reg::fitsOnOneLine(name) || !reg::fitsOnOneLine(value)) {
-            lastError_ = "A name or value holding a line break or NUL cannot be stored";
-            return false;
-        }
-        if (failWrites_) lastError_ = std::strerror(ENOSPC);
-        return !failWrites_;
+    std::optional<Failure> refusal(const std::string& key, const std::string& name, const std::string& value) const {
+        if (!reg::fitsOnOneLine(key) || !reg::fitsOnOneLine(name) || !reg::fitsOnOneLine(value))
+            return Failure{"A name or value holding a line break or NUL cannot be stored"};
+        if (failWrites_) return systemFailure(ENOSPC);
+        return std::nullopt;
     }
 
     reg::Document document_;
     bool failWrites_;
-    std::string lastError_;
 };
 
 }  // namespace

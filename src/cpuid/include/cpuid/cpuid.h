@@ -3,13 +3,18 @@
 // TCPUID: identifies the processor once, while it is being created (CPUID
 // availability, signature, vendor, feature flags, description, a time-stamp
 // snapshot) and determines its clock speed. Afterwards the values are only
-// read. Creation fails with an exception when no source gives a speed and
-// the processor has no time-stamp counter for the one-second count.
+// read. Creation fails when no source gives a speed and the processor has no
+// time-stamp counter for the one-second count: the constructor throws
+// NoTimeStampCounter, which createCPUID turns into a failure for the callers
+// outside this library.
 #include <cstdint>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "cpuid/processor_decoding.h"
 #include "platform/clock.h"
+#include "platform/failure.h"
 #include "platform/processor.h"
 #include "platform/registry.h"
 
@@ -20,6 +25,10 @@ namespace cpuid {
 struct StampedPair {
     int64_t before = 0, after = 0;
     uint64_t stamp = 0;
+};
+
+struct NoTimeStampCounter : std::runtime_error {
+    NoTimeStampCounter() : std::runtime_error("The processor has no time-stamp counter") {}
 };
 
 class TCPUID {
@@ -81,6 +90,8 @@ public:
     int64_t CountCyclesOneSecond();
 
 private:
+    // The counter now; throws NoTimeStampCounter without one.
+    uint64_t readCounter();
     bool probeCPUID();
     void determineSpeed();
     StampedPair stampBetween(int64_t before, int64_t maxWidth);
@@ -105,5 +116,9 @@ private:
     uint64_t startStamp_ = 0, stopStamp_ = 0;
     int64_t elapsedTicks_ = 0;
 };
+
+// TCPUID, or why it could not be created.
+platform::Result<std::unique_ptr<TCPUID>> createCPUID(platform::Processor& processor, platform::Clock& clock,
+                                                      platform::MachineRegistry& registry);
 
 }  // namespace cpuid

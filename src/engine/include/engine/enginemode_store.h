@@ -16,7 +16,7 @@ namespace engine {
 inline constexpr const char* kAccurateValue = "accurate";
 
 EngineMode readStoredMode(platform::UserRegistry& registry);
-// On failure returns the reason.
-std::optional<std::string> storeMode(platform::UserRegistry& registry, EngineMode mode);
+// Nothing when stored.
+std::optional<platform::Failure> storeMode(platform::UserRegistry& registry, EngineMode mode);
 
 }  // namespace engine

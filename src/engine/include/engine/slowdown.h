@@ -38,8 +38,8 @@ public:
     // to call MeasureBenchmark) when missing or damaged. Returns the time.
     int32_t LoadBenchmark(const std::function<void()>& measure);
     // Measures with draws draws, keeps the time in use and stores it; on a
-    // failed store returns the reason (the new time is in use all the same).
-    std::optional<std::string> MeasureBenchmark(int64_t draws);
+    // failed store returns why (the new time is in use all the same).
+    std::optional<platform::Failure> MeasureBenchmark(int64_t draws);
     int32_t BenchmarkTime() const { return benchmarkTime_.load(); }
 
     // One burner per processor (none given: those the process may run on),
@@ -51,8 +51,8 @@ public:
     EngineMode Mode() const { return mode_; }
     // Applies the mode's priorities at once.
     void applyEngineMode(EngineMode mode);
-    // The user's choice: applied and stored; on a failed store the reason.
-    std::optional<std::string> ChooseEngineMode(EngineMode mode);
+    // The user's choice: applied and stored; on a failed store why not.
+    std::optional<platform::Failure> ChooseEngineMode(EngineMode mode);
     // What the slow-down holds against, from what was granted and how the
     // kernel shares the processors (engine/standing.h), and its texts: the
     // note on the start-up line (empty where nothing needs saying), the

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "launch/launchentry.h"
+#include "platform/failure.h"
 
 namespace launch {
 
@@ -27,31 +29,27 @@ inline constexpr std::uintmax_t kLaunchFileMaxBytes = 1024 * 1024;
 inline constexpr std::size_t kLaunchLineMaxBytes = 4096;
 inline constexpr std::size_t kLaunchMaxEntries = 10000;
 
-struct LoadResult {
-    std::vector<LaunchEntry> entries;
-    std::string error;  // empty on success
-};
-
-// A missing file gives an empty list without error. A file that cannot be
-// read (a directory, not a regular file, unreadable, beyond the limits, a
-// NUL byte, lines that do not make whole entries, a link that another user
-// made) gives an empty list and a message, and is never replaced.
-LoadResult loadLaunchFile(const std::filesystem::path& file);
+// A missing file gives an empty list. A file that cannot be read (a
+// directory, not a regular file, unreadable, beyond the limits, a NUL byte,
+// lines that do not make whole entries, a link that another user made) gives
+// the message, and is never replaced.
+platform::Result<std::vector<LaunchEntry>> loadLaunchFile(const std::filesystem::path& file);
 
 // Rewrites the file from the entries that edit makes of the entries the
 // file holds now (read again under a lock shared with other copies of the
 // program). A file that cannot be read is never replaced; a failed save
-// leaves the old file as it was (see platform/safe_file.h). Returns "" on
-// success, else the message.
+// leaves the old file as it was (see platform/safe_file.h). Nothing when
+// saved, else the message.
 using LaunchEdit = std::function<std::vector<LaunchEntry>(std::vector<LaunchEntry> onDisk)>;
-std::string updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit);
+std::optional<platform::Failure> updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit);
 // Writes exactly these entries.
-std::string saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries);
+std::optional<platform::Failure> saveLaunchFile(const std::filesystem::path& file,
+                                                const std::vector<LaunchEntry>& entries);
 
 // Why a text is not a launch list that can be read and saved again without
 // losing a byte (beyond the limits, a NUL byte, lines that do not make whole
-// entries); "" when it is one.
-std::string launchTextProblem(std::string_view text);
+// entries); nothing when it is one.
+std::optional<platform::Failure> launchTextProblem(std::string_view text);
 
 // The text form on its own. A line ends at CR, LF or CR LF; every other byte
 // belongs to the value; lines after the last complete group of seven are

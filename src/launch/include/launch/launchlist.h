@@ -6,10 +6,12 @@
 
 #include <QAbstractListModel>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "launch/launchentry.h"
+#include "platform/failure.h"
 
 namespace launch {
 
@@ -36,8 +38,8 @@ public:
     // made since the list was loaded or last saved are applied to what the
     // file holds now (see launchmerge.h), so entries that another copy of
     // the program saved meanwhile are kept, and the list then shows them.
-    // Returns "" on success, else the message; the list is unchanged then.
-    std::string save(const std::filesystem::path& file);
+    // Nothing when saved, else the message; the list is unchanged then.
+    std::optional<platform::Failure> save(const std::filesystem::path& file);
 
     // One row per entry; Qt::DisplayRole is the name, decoded from the
     // system's 8-bit encoding.

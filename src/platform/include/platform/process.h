@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/failure.h"
+
 namespace platform {
 
 class Process {
@@ -28,20 +30,19 @@ public:
 inline constexpr int kCannotExecuteStatus = 126;  // found, but not executable
 inline constexpr int kNotStartedStatus = 127;     // not found, or could not be started
 
-// What a start gives: the program's handle, or why it could not start.
-struct Started {
-    std::unique_ptr<Process> process;  // nullptr when the start failed
-    std::string failure;               // the system's reason, when it failed
-    int failureStatus = 0;             // kCannotExecuteStatus or kNotStartedStatus, when it failed
-};
+// The status for a program the system refused to start with this error:
+// kCannotExecuteStatus for one found that may not run, else kNotStartedStatus.
+int startFailureStatus(int error);
 
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
     // Starts the program arguments[0] with exactly these arguments, never
     // through a shell, in directory (the current one when empty). A name
-    // without '/' is looked up in PATH.
-    virtual Started start(const std::vector<std::string>& arguments, const std::string& directory) = 0;
+    // without '/' is looked up in PATH. A failure is the system's reason and
+    // error number.
+    virtual Result<std::unique_ptr<Process>> start(const std::vector<std::string>& arguments,
+                                                   const std::string& directory) = 0;
 };
 
 ProcessStarter& processStarter();

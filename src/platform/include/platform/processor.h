@@ -3,7 +3,7 @@
 // The processor's identification instructions and flag-register tests.
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
+#include <optional>
 
 namespace platform {
 
@@ -19,8 +19,8 @@ public:
     virtual bool idFlagToggles() = 0;
     // Executes CPUID with EAX = leaf (ECX = 0).
     virtual CpuidRegisters cpuid(uint32_t leaf) = 0;
-    // One reading of the time-stamp counter; throws NoTimeStampCounter without one.
-    virtual uint64_t readTimeStamp() = 0;
+    // One reading of the time-stamp counter; nothing without one.
+    virtual std::optional<uint64_t> readTimeStamp() = 0;
     // The class tests for processors without CPUID: true when positive.
     // 8086/8088: bits 12-15 of FLAGS stay set after writing them cleared.
     virtual bool test8086() = 0;
@@ -28,10 +28,6 @@ public:
     virtual bool test80286() = 0;
     // 80386: the alignment-check flag (bit 18) cannot be toggled.
     virtual bool test80386() = 0;
-};
-
-struct NoTimeStampCounter : std::runtime_error {
-    NoTimeStampCounter() : std::runtime_error("The processor has no time-stamp counter") {}
 };
 
 // This machine's processor (on other architectures: no CPUID, no counter).

@@ -28,18 +28,19 @@
 #include <optional>
 #include <string>
 
+#include "platform/failure.h"
+
 namespace platform {
 
 struct FileText {
-    enum class State { Missing, Read, Failed };
-    State state = State::Missing;
-    std::string text;      // Read: the bytes, at most the limit
-    bool complete = true;  // Read: false when the file is longer than the limit
-    std::string error;     // Failed: the whole message
+    bool exists = false;
+    std::string text;      // the bytes, at most the limit
+    bool complete = true;  // false when the file is longer than the limit
 };
 
 // Reads at most maxBytes of a regular file (a pipe or device never blocks).
-FileText readFileSafely(const std::filesystem::path& file, std::size_t maxBytes);
+// A missing file is no failure: it reads as empty, and exists is false.
+Result<FileText> readFileSafely(const std::filesystem::path& file, std::size_t maxBytes);
 
 struct FileRules {
     std::size_t maxBytes = 0;        // larger files are neither replaced nor written
@@ -47,15 +48,18 @@ struct FileRules {
     bool inPlaceWhenNeeded = false;  // see above; false keeps every rewrite atomic
 };
 
-// Builds the new text from the file's current text (empty when missing).
-// Returns nothing to leave the file as it is: with `error` set that is a
-// failure, with it empty there is nothing to change.
-using FileEdit = std::function<std::optional<std::string>(const std::string& current, bool exists, std::string& error)>;
+// Builds the new text from the file's current text (empty when missing):
+// nothing leaves the file as it is, a failure leaves it and is reported.
+using FileEdit = std::function<Result<std::optional<std::string>>(const std::string& current, bool exists)>;
 
-// Returns "" on success (or when the edit changed nothing), else the message.
-std::string updateFileSafely(const std::filesystem::path& file, const FileRules& rules, const FileEdit& edit);
+// Nothing when the file was saved (or the edit changed nothing).
+std::optional<Failure> updateFileSafely(const std::filesystem::path& file, const FileRules& rules,
+                                        const FileEdit& edit);
 
 // The message form shared by both files.
 std::string fileMessage(const char* verb, const std::filesystem::path& file, const std::string& reason);
+// The same as a failure, for a reason the system gave (error) or one of the program's own (0).
+Failure fileFailure(const char* verb, const std::filesystem::path& file, int error);
+Failure fileFailure(const char* verb, const std::filesystem::path& file, const std::string& reason, int error = 0);
 
 }  // namespace platform

@@ -7,8 +7,10 @@
 #include <sys/types.h>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "platform/failure.h"
 #include "platform/rights.h"
 
 namespace platform {
@@ -31,24 +33,21 @@ public:
     SuspendableThread& operator=(const SuspendableThread&) = delete;
 
     // Decrements the suspend count; at 0 the thread (first) runs.
-    // Resuming a thread that is not suspended does nothing. False when the
-    // request could not reach the thread, or the system could not create it
-    // (startError() says why): it stays suspended, count unchanged.
-    bool resume();
+    // Resuming a thread that is not suspended does nothing. A failure when
+    // the request could not reach the thread, or the system could not create
+    // it: it stays suspended, count unchanged.
+    std::optional<Failure> resume();
     // Increments the suspend count; the first suspend stops the thread within
     // about a millisecond and returns once the thread acknowledged it (or
     // after 100 ms without an acknowledgement; the thread then stops as soon
     // as the system delivers the request). A thread may suspend itself.
-    // False when the request could not reach the thread: it goes on running,
-    // count unchanged.
-    bool suspend();
+    // A failure when the request could not reach the thread: it goes on
+    // running, count unchanged.
+    std::optional<Failure> suspend();
     int suspendCount() const;
     // True while the thread is stopped in its suspension (or not started yet).
     bool isStopped() const;
     bool finished() const;
-    // The system's error number from the last resume that could not create
-    // the thread (0 when none did); such a thread stays suspended.
-    int startError() const;
 
     // Applied at once when running, otherwise when the thread starts.
     // Returns false when the system refused (the thread still runs); short
@@ -92,7 +91,7 @@ protected:
     bool Terminated() const { return terminated(); }
 
 private:
-    bool start();
+    std::optional<Failure> start();
     static void* run(void* state);
     std::unique_ptr<State> state_;
 };

@@ -9,12 +9,13 @@
 // checked while nothing waits on them yet.
 #include <chrono>
 #include <optional>
-#include <string>
+
+#include "platform/failure.h"
 
 namespace platform {
 
 // Nothing when both threads run; otherwise what could not be started.
 // Call once, on the main thread, right after the application object exists.
-std::optional<std::string> startToolkitThreads(std::chrono::milliseconds limit);
+std::optional<Failure> startToolkitThreads(std::chrono::milliseconds limit);
 
 }  // namespace platform
