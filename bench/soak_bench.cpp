@@ -23,7 +23,7 @@
 #include <string>
 #include <thread>
 
-#include "cputime.h"
+#include "cpu_time.h"
 #include "engine/burner.h"
 #include "launch/watcher.h"
 #include "platform/clock.h"

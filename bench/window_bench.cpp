@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/killthread.h"
+#include "engine/kill_thread.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_help_viewer.h"
 #include "fakes/fake_tray_shell.h"
@@ -28,8 +28,8 @@
 #include "platform/processor.h"
 #include "platform/registry.h"
 #include "platform/thread.h"
-#include "shell/helpviewer.h"
-#include "shell/mainwindow.h"
+#include "shell/help_viewer.h"
+#include "shell/main_window.h"
 
 using engine::EngineMode;
 using shell::FakeHelpViewer;

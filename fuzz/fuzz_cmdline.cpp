@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cmdline/parameters.h"
-#include "cmdline/statustext.h"
+#include "cmdline/status_text.h"
 
 using namespace cmdline;
 

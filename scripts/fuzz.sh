@@ -13,7 +13,7 @@ scripts/install-deps.sh
 build=${BUILD_DIR:-build-fuzz}
 [[ $build == /* ]] || build=$root/$build  # the targets run from a scratch folder
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-"fuzz_cmdline fuzz_launchfile fuzz_launchsave fuzz_storesave fuzz_regformat fuzz_inttext"}
+targets=${FUZZ_TARGETS:-"fuzz_cmdline fuzz_launch_file fuzz_launch_save fuzz_store_save fuzz_reg_format fuzz_int_text"}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DLENTORA_FUZZ=ON -DLENTORA_TESTS=OFF -DLENTORA_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -8,12 +8,12 @@
 
 #include "shell/application.h"
 #include "shell/fonts.h"
-#include "shell/helpviewer.h"
-#include "shell/mainwindow.h"
+#include "shell/help_viewer.h"
+#include "shell/main_window.h"
 #include "shell/splash.h"
 #include "shell/terminal_start.h"
 #include "widgets/dialogs.h"
-#include "widgets/qttrayshell.h"
+#include "widgets/qt_tray_shell.h"
 
 using shell::answerStandardOption;
 using shell::DisplayGuard;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "cmdline/inttext.h"
+#include "cmdline/int_text.h"
 
 namespace cmdline {
 namespace {

@@ -2,7 +2,7 @@
 #include "engine/slowdown.h"
 
 #include "engine/benchmark.h"
-#include "engine/enginemode_store.h"
+#include "engine/engine_mode_store.h"
 #include "engine/scheduling.h"
 #include "platform/group_standing.h"
 

@@ -17,7 +17,7 @@
 #include "engine/factor.h"
 #include "shell/fonts.h"
 #include "widgets/gauge.h"
-#include "widgets/taskicon.h"
+#include "widgets/task_icon.h"
 
 namespace shell {
 

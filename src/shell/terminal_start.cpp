@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cmdline/standardoptions.h"
+#include "cmdline/standard_options.h"
 #include "platform/toolkit_threads.h"
-#include "shell/mainwindow.h"
+#include "shell/main_window.h"
 
 namespace shell {
 

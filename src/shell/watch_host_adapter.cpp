@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "main_window_controls.h"
-#include "widgets/taskicon.h"
+#include "widgets/task_icon.h"
 
 namespace shell {
 

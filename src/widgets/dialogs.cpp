@@ -6,7 +6,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "applicationfilter.h"
+#include "application_filter.h"
 
 namespace widgets {
 

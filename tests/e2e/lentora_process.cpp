@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "cputime.h"
+#include "cpu_time.h"
 #include "sandbox.h"
 #include "test_paths.h"
 

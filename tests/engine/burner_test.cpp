@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "cputime.h"
+#include "cpu_time.h"
 #include "engine/burner.h"
 #include "wait_for.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/generator.h"
-#include "engine/killthread.h"
+#include "engine/kill_thread.h"
 
 using namespace engine;
 

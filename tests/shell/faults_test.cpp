@@ -16,7 +16,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "launch/launchlist.h"
+#include "launch/launch_list.h"
 #include "test_paths.h"
 #include "window_fixture.h"
 

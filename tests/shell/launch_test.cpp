@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "launch/launchlist.h"
+#include "launch/launch_list.h"
 #include "test_paths.h"
 #include "window_fixture.h"
 

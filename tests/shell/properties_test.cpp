@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "launch/launchfile.h"
-#include "launch/launchlist.h"
-#include "propertiesform.h"
+#include "launch/launch_file.h"
+#include "launch/launch_list.h"
+#include "properties_form.h"
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 

@@ -10,11 +10,11 @@
 #include <QTest>
 #include <fstream>
 
-#include "cputime.h"
-#include "engine/enginemode_store.h"
+#include "cpu_time.h"
+#include "engine/engine_mode_store.h"
 #include "engine/speed.h"
 #include "fakes/fake_rights.h"
-#include "speedlabels.h"
+#include "speed_labels.h"
 #include "widgets/gauge.h"
 #include "window_fixture.h"
 

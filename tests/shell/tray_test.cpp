@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QSlider>
 
-#include "widgets/taskicon.h"
+#include "widgets/task_icon.h"
 #include "window_fixture.h"
 
 using namespace shell;

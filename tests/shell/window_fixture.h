@@ -21,7 +21,7 @@
 #include <memory>
 #include <thread>
 
-#include "aboutbox.h"
+#include "about_box.h"
 #include "engine/benchmark.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_help_viewer.h"
@@ -30,11 +30,11 @@
 #include "fakes/fake_system.h"
 #include "fakes/fake_tray_shell.h"
 #include "fakes/fake_user_registry.h"
-#include "propertiesform.h"
-#include "shell/helpviewer.h"
-#include "shell/mainwindow.h"
+#include "properties_form.h"
+#include "shell/help_viewer.h"
+#include "shell/main_window.h"
 #include "widgets/gauge.h"
-#include "widgets/taskicon.h"
+#include "widgets/task_icon.h"
 
 // The window's controls, found by their names as a user's script finds them.
 struct WindowControls {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Against a real notification area: meant for run_tray_test.sh, which starts
 // a virtual X server with a tray host. Skipped elsewhere.
-#include "widgets/qttrayshell.h"
-#include "widgets/taskicon.h"
+#include "widgets/qt_tray_shell.h"
+#include "widgets/task_icon.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-#include "shell/helpviewer.h"
+#include "shell/help_viewer.h"
 
 namespace shell {
 

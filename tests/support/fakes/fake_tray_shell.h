@@ -2,7 +2,7 @@
 #pragma once
 // A notification area for tests: it records every request with a copy of
 // its record and answers with the outcome set in advance.
-#include "widgets/trayshell.h"
+#include "widgets/tray_shell.h"
 
 #include <vector>
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/factor.h"
-#include "engine/killthread.h"
+#include "engine/kill_thread.h"
 
 namespace engine {
 

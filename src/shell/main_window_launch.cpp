@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The launch box: launching an entry or the command line's application, the
+// one-second timer that paces the watcher, and what the window shows of a watch.
+#include <QEvent>
+#include <QListView>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <system_error>
+
+#include "cmdline/int_text.h"
+#include "launch/launch_file.h"
+#include "launch/launch_list.h"
+#include "launch/tokens.h"
+#include "main_window_controls.h"
+#include "shell/main_window.h"
+#include "unattended_dialogs.h"
+#include "watch_host_adapter.h"
+#include "widgets/task_icon.h"
+
+namespace shell {
+
+using cmdline::lenientInt;
+using launch::ApplicationCommand;
+using launch::LaunchEntry;
+using launch::LaunchRequest;
+
+void Tform1::loadLaunchList() {
+    std::error_code ec;
+    if (!std::filesystem::exists(services_.launchFile, ec)) return;
+    auto loaded = launch::loadLaunchFile(services_.launchFile);
+    if (auto failure = loaded.failure()) dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
+    launchList_->setEntries(loaded ? std::move(*loaded) : std::vector<launch::LaunchEntry>{});
+}
+
+void Tform1::LaunchClick() {
+    const int i = ui_->ListBox1->currentIndex().row();
+    if (!ui_->Launch->isEnabled() || i < 0 || i >= launchList_->count()) return;
+    const LaunchEntry& entry = launchList_->entry(i);
+    launches_->setSeconds(lenientInt(entry.wait), lenientInt(entry.runFor));
+    launchapp({entry.path}, lenientInt(entry.factor), launch::launchMinimizes(entry.minimizeToken),
+              launch::launchCloses(entry.closeToken));
+}
+
+void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close) {
+    if (minimize) showMinimized();
+    const int32_t position = ui_->TrackBar1->value();
+    StartSlowDown(factor);
+    ui_->Button1->setEnabled(false);
+    ui_->TrackBar1->setEnabled(false);
+    repaint();
+    if (const auto failure = launches_->start(LaunchRequest{command, close, position}, *watchHost_)) {
+        watchHost_->ReportStartFailure(launch::startFailureText(command.text, failure->reason));
+        endUnwatchedLaunch(position, close);
+    }
+}
+
+// No thread to watch with (the system's limit on threads was reached): the
+// launch ends at once as a watch ends, so that the window does not stay in
+// its running state. The burners were never switched on.
+void Tform1::endUnwatchedLaunch(int32_t position, bool close) {
+    finishStop(position);
+    if (!close) return dialogs_->setUnattended(false);
+    exitStatus_ = kOwnFailureStatus;
+    ui_->tiTray->setActive(false);
+    ui_->secticker->start();  // the next tick ends the program
+}
+
+void Tform1::FormActivate() {
+    // Only the first activation launches: launching again whenever a dialog
+    // of the program closes would surprise every user.
+    if (commandLineLaunched_ || settings_.application.empty()) return;
+    commandLineLaunched_ = true;
+    launches_->setSeconds(settings_.waitSeconds, settings_.runForSeconds);
+    launchapp({settings_.application, settings_.arguments}, settings_.factor, settings_.minimize, settings_.close);
+}
+
+void Tform1::sectickerTimer() {
+    if (!launches_->Tick()) return;
+    ui_->secticker->stop();
+    if (exitStatus_ == 0) exitStatus_ = launches_->exitStatus();  // Lentora's own failure comes first
+    close();                                                      // FormClose ends the program
+}
+
+void Tform1::watchEnded(int32_t position, bool stopped) {
+    stopped ? finishStop(position) : keepRunningAfterFailedStop(position);
+    // A watch that leaves Lentora open hands the window back to its user.
+    if (!launches_->closesProgram()) dialogs_->setUnattended(false);
+}
+
+std::unique_ptr<WatchHostAdapter> Tform1::makeWatchHost() {
+    WatchWindow side{.slowDownEnded = [this](int32_t position, bool stopped) { watchEnded(position, stopped); },
+                     .refreshSpeed =
+                         [this] {
+                             repaint();
+                             UpdateSpeedLabels();
+                         },
+                     .showError = [this](const QString& text) { dialogs_->error(this, text); }};
+    return std::make_unique<WatchHostAdapter>(*this, *ui_, *slowDown_, std::move(side));
+}
+
+bool Tform1::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) FormActivate();
+    return QMainWindow::event(event);
+}
+
+}  // namespace shell

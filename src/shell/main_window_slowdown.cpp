@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Starting and stopping the slow-down, the factor on the track bar, and what
+// the factor means in clock speed.
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "engine/factor.h"
+#include "main_window_controls.h"
+#include "shell/main_window.h"
+#include "speed_labels.h"
+#include "unattended_dialogs.h"
+#include "widgets/gauge.h"
+
+namespace shell {
+
+using engine::clampFactor;
+using engine::EngineMode;
+
+void Tform1::StartSlowDown(int32_t factor) {
+    ui_->TrackBar1->setValue(clampFactor(factor));  // a change runs TrackBar1Change
+    ui_->Button1->setText("Stop!!!");
+    slowDown_->MarkRunning();
+    TrackBar1Change();
+    ui_->Launch->setEnabled(false);
+    ui_->TunetoyourCPU1->setEnabled(false);
+}
+
+namespace {
+const char* const kStopFailed =
+    "The slow-down could not be stopped: the system did not pass the request on to the burner threads. "
+    "It is still running; press \"Stop!!!\" again, or close Lentora to end it.";
+const char* const kStartFailed =
+    "The slow-down could not be started: the system did not pass the request on to the burner threads.";
+}  // namespace
+
+void Tform1::StopSlowDown(int32_t position) {
+    if (slowDown_->Stop())
+        finishStop(position);
+    else
+        keepRunningAfterFailedStop(position);
+}
+
+// The burners still burn, so the window goes on saying so, and the button
+// stays there to try again.
+void Tform1::keepRunningAfterFailedStop(int32_t position) {
+    ui_->Button1->setEnabled(true);
+    ui_->TrackBar1->setEnabled(true);
+    ui_->TrackBar1->setValue(position);
+    dialogs_->error(this, kStopFailed);
+}
+
+void Tform1::finishStop(int32_t position) {
+    slowDown_->MarkStopped();
+    ui_->Button1->setText("Start!!!");
+    setWindowTitle(kCaption);
+    ui_->Launch->setEnabled(true);
+    ui_->TrackBar1->setEnabled(true);
+    ui_->Button1->setEnabled(true);
+    ui_->TunetoyourCPU1->setEnabled(true);
+    ui_->TrackBar1->setValue(position);
+}
+
+void Tform1::Button1Click() {
+    if (slowDown_->Running()) {
+        StopSlowDown(ui_->TrackBar1->value());
+    } else {
+        StartSlowDown(ui_->TrackBar1->value());
+        if (!slowDown_->Resume()) {
+            finishStop(ui_->TrackBar1->value());
+            dialogs_->error(this, kStartFailed);
+        }
+    }
+}
+
+void Tform1::TrackBar1Change() {
+    const int32_t p = slowDown_->SetFactor(ui_->TrackBar1->value());
+    ui_->Gauge1->setProgress(p);
+    if (slowDown_->Running()) setWindowTitle(QString("%1 - Running at %2%").arg(kCaption).arg(p));
+    UpdateSpeedLabels();
+}
+
+void Tform1::UpdateSpeedLabels() {
+    const SpeedTexts texts = speedTexts(settings_.processorUnknown ? nullptr : cpuid_.get(), ui_->TrackBar1->value());
+    ui_->Label3->setText(texts.processor);
+    ui_->Label4->setText(texts.real);
+    ui_->Label5->setText(texts.virtualSpeed);
+    if (texts.known)
+        for (QLabel* l : {ui_->Label3, ui_->Label4, ui_->Label5}) l->adjustSize();
+}
+
+void Tform1::loadBenchmark() {
+    const int32_t time = slowDown_->LoadBenchmark([this] { RunBenchmark(); });
+    ui_->benchtime->setText(QString::number(time));
+}
+
+void Tform1::RunBenchmark() {
+    setWindowTitle("Calculating your system speed , Please wait a little ....");
+    setEnabled(false);
+    const auto failure = slowDown_->MeasureBenchmark(services_.benchmarkDraws);
+    ui_->benchtime->setText(QString::number(slowDown_->BenchmarkTime()));
+    if (failure) {
+        // The new time is in use; it only could not be kept for the next start.
+        dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
+    }
+    setWindowTitle(kCaption);
+    setEnabled(true);
+}
+
+void Tform1::FormPaint() { ui_->Gauge1->setProgress(ui_->TrackBar1->value()); }
+
+void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
+
+void Tform1::AccurateSlowdown1Click() {
+    const EngineMode mode = ui_->AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
+    const auto failure = slowDown_->ChooseEngineMode(mode);
+    if (!rightsNote().isEmpty()) ui_->StatusBar1->setText(rightsNote());
+    UpdateRightsIndicator();
+    if (failure) dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
+}
+
+}  // namespace shell

@@ -1,0 +1,210 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The properties dialog on its own: its controls, the factor buttons, the
+// check boxes, the checks of the number boxes and the path double click.
+#include "properties_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "fakes/fake_dialogs.h"
+#include "launch/launch_list.h"
+#include "widgets/gauge.h"
+
+using namespace shell;
+using launch::LaunchEntry;
+using launch::LaunchList;
+using widgets::FakeDialogs;
+
+namespace {
+struct PropertiesDialog : ::testing::Test {
+    QWidget mainWindow;
+    FakeDialogs dialogs;
+    LaunchList list;
+    TProperties dialog{&mainWindow, dialogs, list, "/nonexistent-dir/lentora.ini", [] { return 0; }};
+
+    void leave(QLineEdit* edit, Qt::FocusReason reason = Qt::TabFocusReason) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(edit, &out);
+    }
+    QStringList errors() const {
+        QStringList texts;
+        for (const auto& box : dialogs.shown)
+            if (box.kind == "error") texts << box.text;
+        return texts;
+    }
+};
+}  // namespace
+
+TEST(ApplicationName, DropsDirectoryAndOnlyTheLastExtension) {
+    EXPECT_EQ(applicationName("/opt/games/MY.GAME.EXE"), "MY.GAME");
+    EXPECT_EQ(applicationName("/opt/games/OLD.EXE"), "OLD");
+    EXPECT_EQ(applicationName("/usr/bin/xterm"), "xterm");
+    EXPECT_EQ(applicationName("/opt/tool-1.2/bin/run"), "run");
+    // A dot file keeps its name rather than becoming empty (OK would drop it).
+    EXPECT_EQ(applicationName("/home/u/.start"), ".start");
+}
+
+// Only Ok (the default button, which Enter presses) and Cancel end it; F1
+// opens the dialog's own help topic (the help key reads "helpContext").
+TEST_F(PropertiesDialog, FixedFrameWithItsOwnHelpTopicHoldsEveryControlInsideItsPage) {
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(dialog.btnOk->isDefault());
+    EXPECT_EQ(dialog.property("helpContext").toInt(), 30);
+    dialog.show();
+    for (QWidget* page : {dialog.TabSheet1, dialog.TabSheet2}) {
+        for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(page->rect().contains(child->geometry()))
+                << child->objectName().toStdString() << " outside a page of " << page->width() << "x" << page->height();
+    }
+    EXPECT_TRUE(dialog.rect().contains(dialog.btnCancel->geometry()));
+    EXPECT_FALSE(dialog.btnOk->geometry().intersects(dialog.PageControl1->geometry()));
+    dialog.hide();
+}
+
+TEST_F(PropertiesDialog, DownButtonNeverGoesBelowOneAndZeroStaysZero) {
+    dialog.Gauge1->setProgress(0);
+    dialog.downproperties->click();
+    EXPECT_EQ(dialog.Gauge1->progress(), 0);
+    dialog.Gauge1->setProgress(1);
+    dialog.downproperties->click();
+    EXPECT_EQ(dialog.Gauge1->progress(), 1);
+    dialog.Gauge1->setProgress(5);
+    dialog.downproperties->click();
+    EXPECT_EQ(dialog.Gauge1->progress(), 4);
+}
+
+TEST_F(PropertiesDialog, UpButtonStopsAtNinetyEight) {
+    dialog.Gauge1->setProgress(0);
+    dialog.upproperties->click();
+    EXPECT_EQ(dialog.Gauge1->progress(), 1);
+    dialog.Gauge1->setProgress(98);
+    dialog.upproperties->click();
+    EXPECT_EQ(dialog.Gauge1->progress(), 98);
+    // A factor above the track bar's range (read from the file) is not raised further.
+    dialog.Gauge1->setProgress(100);
+    dialog.upproperties->click();
+    EXPECT_EQ(dialog.Gauge1->progress(), 100);
+}
+
+// Arrow keys step by one and page keys by ten, within the buttons' limits
+// (the buttons would otherwise move the focus); held, a button repeats.
+TEST_F(PropertiesDialog, FactorButtonsTakeArrowAndPageKeysAndRepeatWhileHeld) {
+    dialog.show();
+    dialog.Gauge1->setProgress(0);
+    for (auto [key, factor] :
+         {std::pair{Qt::Key_Up, 1}, {Qt::Key_PageUp, 11}, {Qt::Key_Left, 10}, {Qt::Key_PageDown, 1}}) {
+        QTest::keyClick(dialog.upproperties, key);
+        EXPECT_EQ(dialog.Gauge1->progress(), factor) << key;
+    }
+    dialog.Gauge1->setProgress(98);
+    QTest::mousePress(dialog.downproperties, Qt::LeftButton);
+    for (QDeadlineTimer held(2000); dialog.Gauge1->progress() > 96 && !held.hasExpired();) QTest::qWait(20);
+    QTest::mouseRelease(dialog.downproperties, Qt::LeftButton);
+    EXPECT_LE(dialog.Gauge1->progress(), 96) << "one press, held, steps more than once";
+}
+
+TEST_F(PropertiesDialog, CheckBoxShowsItsEditAndUncheckingResetsItToZero) {
+    dialog.CheckBox1->setChecked(true);
+    EXPECT_FALSE(dialog.Edit1->isHidden());
+    dialog.Edit1->setText("30");
+    dialog.CheckBox1->click();
+    EXPECT_TRUE(dialog.Edit1->isHidden());
+    EXPECT_EQ(dialog.Edit1->text(), "0");
+
+    dialog.CheckBox2->click();
+    EXPECT_FALSE(dialog.Edit2->isHidden());
+    dialog.Edit2->setText("45");
+    dialog.CheckBox2->setChecked(false);
+    EXPECT_TRUE(dialog.Edit2->isHidden());
+    EXPECT_EQ(dialog.Edit2->text(), "0");
+}
+
+TEST_F(PropertiesDialog, SettingACheckBoxToItsOwnStateLeavesTheEditAlone) {
+    dialog.CheckBox1->setChecked(false);
+    dialog.Edit1->setText("7");
+    dialog.CheckBox1->setChecked(false);
+    EXPECT_EQ(dialog.Edit1->text(), "7");
+}
+
+TEST_F(PropertiesDialog, LeavingANumberBoxWithTextThatIsNoIntegerReportsItAndKeepsTheText) {
+    dialog.Edit1->setText("12abc");
+    leave(dialog.Edit1);
+    dialog.Edit2->setText("");
+    leave(dialog.Edit2);
+    EXPECT_EQ(errors(), QStringList({"'12abc' is not a valid integer value", "'' is not a valid integer value"}));
+    EXPECT_EQ(dialog.Edit1->text(), "12abc");
+    EXPECT_EQ(dialog.Edit2->text(), "");
+}
+
+TEST_F(PropertiesDialog, LeavingANumberBoxAcceptsIntegersAndTurnsNegativesIntoZero) {
+    dialog.Edit1->setText("-5");
+    dialog.Edit1Exit();
+    EXPECT_EQ(dialog.Edit1->text(), "0");
+    dialog.Edit2->setText("$1F");
+    dialog.Edit2Exit();
+    EXPECT_EQ(dialog.Edit2->text(), "$1F");
+    dialog.Edit2->setText(" 30");
+    dialog.Edit2Exit();
+    EXPECT_EQ(dialog.Edit2->text(), " 30");
+    EXPECT_TRUE(errors().isEmpty());
+}
+
+TEST_F(PropertiesDialog, OnlyFocusMovingInsideTheDialogChecksTheBox) {
+    dialog.Edit1->setText("abc");
+    leave(dialog.Edit1, Qt::ActiveWindowFocusReason);
+    leave(dialog.Edit1, Qt::PopupFocusReason);
+    EXPECT_TRUE(errors().isEmpty());
+    leave(dialog.Edit1, Qt::MouseFocusReason);
+    EXPECT_EQ(errors(), QStringList({"'abc' is not a valid integer value"}));
+}
+
+TEST_F(PropertiesDialog, DoubleClickOnThePathPicksAnotherFileButKeepsTheName) {
+    dialog.txtName->setText("Old game");
+    dialog.txtPath->setText("/games/old");
+    dialogs.fileAnswers = {QString("/games/new.exe"), std::nullopt};
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                            Qt::NoModifier);
+    QApplication::sendEvent(dialog.txtPath, &doubleClick);
+    EXPECT_EQ(dialog.txtPath->text(), "/games/new.exe");
+    EXPECT_EQ(dialog.txtName->text(), "Old game");
+    dialog.txtPathDblClick();  // cancelled
+    EXPECT_EQ(dialog.txtPath->text(), "/games/new.exe");
+    EXPECT_EQ(dialogs.fileFilters, std::vector<QString>(2, "Application|*.EXE;*.COM;*.BAT;"));
+}
+
+TEST_F(PropertiesDialog, MainWindowIsDisabledWhileTheDialogStaysUsable) {
+    dialog.DisableMainWindow();
+    EXPECT_FALSE(mainWindow.isEnabled());
+    EXPECT_TRUE(dialog.isEnabled());
+    EXPECT_TRUE(dialog.btnOk->isEnabled());
+    dialog.DisableMainWindow();  // a second time too: it is disabled along with the main window each time
+    EXPECT_TRUE(dialog.btnCancel->isEnabled());
+    QTest::keyClick(&dialog, Qt::Key_Escape);  // Esc cancels
+    EXPECT_TRUE(mainWindow.isEnabled());
+}
+
+TEST_F(PropertiesDialog, OkStoresTheControlsAsTheyStandAndReportsAFailedSave) {
+    dialog.adding = true;
+    dialog.FillForAdd("/games/Doom.Exe");
+    dialog.CheckBox5->setChecked(true);
+    dialog.CheckBox6->setChecked(true);
+    dialog.Edit1->setText("abc");  // hidden, still taken as it stands
+    dialog.btnOk->click();
+    ASSERT_EQ(list.count(), 1);
+    const LaunchEntry& e = list.entry(0);
+    EXPECT_EQ(std::vector<std::string>({e.name, e.path, e.factor, e.runFor, e.wait, e.closeToken, e.minimizeToken}),
+              std::vector<std::string>({"Doom", "/games/Doom.Exe", "0", "0", "abc", "close", "minimized"}));
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].startsWith("Cannot ")) << errors()[0].toStdString();
+    EXPECT_TRUE(errors()[0].contains("/nonexistent-dir/lentora.ini"));
+}
