@@ -353,8 +353,8 @@ void describe(const SchedulingOutcome& outcome, platform::SystemControl& system)
                     outcome.plan.windowRealtime);
     else
         std::printf("Burners on nice values (%s)", outcome.plan.niceRaised ? "raised" : "not raised");
-    std::printf("; session's group %s; launched programs %s; %s%s.\n\n", outcome.sessionRaised ? "raised" : "not raised",
-                launchText(outcome.launch),
+    std::printf("; session's group %s; launched programs %s; %s%s.\n\n",
+                outcome.sessionRaised ? "raised" : "not raised", launchText(outcome.launch),
                 outcome.holdsOtherSessions ? "holds against other sessions" : "does not hold against other sessions",
                 outcome.lowerOtherSessions && system.sessionsGrouped() ? "; other sessions lowered" : "");
 }

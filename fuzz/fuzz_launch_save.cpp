@@ -24,9 +24,9 @@
 #include <string>
 #include <string_view>
 
-#include "scratch.h"
 #include "launch/launch_file.h"
 #include "launch_merge.h"
+#include "scratch.h"
 
 using namespace launch;
 namespace fs = std::filesystem;

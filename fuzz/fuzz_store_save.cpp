@@ -24,8 +24,8 @@
 #include <iterator>
 #include <string>
 
-#include "scratch.h"
 #include "reg_document.h"
+#include "scratch.h"
 
 namespace fs = std::filesystem;
 

@@ -49,8 +49,9 @@ std::string howItHolds(const Standing& s) {
         // The service answers anew at every start and may refuse another day.
         if (s.grantor == "RealtimeKit") text += " RealtimeKit grants it at each start; it may refuse.";
         if (s.lowersOtherSessions)
-            text += " Your other sessions are lowered while the slow-down runs: from 95 % the kernel's real-time "
-                    "budget is spent, and what holds the rest counts only in Lentora's own session.";
+            text +=
+                " Your other sessions are lowered while the slow-down runs: from 95 % the kernel's real-time "
+                "budget is spent, and what holds the rest counts only in Lentora's own session.";
         return text;
     }
     if (s.realtimeRefusedByGroup)

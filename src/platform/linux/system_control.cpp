@@ -11,8 +11,8 @@
 
 #include "group_record.h"
 #include "launch_priority.h"
-#include "platform/group_standing.h"
 #include "other_sessions.h"
+#include "platform/group_standing.h"
 #include "platform/thread.h"
 #include "priority.h"
 #include "session_group.h"

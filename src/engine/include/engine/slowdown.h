@@ -104,9 +104,9 @@ private:
     bool version5_ = false;
     std::atomic<bool> holdsOtherSessions_{true};
     std::atomic<bool> lowerOtherSessions_{false};  // read by watchers in Resume
-    int windowRealtime_ = 0;                      // the window thread's real-time priority, 0: none
-    std::string realtimeGrantedBy_;               // the rights ladder's step that granted real time
-    std::string realtimeHow_;                     // and how, where the step says
+    int windowRealtime_ = 0;                       // the window thread's real-time priority, 0: none
+    std::string realtimeGrantedBy_;                // the rights ladder's step that granted real time
+    std::string realtimeHow_;                      // and how, where the step says
 };
 
 }  // namespace engine
