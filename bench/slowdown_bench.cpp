@@ -252,15 +252,15 @@ Rates otherSessionRate(Victim kind, double duration) {
 class BenchHost : public WatchHost {
 public:
     explicit BenchHost(TBurner& burner) : burner_(burner) {}
-    void SetProgress(int) override {}
-    void EnableTicker() override {}
-    void DisableTicker() override {}
-    void DeactivateTrayIcon() override {}
-    void RepaintAndUpdateSpeedLabels() override {}
-    void ResumeBurnerFromWatcher() override { burner_.Resume(); }
-    void StopSlowDownFromWatcher(int32_t) override { burner_.Suspend(); }
-    void RestoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
-    void ReportStartFailure(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
+    void setProgress(int) override {}
+    void enableTicker() override {}
+    void disableTicker() override {}
+    void deactivateTrayIcon() override {}
+    void repaintAndUpdateSpeedLabels() override {}
+    void resumeBurnerFromWatcher() override { burner_.Resume(); }
+    void stopSlowDownFromWatcher(int32_t) override { burner_.Suspend(); }
+    void restoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
+    void reportStartFailure(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
 
 private:
     TBurner& burner_;

@@ -85,7 +85,7 @@ void suspendResumeSoak(int cycles) {
         burner.Suspend();
         suspendUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
         if (!allStopped(burner)) ++notStopped;
-        if (burner.SuspendCount() != 1) ++wrongCount;
+        if (burner.suspendCount() != 1) ++wrongCount;
         lastFactor = int32_t(random() % 99);
         burner.SetPriority(burnerPriorityFor(lastFactor));
         burner.SetFactor(lastFactor);
@@ -102,7 +102,7 @@ void suspendResumeSoak(int cycles) {
     std::printf("  suspends not yet stopped on return: %d; wrong suspend counts: %d\n", notStopped, wrongCount);
     std::printf("  processor time of the suspended burners over 200 ms: %ld ms\n", growth);
     report(allStopped(burner), "every burner stopped at the end");
-    report(wrongCount == 0 && burner.SuspendCount() == 1, "suspend count 1 after every cycle");
+    report(wrongCount == 0 && burner.suspendCount() == 1, "suspend count 1 after every cycle");
     report(growth <= 10, "no processor time while suspended (<= 10 ms in 200 ms)");
     report(burner.Factor() == lastFactor, "factor as last set");
     bool everyThread = true;
@@ -115,18 +115,18 @@ void suspendResumeSoak(int cycles) {
 class RecordingHost : public WatchHost {
 public:
     explicit RecordingHost(TBurner& burner) : burner_(burner) {}
-    void SetProgress(int) override { ++progress; }
-    void EnableTicker() override { ++enables; }
-    void DisableTicker() override { ++disables; }
-    void DeactivateTrayIcon() override {}
-    void RepaintAndUpdateSpeedLabels() override {}
-    void ResumeBurnerFromWatcher() override { burner_.Resume(); }
-    void StopSlowDownFromWatcher(int32_t) override {
+    void setProgress(int) override { ++progress; }
+    void enableTicker() override { ++enables; }
+    void disableTicker() override { ++disables; }
+    void deactivateTrayIcon() override {}
+    void repaintAndUpdateSpeedLabels() override {}
+    void resumeBurnerFromWatcher() override { burner_.Resume(); }
+    void stopSlowDownFromWatcher(int32_t) override {
         burner_.Suspend();
         ++stops;
     }
-    void RestoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
-    void ReportStartFailure(const std::string&) override {}
+    void restoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
+    void reportStartFailure(const std::string&) override {}
     std::atomic<int> progress{0}, enables{0}, disables{0}, stops{0};
 
 private:
@@ -195,7 +195,7 @@ bool watchOnce(int i, RecordingHost& host, TBurner& burner, LaunchTiming& timing
     const auto deadline = Clock::now() + 10s;
     while (!watcher->finished() && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
     ticked.set(nullptr);  // no tick may reach a watcher being destroyed
-    const bool ended = watcher->finished() && burner.SuspendCount() == 1 && burner.Factor() == i % 99 &&
+    const bool ended = watcher->finished() && burner.suspendCount() == 1 && burner.Factor() == i % 99 &&
                        timing.waitSeconds == 0 && timing.runForSeconds == 0;
     return ended;
 }

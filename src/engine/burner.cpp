@@ -84,7 +84,7 @@ void TBurner::SetPriority(platform::ThreadPriority priority) {
 
 platform::ThreadPriority TBurner::Priority() const { return threads_.front()->priority(); }
 
-int TBurner::SuspendCount() const { return threads_.front()->suspendCount(); }
+int TBurner::suspendCount() const { return threads_.front()->suspendCount(); }
 
 platform::ThreadPriority burnerPriorityFor(int32_t factor) {
     return factor > kTimeCriticalAbove ? platform::ThreadPriority::TimeCritical : platform::ThreadPriority::AboveNormal;

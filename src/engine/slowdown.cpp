@@ -11,7 +11,7 @@ namespace engine {
 TSlowDown::TSlowDown(platform::SystemControl& system, platform::UserRegistry& registry, platform::Clock& clock)
     : system_(system), registry_(registry), clock_(clock) {}
 
-void TSlowDown::ApplyStartupPriorities() {
+void TSlowDown::applyStartupPriorities() {
     version5_ = system_.majorVersion() >= 5;
     system_.setProcessPriorityClass(designedPriorityClass());
     system_.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
@@ -22,7 +22,7 @@ platform::PriorityClass TSlowDown::designedPriorityClass() const {
     return version5_ ? platform::PriorityClass::High : platform::PriorityClass::Realtime;
 }
 
-int32_t TSlowDown::LoadBenchmark(const std::function<void()>& measure) {
+int32_t TSlowDown::loadBenchmark(const std::function<void()>& measure) {
     benchmarkTime_ = loadBenchmarkTime(registry_, [&] {
         measure();
         return benchmarkTime_.load();
@@ -30,7 +30,7 @@ int32_t TSlowDown::LoadBenchmark(const std::function<void()>& measure) {
     return benchmarkTime_.load();
 }
 
-std::optional<platform::Failure> TSlowDown::MeasureBenchmark(int64_t draws) {
+std::optional<platform::Failure> TSlowDown::measureBenchmark(int64_t draws) {
     // The measurement runs a second or more without sleeping: not under a
     // real-time policy, where it would hold a processor against everything
     // (and, granted by RealtimeKit, overrun RLIMIT_RTTIME).
@@ -40,7 +40,7 @@ std::optional<platform::Failure> TSlowDown::MeasureBenchmark(int64_t draws) {
     return storeBench(registry_, benchmarkTime_.load());
 }
 
-void TSlowDown::CreateBurner(std::vector<int> processors) {
+void TSlowDown::createBurner(std::vector<int> processors) {
     if (processors.empty()) processors = system_.allowedProcessors();
     burner_ = std::make_unique<TBurner>(clock_, benchmarkTime_, processors);
     // The user's choice of engine holds for every start, command-line launches too.
@@ -57,7 +57,7 @@ void TSlowDown::applyEngineMode(EngineMode mode) {
     realtimeHow_ = system_.rights().realtime.how;
 }
 
-std::optional<platform::Failure> TSlowDown::ChooseEngineMode(EngineMode mode) {
+std::optional<platform::Failure> TSlowDown::chooseEngineMode(EngineMode mode) {
     applyEngineMode(mode);
     return storeMode(registry_, mode);
 }
@@ -73,7 +73,7 @@ std::string grantorName(const std::string& step, const std::string& how) {
 }  // namespace
 
 Standing TSlowDown::currentStanding() const {
-    const platform::GroupFacts facts = GroupFacts();
+    const platform::GroupFacts facts = groupFacts();
     Standing s;
     s.realtime = windowRealtime_ > 0;
     s.grantor = grantorName(realtimeGrantedBy_, realtimeHow_);
@@ -88,11 +88,11 @@ Standing TSlowDown::currentStanding() const {
     return s;
 }
 
-std::string TSlowDown::RightsNote() const { return rightsNote(currentStanding()); }
+std::string TSlowDown::rightsNote() const { return engine::rightsNote(currentStanding()); }
 
-std::string TSlowDown::RightsSummary() const { return rightsSummary(currentStanding()); }
+std::string TSlowDown::rightsSummary() const { return engine::rightsSummary(currentStanding()); }
 
-std::string TSlowDown::RightsDetails() const { return rightsDetails(currentStanding()); }
+std::string TSlowDown::rightsDetails() const { return engine::rightsDetails(currentStanding()); }
 
 int32_t TSlowDown::SetFactor(int32_t factor) {
     factor_ = clampFactor(factor);
@@ -112,12 +112,12 @@ bool TSlowDown::Resume() {
 }
 
 bool TSlowDown::Stop() {
-    if (!SuspendNow()) return false;
+    if (!suspendNow()) return false;
     running_ = false;
     return true;
 }
 
-bool TSlowDown::SuspendNow() {
+bool TSlowDown::suspendNow() {
     const bool suspended = burner_->Suspend();
     if (suspended) {
         weighGroup(false);
@@ -126,7 +126,7 @@ bool TSlowDown::SuspendNow() {
     return suspended;
 }
 
-void TSlowDown::RestoreFactor(int32_t factor) { burner_->SetFactor(clampFactor(factor)); }
+void TSlowDown::restoreFactor(int32_t factor) { burner_->SetFactor(clampFactor(factor)); }
 
 void TSlowDown::Release() {
     if (burner_) burner_->Suspend();
@@ -135,7 +135,7 @@ void TSlowDown::Release() {
     weighGroup(false);
 }
 
-platform::GroupFacts TSlowDown::GroupFacts() const {
+platform::GroupFacts TSlowDown::groupFacts() const {
     const platform::GroupStanding* standing = system_.groupStanding();
     return standing ? standing->facts() : platform::GroupFacts{};
 }

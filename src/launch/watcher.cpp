@@ -42,7 +42,7 @@ bool waitforapplication::waitingForTick() const {
 void waitforapplication::waitForTick() {
     std::unique_lock lock(mutex_);
     waiting_ = true;
-    toHost([](WatchHost& h) { h.EnableTicker(); });
+    toHost([](WatchHost& h) { h.enableTicker(); });
     tick_.wait(lock, [this] { return !waiting_ || Terminated(); });
     waiting_ = false;
 }
@@ -73,7 +73,7 @@ std::unique_ptr<platform::Process> waitforapplication::startApplication() {
         exitStatus_ = platform::startFailureStatus(failure->error);
         const std::string message =
             startFailureText(arguments.empty() ? command.text : arguments.front(), failure->reason);
-        toHost([&](WatchHost& h) { h.ReportStartFailure(message); });
+        toHost([&](WatchHost& h) { h.reportStartFailure(message); });
         return nullptr;
     }
     applicationPid_ = (*started)->pid();
@@ -86,9 +86,9 @@ void waitforapplication::Execute() {
     if (timing_.waitSeconds != 0) {
         app = startApplication();
         waitPhase(app.get());
-        toHost([](WatchHost& h) { h.ResumeBurnerFromWatcher(); });
+        toHost([](WatchHost& h) { h.resumeBurnerFromWatcher(); });
     } else {
-        toHost([](WatchHost& h) { h.ResumeBurnerFromWatcher(); });
+        toHost([](WatchHost& h) { h.resumeBurnerFromWatcher(); });
         app = startApplication();
     }
     runForPhase(app.get());
@@ -101,7 +101,7 @@ void waitforapplication::Execute() {
 void waitforapplication::waitPhase(platform::Process* app) {
     for (int32_t i = 0; timing_.waitSeconds != 0 && app && timing_.waitSeconds > i && app->running(); ++i) {
         const int percent = static_cast<int>(int64_t(i) * 100 / timing_.waitSeconds);
-        toHost([percent](WatchHost& h) { h.SetProgress(percent); });
+        toHost([percent](WatchHost& h) { h.setProgress(percent); });
         waitForTick();
         if (Terminated()) return;
     }
@@ -110,7 +110,7 @@ void waitforapplication::waitPhase(platform::Process* app) {
 void waitforapplication::runForPhase(platform::Process* app) {
     for (int32_t n = timing_.runForSeconds; timing_.runForSeconds != 0 && app && n > 0 && app->running(); --n) {
         const int percent = static_cast<int>(int64_t(n) * 100 / timing_.runForSeconds);
-        toHost([percent](WatchHost& h) { h.SetProgress(percent); });
+        toHost([percent](WatchHost& h) { h.setProgress(percent); });
         waitForTick();
         if (Terminated()) return;
     }
@@ -119,19 +119,19 @@ void waitforapplication::runForPhase(platform::Process* app) {
 void waitforapplication::finishWatch() {
     const int32_t saved = request_.savedFactor;
     toHost([saved](WatchHost& h) {
-        h.StopSlowDownFromWatcher(saved);
-        h.SetProgress(0);
-        h.RestoreFactor(saved);
-        h.RepaintAndUpdateSpeedLabels();
+        h.stopSlowDownFromWatcher(saved);
+        h.setProgress(0);
+        h.restoreFactor(saved);
+        h.repaintAndUpdateSpeedLabels();
     });
     timing_.runForSeconds = 0;
     timing_.waitSeconds = 0;
     if (request_.closeFlag) {
-        toHost([](WatchHost& h) { h.DeactivateTrayIcon(); });
+        toHost([](WatchHost& h) { h.deactivateTrayIcon(); });
         terminateRequest = true;
-        toHost([](WatchHost& h) { h.EnableTicker(); });
+        toHost([](WatchHost& h) { h.enableTicker(); });
     } else {
-        toHost([](WatchHost& h) { h.DisableTicker(); });
+        toHost([](WatchHost& h) { h.disableTicker(); });
     }
 }
 

@@ -38,14 +38,14 @@ void TAboutBox::showEvent(QShowEvent* event) {
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     // The picture is a link to the home page, like the first text link.
-    if (watched == ProgramIcon && event->type() == QEvent::MouseButtonRelease) OpenLink(HomePageUrl());
+    if (watched == ProgramIcon && event->type() == QEvent::MouseButtonRelease) OpenLink(homePageUrl());
     return QDialog::eventFilter(watched, event);
 }
 
 // Copied beside the program in its build folder, installed in
 // <prefix>/share/doc/lentora beside bin/; a copy of the program elsewhere
 // (or a link to it) finds them where the build installs them.
-QString TAboutBox::DocumentPath(QString programDir, const QString& name) {
+QString TAboutBox::documentPath(QString programDir, const QString& name) {
     if (programDir.isEmpty()) programDir = QApplication::applicationDirPath();
     const QString installed = QString(LENTORA_INSTALLED_DOCDIR) + "/" + name;
     for (const QString& candidate : {programDir + "/" + name, programDir + "/../share/doc/lentora/" + name, installed})
@@ -53,24 +53,24 @@ QString TAboutBox::DocumentPath(QString programDir, const QString& name) {
     return installed;
 }
 
-QUrl TAboutBox::HomePageUrl(const QString& programDir) {
-    return QUrl::fromLocalFile(DocumentPath(programDir, "README.md"));
+QUrl TAboutBox::homePageUrl(const QString& programDir) {
+    return QUrl::fromLocalFile(documentPath(programDir, "README.md"));
 }
 
 // The README's section on reporting problems: the project has no mail address.
-QUrl TAboutBox::ContactUrl(const QString& programDir) {
-    QUrl url = HomePageUrl(programDir);
+QUrl TAboutBox::contactUrl(const QString& programDir) {
+    QUrl url = homePageUrl(programDir);
     url.setFragment("reporting-problems");
     return url;
 }
 
-QUrl TAboutBox::CreditsUrl(const QString& programDir) {
-    return QUrl::fromLocalFile(DocumentPath(programDir, "credits.html"));
+QUrl TAboutBox::creditsUrl(const QString& programDir) {
+    return QUrl::fromLocalFile(documentPath(programDir, "credits.html"));
 }
 
 // Distributions may leave out share/doc, and a desktop without xdg-open opens
 // nothing: either way the user is told rather than left clicking.
-QString TAboutBox::LinkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open) {
+QString TAboutBox::linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open) {
     const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString();
     if (url.isLocalFile() && !QFileInfo::exists(target))
         return QString(
@@ -90,7 +90,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setProperty("helpContext", 80);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     OpenLink = [this](const QUrl& url) {
-        const QString problem = LinkProblem(url, [](const QUrl& page) { return QDesktopServices::openUrl(page); });
+        const QString problem = linkProblem(url, [](const QUrl& page) { return QDesktopServices::openUrl(page); });
         if (!problem.isEmpty()) widgets::QtDialogs().information(this, windowTitle(), problem);
     };
     blockOwnerOnly(*this);
@@ -106,9 +106,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     big.setBold(true);
     ProductName->setFont(big);
     Version = new QLabel(QString("Version %1").arg(kVersion), this);
-    HomePage = linkLabel(this, "Home page", HomePageUrl(), this);
-    Contact = linkLabel(this, "Contact and problems", ContactUrl(), this);
-    Credits = linkLabel(this, "Credits", CreditsUrl(), this);
+    HomePage = linkLabel(this, "Home page", homePageUrl(), this);
+    Contact = linkLabel(this, "Contact and problems", contactUrl(), this);
+    Credits = linkLabel(this, "Credits", creditsUrl(), this);
     OKButton = new QPushButton("OK", this);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);

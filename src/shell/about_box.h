@@ -27,13 +27,13 @@ public:
 
     // The pages that come with the program: its README and its credits, for
     // the program in programDir (empty: this program).
-    static QString DocumentPath(QString programDir, const QString& name);
-    static QUrl HomePageUrl(const QString& programDir = QString());
-    static QUrl ContactUrl(const QString& programDir = QString());
-    static QUrl CreditsUrl(const QString& programDir = QString());
+    static QString documentPath(QString programDir, const QString& name);
+    static QUrl homePageUrl(const QString& programDir = QString());
+    static QUrl contactUrl(const QString& programDir = QString());
+    static QUrl creditsUrl(const QString& programDir = QString());
     // Why a link could not be opened by `open` (the desktop's default action),
     // in words for the user; empty when it was opened.
-    static QString LinkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open);
+    static QString linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

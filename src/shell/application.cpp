@@ -18,14 +18,14 @@ bool TLentoraApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        HandleException(error);
+        handleException(error);
     } catch (...) {
-        HandleException(std::runtime_error("Unknown error"));
+        handleException(std::runtime_error("Unknown error"));
     }
     return false;
 }
 
-void TLentoraApplication::HandleException(const std::exception& error) {
+void TLentoraApplication::handleException(const std::exception& error) {
     if (dialogs_) dialogs_->error(activeWindow(), QString::fromLocal8Bit(error.what()));
 }
 

@@ -7,7 +7,7 @@
 
 namespace shell {
 
-int THelpKey::ContextOf(QObject* object) {
+int THelpKey::contextOf(QObject* object) {
     for (QObject* o = object; o; o = o->parent()) {
         const QVariant context = o->property("helpContext");
         if (context.isValid()) return context.toInt();
@@ -21,7 +21,7 @@ bool THelpKey::eventFilter(QObject* watched, QEvent* event) {
     QWidget* front = QApplication::activePopupWidget();
     if (!front) front = QApplication::activeModalWidget();
     if (!front) front = QApplication::activeWindow();
-    const int context = ContextOf(front ? static_cast<QObject*>(front) : watched);
+    const int context = contextOf(front ? static_cast<QObject*>(front) : watched);
     if (context == 0) return QObject::eventFilter(watched, event);
     showTopic_(context);
     return true;

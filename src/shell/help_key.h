@@ -12,7 +12,7 @@ public:
     explicit THelpKey(std::function<void(int context)> showTopic, QObject* parent = nullptr)
         : QObject(parent), showTopic_(std::move(showTopic)) {}
     // The context number for a widget: its own or its nearest parent's; 0 if none.
-    static int ContextOf(QObject* object);
+    static int contextOf(QObject* object);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -12,14 +12,14 @@ namespace shell {
 THintTracker::THintTracker(QObject* parent) : QObject(parent) {}
 
 // A tooltip may say more on further lines; the status bar shows the first.
-QString THintTracker::HintOf(QWidget* widget) {
+QString THintTracker::hintOf(QWidget* widget) {
     for (QWidget* w = widget; w; w = w->parentWidget())
         if (!w->toolTip().isEmpty()) return w->toolTip().section('\n', 0, 0);
     return QString();
 }
 
 void THintTracker::Update(QWidget* underMouse) {
-    const QString hint = HintOf(underMouse);
+    const QString hint = hintOf(underMouse);
     if (hint == hint_) return;
     hint_ = hint;
     if (OnHint) OnHint(hint_);
@@ -28,7 +28,7 @@ void THintTracker::Update(QWidget* underMouse) {
 // The deepest visible widget under the mouse. A mouse move that a control
 // does not take (a check box that is not pressed) goes on to its parent, and
 // the hint must stay the control's, not become the parent's.
-QWidget* THintTracker::WidgetUnder(QWidget* receiver, QPoint globalPos) {
+QWidget* THintTracker::widgetUnder(QWidget* receiver, QPoint globalPos) {
     QWidget* child = receiver->childAt(receiver->mapFromGlobal(globalPos));
     return child ? child : receiver;
 }
@@ -39,7 +39,7 @@ bool THintTracker::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Enter:
         if (watched->isWidgetType() && event->isSinglePointEvent()) {
             const QPoint global = static_cast<QSinglePointEvent*>(event)->globalPosition().toPoint();
-            Update(WidgetUnder(static_cast<QWidget*>(watched), global));
+            Update(widgetUnder(static_cast<QWidget*>(watched), global));
         }
         break;
     case QEvent::Leave:

@@ -22,8 +22,8 @@ public:
     QString Hint() const { return hint_; }
     // Recomputes the hint for the widget under the given global position.
     void Update(QWidget* underMouse);
-    static QString HintOf(QWidget* widget);
-    static QWidget* WidgetUnder(QWidget* receiver, QPoint globalPos);
+    static QString hintOf(QWidget* widget);
+    static QWidget* widgetUnder(QWidget* receiver, QPoint globalPos);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -94,7 +94,7 @@ void Tform1::connectControls() {
 
 void Tform1::FormCreate() {
     services_.clock.sleep(services_.startupSleepMs);
-    slowDown_->ApplyStartupPriorities();
+    slowDown_->applyStartupPriorities();
     setClientHeight(kHeightLaunchBoxHidden);
     loadBenchmark();
     launchList_ = new launch::LaunchList(this);
@@ -111,7 +111,7 @@ void Tform1::FormCreate() {
     startupNotices_.prepend(rightsNote());
     startupNotices_.prepend(startupText);
     showNotice({});
-    UpdateRightsIndicator();
+    updateRightsIndicator();
     UpdateSpeedLabels();
     TrackBar1Change();
     loadLaunchList();
@@ -130,7 +130,7 @@ void Tform1::failStartUp(const std::exception& e) {
     commandLineLaunched_ = true;  // nothing is launched any more
     dialogs_->error(this, QString::fromLocal8Bit(e.what()));
     QTimer::singleShot(0, this, [this] { close(); });
-    if (!slowDown_->HasBurner()) createBurner();
+    if (!slowDown_->hasBurner()) createBurner();
 }
 
 widgets::Dialogs& Tform1::dialogs() { return *dialogs_; }
@@ -143,10 +143,10 @@ void Tform1::showNotice(const QString& text) {
     ui_->StatusBar1->setText(said.join("   "));
 }
 
-QString Tform1::rightsNote() const { return QString::fromStdString(slowDown_->RightsNote()); }
+QString Tform1::rightsNote() const { return QString::fromStdString(slowDown_->rightsNote()); }
 
 void Tform1::createBurner() {
-    slowDown_->CreateBurner(services_.processors);
+    slowDown_->createBurner(services_.processors);
     ui_->AccurateSlowdown1->setChecked(slowDown_->Mode() == EngineMode::Accurate);
 }
 

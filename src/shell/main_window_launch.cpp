@@ -50,7 +50,7 @@ void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool m
     ui_->TrackBar1->setEnabled(false);
     repaint();
     if (const auto failure = launches_->start(LaunchRequest{command, close, position}, *watchHost_)) {
-        watchHost_->ReportStartFailure(launch::startFailureText(command.text, failure->reason));
+        watchHost_->reportStartFailure(launch::startFailureText(command.text, failure->reason));
         endUnwatchedLaunch(position, close);
     }
 }

@@ -25,9 +25,9 @@ void Tform1::buildWindow() {
     setClientHeight(359);
 }
 
-void Tform1::UpdateRightsIndicator() {
-    showRights(*ui_, QString::fromStdString(slowDown_->RightsSummary()),
-               QString::fromStdString(slowDown_->RightsDetails()));
+void Tform1::updateRightsIndicator() {
+    showRights(*ui_, QString::fromStdString(slowDown_->rightsSummary()),
+               QString::fromStdString(slowDown_->rightsDetails()));
 }
 
 int Tform1::clientHeight() const { return client_->height(); }

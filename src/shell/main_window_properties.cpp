@@ -28,8 +28,8 @@ void Tform1::AddClick() {
     Properties->adding = true;
     const std::optional<QString> path = dialogs_->openFile(this, kApplicationFilter);
     if (!path) return;
-    Properties->FillForAdd(*path);
-    Properties->DisableMainWindow();
+    Properties->fillForAdd(*path);
+    Properties->disableMainWindow();
     Properties->ShowModal();
 }
 
@@ -37,7 +37,7 @@ void Tform1::PropertybuttonClick() {
     const int i = ui_->ListBox1->currentIndex().row();
     if (i < 0 || i >= launchList_->count()) return;
     Properties->adding = false;
-    Properties->FillFromEntry(launchList_->entry(i));
+    Properties->fillFromEntry(launchList_->entry(i));
     Properties->ShowModal();
 }
 

@@ -21,7 +21,7 @@ using engine::EngineMode;
 void Tform1::StartSlowDown(int32_t factor) {
     ui_->TrackBar1->setValue(clampFactor(factor));  // a change runs TrackBar1Change
     ui_->Button1->setText("Stop!!!");
-    slowDown_->MarkRunning();
+    slowDown_->markRunning();
     TrackBar1Change();
     ui_->Launch->setEnabled(false);
     ui_->TunetoyourCPU1->setEnabled(false);
@@ -52,7 +52,7 @@ void Tform1::keepRunningAfterFailedStop(int32_t position) {
 }
 
 void Tform1::finishStop(int32_t position) {
-    slowDown_->MarkStopped();
+    slowDown_->markStopped();
     ui_->Button1->setText("Start!!!");
     setWindowTitle(kCaption);
     ui_->Launch->setEnabled(true);
@@ -91,15 +91,15 @@ void Tform1::UpdateSpeedLabels() {
 }
 
 void Tform1::loadBenchmark() {
-    const int32_t time = slowDown_->LoadBenchmark([this] { RunBenchmark(); });
+    const int32_t time = slowDown_->loadBenchmark([this] { RunBenchmark(); });
     ui_->benchtime->setText(QString::number(time));
 }
 
 void Tform1::RunBenchmark() {
     setWindowTitle("Calculating your system speed , Please wait a little ....");
     setEnabled(false);
-    const auto failure = slowDown_->MeasureBenchmark(services_.benchmarkDraws);
-    ui_->benchtime->setText(QString::number(slowDown_->BenchmarkTime()));
+    const auto failure = slowDown_->measureBenchmark(services_.benchmarkDraws);
+    ui_->benchtime->setText(QString::number(slowDown_->benchmarkTime()));
     if (failure) {
         // The new time is in use; it only could not be kept for the next start.
         dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
@@ -114,9 +114,9 @@ void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
 
 void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = ui_->AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
-    const auto failure = slowDown_->ChooseEngineMode(mode);
+    const auto failure = slowDown_->chooseEngineMode(mode);
     if (!rightsNote().isEmpty()) ui_->StatusBar1->setText(rightsNote());
-    UpdateRightsIndicator();
+    updateRightsIndicator();
     if (failure) dialogs_->error(this, QString::fromLocal8Bit(failure->reason));
 }
 

@@ -176,7 +176,7 @@ void TProperties::connectHandlers() {
 // The up-down control's keys: the arrows step by one, the page keys by ten,
 // each step through the buttons' handlers and their limits. The buttons
 // would otherwise move the focus on arrow keys.
-bool TProperties::StepFactorByKey(int key) {
+bool TProperties::stepFactorByKey(int key) {
     int steps = 0;
     switch (key) {
     case Qt::Key_Up:
@@ -202,7 +202,7 @@ bool TProperties::StepFactorByKey(int key) {
 
 bool TProperties::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == downproperties || watched == upproperties) && event->type() == QEvent::KeyPress &&
-        StepFactorByKey(static_cast<QKeyEvent*>(event)->key()))
+        stepFactorByKey(static_cast<QKeyEvent*>(event)->key()))
         return true;
     if (watched == txtPath && event->type() == QEvent::MouseButtonDblClick) {
         txtPathDblClick();
@@ -222,7 +222,7 @@ bool TProperties::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TProperties::FillForAdd(const QString& path) {
+void TProperties::fillForAdd(const QString& path) {
     stored_.reset();
     txtPath->setText(path);
     txtName->setText(applicationName(path));
@@ -230,7 +230,7 @@ void TProperties::FillForAdd(const QString& path) {
     for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox5, CheckBox6}) box->setChecked(false);
 }
 
-void TProperties::FillFromEntry(const LaunchEntry& entry) {
+void TProperties::fillFromEntry(const LaunchEntry& entry) {
     stored_ = entry;
     txtName->setText(text(entry.name));
     txtPath->setText(text(entry.path));
@@ -245,7 +245,7 @@ void TProperties::FillFromEntry(const LaunchEntry& entry) {
     CheckBox6->setChecked(dialogClosesChecked(entry.closeToken));
 }
 
-void TProperties::DisableMainWindow() {
+void TProperties::disableMainWindow() {
     QWidget* main = parentWidget();
     if (!main) return;
     mainFocus_ = main->focusWidget();
@@ -255,7 +255,7 @@ void TProperties::DisableMainWindow() {
     setEnabled(true);
 }
 
-void TProperties::EnableMainWindow() {
+void TProperties::enableMainWindow() {
     QWidget* main = parentWidget();
     if (!main) return;
     main->setEnabled(true);
@@ -273,7 +273,7 @@ std::string TProperties::storedOrTyped(const QLineEdit* edit, std::string Launch
     return bytes(edit->text());
 }
 
-LaunchEntry TProperties::EnteredEntry() const {
+LaunchEntry TProperties::enteredEntry() const {
     return {storedOrTyped(txtName, &LaunchEntry::name), storedOrTyped(txtPath, &LaunchEntry::path),
             std::to_string(Gauge1->progress()),         storedOrTyped(Edit2, &LaunchEntry::runFor),
             storedOrTyped(Edit1, &LaunchEntry::wait),   closeToken(CheckBox6->isChecked()),
@@ -283,9 +283,9 @@ LaunchEntry TProperties::EnteredEntry() const {
 void TProperties::storeEntry() {
     if (txtName->text().isEmpty() || txtPath->text().isEmpty()) return;
     if (adding)
-        list_.append(EnteredEntry());
+        list_.append(enteredEntry());
     else
-        list_.replace(selectedIndex_(), EnteredEntry());
+        list_.replace(selectedIndex_(), enteredEntry());
 }
 
 void TProperties::btnOkClick() {
@@ -293,10 +293,10 @@ void TProperties::btnOkClick() {
     // The list in memory stays as it is when the file cannot be written, so
     // a later OK can still save it.
     if (auto failure = list_.save(launchFile_)) dialogs_.error(this, QString::fromLocal8Bit(failure->reason));
-    EnableMainWindow();
+    enableMainWindow();
 }
 
-void TProperties::btnCancelClick() { EnableMainWindow(); }
+void TProperties::btnCancelClick() { enableMainWindow(); }
 
 void TProperties::reject() {
     btnCancelClick();

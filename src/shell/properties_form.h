@@ -48,16 +48,16 @@ public:
                 std::filesystem::path launchFile, std::function<int()> selectedIndex);
 
     // Filling the controls, as "Add" and "Properties" do.
-    void FillForAdd(const QString& path);
-    void FillFromEntry(const launch::LaunchEntry& entry);
+    void fillForAdd(const QString& path);
+    void fillFromEntry(const launch::LaunchEntry& entry);
     // Disables the main window but keeps this dialog usable; OK and Cancel
     // enable the main window again.
-    void DisableMainWindow();
-    void EnableMainWindow();
+    void disableMainWindow();
+    void enableMainWindow();
     // Shows the dialog modally through RunModal.
     void ShowModal();
     // The entry the controls describe, as OK would store it.
-    launch::LaunchEntry EnteredEntry() const;
+    launch::LaunchEntry enteredEntry() const;
 
     // Handlers.
     void btnOkClick();
@@ -65,7 +65,7 @@ public:
     void SpinButton1DownClick();
     void SpinButton1UpClick();
     // An arrow or page key on the factor's buttons; false for other keys.
-    bool StepFactorByKey(int key);
+    bool stepFactorByKey(int key);
     void txtPathDblClick();
     void CheckBox1Click();
     void CheckBox2Click();

@@ -19,7 +19,7 @@ void WatchHostAdapter::onWindowThread(std::function<void()> work) {
     QMetaObject::invokeMethod(&window_, std::move(work), Qt::QueuedConnection);
 }
 
-void WatchHostAdapter::ResumeBurnerFromWatcher() {
+void WatchHostAdapter::resumeBurnerFromWatcher() {
     if (slowDown_.Resume()) return;
     // No burner thread could be created or reached: the watch goes on, unslowed, and says so.
     onWindowThread([this] {
@@ -29,40 +29,40 @@ void WatchHostAdapter::ResumeBurnerFromWatcher() {
     });
 }
 
-void WatchHostAdapter::StopSlowDownFromWatcher(int32_t position) {
+void WatchHostAdapter::stopSlowDownFromWatcher(int32_t position) {
     // The slow-down ends now, not when the window gets to it.
-    const bool stopped = slowDown_.SuspendNow();
+    const bool stopped = slowDown_.suspendNow();
     onWindowThread([this, position, stopped] { side_.slowDownEnded(position, stopped); });
 }
 
-void WatchHostAdapter::RestoreFactor(int32_t factor) { slowDown_.RestoreFactor(factor); }
+void WatchHostAdapter::restoreFactor(int32_t factor) { slowDown_.restoreFactor(factor); }
 
-void WatchHostAdapter::SetProgress(int percent) {
+void WatchHostAdapter::setProgress(int percent) {
     onWindowThread([this, percent] {
         controls_.ProgressBar1->setValue(percent);
         controls_.ProgressBar1->repaint();
     });
 }
 
-void WatchHostAdapter::EnableTicker() {
+void WatchHostAdapter::enableTicker() {
     onWindowThread([this] {
         if (!controls_.secticker->isActive()) controls_.secticker->start();
     });
 }
 
-void WatchHostAdapter::DisableTicker() {
+void WatchHostAdapter::disableTicker() {
     onWindowThread([this] { controls_.secticker->stop(); });
 }
 
-void WatchHostAdapter::DeactivateTrayIcon() {
+void WatchHostAdapter::deactivateTrayIcon() {
     onWindowThread([this] { controls_.tiTray->setActive(false); });
 }
 
-void WatchHostAdapter::RepaintAndUpdateSpeedLabels() {
+void WatchHostAdapter::repaintAndUpdateSpeedLabels() {
     onWindowThread([this] { side_.refreshSpeed(); });
 }
 
-void WatchHostAdapter::ReportStartFailure(const std::string& message) {
+void WatchHostAdapter::reportStartFailure(const std::string& message) {
     // The status bar shows it; standard error too, for a start from a
     // shortcut with "/CLOSE", whose window is gone a second later.
     std::fprintf(stderr, "lentora: %s\n", message.c_str());

@@ -31,15 +31,15 @@ public:
     WatchHostAdapter(QObject& window, const MainWindowControls& controls, engine::TSlowDown& slowDown,
                      WatchWindow side);
 
-    void ResumeBurnerFromWatcher() override;
-    void StopSlowDownFromWatcher(int32_t position) override;
-    void RestoreFactor(int32_t factor) override;
-    void SetProgress(int percent) override;
-    void EnableTicker() override;
-    void DisableTicker() override;
-    void DeactivateTrayIcon() override;
-    void RepaintAndUpdateSpeedLabels() override;
-    void ReportStartFailure(const std::string& message) override;
+    void resumeBurnerFromWatcher() override;
+    void stopSlowDownFromWatcher(int32_t position) override;
+    void restoreFactor(int32_t factor) override;
+    void setProgress(int percent) override;
+    void enableTicker() override;
+    void disableTicker() override;
+    void deactivateTrayIcon() override;
+    void repaintAndUpdateSpeedLabels() override;
+    void reportStartFailure(const std::string& message) override;
 
 private:
     void onWindowThread(std::function<void()> work);

@@ -59,11 +59,11 @@ TEST(Burner, SuspendsNestAcrossTheGroup) {
     burner.Suspend();
     burner.Suspend();
     burner.Resume();
-    EXPECT_EQ(burner.SuspendCount(), 1);
+    EXPECT_EQ(burner.suspendCount(), 1);
     // A thread suspended while it was starting stops itself once it runs.
     EXPECT_TRUE(waitFor([&] { return burner.thread(0).isStopped(); }));
     burner.Resume();
-    EXPECT_EQ(burner.SuspendCount(), 0);
+    EXPECT_EQ(burner.suspendCount(), 0);
     burner.Suspend();
 }
 

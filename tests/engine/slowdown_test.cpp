@@ -25,7 +25,7 @@ struct SlowDownRules : ::testing::Test {
 }  // namespace
 
 TEST_F(SlowDownRules, EveryWayInIsClampedAndTheTopFactorsRunTimeCritical) {
-    slowDown.CreateBurner({0});
+    slowDown.createBurner({0});
     using platform::ThreadPriority;
     const struct {
         int32_t asked, runs;
@@ -38,7 +38,7 @@ TEST_F(SlowDownRules, EveryWayInIsClampedAndTheTopFactorsRunTimeCritical) {
     for (const auto& c : cases) {
         EXPECT_EQ(slowDown.SetFactor(c.asked), c.runs);
         EXPECT_EQ(slowDown.Burner().Priority(), c.priority) << c.asked;
-        slowDown.RestoreFactor(c.asked);  // the watcher's way in
+        slowDown.restoreFactor(c.asked);  // the watcher's way in
         EXPECT_EQ(slowDown.Burner().Factor(), c.runs) << "restored " << c.asked;
     }
 }
@@ -46,7 +46,7 @@ TEST_F(SlowDownRules, EveryWayInIsClampedAndTheTopFactorsRunTimeCritical) {
 TEST_F(SlowDownRules, StartUpClassFollowsTheVersion) {
     for (int version : {4, 5}) {
         system.setMajorVersion(version);
-        slowDown.ApplyStartupPriorities();
+        slowDown.applyStartupPriorities();
         EXPECT_EQ(system.priorityClasses().back(),
                   version < 5 ? platform::PriorityClass::Realtime : platform::PriorityClass::High);
         EXPECT_EQ(system.threadPriorities().back(), platform::ThreadPriority::TimeCritical);
@@ -58,15 +58,15 @@ TEST_F(SlowDownRules, StartUpClassFollowsTheVersion) {
 TEST_F(SlowDownRules, RealtimeKitIsSaidAndTheBenchmarkRunsOutsideRealTime) {
     platform::FakeRightsStep service("RealtimeKit", {platform::GrantKind::RealTime, 20, {}});
     system.setRights({{platform::GrantKind::RealTime, 20, "RealtimeKit"}, {}, &service});
-    slowDown.CreateBurner({0});
-    EXPECT_EQ(slowDown.RightsNote(), "Real-time priority granted by RealtimeKit");
+    slowDown.createBurner({0});
+    EXPECT_EQ(slowDown.rightsNote(), "Real-time priority granted by RealtimeKit");
     const int window = system.threadRealtimes().back();
     ASSERT_GT(window, 0);
     clock.queueLocalTimes({{0, 0, 0, 0}, {0, 0, 0, 70}});
-    EXPECT_FALSE(slowDown.MeasureBenchmark(1000));
+    EXPECT_FALSE(slowDown.measureBenchmark(1000));
     const auto realtimes = system.threadRealtimes();
     EXPECT_EQ(std::vector<int>(realtimes.end() - 2, realtimes.end()), (std::vector<int>{0, window}));
-    EXPECT_EQ(slowDown.BenchmarkTime(), 70);
+    EXPECT_EQ(slowDown.benchmarkTime(), 70);
 }
 
 // Where the desktop schedules by control group, Lentora's scope weighs more
@@ -76,14 +76,14 @@ TEST(SlowDownGroupStanding, WeightRaisedOnlyWhileTheBurnersRun) {
     platform::FakeGroupedSystem system;
     const auto registry = platform::fakeUserRegistry();
     TSlowDown slowDown{system, *registry, platform::systemClock()};
-    slowDown.ApplyStartupPriorities();
-    slowDown.CreateBurner({0});
+    slowDown.applyStartupPriorities();
+    slowDown.createBurner({0});
     slowDown.SetFactor(10);
-    for (const auto stop : {&TSlowDown::Stop, &TSlowDown::SuspendNow}) {
+    for (const auto stop : {&TSlowDown::Stop, &TSlowDown::suspendNow}) {
         ASSERT_TRUE(slowDown.Resume());
-        EXPECT_TRUE(slowDown.GroupFacts().weightRaised);
+        EXPECT_TRUE(slowDown.groupFacts().weightRaised);
         ASSERT_TRUE((slowDown.*stop)());
-        EXPECT_FALSE(slowDown.GroupFacts().weightRaised);
+        EXPECT_FALSE(slowDown.groupFacts().weightRaised);
     }
     ASSERT_TRUE(slowDown.Resume());
     slowDown.Release();     // the window goes while it runs
@@ -103,10 +103,10 @@ TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
         return trace;
     };
     system.setSessionAnswer(false);
-    slowDown.CreateBurner({0});
+    slowDown.createBurner({0});
     slowDown.SetFactor(50);
     slowDown.Resume();
-    slowDown.SuspendNow();
+    slowDown.suspendNow();
     slowDown.Resume();
     slowDown.Stop();
     slowDown.Release();

@@ -22,15 +22,15 @@ using Calls = std::vector<std::string>;
 
 class RecordingHost : public WatchHost {
 public:
-    void ResumeBurnerFromWatcher() override { add("resume"); }
-    void StopSlowDownFromWatcher(int32_t position) override { add("stop " + std::to_string(position)); }
-    void RestoreFactor(int32_t factor) override { add("factor " + std::to_string(factor)); }
-    void SetProgress(int percent) override { add(std::to_string(percent) + "%"); }
-    void EnableTicker() override { add("ticker on"); }
-    void DisableTicker() override { add("ticker off"); }
-    void DeactivateTrayIcon() override { add("tray off"); }
-    void RepaintAndUpdateSpeedLabels() override { add("labels"); }
-    void ReportStartFailure(const std::string& message) override { add(message); }
+    void resumeBurnerFromWatcher() override { add("resume"); }
+    void stopSlowDownFromWatcher(int32_t position) override { add("stop " + std::to_string(position)); }
+    void restoreFactor(int32_t factor) override { add("factor " + std::to_string(factor)); }
+    void setProgress(int percent) override { add(std::to_string(percent) + "%"); }
+    void enableTicker() override { add("ticker on"); }
+    void disableTicker() override { add("ticker off"); }
+    void deactivateTrayIcon() override { add("tray off"); }
+    void repaintAndUpdateSpeedLabels() override { add("labels"); }
+    void reportStartFailure(const std::string& message) override { add(message); }
     Calls taken() {
         std::lock_guard lock(mutex_);
         return std::exchange(calls_, {});

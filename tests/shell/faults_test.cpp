@@ -244,7 +244,7 @@ struct LaunchFaults : Faults {
     // The watch ended and left the window as before the launch.
     void expectCleanEnd(Tform1& f) {
         ASSERT_TRUE(waitFor([&] { return f.watcher() && f.watcher()->finished() && !f.slowDownRunning(); }));
-        EXPECT_EQ(f.burner().SuspendCount(), 1);
+        EXPECT_EQ(f.burner().suspendCount(), 1);
         EXPECT_EQ(f.burner().Factor(), 7);
         EXPECT_EQ(ui(f).TrackBar1->value(), 7);
         EXPECT_TRUE(waitFor([&] { return ui(f).ProgressBar1->value() == 0; })) << "the progress went back";
@@ -298,7 +298,7 @@ TEST_P(KilledChild, EndsTheWatch) {
     setenv("LENTORA_CHILD_SLEEP_MS", "30000", 1);
     for (const char* runFor : {"0", "100000"}) {
         Tform1& f = launch(testChildPath(), runFor);
-        ASSERT_TRUE(waitFor([&] { return f.watcher()->applicationPid() > 0 && f.burner().SuspendCount() == 0; }));
+        ASSERT_TRUE(waitFor([&] { return f.watcher()->applicationPid() > 0 && f.burner().suspendCount() == 0; }));
         const pid_t pid = f.watcher()->applicationPid();
         ASSERT_EQ(kill(pid, GetParam()), 0);
         expectCleanEnd(f);

@@ -83,9 +83,9 @@ TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {
     EXPECT_FALSE(ui(f).TrackBar1->isEnabled());
     EXPECT_FALSE(ui(f).Launch->isEnabled());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 30%");
-    ASSERT_TRUE(waitFor([&] { return f.burner().SuspendCount() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return f.burner().suspendCount() == 0; }));
     ASSERT_TRUE(watchEnded(f));
-    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(f.burner().suspendCount(), 1);
     EXPECT_EQ(ui(f).TrackBar1->value(), 12);
     EXPECT_EQ(f.burner().Factor(), 12);
     EXPECT_TRUE(ui(f).Button1->isEnabled());
@@ -116,7 +116,7 @@ TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
     EXPECT_TRUE(waitFor([&] { return !f.isVisible(); }));
     EXPECT_TRUE(f.watcher()->terminateRequest);
     EXPECT_TRUE(recorded().isEmpty());
-    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(f.burner().suspendCount(), 1);
     const QString shown = "Cannot start " + dir.path() + "/missing/program: No such file or directory";
     EXPECT_TRUE(waitFor([&] { return ui(f).StatusBar1->text() == shown; })) << ui(f).StatusBar1->text().toStdString();
     EXPECT_TRUE(dialogs.shown.empty()) << "a start with the close flag waits on no dialog";
@@ -140,12 +140,12 @@ TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {
     f.LaunchClick();
     TBurner& burner = f.burner();  // kept for the life of the process, as the watch is
     waitforapplication* watch = f.watcher();
-    ASSERT_TRUE(waitFor([&] { return watch->applicationPid() > 0 && burner.SuspendCount() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return watch->applicationPid() > 0 && burner.suspendCount() == 0; }));
     form.reset();
-    EXPECT_EQ(burner.SuspendCount(), 1);
+    EXPECT_EQ(burner.suspendCount(), 1);
     kill(watch->applicationPid(), SIGKILL);
     EXPECT_TRUE(waitFor([&] { return watch->finished(); }, 5000));
-    EXPECT_EQ(burner.SuspendCount(), 1);
+    EXPECT_EQ(burner.suspendCount(), 1);
     watch->terminateAndWait();  // the program leaves it to the exit; the test joins what it ended
 }
 
@@ -294,5 +294,5 @@ TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
     const QString shown = QString::fromStdString("Cannot start " + childPath() + ": Resource temporarily unavailable");
     EXPECT_TRUE(waitFor([&] { return ui(f).StatusBar1->text() == shown; })) << ui(f).StatusBar1->text().toStdString();
     EXPECT_TRUE(f.watcher()->terminateRequest && ui(f).secticker->isActive());
-    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(f.burner().suspendCount(), 1);
 }

@@ -77,7 +77,7 @@ TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
             if (!control->toolTip().isEmpty() && control->isVisible()) {
                 QTest::mouseMove(control);
                 const QPoint centre = control->mapToGlobal(control->rect().center());
-                EXPECT_EQ(ui(f).StatusBar1->text(), THintTracker::HintOf(THintTracker::WidgetUnder(control, centre)));
+                EXPECT_EQ(ui(f).StatusBar1->text(), THintTracker::hintOf(THintTracker::widgetUnder(control, centre)));
                 EXPECT_FALSE(ui(f).StatusBar1->text().isEmpty()) << qPrintable(control->toolTip());
                 ++checked;
             }
@@ -87,8 +87,8 @@ TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
 
 TEST_F(MainWindow, NestedControlsTakeTheirParentsHint) {
     Tform1& f = open();
-    EXPECT_EQ(THintTracker::HintOf(ui(f).Label6), ui(f).Panel4->toolTip());
-    EXPECT_EQ(THintTracker::HintOf(ui(f).Label1), "");
+    EXPECT_EQ(THintTracker::hintOf(ui(f).Label6), ui(f).Panel4->toolTip());
+    EXPECT_EQ(THintTracker::hintOf(ui(f).Label1), "");
 }
 
 TEST_F(MainWindow, HelpMenuOpensContentsAndTheCommandLineTopic) {
@@ -148,11 +148,11 @@ TEST_F(MainWindow, AboutBoxLinksGoToTheDesktopsDefaultAction) {
     ui(f).AboutBox->OpenLink = [&](const QUrl& url) { opened.push_back(url); };
     for (QLabel* link : {ui(f).AboutBox->HomePage, ui(f).AboutBox->Contact, ui(f).AboutBox->Credits})
         emit link->linkActivated(link->text().section('"', 1, 1));
-    EXPECT_EQ(opened, (std::vector<QUrl>{TAboutBox::HomePageUrl(), TAboutBox::ContactUrl(), TAboutBox::CreditsUrl()}));
+    EXPECT_EQ(opened, (std::vector<QUrl>{TAboutBox::homePageUrl(), TAboutBox::contactUrl(), TAboutBox::creditsUrl()}));
     // Pages that come with the program, also where it runs from its build folder.
     const QString build = QString::fromStdString(std::filesystem::path(lentoraBinaryPath()).parent_path());
-    for (const auto& [url, heading] : {std::pair{TAboutBox::HomePageUrl(build), "## Reporting problems"},
-                                       std::pair{TAboutBox::CreditsUrl(build), "<h1>Lentora 2.05: credits</h1>"}})
+    for (const auto& [url, heading] : {std::pair{TAboutBox::homePageUrl(build), "## Reporting problems"},
+                                       std::pair{TAboutBox::creditsUrl(build), "<h1>Lentora 2.05: credits</h1>"}})
         EXPECT_NE(slurp(url.toLocalFile().toStdString()).find(heading), std::string::npos)
             << qPrintable(url.toString());
 }

@@ -183,11 +183,11 @@ TEST_F(PropertiesDialog, DoubleClickOnThePathPicksAnotherFileButKeepsTheName) {
 }
 
 TEST_F(PropertiesDialog, MainWindowIsDisabledWhileTheDialogStaysUsable) {
-    dialog.DisableMainWindow();
+    dialog.disableMainWindow();
     EXPECT_FALSE(mainWindow.isEnabled());
     EXPECT_TRUE(dialog.isEnabled());
     EXPECT_TRUE(dialog.btnOk->isEnabled());
-    dialog.DisableMainWindow();  // a second time too: it is disabled along with the main window each time
+    dialog.disableMainWindow();  // a second time too: it is disabled along with the main window each time
     EXPECT_TRUE(dialog.btnCancel->isEnabled());
     QTest::keyClick(&dialog, Qt::Key_Escape);  // Esc cancels
     EXPECT_TRUE(mainWindow.isEnabled());
@@ -195,7 +195,7 @@ TEST_F(PropertiesDialog, MainWindowIsDisabledWhileTheDialogStaysUsable) {
 
 TEST_F(PropertiesDialog, OkStoresTheControlsAsTheyStandAndReportsAFailedSave) {
     dialog.adding = true;
-    dialog.FillForAdd("/games/Doom.Exe");
+    dialog.fillForAdd("/games/Doom.Exe");
     dialog.CheckBox5->setChecked(true);
     dialog.CheckBox6->setChecked(true);
     dialog.Edit1->setText("abc");  // hidden, still taken as it stands

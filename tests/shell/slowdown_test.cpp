@@ -33,7 +33,7 @@ TEST_F(SlowDownControl, StartsStoppedWithTheDesignedTexts) {
     EXPECT_EQ(ui(f).Button1->text(), "Start!!!");
     EXPECT_TRUE(ui(f).Launch->isEnabled());
     EXPECT_TRUE(ui(f).TunetoyourCPU1->isEnabled());
-    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(f.burner().suspendCount(), 1);
     EXPECT_EQ(f.burner().Factor(), 0);
     EXPECT_EQ(ui(f).benchtime->text(), "400");
     EXPECT_EQ(f.clientHeight(), kHeightLaunchBoxHidden);
@@ -51,7 +51,7 @@ TEST_F(SlowDownControl, ButtonStartsAndStopsAndTheStateTableHolds) {
     EXPECT_TRUE(ui(f).TrackBar1->isEnabled());
     EXPECT_FALSE(ui(f).Launch->isEnabled());
     EXPECT_FALSE(ui(f).TunetoyourCPU1->isEnabled());
-    EXPECT_EQ(f.burner().SuspendCount(), 0);
+    EXPECT_EQ(f.burner().suspendCount(), 0);
 
     QTest::mouseClick(ui(f).Button1, Qt::LeftButton);
     EXPECT_FALSE(f.slowDownRunning());
@@ -59,7 +59,7 @@ TEST_F(SlowDownControl, ButtonStartsAndStopsAndTheStateTableHolds) {
     EXPECT_EQ(ui(f).Button1->text(), "Start!!!");
     EXPECT_TRUE(ui(f).Launch->isEnabled());
     EXPECT_TRUE(ui(f).TunetoyourCPU1->isEnabled());
-    EXPECT_EQ(f.burner().SuspendCount(), 1);
+    EXPECT_EQ(f.burner().suspendCount(), 1);
     EXPECT_EQ(ui(f).TrackBar1->value(), 45);
     EXPECT_EQ(f.burner().Factor(), 45);
 }

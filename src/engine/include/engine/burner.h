@@ -41,7 +41,7 @@ public:
     void SetMode(EngineMode mode);
     EngineMode Mode() const;
     platform::ThreadPriority Priority() const;
-    int SuspendCount() const;
+    int suspendCount() const;
 
     size_t size() const { return threads_.size(); }
     TKillThread& thread(size_t i) { return *threads_[i]; }

@@ -3,8 +3,8 @@
 // The slow-down as the window drives it: the burners and their factor, the
 // running flag, the priorities the rights allow, the engine mode and the
 // benchmark time, with their storage per user. The window's handlers forward
-// here and only show the outcome. Everything but SuspendNow, Resume and
-// RestoreFactor belongs to the window's thread; those three are also called
+// here and only show the outcome. Everything but suspendNow, Resume and
+// restoreFactor belongs to the window's thread; those three are also called
 // from a watcher's thread.
 #include <atomic>
 #include <cstdint>
@@ -31,36 +31,36 @@ public:
 
     // Start-up: the designed class (high from version 5 on, real time
     // before) for the process and time critical for the calling thread.
-    void ApplyStartupPriorities();
+    void applyStartupPriorities();
     platform::PriorityClass designedPriorityClass() const;
 
     // The stored benchmark time, measured through measure (which is expected
-    // to call MeasureBenchmark) when missing or damaged. Returns the time.
-    int32_t LoadBenchmark(const std::function<void()>& measure);
+    // to call measureBenchmark) when missing or damaged. Returns the time.
+    int32_t loadBenchmark(const std::function<void()>& measure);
     // Measures with draws draws, keeps the time in use and stores it; on a
     // failed store returns why (the new time is in use all the same).
-    std::optional<platform::Failure> MeasureBenchmark(int64_t draws);
-    int32_t BenchmarkTime() const { return benchmarkTime_.load(); }
+    std::optional<platform::Failure> measureBenchmark(int64_t draws);
+    int32_t benchmarkTime() const { return benchmarkTime_.load(); }
 
     // One burner per processor (none given: those the process may run on),
     // suspended, in the stored engine mode with its priorities.
-    void CreateBurner(std::vector<int> processors);
-    bool HasBurner() const { return burner_ != nullptr; }
+    void createBurner(std::vector<int> processors);
+    bool hasBurner() const { return burner_ != nullptr; }
     TBurner& Burner() { return *burner_; }
 
     EngineMode Mode() const { return mode_; }
     // Applies the mode's priorities at once.
     void applyEngineMode(EngineMode mode);
     // The user's choice: applied and stored; on a failed store why not.
-    std::optional<platform::Failure> ChooseEngineMode(EngineMode mode);
+    std::optional<platform::Failure> chooseEngineMode(EngineMode mode);
     // What the slow-down holds against, from what was granted and how the
     // kernel shares the processors (engine/standing.h), and its texts: the
     // note on the start-up line (empty where nothing needs saying), the
     // status bar's box and the box's tooltip.
     Standing currentStanding() const;
-    std::string RightsNote() const;
-    std::string RightsSummary() const;
-    std::string RightsDetails() const;
+    std::string rightsNote() const;
+    std::string rightsSummary() const;
+    std::string rightsDetails() const;
 
     // The factor, clamped to 0..98 on every way in, with the burners'
     // priority for it. Returns the factor in force.
@@ -70,16 +70,16 @@ public:
     bool Running() const { return running_; }
     // The running state begins; the burners are resumed separately (a launch
     // resumes them only once its program started).
-    void MarkRunning() { running_ = true; }
+    void markRunning() { running_ = true; }
     bool Resume();
     // Suspends the burners; on success the running state ends.
     bool Stop();
     // From any thread: the burners stop now; the caller ends the running
-    // state on the window's thread with MarkStopped once it succeeded.
-    bool SuspendNow();
-    void MarkStopped() { running_ = false; }
+    // state on the window's thread with markStopped once it succeeded.
+    bool suspendNow();
+    void markStopped() { running_ = false; }
     // A watcher puts back the factor it found, clamped like every other.
-    void RestoreFactor(int32_t factor);
+    void restoreFactor(int32_t factor);
 
     // The window goes: the burners stay suspended for good (no thread is
     // joined) and the session's group goes back as it was found.
@@ -87,7 +87,7 @@ public:
 
     // Where the desktop schedules by control group: what Lentora's group
     // obtained for the burners, for the rights note.
-    platform::GroupFacts GroupFacts() const;
+    platform::GroupFacts groupFacts() const;
 
 private:
     void weighGroup(bool running);

@@ -40,18 +40,18 @@ class WatchHost {
 public:
     virtual ~WatchHost() = default;
     // The slow-down begins now: the burners are resumed on the calling thread.
-    virtual void ResumeBurnerFromWatcher() = 0;
+    virtual void resumeBurnerFromWatcher() = 0;
     // Stops the burners at once; the window's part follows on its thread.
-    virtual void StopSlowDownFromWatcher(int32_t position) = 0;
+    virtual void stopSlowDownFromWatcher(int32_t position) = 0;
     // The burners' factor, at once (they are suspended by then).
-    virtual void RestoreFactor(int32_t factor) = 0;
+    virtual void restoreFactor(int32_t factor) = 0;
     // Posted to the window's thread, carried out there in the order of the calls.
-    virtual void SetProgress(int percent) = 0;
-    virtual void EnableTicker() = 0;
-    virtual void DisableTicker() = 0;
-    virtual void DeactivateTrayIcon() = 0;
-    virtual void RepaintAndUpdateSpeedLabels() = 0;
-    virtual void ReportStartFailure(const std::string& message) = 0;
+    virtual void setProgress(int percent) = 0;
+    virtual void enableTicker() = 0;
+    virtual void disableTicker() = 0;
+    virtual void deactivateTrayIcon() = 0;
+    virtual void repaintAndUpdateSpeedLabels() = 0;
+    virtual void reportStartFailure(const std::string& message) = 0;
 };
 
 // The timing of the next launch, shared by the window and the watcher: a

@@ -17,7 +17,7 @@ public:
     void setDialogs(widgets::Dialogs* dialogs) { dialogs_ = dialogs; }
     // Shows an error's message; used by notify and by components that catch
     // errors in their own callbacks.
-    void HandleException(const std::exception& error);
+    void handleException(const std::exception& error);
 
 private:
     widgets::Dialogs* dialogs_ = nullptr;

@@ -80,7 +80,7 @@ public:
     launch::LaunchList& launchList() { return *launchList_; }
     launch::waitforapplication* watcher() { return launches_->watch(); }
     bool slowDownRunning() const { return slowDown_->Running(); }
-    int32_t benchmarkTime() const { return slowDown_->BenchmarkTime(); }
+    int32_t benchmarkTime() const { return slowDown_->benchmarkTime(); }
     bool processorUnknown() const { return settings_.processorUnknown; }
     engine::TBurner& burner() { return slowDown_->Burner(); }
     cpuid::TCPUID* cpuid() { return cpuid_.get(); }
@@ -106,7 +106,7 @@ private:
     // Said in the status bar when the rights don't let the burners hold the
     // processor against programs of other sessions; empty otherwise.
     QString rightsNote() const;
-    void UpdateRightsIndicator();
+    void updateRightsIndicator();
     void setClientHeight(int height);
     void createBurner();
     void finishStop(int32_t position);
