@@ -356,7 +356,7 @@ void describe(const SchedulingOutcome& outcome, platform::SystemControl& system)
     std::printf("; session's group %s; launched programs %s; %s%s.\n\n",
                 outcome.sessionRaised ? "raised" : "not raised", launchText(outcome.launch),
                 outcome.holdsOtherSessions ? "holds against other sessions" : "does not hold against other sessions",
-                outcome.lowerOtherSessions && system.sessionsGrouped() ? "; other sessions lowered" : "");
+                lowerVictims ? "; other sessions lowered" : "");
 }
 
 // The burners as start-up makes them: the process raised, the calling
