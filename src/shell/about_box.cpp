@@ -70,7 +70,7 @@ QUrl TAboutBox::creditsUrl(const QString& programDir) {
 
 // Distributions may leave out share/doc, and a desktop without xdg-open opens
 // nothing: either way the user is told rather than left clicking.
-QString TAboutBox::linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open) {
+std::optional<QString> TAboutBox::linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open) {
     const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString();
     if (url.isLocalFile() && !QFileInfo::exists(target))
         return QString(
@@ -82,7 +82,7 @@ QString TAboutBox::linkProblem(const QUrl& url, const std::function<bool(const Q
                    "No program is set up to open %1. Open it with a program of your choice, or install "
                    "xdg-utils so that the desktop opens such files.")
             .arg(target);
-    return {};
+    return std::nullopt;
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
@@ -90,8 +90,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setProperty("helpContext", 80);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     OpenLink = [this](const QUrl& url) {
-        const QString problem = linkProblem(url, [](const QUrl& page) { return QDesktopServices::openUrl(page); });
-        if (!problem.isEmpty()) widgets::QtDialogs().information(this, windowTitle(), problem);
+        const auto problem = linkProblem(url, [](const QUrl& page) { return QDesktopServices::openUrl(page); });
+        if (problem) widgets::QtDialogs().information(this, windowTitle(), *problem);
     };
     blockOwnerOnly(*this);
 

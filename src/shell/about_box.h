@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QUrl>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -33,7 +34,7 @@ public:
     static QUrl creditsUrl(const QString& programDir = QString());
     // Why a link could not be opened by `open` (the desktop's default action),
     // in words for the user; empty when it was opened.
-    static QString linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open);
+    static std::optional<QString> linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -33,7 +33,7 @@ HelpFile readHelpFile(const QString& path) {
 }
 
 QString helpPage(const HelpFile& file, int command, int data) {
-    if (!file.error.isEmpty()) return "<h3>Help</h3><p>" + file.error.toHtmlEscaped() + "</p>";
+    if (file.error) return "<h3>Help</h3><p>" + file.error->toHtmlEscaped() + "</p>";
     if (command == HELP_CONTEXT) {
         for (const HelpTopic& topic : file.topics)
             if (topic.context == data) return "<h2>" + topic.title.toHtmlEscaped() + "</h2>" + topic.body;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTextBrowser;
@@ -31,7 +32,7 @@ struct HelpTopic {
 };
 struct HelpFile {
     std::vector<HelpTopic> topics;
-    QString error;  // why the file could not be read; empty when it could
+    std::optional<QString> error;  // why the file could not be read
 };
 HelpFile readHelpFile(const QString& path);
 // The page for a help command: the contents (a list of every topic) or one topic.
