@@ -66,7 +66,16 @@ void WatchHostAdapter::reportStartFailure(const std::string& message) {
     // The status bar shows it; standard error too, for a start from a
     // shortcut with "/CLOSE", whose window is gone a second later.
     std::fprintf(stderr, "lentora: %s\n", message.c_str());
-    onWindowThread([this, text = QString::fromLocal8Bit(message)] { controls_.StatusBar1->setText(text); });
+    // The text goes over under a lock of ours: a queued call's own hand-over
+    // happens inside Qt, where ThreadSanitizer cannot see it.
+    {
+        std::lock_guard lock(failureMutex_);
+        failureText_ = QString::fromLocal8Bit(message);
+    }
+    onWindowThread([this] {
+        std::lock_guard lock(failureMutex_);
+        controls_.StatusBar1->setText(failureText_);
+    });
 }
 
 }  // namespace shell

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <mutex>
 
 #include "engine/slowdown.h"
 #include "launch/watcher.h"
@@ -48,6 +49,8 @@ private:
     const MainWindowControls& controls_;
     engine::TSlowDown& slowDown_;
     const WatchWindow side_;
+    std::mutex failureMutex_;
+    QString failureText_;  // the last start failure, for the status bar
 };
 
 }  // namespace shell

@@ -171,7 +171,7 @@ TEST_F(Watching, ADetachedWatchAsksNothingMore) {
 // A window that closes while its launch waits for the program: closing does
 // not wait for the program, and the rest of the watch reaches nothing of the
 // window, though it still reads the seconds the launcher held.
-TEST(Launcher, LeavesAWatchStillRunningAtCloseToEndAlone) {
+TEST(Launcher, LeavesARunningLaunchAtCloseToEndAlone) {
     RecordingHost host;
     FakeProcessStarter starter;
     auto launcher = std::make_unique<Launcher>(starter);
