@@ -35,7 +35,9 @@
 //          capability does), --realtime-classic (as root: how an ordinary
 //          program fares with real-time burners in each engine at factor
 //          98; nothing else), --profile=F (as the user it runs as: the 100 ms
-//          slices of a launched and a free victim at factor F; nothing else).
+//          slices of a launched and a free victim at factor F; nothing else),
+//          --only=TEXT (the configurations whose name holds TEXT),
+//          --factors=F,G,... (these factors instead: to repeat a doubtful cell).
 // Inner modes (used by the program itself): --run=NAME --engine=E
 //          --victim-binary=PATH --dir=DIR [--victim-group=DIR]; --victim=S --out=FILE.
 #include <fcntl.h>
@@ -78,6 +80,8 @@ namespace fs = std::filesystem;
 double seconds = 5;
 bool quick = false;
 bool rtprioToo = false;  // also measure RLIMIT_RTPRIO, which works as the capability does
+std::string only;        // the configurations whose name holds it; all when empty
+std::string factorList;  // "F,G,...": these factors instead of the table's
 
 std::string option(int argc, char** argv, const char* name) {
     const size_t n = std::strlen(name);
@@ -93,6 +97,12 @@ bool flag(int argc, char** argv, const char* name) {
 }
 
 std::vector<int> factors() {
+    if (!factorList.empty()) {
+        std::vector<int> list;
+        std::istringstream in(factorList);
+        for (std::string f; std::getline(in, f, ',');) list.push_back(std::clamp(std::atoi(f.c_str()), 0, 100));
+        return list;
+    }
     return quick ? std::vector<int>{0, 50, 90, 96, 97, 98} : std::vector<int>{0, 10, 25, 50, 75, 90, 95, 96, 97, 98};
 }
 
@@ -609,6 +619,7 @@ void runInFreshSession(const Configuration& config, const std::string& program, 
                 {program, "--run=" + config.name, "--engine=" + config.engine, "--victim-binary=" + path.victimBinary,
                  "--dir=" + path.dir, "--seconds=" + std::to_string(seconds)});
     if (quick || config.quick) args.push_back("--quick");
+    if (!factorList.empty()) args.push_back("--factors=" + factorList);
     if (groups) args.push_back("--victim-group=" + groups->others);
     int fds[2];
     if (pipe(fds) != 0) return;
@@ -673,6 +684,7 @@ int drive(const std::string& self, const std::string& dataFile, bool latency) {
                     return text;
                 }());
     for (const Configuration& config : configurations()) {
+        if (config.name.find(only) == std::string::npos) continue;
         if (config.capability && !setcap) {
             std::printf("(%s: setcap is missing or refused here)\n\n", config.name.c_str());
             continue;
@@ -701,6 +713,8 @@ int main(int argc, char** argv) {
     if (const std::string s = option(argc, argv, "--seconds"); !s.empty()) seconds = std::atof(s.c_str());
     quick = flag(argc, argv, "--quick");
     rtprioToo = flag(argc, argv, "--rtprio");
+    only = option(argc, argv, "--only");
+    factorList = option(argc, argv, "--factors");
     victimGroup = option(argc, argv, "--victim-group");
     if (const std::string victim = option(argc, argv, "--victim"); !victim.empty()) {
         std::ofstream out(option(argc, argv, "--out"));
