@@ -36,7 +36,8 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 
 # The texts made from templates carry the build's version and paths, no placeholder.
-left=$(grep -lE '@[A-Z_]+@' -r "$prefix/share" || true)
+# Pictures are skipped (-I): a PNG's bytes may happen to read as one.
+left=$(grep -rlIE '@[A-Z_]+@' "$prefix/share" || true)
 [[ -z $left ]] || fail "placeholders left in: $left"
 metainfo=$(echo "$prefix"/share/metainfo/*.metainfo.xml)
 [[ -f $metainfo ]] || fail "the metainfo is missing"
