@@ -89,63 +89,54 @@ TEST_F(ClockSpeed, NoPerformanceCounterFallsBackToTheRegistry) {
     EXPECT_EQ(processor.count("rdtsc"), 1u);  // the refresh only
 }
 
-TEST_F(ClockSpeed, ZeroUnderTheFirstNameTriesTheSecond) {
+// Without a performance counter the machine key's speed is looked up under
+// three spellings; a zero or negative value tries the next, a missing name
+// or a failed read ends the lookup, and without a value the time-stamp
+// counter is counted over one second.
+TEST_F(ClockSpeed, RegistryLookupWithoutAPerformanceCounter) {
+    using Values = std::map<std::string, uint32_t>;
+    const Journal all{"open", "read ~MHz", "read ~Mhz", "read ~mhz", "close"};
+    const struct {
+        const char* name;
+        std::vector<uint64_t> stamps;
+        uint64_t next, step;
+        std::optional<Values> values;
+        bool failReads;
+        Journal journal;
+        double speed;
+    } cases[] = {
+        {"zero under the first name",
+         {},
+         0,
+         1,
+         Values{{"~MHz", 0}, {"~Mhz", 300}},
+         false,
+         {"open", "read ~MHz", "read ~Mhz", "close"},
+         300.0},
+        {"negative values", {}, 0, 1, Values{{"~MHz", 0xFFFFFFFF}, {"~Mhz", 0x80000000}, {"~mhz", 7}}, false, all, 7.0},
+        {"missing first name",
+         {42, 100, 2'300'000'100},
+         0,
+         0,
+         Values{{"~Mhz", 300}, {"~mhz", 200}},
+         false,
+         {"open", "read ~MHz", "close"},
+         2300.0},
+        {"all three zero", {0, 10, 1'000'010}, 0, 0, Values{{"~MHz", 0}, {"~Mhz", 0}, {"~mhz", 0}}, false, all, 1.0},
+        {"key that cannot be opened is not closed", {0, 0, 3'000'000}, 0, 0, std::nullopt, false, {"open"}, 3.0},
+        {"failed read", {0, 0, 5'000'000}, 0, 0, Values{{"~MHz", 450}}, true, {"open", "read ~MHz", "close"}, 5.0},
+    };
     clock.setPerformanceFrequency(0);
-    processor.setTimeStamps({}, 0, 1);
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~Mhz", 300}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 300.0);
-    EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "read ~Mhz", "close"}));
-}
-
-TEST_F(ClockSpeed, NegativeDwordCountsAsNoValue) {
-    clock.setPerformanceFrequency(0);
-    processor.setTimeStamps({}, 0, 1);
-    platform::FakeMachineRegistry registry =
-        registryWith(std::map<std::string, uint32_t>{{"~MHz", 0xFFFFFFFF}, {"~Mhz", 0x80000000}, {"~mhz", 7}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 7.0);
-    EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "read ~Mhz", "read ~mhz", "close"}));
-}
-
-TEST_F(ClockSpeed, MissingFirstNameEndsTheLookupAndTheSecondCountFollows) {
-    clock.setPerformanceFrequency(0);
-    processor.setTimeStamps({42, 100, 2'300'000'100});
-    platform::FakeMachineRegistry registry =
-        registryWith(std::map<std::string, uint32_t>{{"~Mhz", 300}, {"~mhz", 200}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "close"}));
-    EXPECT_EQ(cpu.CyclesPerSecond(), 2'300'000'000);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 2300.0);
-}
-
-TEST_F(ClockSpeed, AllThreeZeroGoesOnToTheCount) {
-    clock.setPerformanceFrequency(0);
-    processor.setTimeStamps({0, 10, 1'000'010});
-    platform::FakeMachineRegistry registry =
-        registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~Mhz", 0}, {"~mhz", 0}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(registry.journal.size(), 5u);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 1.0);
-}
-
-TEST_F(ClockSpeed, KeyThatCannotBeOpenedIsNotClosed) {
-    clock.setPerformanceFrequency(0);
-    processor.setTimeStamps({0, 0, 3'000'000});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(registry.journal, (Journal{"open"}));
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 3.0);
-}
-
-TEST_F(ClockSpeed, FailingRegistryAccessGivesZeroAndClosesTheKey) {
-    clock.setPerformanceFrequency(0);
-    processor.setTimeStamps({0, 0, 5'000'000});
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
-    registry.failReads = true;
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "close"}));
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 5.0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clock.setTickCount(5000);  // each count starts at the same tick
+        processor.setTimeStamps(c.stamps, c.next, c.step);
+        platform::FakeMachineRegistry registry = registryWith(c.values);
+        registry.failReads = c.failReads;
+        TCPUID cpu(processor, clock, registry);
+        EXPECT_EQ(registry.journal, c.journal);
+        EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), c.speed);
+    }
 }
 
 TEST_F(ClockSpeed, WithoutCpuidTheRegistryValueIsUsedAndNothingIsMeasured) {

@@ -31,7 +31,7 @@ struct PropertiesDialog : ::testing::Test {
     LaunchList list;
     TProperties dialog{&mainWindow, dialogs, list, "/nonexistent-dir/lentora.ini", [] { return 0; }};
 
-    void leave(QLineEdit* edit, Qt::FocusReason reason = Qt::TabFocusReason) {
+    void leave(QLineEdit* edit, Qt::FocusReason reason) {
         QFocusEvent out(QEvent::FocusOut, reason);
         QApplication::sendEvent(edit, &out);
     }
@@ -71,29 +71,19 @@ TEST_F(PropertiesDialog, FixedFrameWithItsOwnHelpTopicHoldsEveryControlInsideIts
     dialog.hide();
 }
 
-TEST_F(PropertiesDialog, DownButtonNeverGoesBelowOneAndZeroStaysZero) {
-    dialog.Gauge1->setProgress(0);
-    dialog.downproperties->click();
-    EXPECT_EQ(dialog.Gauge1->progress(), 0);
-    dialog.Gauge1->setProgress(1);
-    dialog.downproperties->click();
-    EXPECT_EQ(dialog.Gauge1->progress(), 1);
-    dialog.Gauge1->setProgress(5);
-    dialog.downproperties->click();
-    EXPECT_EQ(dialog.Gauge1->progress(), 4);
-}
-
-TEST_F(PropertiesDialog, UpButtonStopsAtNinetyEight) {
-    dialog.Gauge1->setProgress(0);
-    dialog.upproperties->click();
-    EXPECT_EQ(dialog.Gauge1->progress(), 1);
-    dialog.Gauge1->setProgress(98);
-    dialog.upproperties->click();
-    EXPECT_EQ(dialog.Gauge1->progress(), 98);
-    // A factor above the track bar's range (read from the file) is not raised further.
-    dialog.Gauge1->setProgress(100);
-    dialog.upproperties->click();
-    EXPECT_EQ(dialog.Gauge1->progress(), 100);
+// Down never goes below one and leaves zero alone; up stops at 98 and does not
+// raise a factor above the track bar's range (read from the file) further.
+TEST_F(PropertiesDialog, FactorButtonsStayWithinTheirLimits) {
+    const struct {
+        QToolButton* button;
+        int from, to;
+    } cases[] = {{dialog.downproperties, 0, 0}, {dialog.downproperties, 1, 1}, {dialog.downproperties, 5, 4},
+                 {dialog.upproperties, 0, 1},   {dialog.upproperties, 98, 98}, {dialog.upproperties, 100, 100}};
+    for (const auto& c : cases) {
+        dialog.Gauge1->setProgress(c.from);
+        c.button->click();
+        EXPECT_EQ(dialog.Gauge1->progress(), c.to) << c.button->objectName().toStdString() << " from " << c.from;
+    }
 }
 
 // Arrow keys step by one and page keys by ten, within the buttons' limits
@@ -113,59 +103,51 @@ TEST_F(PropertiesDialog, FactorButtonsTakeArrowAndPageKeysAndRepeatWhileHeld) {
     EXPECT_LE(dialog.Gauge1->progress(), 96) << "one press, held, steps more than once";
 }
 
+// Checked by a click or by the program alike; setting a box to the state it
+// has leaves its edit alone.
 TEST_F(PropertiesDialog, CheckBoxShowsItsEditAndUncheckingResetsItToZero) {
-    dialog.CheckBox1->setChecked(true);
-    EXPECT_FALSE(dialog.Edit1->isHidden());
-    dialog.Edit1->setText("30");
-    dialog.CheckBox1->click();
-    EXPECT_TRUE(dialog.Edit1->isHidden());
-    EXPECT_EQ(dialog.Edit1->text(), "0");
-
-    dialog.CheckBox2->click();
-    EXPECT_FALSE(dialog.Edit2->isHidden());
-    dialog.Edit2->setText("45");
-    dialog.CheckBox2->setChecked(false);
-    EXPECT_TRUE(dialog.Edit2->isHidden());
-    EXPECT_EQ(dialog.Edit2->text(), "0");
+    for (auto [box, edit] : {std::pair{dialog.CheckBox1, dialog.Edit1}, {dialog.CheckBox2, dialog.Edit2}}) {
+        SCOPED_TRACE(box->objectName().toStdString());
+        edit->setText("7");
+        box->setChecked(false);
+        EXPECT_EQ(edit->text(), "7");
+        box == dialog.CheckBox1 ? box->setChecked(true) : box->click();
+        EXPECT_FALSE(edit->isHidden());
+        edit->setText("30");
+        box == dialog.CheckBox1 ? box->click() : box->setChecked(false);
+        EXPECT_TRUE(edit->isHidden());
+        EXPECT_EQ(edit->text(), "0");
+    }
 }
 
-TEST_F(PropertiesDialog, SettingACheckBoxToItsOwnStateLeavesTheEditAlone) {
-    dialog.CheckBox1->setChecked(false);
-    dialog.Edit1->setText("7");
-    dialog.CheckBox1->setChecked(false);
-    EXPECT_EQ(dialog.Edit1->text(), "7");
-}
-
-TEST_F(PropertiesDialog, LeavingANumberBoxWithTextThatIsNoIntegerReportsItAndKeepsTheText) {
-    dialog.Edit1->setText("12abc");
-    leave(dialog.Edit1);
-    dialog.Edit2->setText("");
-    leave(dialog.Edit2);
-    EXPECT_EQ(errors(), QStringList({"'12abc' is not a valid integer value", "'' is not a valid integer value"}));
-    EXPECT_EQ(dialog.Edit1->text(), "12abc");
-    EXPECT_EQ(dialog.Edit2->text(), "");
-}
-
-TEST_F(PropertiesDialog, LeavingANumberBoxAcceptsIntegersAndTurnsNegativesIntoZero) {
-    dialog.Edit1->setText("-5");
-    dialog.Edit1Exit();
-    EXPECT_EQ(dialog.Edit1->text(), "0");
-    dialog.Edit2->setText("$1F");
-    dialog.Edit2Exit();
-    EXPECT_EQ(dialog.Edit2->text(), "$1F");
-    dialog.Edit2->setText(" 30");
-    dialog.Edit2Exit();
-    EXPECT_EQ(dialog.Edit2->text(), " 30");
-    EXPECT_TRUE(errors().isEmpty());
-}
-
-TEST_F(PropertiesDialog, OnlyFocusMovingInsideTheDialogChecksTheBox) {
-    dialog.Edit1->setText("abc");
-    leave(dialog.Edit1, Qt::ActiveWindowFocusReason);
-    leave(dialog.Edit1, Qt::PopupFocusReason);
-    EXPECT_TRUE(errors().isEmpty());
-    leave(dialog.Edit1, Qt::MouseFocusReason);
-    EXPECT_EQ(errors(), QStringList({"'abc' is not a valid integer value"}));
+// Leaving a number box checks it: text that is no integer is reported and
+// kept, a negative number becomes zero. Only a move of the focus inside the
+// dialog leaves it, not the dialog losing activation or a popup.
+TEST_F(PropertiesDialog, LeavingANumberBoxChecksItsText) {
+    const struct {
+        QLineEdit* edit;
+        const char* text;
+        Qt::FocusReason reason;
+        const char* after;
+        QStringList errors;
+    } cases[] = {
+        {dialog.Edit1, "12abc", Qt::TabFocusReason, "12abc", {"'12abc' is not a valid integer value"}},
+        {dialog.Edit2, "", Qt::TabFocusReason, "", {"'' is not a valid integer value"}},
+        {dialog.Edit1, "-5", Qt::TabFocusReason, "0", {}},
+        {dialog.Edit2, "$1F", Qt::TabFocusReason, "$1F", {}},
+        {dialog.Edit2, " 30", Qt::TabFocusReason, " 30", {}},
+        {dialog.Edit1, "abc", Qt::ActiveWindowFocusReason, "abc", {}},
+        {dialog.Edit1, "abc", Qt::PopupFocusReason, "abc", {}},
+        {dialog.Edit1, "abc", Qt::MouseFocusReason, "abc", {"'abc' is not a valid integer value"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " left with reason " + std::to_string(c.reason));
+        dialogs.shown.clear();
+        c.edit->setText(c.text);
+        leave(c.edit, c.reason);
+        EXPECT_EQ(c.edit->text(), c.after);
+        EXPECT_EQ(errors(), c.errors);
+    }
 }
 
 TEST_F(PropertiesDialog, DoubleClickOnThePathPicksAnotherFileButKeepsTheName) {

@@ -24,10 +24,19 @@ using widgets::FakeDialogs;
 
 namespace {
 using Fields = std::vector<std::string>;
+using Act = std::function<void(TProperties&)>;
 
 Fields fields(const LaunchEntry& e) {
     return {e.name, e.path, e.factor, e.runFor, e.wait, e.closeToken, e.minimizeToken};
 }
+std::vector<Fields> fields(const std::vector<LaunchEntry>& entries) {
+    std::vector<Fields> all;
+    for (const LaunchEntry& e : entries) all.push_back(fields(e));
+    return all;
+}
+
+void ok(TProperties& p) { p.btnOk->click(); }
+void cancel(TProperties& p) { p.btnCancel->click(); }
 
 struct PropertiesButtons : WindowFixture {
     QString file() const { return dir.path() + "/lentora.ini"; }
@@ -44,16 +53,34 @@ struct PropertiesButtons : WindowFixture {
     void writeFile(const std::vector<LaunchEntry>& entries) {
         ASSERT_EQ(saveLaunchFile(file().toStdString(), entries), std::nullopt);
     }
+    // One entry with LF line ends, as another editor writes it: any save of
+    // the program's own (CR LF) changes the bytes.
+    void writeForeignFile() {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("kept\n/opt/kept\n10\n0\n0\nnoclose\nnotminimized\n");
+    }
 
     // What the user does while the dialog is open; counts the openings.
     int shownTimes = 0;
-    void whileOpen(Tform1& f, std::function<void(TProperties&)> act) {
+    void whileOpen(Tform1& f, Act act) {
         ui(f).Properties->RunModal = [this, act](TProperties& p) {
             ++shownTimes;
             act(p);
         };
     }
     void select(Tform1& f, int row) { ui(f).ListBox1->setCurrentIndex(f.launchList().index(row)); }
+    // Add with the file dialog's answer, or Properties on a row (-1: none selected).
+    void add(Tform1& f, std::optional<QString> path, Act act = ok) {
+        dialogs.fileAnswers = {std::move(path)};
+        whileOpen(f, std::move(act));
+        ui(f).Add->click();
+    }
+    void edit(Tform1& f, int row, Act act = ok) {
+        select(f, row);
+        whileOpen(f, std::move(act));
+        ui(f).Propertybutton->click();
+    }
     std::vector<FakeDialogs::Shown> errors() const {
         std::vector<FakeDialogs::Shown> found;
         for (const auto& box : dialogs.shown)
@@ -72,189 +99,182 @@ struct PropertiesButtons : WindowFixture {
 
 TEST_F(PropertiesButtons, AddThenOkWithoutChangesStoresANewEntryWithDefaults) {
     Tform1& f = open();
-    dialogs.fileAnswers = {QString("/opt/games/MY.GAME.EXE")};
     bool mainWindowEnabledWhileOpen = true, dialogEnabled = false;
-    whileOpen(f, [&](TProperties& p) {
+    add(f, "/opt/games/MY.GAME.EXE", [&](TProperties& p) {
         mainWindowEnabledWhileOpen = f.isEnabled();
         dialogEnabled = p.isEnabled() && p.btnOk->isEnabled();
         p.btnOk->click();
     });
-    ui(f).Add->click();
     EXPECT_EQ(shownTimes, 1);
     EXPECT_FALSE(mainWindowEnabledWhileOpen);
     EXPECT_TRUE(dialogEnabled);
     EXPECT_TRUE(f.isEnabled());
     EXPECT_EQ(dialogs.fileFilters, std::vector<QString>{"Application|*.EXE;*.COM;*.BAT;"});
-    ASSERT_EQ(f.launchList().count(), 1);
-    const Fields expected{"MY.GAME", "/opt/games/MY.GAME.EXE", "0", "0", "0", "noclose", "notminimized"};
-    EXPECT_EQ(fields(f.launchList().entry(0)), expected);
+    const std::vector<Fields> expected{{"MY.GAME", "/opt/games/MY.GAME.EXE", "0", "0", "0", "noclose", "notminimized"}};
+    EXPECT_EQ(fields(f.launchList().entries()), expected);
     EXPECT_EQ(ui(f).ListBox1->model()->index(0, 0).data().toString(), "MY.GAME");
-    ASSERT_EQ(fileEntries().size(), 1u);
-    EXPECT_EQ(fields(fileEntries()[0]), expected);
+    EXPECT_EQ(fields(fileEntries()), expected);
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(PropertiesButtons, AddStartsFromCleanControlsAfterAnEditedEntry) {
     writeFile({entry("busy", "60", "00", "00", "close", "minimized")});
     Tform1& f = open();
-    select(f, 0);
-    whileOpen(f, [](TProperties& p) { p.btnCancel->click(); });
-    ui(f).Propertybutton->click();
-    dialogs.fileAnswers = {QString("/usr/bin/xterm")};
-    whileOpen(f, [](TProperties& p) {
+    edit(f, 0, cancel);
+    add(f, "/usr/bin/xterm", [](TProperties& p) {
         EXPECT_EQ(p.Gauge1->progress(), 0);
         EXPECT_TRUE(p.Edit1->isHidden());
         EXPECT_TRUE(p.Edit2->isHidden());
         p.btnOk->click();
     });
-    ui(f).Add->click();
     ASSERT_EQ(f.launchList().count(), 2);
     EXPECT_EQ(fields(f.launchList().entry(1)),
               (Fields{"xterm", "/usr/bin/xterm", "0", "0", "0", "noclose", "notminimized"}));
 }
 
-TEST_F(PropertiesButtons, AddCancelledInTheFileDialogShowsNothing) {
-    Tform1& f = open();
-    dialogs.fileAnswers = {std::nullopt};
-    whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    ui(f).Add->click();
-    EXPECT_EQ(shownTimes, 0);
-    EXPECT_EQ(f.launchList().count(), 0);
-    EXPECT_TRUE(f.isEnabled());
-    EXPECT_FALSE(QFile::exists(file()));
+// Without an OK nothing is stored, in the list or the file.
+TEST_F(PropertiesButtons, NothingIsStoredWithoutAnOk) {
+    const struct {
+        const char* name;
+        std::function<void(Tform1&)> press;
+        int shown;
+    } cases[] = {
+        {"Add cancelled in the file dialog", [&](Tform1& f) { add(f, std::nullopt); }, 0},
+        {"Properties without a selection", [&](Tform1& f) { edit(f, -1); }, 0},
+        {"Cancel in Add", [&](Tform1& f) { add(f, "/opt/new", cancel); }, 1},
+        {"Cancel after changes in Properties",
+         [&](Tform1& f) {
+             edit(f, 0, [](TProperties& p) {
+                 p.txtName->setText("changed");
+                 p.upproperties->click();
+                 p.btnCancel->click();
+             });
+         },
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        writeForeignFile();
+        const QByteArray before = fileBytes();
+        Tform1& f = open();
+        shownTimes = 0;
+        c.press(f);
+        EXPECT_EQ(shownTimes, c.shown);
+        EXPECT_TRUE(f.isEnabled());
+        EXPECT_EQ(fields(f.launchList().entries()), std::vector<Fields>{fields(entry("kept", "10", "0", "0"))});
+        EXPECT_EQ(fileBytes(), before);
+    }
 }
 
-TEST_F(PropertiesButtons, PropertiesShowsTheWaitBoxOnlyForATextOtherThanZero) {
-    writeFile({entry("zero", "10", "0", "0"), entry("padded", "20", "00", "00")});
-    Tform1& f = open();
-    select(f, 0);
-    whileOpen(f, [](TProperties& p) {
-        EXPECT_EQ(p.txtName->text(), "zero");
-        EXPECT_EQ(p.txtPath->text(), "/opt/zero");
-        EXPECT_EQ(p.Gauge1->progress(), 10);
-        EXPECT_FALSE(p.CheckBox1->isChecked());
-        EXPECT_TRUE(p.Edit1->isHidden());
-        EXPECT_EQ(p.Edit1->text(), "0");
-        EXPECT_FALSE(p.CheckBox2->isChecked());
-        EXPECT_TRUE(p.Edit2->isHidden());
-        p.btnCancel->click();
-    });
-    ui(f).Propertybutton->click();
-    select(f, 1);
-    whileOpen(f, [](TProperties& p) {
-        EXPECT_TRUE(p.CheckBox1->isChecked());
-        EXPECT_FALSE(p.Edit1->isHidden());
-        EXPECT_EQ(p.Edit1->text(), "00");
-        EXPECT_TRUE(p.CheckBox2->isChecked());
-        EXPECT_EQ(p.Edit2->text(), "00");
-        EXPECT_FALSE(p.CheckBox5->isChecked());
-        EXPECT_FALSE(p.CheckBox6->isChecked());
-        p.btnCancel->click();
-    });
-    ui(f).Propertybutton->click();
-    EXPECT_EQ(shownTimes, 2);
-}
-
-TEST_F(PropertiesButtons, PropertiesWithoutSelectionDoesNothing) {
-    writeFile({entry("one", "10", "0", "0")});
-    Tform1& f = open();
-    ui(f).ListBox1->setCurrentIndex({});
-    whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    ui(f).Propertybutton->click();
-    EXPECT_EQ(shownTimes, 0);
-}
-
-TEST_F(PropertiesButtons, UnknownMinimizeTokenShowsTheBoxCheckedAndOkWritesMinimized) {
-    writeFile({entry("other", "30", "5", "7", "close", "Minimized"), entry("second", "40", "0", "0")});
-    Tform1& f = open();
-    select(f, 0);
-    whileOpen(f, [](TProperties& p) {
-        EXPECT_TRUE(p.CheckBox5->isChecked());
-        EXPECT_TRUE(p.CheckBox6->isChecked());
-        p.btnOk->click();
-    });
-    ui(f).Propertybutton->click();
-    ASSERT_EQ(f.launchList().count(), 2);
-    const Fields expected{"other", "/opt/other", "30", "5", "7", "close", "minimized"};
-    EXPECT_EQ(fields(f.launchList().entry(0)), expected);
-    ASSERT_EQ(fileEntries().size(), 2u);
-    EXPECT_EQ(fields(fileEntries()[0]), expected);
-    EXPECT_EQ(fileEntries()[1].name, "second");
-}
-
-TEST_F(PropertiesButtons, FactorAboveTheRangeShowsAFullGaugeAndIsStoredClamped) {
-    writeFile({entry("fast", "150", "0", "0")});
-    Tform1& f = open();
-    select(f, 0);
-    whileOpen(f, [](TProperties& p) {
-        EXPECT_EQ(p.Gauge1->progress(), 100);
-        p.btnOk->click();
-    });
-    ui(f).Propertybutton->click();
-    EXPECT_EQ(f.launchList().entry(0).factor, "100");
-}
-
-TEST_F(PropertiesButtons, EditingChangesTheSelectedEntryWithTheFactorButtonsAndBoxes) {
-    writeFile({entry("a", "1", "0", "0"), entry("b", "97", "0", "0")});
-    Tform1& f = open();
-    select(f, 1);
-    whileOpen(f, [](TProperties& p) {
-        p.upproperties->click();
-        p.upproperties->click();  // stops at 98
-        p.txtName->setText("  renamed  ");
-        p.CheckBox1->click();
-        p.Edit1->setText("30");
-        p.CheckBox2->click();
-        p.Edit2->setText("45");
-        p.CheckBox6->click();
-        p.btnOk->click();
-    });
-    ui(f).Propertybutton->click();
-    EXPECT_EQ(fields(f.launchList().entry(1)),
-              (Fields{"  renamed  ", "/opt/b", "98", "45", "30", "close", "notminimized"}));
-    EXPECT_EQ(fields(f.launchList().entry(0))[0], "a");
-    EXPECT_EQ(fields(fileEntries()[1]), fields(f.launchList().entry(1)));
-}
-
-TEST_F(PropertiesButtons, UncheckingTheWaitBoxAfterTypingThirtyStoresZero) {
-    Tform1& f = open();
-    dialogs.fileAnswers = {QString("/opt/tool")};
-    whileOpen(f, [](TProperties& p) {
-        p.CheckBox1->click();
-        p.Edit1->setText("30");
-        p.CheckBox1->click();
-        p.btnOk->click();
-    });
-    ui(f).Add->click();
-    ASSERT_EQ(f.launchList().count(), 1);
-    EXPECT_EQ(f.launchList().entry(0).wait, "0");
+// OK stores the dialog's controls as the user left them, in the list and the
+// file; every other entry stays as it was.
+TEST_F(PropertiesButtons, OkStoresTheControlsAsTheUserLeftThem) {
+    const LaunchEntry a = entry("a", "1", "0", "0"), b = entry("b", "97", "0", "0");
+    const LaunchEntry second = entry("second", "40", "0", "0");
+    // Bytes that are not valid text in the system's encoding.
+    const LaunchEntry bytes{"caf\xE9", "/opt/\xFF\xFEgame --x", "40", "1\xA0", "\xE9", "close", "minimized"};
+    LaunchEntry renamed = bytes;
+    renamed.name = "renamed";
+    struct Case {
+        const char* name;
+        std::vector<LaunchEntry> stored;
+        int row;  // -1: Add of /opt/tool
+        Act act;  // before OK
+        std::vector<Fields> expected;
+    };
+    const Case cases[] = {
+        {"a wait of 0 hides its box: unchanged",
+         {entry("zero", "10", "0", "0")},
+         0,
+         [](TProperties& p) {
+             EXPECT_EQ(p.txtName->text(), "zero");
+             EXPECT_EQ(p.txtPath->text(), "/opt/zero");
+             EXPECT_EQ(p.Gauge1->progress(), 10);
+             EXPECT_TRUE(!p.CheckBox1->isChecked() && p.Edit1->isHidden() && p.Edit1->text() == "0");
+             EXPECT_TRUE(!p.CheckBox2->isChecked() && p.Edit2->isHidden());
+         },
+         {fields(entry("zero", "10", "0", "0"))}},
+        {"a wait of 00 shows its box: unchanged",
+         {entry("padded", "20", "00", "00")},
+         0,
+         [](TProperties& p) {
+             EXPECT_TRUE(p.CheckBox1->isChecked() && !p.Edit1->isHidden() && p.Edit1->text() == "00");
+             EXPECT_TRUE(p.CheckBox2->isChecked() && p.Edit2->text() == "00");
+             EXPECT_FALSE(p.CheckBox5->isChecked() || p.CheckBox6->isChecked());
+         },
+         {fields(entry("padded", "20", "00", "00"))}},
+        {"an unknown minimize token shows the box checked and is written minimized",
+         {entry("other", "30", "5", "7", "close", "Minimized"), second},
+         0,
+         [](TProperties& p) { EXPECT_TRUE(p.CheckBox5->isChecked() && p.CheckBox6->isChecked()); },
+         {{"other", "/opt/other", "30", "5", "7", "close", "minimized"}, fields(second)}},
+        {"a factor above the range shows a full gauge and is stored clamped",
+         {entry("fast", "150", "0", "0")},
+         0,
+         [](TProperties& p) { EXPECT_EQ(p.Gauge1->progress(), 100); },
+         {{"fast", "/opt/fast", "100", "0", "0", "noclose", "notminimized"}}},
+        {"the factor buttons and boxes change the selected entry",
+         {a, b},
+         1,
+         [](TProperties& p) {
+             p.upproperties->click();
+             p.upproperties->click();  // stops at 98
+             p.txtName->setText("  renamed  ");
+             p.CheckBox1->click();
+             p.Edit1->setText("30");
+             p.CheckBox2->click();
+             p.Edit2->setText("45");
+             p.CheckBox6->click();
+         },
+         {fields(a), {"  renamed  ", "/opt/b", "98", "45", "30", "close", "notminimized"}}},
+        {"unchecking the wait box after typing thirty stores zero",
+         {},
+         -1,
+         [](TProperties& p) {
+             p.CheckBox1->click();
+             p.Edit1->setText("30");
+             p.CheckBox1->click();
+         },
+         {{"tool", "/opt/tool", "0", "0", "0", "noclose", "notminimized"}}},
+        {"fields not edited keep their stored bytes", {bytes}, 0, [](TProperties&) {}, {fields(bytes)}},
+        {"an edited field is stored as typed",
+         {bytes},
+         0,
+         [](TProperties& p) { p.txtName->setText("renamed"); },
+         {fields(renamed)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        writeFile(c.stored);
+        Tform1& f = open();
+        const Act act = [&c](TProperties& p) {
+            c.act(p);
+            p.btnOk->click();
+        };
+        c.row < 0 ? add(f, "/opt/tool", act) : edit(f, c.row, act);
+        EXPECT_EQ(fields(f.launchList().entries()), c.expected);
+        EXPECT_EQ(fields(fileEntries()), c.expected);
+    }
 }
 
 TEST_F(PropertiesButtons, EmptyNameStoresNothingButStillRewritesTheFile) {
-    // Written with LF line ends: the program's own save uses CR LF.
-    {
-        QFile f(file());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("kept\n/opt/kept\n10\n0\n0\nnoclose\nnotminimized\n");
-    }
+    writeForeignFile();
     Tform1& f = open();
-    dialogs.fileAnswers = {QString("/opt/new")};
-    whileOpen(f, [](TProperties& p) {
+    add(f, "/opt/new", [](TProperties& p) {
         p.txtName->clear();
         p.btnOk->click();
     });
-    ui(f).Add->click();
     EXPECT_EQ(f.launchList().count(), 1);
     EXPECT_EQ(fileBytes(), QByteArray("kept\r\n/opt/kept\r\n10\r\n0\r\n0\r\nnoclose\r\nnotminimized\r\n"));
     EXPECT_TRUE(f.isEnabled());
     EXPECT_TRUE(dialogs.shown.empty());
 
-    select(f, 0);
-    whileOpen(f, [](TProperties& p) {
+    edit(f, 0, [](TProperties& p) {
         p.txtPath->clear();
         p.btnOk->click();
     });
-    ui(f).Propertybutton->click();
     EXPECT_EQ(f.launchList().entry(0).path, "/opt/kept");
 }
 
@@ -279,50 +299,23 @@ TEST_F(PropertiesButtons, RemoveChangesMemoryOnlyUntilTheNextOk) {
     // After a remove, the next OK stores the removal.
     select(again, 0);
     ui(again).Remove->click();
-    select(again, 0);
-    whileOpen(again, [](TProperties& p) { p.btnOk->click(); });
-    ui(again).Propertybutton->click();
+    edit(again, 0);
     ASSERT_EQ(fileEntries().size(), 1u);
     EXPECT_EQ(fileEntries()[0].name, "second");
-}
-
-TEST_F(PropertiesButtons, CancelStoresNothing) {
-    writeFile({entry("one", "10", "0", "0")});
-    const QByteArray before = fileBytes();
-    Tform1& f = open();
-    select(f, 0);
-    whileOpen(f, [](TProperties& p) {
-        p.txtName->setText("changed");
-        p.upproperties->click();
-        p.btnCancel->click();
-    });
-    ui(f).Propertybutton->click();
-    dialogs.fileAnswers = {QString("/opt/new")};
-    whileOpen(f, [](TProperties& p) { p.btnCancel->click(); });
-    ui(f).Add->click();
-    EXPECT_EQ(shownTimes, 2);
-    EXPECT_TRUE(f.isEnabled());
-    ASSERT_EQ(f.launchList().count(), 1);
-    EXPECT_EQ(fields(f.launchList().entry(0)), fields(entry("one", "10", "0", "0")));
-    EXPECT_EQ(fileBytes(), before);
 }
 
 TEST_F(PropertiesButtons, FailedSaveIsReportedKeepsTheEntryAndEnablesTheWindow) {
     QFile blocker(dir.path() + "/not-a-directory");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    Services s = services();
-    s.launchFile = (dir.path() + "/not-a-directory/lentora.ini").toStdString();
-    form = std::make_unique<Tform1>(s);
-    Tform1& f = *form;
-    dialogs.fileAnswers = {QString("/opt/game"), QString("/opt/other")};
-    whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    ui(f).Add->click();
+    launchFile = (dir.path() + "/not-a-directory/lentora.ini").toStdString();
+    Tform1& f = open();
+    add(f, "/opt/game");
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_TRUE(errors()[0].text.contains("not-a-directory/lentora.ini")) << errors()[0].text.toStdString();
     EXPECT_EQ(f.launchList().count(), 1);
     EXPECT_TRUE(f.isEnabled());
-    ui(f).Add->click();  // the window goes on working
+    add(f, "/opt/other");  // the window goes on working
     EXPECT_EQ(f.launchList().count(), 2);
     EXPECT_EQ(errors().size(), 2u);
 }
@@ -333,31 +326,8 @@ TEST_F(PropertiesButtons, TheMainWindowGetsItsFocusBackAfterAdd) {
     f.activateWindow();
     ui(f).Add->setFocus();
     ASSERT_EQ(f.focusWidget(), ui(f).Add);
-    dialogs.fileAnswers = {QString("/opt/game")};
-    whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    ui(f).Add->click();
+    add(f, "/opt/game");
     // Not the list box: giving it the focus would launch its entry.
     EXPECT_EQ(f.focusWidget(), ui(f).Add);
     f.hide();
-}
-
-// Bytes that are not valid text in the system's encoding survive an OK:
-// unedited fields keep their stored bytes, an edited one is stored as typed.
-TEST_F(PropertiesButtons, OkKeepsTheStoredBytesOfFieldsNotEdited) {
-    const LaunchEntry stored{"caf\xE9", "/opt/\xFF\xFEgame --x", "40", "1\xA0", "\xE9", "close", "minimized"};
-    writeFile({stored});
-    const QByteArray before = fileBytes();
-    Tform1& f = open();
-    select(f, 0);
-    whileOpen(f, [](TProperties& p) { p.btnOk->click(); });
-    ui(f).Propertybutton->click();
-    EXPECT_EQ(fileBytes(), before);
-    whileOpen(f, [](TProperties& p) {
-        p.txtName->setText("renamed");
-        p.btnOk->click();
-    });
-    ui(f).Propertybutton->click();
-    LaunchEntry expected = stored;
-    expected.name = "renamed";
-    EXPECT_EQ(fields(fileEntries().at(0)), fields(expected));
 }

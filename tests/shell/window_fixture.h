@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QListView>
@@ -17,6 +18,8 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -30,6 +33,7 @@
 #include "fakes/fake_system.h"
 #include "fakes/fake_tray_shell.h"
 #include "fakes/fake_user_registry.h"
+#include "launch/launch_list.h"
 #include "properties_form.h"
 #include "shell/help_viewer.h"
 #include "shell/main_window.h"
@@ -87,6 +91,10 @@ struct WindowFixture : ::testing::Test {
     std::shared_ptr<widgets::FakeTrayShell> tray = std::make_shared<widgets::FakeTrayShell>();
     shell::FakeHelpViewer help;
     std::unique_ptr<shell::Tform1> form;
+    // What open() hands the window besides the fakes above; a test may change them first.
+    platform::UserRegistry* store = nullptr;  // else the memory store `registry`
+    std::filesystem::path launchFile = (dir.path() + "/lentora.ini").toStdString();
+    int tickIntervalMs = 40;
 
     WindowFixture() {
         registry->createKey(engine::kRegistryKey);
@@ -97,10 +105,10 @@ struct WindowFixture : ::testing::Test {
         if (form && form->slowDownRunning()) form->StopSlowDown(0);
     }
 
-    shell::Services services(std::vector<std::string> parameters = {}) {
+    shell::Services services(std::vector<std::string> parameters) {
         shell::Services s{.clock = platform::systemClock(),
                           .system = system,
-                          .registry = *registry,
+                          .registry = store ? *store : *registry,
                           .processor = processor,
                           .machineRegistry = *machine,
                           .processes = platform::processStarter(),
@@ -108,17 +116,28 @@ struct WindowFixture : ::testing::Test {
                           .trayShell = tray,
                           .help = help,
                           .parameters = std::move(parameters)};
-        s.launchFile = (dir.path() + "/lentora.ini").toStdString();
+        s.launchFile = launchFile;
         s.startupSleepMs = 0;
         s.benchmarkDraws = 200'000;
         s.processors = {0};
-        s.tickIntervalMs = 40;
+        s.tickIntervalMs = tickIntervalMs;
         return s;
     }
 
     shell::Tform1& open(std::vector<std::string> parameters = {}) {
         form = std::make_unique<shell::Tform1>(services(std::move(parameters)));
         return *form;
+    }
+
+    // The window stopped and ready for the user: as at the start, after a
+    // stop, after a launch's end and after every failure.
+    static void expectWindowBack(shell::Tform1& f) {
+        EXPECT_FALSE(f.slowDownRunning());
+        EXPECT_EQ(f.burner().suspendCount(), 1);
+        EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
+        EXPECT_EQ(ui(f).Button1->text(), "Start!!!");
+        EXPECT_TRUE(f.isEnabled() && ui(f).Button1->isEnabled() && ui(f).TrackBar1->isEnabled());
+        EXPECT_TRUE(ui(f).Launch->isEnabled() && ui(f).TunetoyourCPU1->isEnabled());
     }
 
     // Processes events until the condition holds or the time is up.
@@ -130,5 +149,40 @@ struct WindowFixture : ::testing::Test {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         return true;
+    }
+};
+
+// Launches of the test child, which records its arguments, working
+// directory and end in `record` and sleeps LENTORA_CHILD_SLEEP_MS first.
+struct LaunchFixture : WindowFixture {
+    QString record = dir.path() + "/record.txt";
+    std::vector<int> progress;  // the values the progress bar took
+
+    LaunchFixture() {
+        setenv("LENTORA_CHILD_RECORD", record.toLocal8Bit().constData(), 1);
+        setenv("LENTORA_CHILD_SLEEP_MS", "0", 1);
+    }
+    ~LaunchFixture() override {
+        unsetenv("LENTORA_CHILD_RECORD");
+        unsetenv("LENTORA_CHILD_SLEEP_MS");
+    }
+
+    // The window with the entry added to its list and selected.
+    shell::Tform1& openWithEntry(launch::LaunchEntry entry, std::vector<std::string> parameters = {}) {
+        shell::Tform1& f = open(std::move(parameters));
+        f.launchList().append(std::move(entry));
+        ui(f).ListBox1->setCurrentIndex(f.launchList().index(f.launchList().count() - 1));
+        QObject::connect(ui(f).ProgressBar1, &QProgressBar::valueChanged, [this](int v) { progress.push_back(v); });
+        return f;
+    }
+
+    QStringList recorded() const {
+        QFile file(record);
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        return QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    static bool watchEnded(shell::Tform1& f) {
+        return waitFor([&] { return f.watcher() && f.watcher()->finished() && !f.slowDownRunning(); });
     }
 };

@@ -75,17 +75,15 @@ TEST_F(FilterFiles, ProxyOverTheFileSystemModelShowsOnlyApplicationsAndDirectori
     while (files.rowCount(root) < 4 && waited.elapsed() < 20000) QApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(files.rowCount(root), 4);
 
-    const QModelIndex proxyRoot = proxy.mapFromSource(root);
-    std::set<QString> shown;
-    for (int row = 0; row < proxy.rowCount(proxyRoot); ++row)
-        shown.insert(proxy.index(row, 0, proxyRoot).data().toString());
-    EXPECT_EQ(shown, (std::set<QString>{"game", "FOO.Exe", "sub"}));
-
+    const auto shown = [&, proxyRoot = proxy.mapFromSource(root)] {
+        std::set<QString> names;
+        for (int row = 0; row < proxy.rowCount(proxyRoot); ++row)
+            names.insert(proxy.index(row, 0, proxyRoot).data().toString());
+        return names;
+    };
+    EXPECT_EQ(shown(), (std::set<QString>{"game", "FOO.Exe", "sub"}));
     proxy.setPatterns({"*.txt"});
-    shown.clear();
-    for (int row = 0; row < proxy.rowCount(proxyRoot); ++row)
-        shown.insert(proxy.index(row, 0, proxyRoot).data().toString());
-    EXPECT_EQ(shown, (std::set<QString>{"game", "notes.txt", "sub"}));
+    EXPECT_EQ(shown(), (std::set<QString>{"game", "notes.txt", "sub"}));
 }
 
 // The real dialog, answered by a timer from inside its own modal loop.

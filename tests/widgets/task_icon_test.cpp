@@ -60,7 +60,10 @@ TEST_F(TaskIconRules, FillsTheRecordForTheShell) {
     EXPECT_EQ(shell->requests[0].icon.cacheKey(), icon.icon().cacheKey());
 }
 
-TEST_F(TaskIconRules, AFailedAddLeavesItHiddenAndCanBeRetried) {
+// The icon is shown as far as the shell says: hidden after a failed add,
+// which can be retried, and still shown after a failed delete; a failed
+// modify changes nothing.
+TEST_F(TaskIconRules, FailedRequestsLeaveItAsTheShellShowsIt) {
     shell->addSucceeds = false;
     icon.setActive(true);
     EXPECT_FALSE(icon.active());
@@ -68,10 +71,10 @@ TEST_F(TaskIconRules, AFailedAddLeavesItHiddenAndCanBeRetried) {
     icon.setActive(true);
     EXPECT_TRUE(icon.active());
     EXPECT_EQ(shell->requests.size(), 2u);
-}
-
-TEST_F(TaskIconRules, AFailedDeleteLeavesItShown) {
-    icon.setActive(true);
+    shell->modifySucceeds = false;
+    icon.setToolTip("kept");
+    EXPECT_TRUE(icon.active());
+    EXPECT_EQ(icon.toolTip(), "kept");
     shell->removeSucceeds = false;
     icon.setActive(false);
     EXPECT_TRUE(icon.active());
@@ -116,15 +119,8 @@ TEST_F(TaskIconRules, SendsNothingForUnchangedValues) {
     EXPECT_EQ(shell->requests.size(), 1u);
 }
 
-TEST_F(TaskIconRules, IgnoresAFailedModify) {
-    icon.setActive(true);
-    shell->modifySucceeds = false;
-    icon.setToolTip("kept");
-    EXPECT_TRUE(icon.active());
-    EXPECT_EQ(icon.toolTip(), "kept");
-}
-
-TEST_F(TaskIconRules, KeepsSixtyFourCharactersAndSendsSixtyThree) {
+// The sent tooltip is cut at a whole character (é takes two bytes).
+TEST_F(TaskIconRules, KeepsSixtyFourCharactersAndSendsAtMostSixtyThreeBytes) {
     const QString seventy = QString("0123456789").repeated(7);
     icon.setToolTip(seventy);
     EXPECT_EQ(icon.toolTip(), seventy.left(64));
@@ -132,40 +128,20 @@ TEST_F(TaskIconRules, KeepsSixtyFourCharactersAndSendsSixtyThree) {
     EXPECT_EQ(std::string(shell->requests[0].data.szTip), seventy.left(63).toStdString());
     icon.setToolTip(seventy + "more");  // the same first 64 characters
     EXPECT_EQ(shell->requests.size(), 1u);
+    icon.setToolTip(QString(62, 'a') + QString::fromUtf8("\u00e9"));
+    EXPECT_EQ(std::string(shell->requests.back().data.szTip), std::string(62, 'a'));
 }
 
-TEST_F(TaskIconRules, CutsTheSentTooltipAtAWholeCharacter) {
-    icon.setToolTip(QString(62, 'a') + QString::fromUtf8("\u00e9"));  // é takes two bytes
-    icon.setActive(true);
-    EXPECT_EQ(std::string(shell->requests[0].data.szTip), std::string(62, 'a'));
-}
-
-TEST_F(TaskIconRules, CopiesTheGivenIcon) {
-    QIcon given = colouredIcon(Qt::red);
-    icon.setIcon(given);
-    given = colouredIcon(Qt::blue);
-    EXPECT_EQ(icon.icon().pixmap(16, 16).toImage().pixel(0, 0), qRgb(255, 0, 0));
-}
-
+// Destroyed, or with its owner, a shown icon is removed; a hidden one asks nothing.
 TEST(TaskIcon, RemovesItsIconWhenDestroyedWhileShown) {
     auto shell = std::make_shared<FakeTrayShell>();
     { TTaskIcon hidden(nullptr, shell); }
     EXPECT_TRUE(shell->requests.empty());
-    {
-        TTaskIcon shown(nullptr, shell);
-        shown.setActive(true);
-    }
+    auto* owner = new QObject;
+    (new TTaskIcon(owner, shell))->setActive(true);
+    delete owner;
     ASSERT_EQ(shell->requests.size(), 2u);
     EXPECT_EQ(shell->requests[1].op, Op::Remove);
-}
-
-TEST(TaskIcon, GoesWithItsOwner) {
-    auto shell = std::make_shared<FakeTrayShell>();
-    auto* owner = new QObject;
-    auto* icon = new TTaskIcon(owner, shell);
-    icon->setActive(true);
-    delete owner;
-    EXPECT_EQ(shell->requests.back().op, Op::Remove);
 }
 
 // Records the events raised through the overridable operations.
@@ -237,24 +213,24 @@ TEST_F(TaskIconDispatch, ALeftDoubleClickRaisesTheEventsInTheShellsOrder) {
               (Events{"down left", "click", "up left", "dblclick", "click", "up left"}));
 }
 
-TEST_F(TaskIconDispatch, IgnoresNotificationsForAnotherIdentifier) {
-    icon.setTaskIconID(5);
-    icon.TrayNotify(4, 0x0202);
-    icon.TrayNotify(6, 0x0202);
-    EXPECT_TRUE(icon.events.empty());
-    icon.TrayNotify(5, 0x0202);
-    EXPECT_EQ(icon.events, (Events{"click", "up left"}));
-}
-
-TEST_F(TaskIconDispatch, ANegativeIdentifierNeverMatches) {
-    icon.setTaskIconID(0xffffffffu);
-    icon.TrayNotify(0xffffffffu, 0x0202);
-    icon.setTaskIconID(0x80000000u);
-    icon.TrayNotify(0x80000000u, 0x0202);
-    EXPECT_TRUE(icon.events.empty());
-    icon.setTaskIconID(0x7fffffffu);
-    icon.TrayNotify(0x7fffffffu, 0x0202);
-    EXPECT_EQ(icon.events.size(), 2u);
+// Only notifications for its own identifier raise events; one with the top
+// bit set (negative for the shell) never matches.
+TEST_F(TaskIconDispatch, RaisesEventsOnlyForItsOwnIdentifier) {
+    const struct {
+        uint32_t id, notified;
+        bool raises;
+    } cases[] = {{5, 4, false},
+                 {5, 6, false},
+                 {5, 5, true},
+                 {0xffffffffu, 0xffffffffu, false},
+                 {0x80000000u, 0x80000000u, false},
+                 {0x7fffffffu, 0x7fffffffu, true}};
+    for (const auto& c : cases) {
+        icon.events.clear();
+        icon.setTaskIconID(c.id);
+        icon.TrayNotify(c.notified, 0x0202);
+        EXPECT_EQ(icon.events, c.raises ? Events({"click", "up left"}) : Events()) << c.id << " as " << c.notified;
+    }
 }
 
 TEST_F(TaskIconDispatch, ReadsTheCursorAtEachNotification) {
