@@ -683,8 +683,10 @@ int drive(const std::string& self, const std::string& dataFile, bool latency) {
                     }
                     return text;
                 }());
+    int matched = 0;
     for (const Configuration& config : configurations()) {
         if (config.name.find(only) == std::string::npos) continue;
+        ++matched;
         if (config.capability && !setcap) {
             std::printf("(%s: setcap is missing or refused here)\n\n", config.name.c_str());
             continue;
@@ -701,6 +703,8 @@ int drive(const std::string& self, const std::string& dataFile, bool latency) {
         runInFreshSession(config, config.capability ? capable : plain, path, data,
                           config.groups ? groups.get() : nullptr);
     }
+    // A misspelt --only would otherwise end in silence, as if nothing stood out.
+    if (matched == 0) std::printf("(no configuration's name holds \"%s\")\n\n", only.c_str());
     if (data) std::fclose(data);
     if (latency) suspendLatency();
     fs::remove_all(dir);

@@ -33,7 +33,7 @@ public:
     static QUrl contactUrl(const QString& programDir = QString());
     static QUrl creditsUrl(const QString& programDir = QString());
     // Why a link could not be opened by `open` (the desktop's default action),
-    // in words for the user; empty when it was opened.
+    // in words for the user; none when it was opened.
     static std::optional<QString> linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open);
 
 protected:
