@@ -21,17 +21,6 @@ namespace {
 // as missing, and such a file is not rewritten (its end would be lost).
 constexpr size_t kReadLimit = size_t(1) << 20;
 
-std::filesystem::path directoryOf(const std::filesystem::path& file) {
-    return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-}
-
-std::optional<Failure> ensureDirectory(const std::filesystem::path& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!ec) return std::nullopt;
-    return Failure{"Cannot create folder \"" + dir.string() + "\". " + ec.message(), ec.value()};
-}
-
 class RegFile final : public UserRegistry {
 public:
     explicit RegFile(std::filesystem::path file) : file_(std::move(file)) {}
@@ -87,8 +76,8 @@ private:
     std::optional<Failure> change(const std::string& key, const std::string& name, Edit edit) {
         if (!reg::fitsOnOneLine(key) || !reg::fitsOnOneLine(name))
             return Failure{"A key or value name holding a line break or NUL cannot be stored"};
-        if (auto failure = ensureDirectory(directoryOf(file_))) return failure;
-        return updateFileSafely(file_, {kReadLimit, 0600, false}, [&](const std::string& text, bool) {
+        // The folders too are made on the way, by descriptor, as the save's own steps.
+        return updateFileSafely(file_, {kReadLimit, 0600, false, true}, [&](const std::string& text, bool) {
             return Result<std::optional<std::string>>(edit(text));
         });
     }

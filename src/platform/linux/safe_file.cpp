@@ -10,7 +10,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <random>
 #include <thread>
+#include <utility>
+
+#include "acting_user.h"
+#include "pinned_file.h"
 
 namespace platform {
 
@@ -18,65 +23,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kForeignLink[] = "It is a symbolic link that another user made; Lentora does not follow it.";
 constexpr char kForeignTarget[] =
     "It is a symbolic link to a file that belongs to another user; Lentora does not write through it.";
 constexpr char kLinkToOthers[] =
     "It is a symbolic link that another user made to a file that is not theirs; Lentora does not write through it.";
+constexpr char kReplaced[] = "It was replaced while Lentora saved it; nothing was written. Press Ok again.";
 // A temporary file this old whose writer no longer holds its lock was left by a crash.
 constexpr auto kStaleAfter = std::chrono::seconds(60);
 // A copy of the program that holds the lock longer than this has hung; the save goes on without it.
 constexpr auto kLockWait = std::chrono::seconds(5);
+// Tries at a name another copy (or a crash) keeps taking.
+constexpr int kAttempts = 100;
 
 fs::path folderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
-
-// Closes the descriptor when it goes out of scope.
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    explicit Fd(int f) : fd(f) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd >= 0) close(fd);
-    }
-    void reset(int f) {
-        if (fd >= 0) close(fd);
-        fd = f;
-    }
-};
-
-// The file a name stands for, following only links the user may trust, as
-// the kernel's protection for shared folders does: the user's own links and
-// those of the folder's owner.
-struct Resolved {
-    fs::path path;
-    bool viaLink = false;
-    std::string refusal;  // the reason when a link is not followed
-    uid_t linkOwner = 0;  // viaLink: who made the links on the way
-    bool ownersDiffer = false;
-};
-
-Resolved resolve(const fs::path& file) {
-    Resolved r{file, false, {}, 0, false};
-    for (int depth = 0; depth < 40; ++depth) {
-        struct stat link {};
-        if (lstat(r.path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return r;
-        struct stat folder {};
-        const fs::path dir = folderOf(r.path);
-        const bool trusted =
-            link.st_uid == geteuid() || (stat(dir.c_str(), &folder) == 0 && folder.st_uid == link.st_uid);
-        if (!trusted) return {{}, true, kForeignLink};
-        std::error_code ec;
-        const fs::path target = fs::read_symlink(r.path, ec);
-        if (ec) return {{}, true, ec.message()};
-        r.path = target.is_absolute() ? target : dir / target;
-        r.ownersDiffer = r.ownersDiffer || (r.viaLink && link.st_uid != r.linkOwner);
-        r.linkOwner = link.st_uid;
-        r.viaLink = true;
-    }
-    return {{}, true, errorText(ELOOP)};
-}
 
 // What could be read from an open file: at most maxBytes.
 Result<FileText> readOpen(int fd, const fs::path& file, std::size_t maxBytes) {
@@ -99,7 +58,7 @@ Result<FileText> readOpen(int fd, const fs::path& file, std::size_t maxBytes) {
 }
 
 // O_NONBLOCK: a FIFO in the file's place must not hang the program.
-int openForReading(const fs::path& path) { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW); }
+int openForReading(const PinnedFile& pinned) { return openIn(pinned.folder.fd, pinned.name, O_RDONLY | O_NONBLOCK); }
 
 bool missing(int error) { return error == ENOENT || error == ENOTDIR; }
 
@@ -116,22 +75,28 @@ bool lockWithin(int fd, std::chrono::steady_clock::duration limit) {
 
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Opens and locks the file. Another copy may have renamed a new file over
-// it while this one waited; then the new file is opened and locked instead.
-int openLocked(const fs::path& path) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = openForReading(path);
-        if (fd < 0) return -1;
-        lockWithin(fd, kLockWait);
-        struct stat opened {
-        }, named{};
-        if (fstat(fd, &opened) == 0 && (stat(path.c_str(), &named) != 0 || sameFile(opened, named))) return fd;
-        close(fd);
-    }
-    return openForReading(path);
+// Whether the open file still has that name in the folder (or, when allowed, none).
+bool isNamed(int fd, int folder, const std::string& name, bool orGone = false) {
+    struct stat opened {
+    }, named{};
+    if (fstat(fd, &opened) != 0) return false;
+    if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) return orGone && errno == ENOENT;
+    return sameFile(opened, named);
 }
 
-std::string temporaryPrefix(const fs::path& path) { return "." + path.filename().string() + "."; }
+// Opens and locks the file. Another copy may have renamed a new file over
+// it while this one waited; then the new file is opened and locked instead.
+int openLocked(const PinnedFile& pinned) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        Fd fd(openForReading(pinned));
+        if (fd.fd < 0) return -1;
+        lockWithin(fd.fd, kLockWait);
+        if (isNamed(fd.fd, pinned.folder.fd, pinned.name, true)) return std::exchange(fd.fd, -1);
+    }
+    return openForReading(pinned);
+}
+
+std::string temporaryPrefix(const std::string& name) { return "." + name + "."; }
 
 // Serialises the saves of one file among copies of the program, also before
 // the file exists: a lock on the file itself cannot cover the first save,
@@ -140,17 +105,18 @@ std::string temporaryPrefix(const fs::path& path) { return "." + path.filename()
 // folder; a copy that waited on a removed lock file takes the new one. Where
 // the folder cannot be written there is no lock file, and none is needed: no
 // copy can create the file or rename another over it there, and the lock on
-// the file itself serialises the saves.
+// the file itself serialises the saves. It is made only in the pinned folder,
+// once the save is accepted.
 class SaveLock {
 public:
-    SaveLock(const fs::path& path, mode_t mode) : name_(folderOf(path) / (temporaryPrefix(path) + "lock")) {
-        for (int attempt = 0; attempt < 100; ++attempt) {
+    SaveLock(const PinnedFile& pinned, mode_t mode) : folder_(pinned.folder.fd), name_("." + pinned.name + ".lock") {
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
             Fd fd(openLockFile(mode));
             struct stat opened {};
             if (fd.fd < 0 || fstat(fd.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) return;
             const bool held = lockWithin(fd.fd, kLockWait);
-            if (isNamed(fd.fd)) {
-                std::swap(fd_.fd, fd.fd);
+            if (isNamed(fd.fd, folder_, name_)) {
+                fd_ = std::move(fd);
                 held_ = held;
                 return;
             }
@@ -161,24 +127,19 @@ public:
     // A file of that name with something in it was not made by the program: it stays.
     ~SaveLock() {
         struct stat opened {};
-        if (held_ && isNamed(fd_.fd) && fstat(fd_.fd, &opened) == 0 && opened.st_size == 0) unlink(name_.c_str());
+        if (held_ && isNamed(fd_.fd, folder_, name_) && fstat(fd_.fd, &opened) == 0 && opened.st_size == 0)
+            unlinkat(folder_, name_.c_str(), 0);
     }
 
 private:
     // Read-only is enough to lock another user's lock file in a shared folder.
     int openLockFile(mode_t mode) const {
-        constexpr int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-        const int fd = open(name_.c_str(), O_RDWR | O_CREAT | flags, mode);
-        return fd >= 0 || errno != EACCES ? fd : open(name_.c_str(), O_RDONLY | flags);
+        const int fd = openIn(folder_, name_, O_RDWR | O_CREAT | O_NONBLOCK, mode);
+        return fd >= 0 || errno != EACCES ? fd : openIn(folder_, name_, O_RDONLY | O_NONBLOCK);
     }
 
-    bool isNamed(int fd) const {
-        struct stat opened {
-        }, named{};
-        return fstat(fd, &opened) == 0 && lstat(name_.c_str(), &named) == 0 && sameFile(opened, named);
-    }
-
-    fs::path name_;
+    int folder_;
+    std::string name_;
     Fd fd_;
     bool held_ = false;
 };
@@ -199,8 +160,8 @@ bool writeAll(int fd, const std::string& text, off_t offset = -1) {
     return true;
 }
 
-void syncFolder(const fs::path& dir) {
-    const Fd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+void syncFolder(int folder) {
+    const Fd fd(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.fd >= 0) fsync(fd.fd);  // without it only the new name may lag behind; the data is safe
 }
 
@@ -210,20 +171,40 @@ mode_t currentUmask() {
     return mask;
 }
 
-// One save: the file's state as read under the lock, and how to replace it.
+// Whether the thread may write the open file, with the rights it has now.
+bool mayWrite(int fd) {
+    if (faccessat(fd, "", W_OK, AT_EACCESS | AT_EMPTY_PATH) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // Kernels before 5.8 check no descriptor: opening it again through /proc does.
+    const Fd again(open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    return again.fd >= 0;
+}
+
+// Six letters or digits after the prefix, as mkostemp makes them: the
+// clean-up of leftovers knows the program's temporary files by that.
+std::string temporaryName(const std::string& name) {
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random(std::random_device{}());
+    std::string temp = temporaryPrefix(name);
+    for (int i = 0; i < 6; ++i) temp += kLetters[random() % (sizeof kLetters - 1)];
+    return temp;
+}
+
+// One save: the file's state as read under the lock, and how to replace it,
+// every step in the pinned folder.
 class Save {
 public:
-    Save(const fs::path& file, const fs::path& path, const FileRules& rules)
-        : file_(file), path_(path), rules_(rules) {}
+    Save(const fs::path& file, const PinnedFile& pinned, const FileRules& rules)
+        : file_(file), folder_(pinned.folder.fd), name_(pinned.name), rules_(rules) {}
 
-    // The file held: nullptr when missing.
+    // The file held: nullptr and -1 when missing.
     const struct stat* old = nullptr;
+    int oldFd = -1;
     std::string oldText;
 
     std::optional<Failure> write(const std::string& text) {
         // A read-only file stays as it is, also for root, who may write any file.
-        if (old && (faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0 || (old->st_mode & 0222) == 0))
-            return fileFailure("write", file_, EACCES);
+        if (old && (!mayWrite(oldFd) || (old->st_mode & 0222) == 0)) return fileFailure("write", file_, EACCES);
         const bool keepLinks = old && old->st_nlink > 1;
         if (rules_.inPlaceWhenNeeded && keepLinks) return writeInPlace(text);
         return writeAside(text);
@@ -232,9 +213,13 @@ public:
 private:
     // The usual way: a temporary file beside the old one, renamed over it.
     std::optional<Failure> writeAside(const std::string& text) {
-        const fs::path dir = folderOf(path_);
-        std::string temp = (dir / (temporaryPrefix(path_) + "XXXXXX")).string();
-        const Fd fd(mkostemp(temp.data(), O_CLOEXEC));
+        std::string temp;
+        Fd fd;
+        for (int attempt = 0; attempt < kAttempts && fd.fd < 0; ++attempt) {
+            temp = temporaryName(name_);
+            fd.reset(openIn(folder_, temp, O_RDWR | O_CREAT | O_EXCL, 0600));
+            if (fd.fd < 0 && errno != EEXIST) break;
+        }
         if (fd.fd < 0) {
             const int error = errno;
             if (rules_.inPlaceWhenNeeded && old && (error == EACCES || error == EPERM)) return writeInPlace(text);
@@ -242,17 +227,17 @@ private:
         }
         flock(fd.fd, LOCK_EX);  // in use: the clean-up of other copies leaves it alone
         if (!takeOverOwner(fd.fd)) {
-            unlink(temp.c_str());
+            unlinkat(folder_, temp.c_str(), 0);
             return writeInPlace(text);
         }
         bool ok = writeAll(fd.fd, text) && fsync(fd.fd) == 0;
         int error = errno;
-        if (ok && rename(temp.c_str(), path_.c_str()) != 0) ok = false, error = errno;
+        if (ok && renameat(folder_, temp.c_str(), folder_, name_.c_str()) != 0) ok = false, error = errno;
         if (!ok) {
-            unlink(temp.c_str());
+            unlinkat(folder_, temp.c_str(), 0);
             return fileFailure("write", file_, error);
         }
-        syncFolder(dir);
+        syncFolder(folder_);
         return std::nullopt;
     }
 
@@ -273,11 +258,15 @@ private:
         return !rules_.inPlaceWhenNeeded;
     }
 
-    // Over the old bytes. The new length is reserved first, so that a full
-    // disk or a size limit fails before anything is overwritten.
+    // Over the old bytes, of the very file that was read. The new length is
+    // reserved first, so that a full disk or a size limit fails before
+    // anything is overwritten.
     std::optional<Failure> writeInPlace(const std::string& text) {
-        const Fd fd(open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        const Fd fd(openIn(folder_, name_, O_WRONLY | O_NONBLOCK));
         if (fd.fd < 0) return fileFailure("write", file_, errno);
+        struct stat opened {};
+        if (!old || fstat(fd.fd, &opened) != 0 || !sameFile(opened, *old))
+            return fileFailure("write", file_, kReplaced);
         const off_t oldSize = off_t(oldText.size());
         if (off_t(text.size()) > oldSize) {
             if (const int error = posix_fallocate(fd.fd, 0, off_t(text.size())); error != 0) {
@@ -294,7 +283,8 @@ private:
     }
 
     const fs::path& file_;
-    const fs::path& path_;
+    const int folder_;
+    const std::string& name_;
     const FileRules& rules_;
 };
 
@@ -306,11 +296,16 @@ bool isTemporaryName(const std::string& name, const std::string& prefix) {
 }
 
 // Removes the temporary files of saves that crashed: only the program's own
-// names, only the user's own files, only old ones whose lock nobody holds.
-void removeLeftovers(const fs::path& path) {
-    const std::string prefix = temporaryPrefix(path);
-    DIR* dir = opendir(folderOf(path).c_str());
-    if (!dir) return;
+// names, only files of whom the save acts for, only old ones whose lock
+// nobody holds.
+void removeLeftovers(const PinnedFile& pinned, uid_t owner) {
+    const std::string prefix = temporaryPrefix(pinned.name);
+    const int listing = openat(pinned.folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listing >= 0 ? fdopendir(listing) : nullptr;
+    if (!dir) {
+        if (listing >= 0) close(listing);
+        return;
+    }
     const int dirFd = dirfd(dir);
     const auto now = std::chrono::system_clock::now();
     while (const dirent* entry = readdir(dir)) {
@@ -318,9 +313,8 @@ void removeLeftovers(const fs::path& path) {
         struct stat st {};
         if (!isTemporaryName(name, prefix) || fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         const auto modified = std::chrono::system_clock::from_time_t(st.st_mtime);
-        if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 || now - modified < kStaleAfter)
-            continue;
-        const Fd fd(openat(dirFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (!S_ISREG(st.st_mode) || st.st_uid != owner || st.st_nlink != 1 || now - modified < kStaleAfter) continue;
+        const Fd fd(openIn(dirFd, name, O_RDONLY | O_NONBLOCK));
         if (fd.fd >= 0 && flock(fd.fd, LOCK_EX | LOCK_NB) == 0) unlinkat(dirFd, name.c_str(), 0);
     }
     closedir(dir);
@@ -331,6 +325,35 @@ Failure unreadable(const fs::path& file, int error) {
     return fileFailure("write", file,
                        "It cannot be read (" + errorText(error) + "), and replacing it would lose what it holds.",
                        error);
+}
+
+// Why the file's folder or name could not be pinned, for a save.
+Failure pinFailure(const fs::path& file, const PinnedFile& pinned, const FileRules& rules) {
+    if (!pinned.refusal.empty()) return fileFailure("write", file, pinned.refusal);
+    if (rules.makeFolders && pinned.inFolders)
+        return {"Cannot create folder \"" + folderOf(file).string() + "\". " + errorText(pinned.error), pinned.error};
+    return fileFailure(pinned.inFolders ? "create" : "write", file, pinned.error);
+}
+
+// A link is written through only to a file of whoever made every link on
+// the way: the user's own links lead to the user's own files, and a link of
+// the folder's owner to that owner's files (which the user must be allowed
+// to write as well). Nobody can make the program write, or create, a file
+// that they could not write themselves.
+std::optional<Failure> linkRefusal(const fs::path& file, const PinnedFile& target, const struct stat* found) {
+    if (!target.viaLink) return std::nullopt;
+    const bool own = target.linkOwner == geteuid();
+    if (target.ownersDiffer || (!found && !own) || (found && found->st_uid != target.linkOwner))
+        return fileFailure("write", file, own ? kForeignTarget : kLinkToOthers);
+    return std::nullopt;
+}
+
+// What stands at the pinned name, as opened (fd, or -1 with errno): a failure
+// when it must not be read or replaced.
+std::optional<Failure> judge(const fs::path& file, const PinnedFile& pinned, int fd, struct stat& st) {
+    if (fd < 0 && !missing(errno)) return unreadable(file, errno);
+    if (fd >= 0 && fstat(fd, &st) != 0) return fileFailure("write", file, errno);
+    return linkRefusal(file, pinned, fd >= 0 ? &st : nullptr);
 }
 
 }  // namespace
@@ -348,37 +371,32 @@ Failure fileFailure(const char* verb, const fs::path& file, const std::string& r
 }
 
 Result<FileText> readFileSafely(const fs::path& file, std::size_t maxBytes) {
-    const Resolved target = resolve(file);
-    if (!target.refusal.empty()) return fileFailure("open", file, target.refusal);
-    const Fd fd(openForReading(target.path));
+    ActingUser actor;
+    const PinnedFile pinned = pinFile(file, actor);
+    if (!pinned.refusal.empty()) return fileFailure("open", file, pinned.refusal);
+    if (pinned.folder.fd < 0 && missing(pinned.error)) return FileText{};
+    if (pinned.folder.fd < 0) return fileFailure("open", file, pinned.error);
+    const Fd fd(openForReading(pinned));
     if (fd.fd < 0 && missing(errno)) return FileText{};
     if (fd.fd < 0) return fileFailure("open", file, errno);
     return readOpen(fd.fd, file, maxBytes);
 }
 
-// A link is written through only to a file of whoever made every link on
-// the way: the user's own links lead to the user's own files, and a link of
-// the folder's owner to that owner's files (which the user must be allowed
-// to write as well). Nobody can make the program write, or create, a file
-// that they could not write themselves.
-static std::optional<Failure> linkRefusal(const fs::path& file, const Resolved& target, const struct stat* found) {
-    if (!target.viaLink) return std::nullopt;
-    const bool own = target.linkOwner == geteuid();
-    if (target.ownersDiffer || (!found && !own) || (found && found->st_uid != target.linkOwner))
-        return fileFailure("write", file, own ? kForeignTarget : kLinkToOthers);
-    return std::nullopt;
-}
-
 std::optional<Failure> updateFileSafely(const fs::path& file, const FileRules& rules, const FileEdit& edit) {
-    const Resolved target = resolve(file);
-    if (!target.refusal.empty()) return fileFailure("write", file, target.refusal);
-    Save save(file, target.path, rules);
-    const SaveLock lock(target.path, rules.newFileMode);
-    const Fd fd(openLocked(target.path));
+    ActingUser actor;  // every step below with the rights of whom the save acts for
+    const PinnedFile pinned = pinFile(file, actor, {rules.makeFolders});
+    if (pinned.folder.fd < 0) return pinFailure(file, pinned, rules);
     struct stat st {};
-    if (fd.fd < 0 && !missing(errno)) return unreadable(file, errno);
-    if (fd.fd >= 0 && fstat(fd.fd, &st) != 0) return fileFailure("write", file, errno);
-    if (auto refusal = linkRefusal(file, target, fd.fd >= 0 ? &st : nullptr)) return refusal;
+    // A link is judged before anything is made: a refused save leaves no
+    // lock file beside its target, nor takes one away.
+    if (pinned.viaLink) {
+        const Fd look(openForReading(pinned));
+        if (auto refusal = judge(file, pinned, look.fd, st)) return refusal;
+    }
+    Save save(file, pinned, rules);
+    const SaveLock lock(pinned, rules.newFileMode);
+    const Fd fd(openLocked(pinned));
+    if (auto refusal = judge(file, pinned, fd.fd, st)) return refusal;
     if (fd.fd >= 0) {
         if (S_ISDIR(st.st_mode)) return fileFailure("create", file, EISDIR);
         if (!S_ISREG(st.st_mode)) return fileFailure("create", file, "Not a regular file");
@@ -386,6 +404,7 @@ std::optional<Failure> updateFileSafely(const fs::path& file, const FileRules& r
         if (const Failure* failure = current.failure()) return *failure;
         if (!current->complete) return fileFailure("write", file, EFBIG);
         save.old = &st;
+        save.oldFd = fd.fd;
         save.oldText = std::move(current->text);
     }
     const Result<std::optional<std::string>> text = edit(save.oldText, save.old != nullptr);
@@ -393,7 +412,7 @@ std::optional<Failure> updateFileSafely(const fs::path& file, const FileRules& r
     if (!*text) return std::nullopt;
     if ((*text)->size() > rules.maxBytes) return fileFailure("write", file, EFBIG);
     std::optional<Failure> failure = save.write(**text);
-    if (!failure) removeLeftovers(target.path);
+    if (!failure) removeLeftovers(pinned, actor.uid());
     return failure;
 }
 

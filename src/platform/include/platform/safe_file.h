@@ -9,6 +9,15 @@
 //   refused), and a save writes through links only to a file of whoever made
 //   them: nobody can make the program write or create a file that they could
 //   not write themselves.
+// - The file's folder is found once, by descriptor, one name at a time (the
+//   links' targets too), and every later step (the lock, the temporary file,
+//   the rename, an in-place rewrite) happens in that folder: swapping a
+//   folder on the way for a link while a save runs redirects nothing.
+// - Run as root, a save or a read acts from the first folder or link of
+//   another user on with that user's rights (file-system identity), so the
+//   kernel refuses whatever that user could not do.
+// - A save refused because of a link makes and removes nothing, no lock
+//   file either.
 // - A rewrite holds a lock that other copies of the program take too (a
 //   hidden lock file beside the file, so that it exists before the first
 //   save; removed when the save ends), reads the file again under it and
@@ -46,6 +55,7 @@ struct FileRules {
     std::size_t maxBytes = 0;        // larger files are neither replaced nor written
     mode_t newFileMode = 0600;       // for a file that does not exist yet (the umask applies)
     bool inPlaceWhenNeeded = false;  // see above; false keeps every rewrite atomic
+    bool makeFolders = false;        // creates missing folders on the way (mode 0777, the umask applies)
 };
 
 // Builds the new text from the file's current text (empty when missing):
