@@ -10,6 +10,12 @@
 // are in the file afterwards, every entry neither copy touched is kept with
 // its bytes, and nothing but lentora.ini is left in the folder (no lock file,
 // no temporary file).
+//
+// Run as root, bit 128 has both copies save through a user's link while the
+// user exchanges the folder it leads through with a link to a root-only
+// folder (scratch.h). A save may then fail, with a message; nothing in the
+// root-only folder changes, the user's file keeps loading (or, when it did
+// not load, keeps its bytes), and nothing else is left beside it.
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
@@ -66,7 +72,7 @@ pid_t startSave(const fs::path& file, const std::vector<LaunchEntry>& base, cons
     const auto failure = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
         return mergeLaunchEntries(base, copy.mine, copy.origins, onDisk);
     });
-    _exit(failure ? 1 : 0);
+    _exit(failure ? (failure->reason.empty() ? 2 : 1) : 0);  // a failure without a message is a fault
 }
 
 // Both copies save at once; returns how many failed.
@@ -101,6 +107,21 @@ bool touched(const Copy& copy, size_t k, const LaunchEntry& entry) {
     return at == copy.origins.end() || !(copy.mine[size_t(at - copy.origins.begin())] == entry);
 }
 
+int saveWhileExchanging(unsigned how, const std::string& text) {
+    FolderExchange exchange(scratchDir(), kLaunchFileName, kLaunchFileName, (how & 1) ? &text : nullptr);
+    const auto loaded = loadLaunchFile(exchange.folder() / kLaunchFileName);
+    const std::vector<LaunchEntry> base = loaded ? *loaded : std::vector<LaunchEntry>{};
+    exchange.start();
+    saveTogether(scratchDir() / "home" / kLaunchFileName, base, edit(base, (how >> 1) & 3, (how >> 3) & 3, "a"),
+                 edit(base, (how >> 5) & 3, 0, "b"));
+    exchange.stop();
+    if (!exchange.outsideUntouched()) std::abort();  // a save landed in root's folder
+    const fs::path kept = exchange.folder() / kLaunchFileName;
+    if (loaded ? !loadLaunchFile(kept) : ((how & 1) && bytesOf(kept) != text)) std::abort();
+    if (std::distance(fs::directory_iterator(exchange.folder()), fs::directory_iterator()) > 1) std::abort();
+    return 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -110,6 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fs::path file = scratchDir() / kLaunchFileName;
     fs::remove_all(scratchDir());
     fs::create_directories(scratchDir());
+    if ((how & 128) && geteuid() == 0) return saveWhileExchanging(how, text);
     if (how & 1) std::ofstream(file, std::ios::binary) << text;
 
     const auto loaded = loadLaunchFile(file);

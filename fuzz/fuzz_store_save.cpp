@@ -5,14 +5,18 @@
 // reached through a symbolic link (to a file or to none yet; run as root,
 // also another user's link, planted or of the folder's owner) and whether
 // it is grown beyond the size the program reads; the second is the value's
-// length, then come the value's bytes and the store's text.
+// length, then come the value's bytes and the store's text. Run as root, bit
+// 64 saves through a user's link while the user exchanges the folder it
+// leads through with a link to a root-only folder (scratch.h).
 //
 // Invariants: a store beyond the limit, a value that cannot be stored (a
 // line break or NUL) and another user's link to a file of root's or to none
 // leave the file byte for byte (or absent) and give a message;
 // otherwise the save succeeds, the value reads back with every byte, the
 // link is still a link, saving the same value again changes nothing, and
-// no lock or temporary file is left in the folder.
+// no lock or temporary file is left in the folder. During the exchange the
+// save may fail, with a message, but nothing in the root-only folder changes
+// and nothing but the store is left in the user's folder.
 #include <platform/registry.h>
 
 #include <sys/stat.h>
@@ -41,6 +45,19 @@ size_t filesIn(const fs::path& dir) {
     return size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
+// The exchange of bit 64: the user's store is reached through their folder d.
+int saveWhileExchanging(const std::string& value, const std::string& text, bool exists) {
+    FolderExchange exchange(scratchDir(), "registry.reg", "kept.reg", exists ? &text : nullptr);
+    exchange.start();
+    const auto failure =
+        platform::openRegFile(scratchDir() / "home" / "registry.reg")->writeString("Software\\Lentora", "fuzz", value);
+    exchange.stop();
+    if (failure && failure->reason.empty()) std::abort();
+    if (!exchange.outsideUntouched()) std::abort();  // the save landed in root's folder
+    if (filesIn(exchange.folder()) > 1) std::abort();
+    return 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -54,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     fs::remove_all(scratchDir());
     fs::create_directories(scratchDir());
+    if ((how & 64) && geteuid() == 0) return saveWhileExchanging(value, text, exists);
     const fs::path store = scratchDir() / "registry.reg";
     const fs::path real = linked ? scratchDir() / "kept.reg" : store;
     if (linked) fs::create_symlink(real.filename(), store);
