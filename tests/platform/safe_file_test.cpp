@@ -26,27 +26,22 @@ using platform::Result;
 namespace {
 
 // The names created, removed, written, renamed or changed in a folder since
-// it was watched (the first few hundred characters of them).
-class FolderEvents {
-public:
-    explicit FolderEvents(const fs::path& dir) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        inotify_add_watch(fd_, dir.c_str(), IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVE);
+// it was watched (the first of them: one buffer's worth).
+struct FolderEvents {
+    explicit FolderEvents(const fs::path& dir) : fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        inotify_add_watch(fd, dir.c_str(), IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVE);
     }
-    ~FolderEvents() { close(fd_); }
+    ~FolderEvents() { close(fd); }
     std::string names() const {
         std::string names;
         alignas(inotify_event) char buffer[4096];
-        for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;)
-            for (const char* at = buffer; at < buffer + n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(at);
-                names += std::string(event->len ? event->name : ".") + " ";
-                at += sizeof(inotify_event) + event->len;
-            }
-        return names.substr(0, 300);
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < n; at += ssize_t(sizeof(inotify_event)) + eventAt(buffer + at)->len)
+            names += std::string(eventAt(buffer + at)->len ? eventAt(buffer + at)->name : ".") + " ";
+        return names;
     }
-
-private:
-    int fd_;
+    static const inotify_event* eventAt(const char* at) { return reinterpret_cast<const inotify_event*>(at); }
+    int fd;
 };
 
 void make(const fs::path& file, const std::string& text, uid_t owner, mode_t mode) {
@@ -92,8 +87,6 @@ TEST(RedirectedSave, FolderSwappedForALinkMidSaveLandsNothingOutside) {
     swapper.join();
     EXPECT_EQ(outside.names(), "") << saved << " of " << saves << " saves got through";
     EXPECT_EQ(slurp(secret / "real.ini"), "root's");
-    struct stat st {};
-    EXPECT_TRUE(stat((secret / "real.ini").c_str(), &st) == 0 && st.st_uid == 0 && (st.st_mode & 07777) == 0600);
     EXPECT_GT(saved, 0) << "no save of " << saves << " got through: the user's own file must still be saved";
 }
 
@@ -129,8 +122,7 @@ TEST(RefusedSave, TouchesNothingBesideTheLinksTarget) {
         const FolderEvents beside(target.parent_path());
         const auto failure = save(home / "lentora.ini", "new");
         EXPECT_NE(failure.value_or(platform::Failure{}).reason.find(c.error), std::string::npos);
-        EXPECT_EQ(beside.names(), "");
-        EXPECT_TRUE(fs::exists(target.parent_path() / ".precious.txt.lock"));
+        EXPECT_EQ(beside.names(), "") << "the empty lock file there must stay, and nothing appear";
     }
 }
 
