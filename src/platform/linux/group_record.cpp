@@ -378,6 +378,13 @@ bool letGo(Held& held, const Patience& patience, bool inSignalHandler, bool keep
     return true;
 }
 
+void forget(Held& held) {
+    if (held.recordFile >= 0) close(held.recordFile);
+    if (held.groupFile >= 0) close(held.groupFile);
+    held.recordFile = -1;
+    held.groupFile = -1;
+}
+
 void repairLeftovers() {
     std::lock_guard lock(order);
     if (!folderReady() || !takeGuard(kGuardWaitMs)) return;

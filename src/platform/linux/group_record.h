@@ -62,6 +62,9 @@ bool change(Held& held, int nice, const Patience& patience);
 // false is returned (ask again later); without, the record is kept for the
 // next start's repair. Safe in a signal handler when told it runs in one.
 bool letGo(Held& held, const Patience& patience, bool inSignalHandler = false, bool keepTrying = false);
+// Closes this process's hold without putting anything back: a child that
+// shares the record's lock finishes it, or else the next start's repair.
+void forget(Held& held);
 // Puts back every group whose record nobody holds, and removes the record.
 void repairLeftovers();
 

@@ -32,10 +32,13 @@ constexpr int kLowest = 19;
 constexpr int kTurnWaitMs = 300;
 // While some group waits for its turn, the worker looks again this often.
 constexpr int kRetryMs = 200;
-// The ways out put back what they can within these, the rest is left to
-// the records (the next start repairs it).
-constexpr int kExitBudgetMs = 2000;
-constexpr int kHandlerBudgetMs = 1000;
+// The ways out put back what they can within these; the rest goes back in
+// a child of its own (140 sessions take 14 s, more while another program
+// takes the kernel's turns), which gives up after kChildBudgetMs and leaves
+// what is left to the records (the next start repairs it).
+constexpr int kExitBudgetMs = 1000;
+constexpr int kHandlerBudgetMs = 100;
+constexpr int kChildBudgetMs = 120'000;
 
 // Fixed storage, so that a signal handler can put every group back. Only
 // the worker changes it, and a way out once the worker is out of it.
@@ -266,6 +269,25 @@ void stopWorker(int milliseconds) {
     while (busy.load() && groups::nowNs() < until) nanosleep(&pause, nullptr);
 }
 
+// What could not go back within budget goes back in a child: it shares the
+// records' locks, so no other Lentora or repair takes the groups meanwhile,
+// and Lentora itself ends at once. Only calls that are safe after fork and
+// in a signal handler.
+void putBackRest(const groups::Patience& budget, bool inSignalHandler) {
+    bool left = false;
+    for (groups::Held& held : lowered)
+        if (!groups::letGo(held, budget, inSignalHandler, true)) left = true;
+    if (!left) return;
+    if (fork() == 0) {
+        for (int signal : {SIGTERM, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
+        std::signal(SIGHUP, SIG_IGN);  // the terminal that goes with Lentora
+        const groups::Patience rest = groups::patienceOf(kChildBudgetMs);
+        for (groups::Held& held : lowered) groups::letGo(held, rest, true);
+        _exit(0);
+    }
+    for (groups::Held& held : lowered) groups::forget(held);
+}
+
 }  // namespace
 
 bool autogroupsDecide() {
@@ -318,14 +340,12 @@ void restoreOthersAtExit() {
         std::lock_guard lock(w.mutex);
         w.wake.notify_all();
     }
-    const groups::Patience budget = groups::patienceOf(kExitBudgetMs);
-    for (groups::Held& held : lowered) groups::letGo(held, budget);
+    putBackRest(groups::patienceOf(kExitBudgetMs), false);
 }
 
 void restoreOthersInHandler() {
     stopWorker(50);
-    const groups::Patience budget = groups::patienceOf(kHandlerBudgetMs);
-    for (groups::Held& held : lowered) groups::letGo(held, budget, true);
+    putBackRest(groups::patienceOf(kHandlerBudgetMs), true);
 }
 
 }  // namespace platform::sessions

@@ -36,7 +36,8 @@ Progress progress();
 
 // At exit and on SIGTERM, SIGINT, SIGHUP and SIGQUIT: the worker leaves the
 // groups alone, and the calling thread puts them back within a bounded time;
-// what it could not put back by then keeps its record for the next start.
+// what it could not put back by then, a child of Lentora's puts back after
+// Lentora ended (or, failing that, the next start).
 void restoreOthersAtExit();
 // The same, for a signal handler.
 void restoreOthersInHandler();
