@@ -30,7 +30,9 @@ factors=("${@:-50 90}")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/home" "$work/run"
+mkdir -p "$work/home" "$work/run" "$work/timing"
+chown 65531:65531 "$work/timing"
+chmod 700 "$work/timing"
 chown -R 65534:65534 "$work/home" "$work/run"
 chmod 700 "$work/run"
 chmod 755 "$work"
@@ -67,30 +69,31 @@ wait_all_at() {  # nice pid... -> the time they all had it (gives up after 60 s)
     now
 }
 
+# As a user of its own (65531): tests and other Lentoras run as 65534.
 timed() {  # sessions -> one table row
     local pids=() i
     for ((i = 0; i < $1; i++)); do
-        setpriv --reuid=65534 --regid=65534 --clear-groups setsid sleep 600 &  # not "as": $! is the sleep
+        setpriv --reuid=65531 --regid=65531 --clear-groups setsid sleep 600 &  # not "as": $! is the sleep
         pids+=($!)
     done
     sleep 1
     # Runs until every session is lowered (the kernel's turns: 0.1 s each).
-    printf '#!/bin/sh\ndate +%%s.%%N >%s\nsleep %s\ndate +%%s.%%N >%s\n' "$work/home/started" $((4 + $1 / 5)) "$work/home/ended" >"$work/program"
+    printf '#!/bin/sh\ndate +%%s.%%N >%s\nsleep %s\ndate +%%s.%%N >%s\n' "$work/timing/started" $((4 + $1 / 5)) "$work/timing/ended" >"$work/program"
     chmod 755 "$work/program"
-    rm -f "$work/home/started" "$work/home/ended"
+    rm -f "$work/timing/started" "$work/timing/ended"
     local began ended lowered back exited
     began=$(now)
-    HOME=$work/home XDG_CONFIG_HOME=$work/home XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=offscreen \
-        as 65534 setsid "$lentora" /SPEED=50 /CLOSE "$work/program" >/dev/null 2>&1 &
+    HOME=$work/timing XDG_CONFIG_HOME=$work/timing XDG_RUNTIME_DIR=$work/timing QT_QPA_PLATFORM=offscreen \
+        as 65531 setsid "$lentora" /SPEED=50 /CLOSE "$work/program" >/dev/null 2>&1 &
     local app=$!
     lowered=$(wait_all_at 19 "${pids[@]}")
     wait "$app" || true
     exited=$(now)
-    ended=$(cat "$work/home/ended")
+    ended=$(cat "$work/timing/ended")
     back=$(wait_all_at 0 "${pids[@]}")
     kill "${pids[@]}" 2>/dev/null || true
     wait "${pids[@]}" 2>/dev/null || true
-    echo "| $1 | $(since "$began" "$(cat "$work/home/started")") | $(since "$began" "$lowered") | $(since "$ended" "$exited") | $(since "$ended" "$back") |"
+    echo "| $1 | $(since "$began" "$(cat "$work/timing/started")") | $(since "$began" "$lowered") | $(since "$ended" "$exited") | $(since "$ended" "$back") |"
 }
 
 if [[ $timing == 1 ]]; then

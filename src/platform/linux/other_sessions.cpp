@@ -37,7 +37,7 @@ constexpr int kRetryMs = 200;
 // takes the kernel's turns), which gives up after kChildBudgetMs and leaves
 // what is left to the records (the next start repairs it).
 constexpr int kExitBudgetMs = 1000;
-constexpr int kHandlerBudgetMs = 100;
+constexpr int kHandlerBudgetMs = 1000;
 constexpr int kChildBudgetMs = 120'000;
 
 // Fixed storage, so that a signal handler can put every group back. Only
