@@ -83,12 +83,15 @@ timed() {  # sessions -> one table row
     rm -f "$work/timing/started" "$work/timing/ended"
     local began ended lowered back exited
     began=$(now)
+    rm -f "$work/timing/exited"
+    # Lentora's end is noted by a shell around it: this one is busy looking.
     HOME=$work/timing XDG_CONFIG_HOME=$work/timing XDG_RUNTIME_DIR=$work/timing QT_QPA_PLATFORM=offscreen \
-        as 65531 setsid "$lentora" /SPEED=50 /CLOSE "$work/program" >/dev/null 2>&1 &
+        as 65531 setsid sh -c '"$0" /SPEED=50 /CLOSE "$1"; date +%s.%N >"$2"' \
+        "$lentora" "$work/program" "$work/timing/exited" >/dev/null 2>&1 &
     local app=$!
     lowered=$(wait_all_at 19 "${pids[@]}")
     wait "$app" || true
-    exited=$(now)
+    exited=$(cat "$work/timing/exited")
     ended=$(cat "$work/timing/ended")
     back=$(wait_all_at 0 "${pids[@]}")
     kill "${pids[@]}" 2>/dev/null || true

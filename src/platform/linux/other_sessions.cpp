@@ -42,7 +42,7 @@ constexpr int kChildBudgetMs = 120'000;
 
 // Fixed storage, so that a signal handler can put every group back. Only
 // the worker changes it, and a way out once the worker is out of it.
-std::array<groups::Held, 128> lowered;
+std::array<groups::Held, 512> lowered;
 
 // The worker's state. Made once and never destroyed: the worker may still
 // wait on it while the process ends.
