@@ -106,6 +106,15 @@ bool ownedByUser(long pid) {
     return false;
 }
 
+// Its autogroup file is the user's (not so for a process that made itself
+// undumpable, such as ssh-agent): the group can be changed through it.
+bool writable(long pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
+    struct stat status {};
+    return stat(path, &status) == 0 && status.st_uid == geteuid();
+}
+
 bool groupOf(long pid, long& id, int& nice) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
@@ -131,7 +140,7 @@ std::map<long, GroupFacts> scanGroups(long own) {
         GroupFacts& facts = found[id];
         const bool ours = ownedByUser(pid);
         if (!ours || nice < 0) facts.allOurs = false;  // raised by somebody: theirs
-        if (ours) facts.pid = pid;
+        if (ours && writable(pid)) facts.pid = pid;
         if (ours && sessionOf(pid) == pid) facts.leaderSeen = true;
     }
     closedir(processes);
@@ -167,20 +176,34 @@ bool guarded(const Change& change) {
 
 // Holds the group of pid (one of ours in it) and lowers it. One already at
 // the lowest is held too: another Lentora may have lowered it, and must not
-// put it back while this one runs.
-bool holdGroupOf(long pid, long id) {
+// put it back while this one runs. True when it is worth trying again (the
+// records' lock or the kernel's turn was taken; not for a process gone).
+bool lowerLater(long pid, long id) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
     const int file = open(path, O_RDWR | O_CLOEXEC);
     long now = 0;
     int nice = 0;
     groups::Held* slot = freeSlot();
-    if (file < 0 || slot == nullptr || !groups::readGroup(file, now, nice) || now != id || nice < 0 ||
-        !guarded([&] { return groups::hold(*slot, file); })) {
+    if (file < 0 || slot == nullptr || !groups::readGroup(file, now, nice) || now != id || nice < 0) {
         if (file >= 0) close(file);
         return false;
     }
-    return guarded([&] { return groups::change(*slot, kLowest, groups::patienceOf(kTurnWaitMs, &ending)); });
+    if (!guarded([&] { return groups::hold(*slot, file); })) {
+        close(file);
+        return true;
+    }
+    return !guarded([&] { return groups::change(*slot, kLowest, groups::patienceOf(kTurnWaitMs, &ending)); });
+}
+
+// A held group not lowered yet: again, unless its process ended (then it
+// is let go, and the next scan finds the group through another, if any).
+bool lowerHeldLater(groups::Held& held) {
+    long id = 0;
+    int nice = 0;
+    if (!groups::readGroup(held.groupFile, id, nice))
+        return !guarded([&] { return groups::letGo(held, groups::patienceOf(kTurnWaitMs, &ending)); });
+    return !guarded([&] { return groups::change(held, kLowest, groups::patienceOf(kTurnWaitMs, &ending)); });
 }
 
 // One pass: every group of the user's not yet at the lowest. Returns those
@@ -188,13 +211,11 @@ bool holdGroupOf(long pid, long id) {
 int lowerPass() {
     int waiting = 0;
     for (groups::Held& held : lowered)
-        if (held.groupFile >= 0 && held.written != kLowest && stillWanted(true))
-            if (!guarded([&] { return groups::change(held, kLowest, groups::patienceOf(kTurnWaitMs, &ending)); }))
-                ++waiting;
+        if (held.groupFile >= 0 && held.written != kLowest && stillWanted(true) && lowerHeldLater(held)) ++waiting;
     for (const auto& [id, facts] : scanGroups(ownGroup())) {
         if (!facts.allOurs || !facts.leaderSeen || facts.pid == 0 || alreadyHeld(id)) continue;
         if (!stillWanted(true)) break;
-        if (!holdGroupOf(facts.pid, id)) ++waiting;
+        if (lowerLater(facts.pid, id)) ++waiting;
     }
     return waiting;
 }
