@@ -267,7 +267,8 @@ public:
     void disableTicker() override {}
     void deactivateTrayIcon() override {}
     void repaintAndUpdateSpeedLabels() override {}
-    void resumeBurnerFromWatcher() override { burner_.Resume(); }
+    bool resumeBurnerFromWatcher() override { return burner_.Resume(); }
+    void reportResumeFailure(launch::ProgramFate) override {}
     void stopSlowDownFromWatcher(int32_t) override { burner_.Suspend(); }
     void restoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
     void reportStartFailure(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }

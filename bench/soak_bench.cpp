@@ -120,7 +120,8 @@ public:
     void disableTicker() override { ++disables; }
     void deactivateTrayIcon() override {}
     void repaintAndUpdateSpeedLabels() override {}
-    void resumeBurnerFromWatcher() override { burner_.Resume(); }
+    bool resumeBurnerFromWatcher() override { return burner_.Resume(); }
+    void reportResumeFailure(launch::ProgramFate) override {}
     void stopSlowDownFromWatcher(int32_t) override {
         burner_.Suspend();
         ++stops;

@@ -85,6 +85,8 @@ Standing TSlowDown::currentStanding() const {
     // (or their backups) do not hold against them.
     s.lowersOtherSessions = lowerOtherSessions_ && !facts.schedulesByGroup && system_.sessionsGrouped();
     s.realtimeRefusedByGroup = facts.realtimeRefusedByGroup && !facts.realtimeInAncestorGroup;
+    // Lowered on a worker, one a tenth of a second: not all at once.
+    s.sessionsWaiting = s.lowersOtherSessions && running_ && !system_.otherSessionsSettled();
     return s;
 }
 

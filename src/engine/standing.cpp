@@ -11,7 +11,12 @@ Reach reachOf(const Standing& s) {
     return s.lowersOtherSessions ? Reach::OwnPrograms : Reach::Launched;
 }
 
-std::string rightsNote(const Standing& s) {
+namespace {
+// The kernel takes one session's change a tenth of a second, machine-wide,
+// and another program may be taking those turns.
+const char* const kSessionsWaiting = "some of your other sessions are not lowered yet";
+
+std::string reachNote(const Standing& s) {
     switch (reachOf(s)) {
     case Reach::Everything:
         // Real time through the desktop's service is worth saying: it is what
@@ -26,6 +31,13 @@ std::string rightsNote(const Standing& s) {
         return "Real time is refused in Lentora's control group: programs it did not start are slowed down less "
                "(see Help)";
     return "Lentora may not raise its priority: programs it did not start are slowed down less (see Help)";
+}
+}  // namespace
+
+std::string rightsNote(const Standing& s) {
+    const std::string note = reachNote(s);
+    if (!s.sessionsWaiting) return note;
+    return note.empty() ? std::string("Lentora: ") + kSessionsWaiting : note + "; " + kSessionsWaiting;
 }
 
 std::string rightsSummary(const Standing& s) {
@@ -90,6 +102,8 @@ std::string rightsDetails(const Standing& s) {
         break;
     }
     std::string text = reach + "\n" + howItHolds(s);
+    if (s.sessionsWaiting)
+        text += " Some of your other sessions are not lowered yet: the kernel takes one a tenth of a second.";
     if (reachOf(s) != Reach::Everything) text += "\nHelp, topic \"Rights\", says how to give Lentora the rights.";
     return text;
 }

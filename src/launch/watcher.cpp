@@ -83,13 +83,23 @@ std::unique_ptr<platform::Process> waitforapplication::startApplication() {
 void waitforapplication::Execute() {
     terminateRequest = false;
     std::unique_ptr<platform::Process> app;
+    bool resumed = true;
+    const auto resume = [&] { toHost([&](WatchHost& h) { resumed = h.resumeBurnerFromWatcher(); }); };
     if (timing_.waitSeconds != 0) {
         app = startApplication();
         waitPhase(app.get());
-        toHost([](WatchHost& h) { h.resumeBurnerFromWatcher(); });
+        resume();
     } else {
-        toHost([](WatchHost& h) { h.resumeBurnerFromWatcher(); });
+        resume();
         app = startApplication();
+    }
+    // Only now is the program's fate known: at a process limit neither the
+    // burners nor the program may start.
+    if (!resumed) {
+        const ProgramFate fate = !app             ? ProgramFate::NotStarted
+                                 : app->running() ? ProgramFate::Runs
+                                                  : ProgramFate::Ended;
+        toHost([fate](WatchHost& h) { h.reportResumeFailure(fate); });
     }
     runForPhase(app.get());
     if (timing_.runForSeconds == 0 && app) app->waitForEnd();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 
 #include "engine/factor.h"
 #include "main_window_controls.h"
@@ -31,6 +32,7 @@ namespace {
 const char* const kStopFailed =
     "The slow-down could not be stopped: the system did not pass the request on to the burner threads. "
     "It is still running; press \"Stop!!!\" again, or close Lentora to end it.";
+constexpr int kSessionsLookMs = 500;
 const char* const kStartFailed =
     "The slow-down could not be started: the system did not pass the request on to the burner threads.";
 }  // namespace
@@ -70,8 +72,21 @@ void Tform1::Button1Click() {
         if (!slowDown_->Resume()) {
             finishStop(ui_->TrackBar1->value());
             dialogs_->error(this, kStartFailed);
+        } else {
+            QTimer::singleShot(kSessionsLookMs, this, [this] { followSessionLowering(false); });
         }
     }
+}
+
+// The other sessions are lowered on a worker, one a tenth of a second: what
+// is not lowered after a moment is said until it is.
+void Tform1::followSessionLowering(bool wasWaiting) {
+    const bool waiting = slowDown_->Running() && slowDown_->currentStanding().sessionsWaiting;
+    if (waiting || wasWaiting) {
+        ui_->StatusBar1->setText(rightsNote());
+        updateRightsIndicator();
+    }
+    if (waiting) QTimer::singleShot(kSessionsLookMs, this, [this] { followSessionLowering(true); });
 }
 
 void Tform1::TrackBar1Change() {

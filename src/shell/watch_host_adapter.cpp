@@ -19,13 +19,17 @@ void WatchHostAdapter::onWindowThread(std::function<void()> work) {
     QMetaObject::invokeMethod(&window_, std::move(work), Qt::QueuedConnection);
 }
 
-void WatchHostAdapter::resumeBurnerFromWatcher() {
-    if (slowDown_.Resume()) return;
+bool WatchHostAdapter::resumeBurnerFromWatcher() { return slowDown_.Resume(); }
+
+void WatchHostAdapter::reportResumeFailure(launch::ProgramFate program) {
     // No burner thread could be created or reached: the watch goes on, unslowed, and says so.
-    onWindowThread([this] {
-        side_.showError(
-            "The slow-down could not be started: the system did not create or reach the burner "
-            "threads. The program runs at full speed.");
+    const char* const fate = program == launch::ProgramFate::Runs    ? " The program runs at full speed."
+                             : program == launch::ProgramFate::Ended ? " The program has ended."
+                                                                     : " The program did not start either.";
+    onWindowThread([this, fate] {
+        side_.showError(QString("The slow-down could not be started: the system did not create or reach the burner "
+                                "threads.") +
+                        fate);
     });
 }
 

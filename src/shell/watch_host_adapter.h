@@ -32,7 +32,8 @@ public:
     WatchHostAdapter(QObject& window, const MainWindowControls& controls, engine::TSlowDown& slowDown,
                      WatchWindow side);
 
-    void resumeBurnerFromWatcher() override;
+    bool resumeBurnerFromWatcher() override;
+    void reportResumeFailure(launch::ProgramFate program) override;
     void stopSlowDownFromWatcher(int32_t position) override;
     void restoreFactor(int32_t factor) override;
     void setProgress(int percent) override;

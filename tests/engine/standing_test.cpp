@@ -12,6 +12,8 @@ TEST(Standing, ReachAndWordsFollowWhatWasGrantedAndHowTheKernelShares) {
     realtimeLowering.lowersOtherSessions = true;
     Standing nice{.holdsOtherSessions = true};
     Standing lowering{.lowersOtherSessions = true};
+    Standing loweringYet = lowering;
+    loweringYet.sessionsWaiting = true;  // the kernel takes one a tenth of a second
     Standing scope{.schedulesByGroup = true, .weightObtained = true};
     // Nice values do not count across a desktop's groups; only the scope's weight does.
     Standing niceInGroups{.holdsOtherSessions = true, .schedulesByGroup = true, .weightRefusal = "no bus"};
@@ -29,6 +31,8 @@ TEST(Standing, ReachAndWordsFollowWhatWasGrantedAndHowTheKernelShares) {
          "sessions are lowered"},
         {"nice", nice, Reach::Everything, "High priority", "", "Raised priority"},
         {"lowering", lowering, Reach::OwnPrograms, "Your programs", "other users", "lowers your other sessions"},
+        {"lowering, not all yet", loweringYet, Reach::OwnPrograms, "Your programs", "not lowered yet",
+         "not lowered yet"},
         {"scope", scope, Reach::OwnPrograms, "Your programs", "other users", "weighs 100 times more"},
         {"nice in groups", niceInGroups, Reach::Launched, "Limited", "did not start", "(no bus)"},
         {"refused by group", refused, Reach::Launched, "Limited", "control group", "no real-time budget"},

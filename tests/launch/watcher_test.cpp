@@ -3,6 +3,7 @@
 // host that records what the watcher asks, and ticks given by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <functional>
@@ -22,7 +23,16 @@ using Calls = std::vector<std::string>;
 
 class RecordingHost : public WatchHost {
 public:
-    void resumeBurnerFromWatcher() override { add("resume"); }
+    bool resumeBurnerFromWatcher() override {
+        add("resume");
+        return resumes;
+    }
+    void reportResumeFailure(ProgramFate fate) override {
+        add(fate == ProgramFate::Runs    ? "no burners, program runs"
+            : fate == ProgramFate::Ended ? "no burners, program ended"
+                                         : "no burners, program not started");
+    }
+    bool resumes = true;
     void stopSlowDownFromWatcher(int32_t position) override { add("stop " + std::to_string(position)); }
     void restoreFactor(int32_t factor) override { add("factor " + std::to_string(factor)); }
     void setProgress(int percent) override { add(std::to_string(percent) + "%"); }
@@ -31,6 +41,10 @@ public:
     void deactivateTrayIcon() override { add("tray off"); }
     void repaintAndUpdateSpeedLabels() override { add("labels"); }
     void reportStartFailure(const std::string& message) override { add(message); }
+    bool saw(const std::string& call) {
+        std::lock_guard lock(mutex_);
+        return std::find(calls_.begin(), calls_.end(), call) != calls_.end();
+    }
     Calls taken() {
         std::lock_guard lock(mutex_);
         return std::exchange(calls_, {});
@@ -154,6 +168,24 @@ INSTANTIATE_TEST_SUITE_P(
                          Calls{"Cannot start prog: No such file or directory", "resume"} + stop +
                              Calls{"tray off", "ticker on"}}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// The fault: at a process limit neither the burners nor the program
+// started, and the note said the program ran at full speed.
+TEST(WatchWithoutBurners, AFailedBurnerStartSaysWhatBecameOfTheProgram) {
+    for (const bool starts : {false, true}) {
+        RecordingHost host;
+        host.resumes = false;
+        FakeProcessStarter starter;
+        if (!starts) starter.failure = platform::Failure{"no processes left", EAGAIN};
+        LaunchTiming timing;
+        waitforapplication watcher(LaunchRequest{{"prog"}, false, 12}, timing, host, starter);
+        ASSERT_EQ(watcher.resume(), std::nullopt);
+        const std::string said = starts ? "no burners, program runs" : "no burners, program not started";
+        EXPECT_TRUE(waitFor([&] { return host.saw(said); })) << said;
+        starter.endProgram();
+        ASSERT_TRUE(waitFor([&] { return watcher.finished(); }));
+    }
+}
 
 // The window goes while the watch runs: the rest of the watch reaches
 // neither the window nor the burners.

@@ -3,16 +3,22 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <array>
 #include <atomic>
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "group_record.h"
 #include "session_group.h"
@@ -21,11 +27,46 @@ namespace platform::sessions {
 namespace {
 
 constexpr int kLowest = 19;
+// One write waits this long for the kernel's turn before the worker moves
+// on to the next group (and comes back later).
+constexpr int kTurnWaitMs = 300;
+// While some group waits for its turn, the worker looks again this often.
+constexpr int kRetryMs = 200;
+// The ways out put back what they can within these; the rest goes back in
+// a child of its own (140 sessions take 14 s, more while another program
+// takes the kernel's turns), which gives up after kChildBudgetMs and leaves
+// what is left to the records (the next start repairs it).
+constexpr int kExitBudgetMs = 1000;
+constexpr int kHandlerBudgetMs = 1000;
+constexpr int kChildBudgetMs = 120'000;
 
-// Fixed storage, so that a signal handler can put every group back.
-std::array<groups::Held, 128> lowered;
-std::atomic<bool> isLowered{false};
-std::mutex changing;
+// Fixed storage, so that a signal handler can put every group back. Only
+// the worker changes it, and a way out once the worker is out of it.
+std::array<groups::Held, 512> lowered;
+
+// The worker's state. Made once and never destroyed: the worker may still
+// wait on it while the process ends.
+struct Worker {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool started = false;
+    bool wanted = false;  // lowered, as last asked
+    bool asked = false;   // asked since the worker last looked
+    Progress progress;
+};
+Worker& worker() {
+    static Worker* const w = new Worker;
+    return *w;
+}
+std::atomic<bool> ending{false};  // a way out is under way: hands off the groups
+std::atomic<bool> busy{false};    // the worker is changing a group
+
+// What one pass over /proc tells of each group.
+struct GroupFacts {
+    bool allOurs = true;
+    bool leaderSeen = false;  // the session's leader is one of the group's, and ours
+    long pid = 0;             // one of ours in it
+};
 
 long ownGroup() {
     const int file = open("/proc/self/autogroup", O_RDONLY | O_CLOEXEC);
@@ -36,7 +77,77 @@ long ownGroup() {
     return id;
 }
 
-bool alreadyLowered(long id) {
+// The session from /proc/PID/stat ("pid (name) state ppid pgrp session").
+long sessionOf(long pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+    std::ifstream file(path);
+    std::string text;
+    std::getline(file, text);
+    const std::size_t end = text.rfind(')');
+    long session = -1;
+    if (end != std::string::npos && std::sscanf(text.c_str() + end + 1, " %*c %*d %*d %ld", &session) != 1)
+        session = -1;
+    return session;
+}
+
+// Real and effective user both the user's (a set-user-ID program is not).
+bool ownedByUser(long pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/status", pid);
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        unsigned real = 0;
+        unsigned effective = 0;
+        if (std::sscanf(line.c_str(), "Uid: %u %u", &real, &effective) == 2)
+            return real == geteuid() && effective == geteuid();
+    }
+    return false;
+}
+
+// Its autogroup file is the user's (not so for a process that made itself
+// undumpable, such as ssh-agent): the group can be changed through it.
+bool writable(long pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
+    struct stat status {};
+    return stat(path, &status) == 0 && status.st_uid == geteuid();
+}
+
+bool groupOf(long pid, long& id, int& nice) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
+    const int file = open(path, O_RDONLY | O_CLOEXEC);
+    const bool read = file >= 0 && groups::readGroup(file, id, nice);
+    if (file >= 0) close(file);
+    return read;
+}
+
+// Every group of the machine with what decides whether it is wholly the
+// user's: a group is a session's, and a root session holding one process
+// of the user's (after "sudo -u user cmd &") is root's. A process that is
+// not visible (hidepid) leaves its session's leader unseen.
+std::map<long, GroupFacts> scanGroups(long own) {
+    std::map<long, GroupFacts> found;
+    DIR* processes = opendir("/proc");
+    if (processes == nullptr) return found;
+    while (const dirent* entry = readdir(processes)) {
+        const long pid = std::strtol(entry->d_name, nullptr, 10);
+        long id = 0;
+        int nice = 0;
+        if (pid <= 0 || !groupOf(pid, id, nice) || id == own) continue;
+        GroupFacts& facts = found[id];
+        const bool ours = ownedByUser(pid);
+        if (!ours || nice < 0) facts.allOurs = false;  // raised by somebody: theirs
+        if (ours && writable(pid)) facts.pid = pid;
+        if (ours && sessionOf(pid) == pid) facts.leaderSeen = true;
+    }
+    closedir(processes);
+    return found;
+}
+
+bool alreadyHeld(long id) {
     for (const groups::Held& held : lowered)
         if (held.groupFile >= 0 && held.id == id) return true;
     return false;
@@ -48,24 +159,154 @@ groups::Held* freeSlot() {
     return nullptr;
 }
 
-// The group of one process, when it is the user's, not Lentora's own, and
-// nobody raised it. One already at the lowest is held too: another Lentora
-// may have lowered it, and must not put it back while this one runs.
-void lowerGroupOf(long pid, long own) {
+bool stillWanted(bool lower) {
+    std::lock_guard lock(worker().mutex);
+    return worker().wanted == lower && !ending.load();
+}
+
+// Runs one change of the groups unless a way out began; the way out waits
+// for it to end (busy) before it touches the groups itself.
+template <typename Change>
+bool guarded(const Change& change) {
+    busy.store(true);
+    const bool done = !ending.load() && change();
+    busy.store(false);
+    return done;
+}
+
+// Holds the group of pid (one of ours in it) and lowers it. One already at
+// the lowest is held too: another Lentora may have lowered it, and must not
+// put it back while this one runs. True when it is worth trying again (the
+// records' lock or the kernel's turn was taken; not for a process gone).
+bool lowerLater(long pid, long id) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
-    struct stat status {};
-    if (stat(path, &status) != 0 || status.st_uid != geteuid()) return;
     const int file = open(path, O_RDWR | O_CLOEXEC);
-    long id = 0;
+    long now = 0;
     int nice = 0;
     groups::Held* slot = freeSlot();
-    if (file < 0 || !groups::readGroup(file, id, nice) || id == own || nice < 0 || alreadyLowered(id) ||
-        slot == nullptr || !groups::hold(*slot, file)) {
+    if (file < 0 || slot == nullptr || !groups::readGroup(file, now, nice) || now != id || nice < 0) {
         if (file >= 0) close(file);
-        return;
+        return false;
     }
-    if (!groups::setNice(file, kLowest)) groups::letGo(*slot);
+    if (!guarded([&] { return groups::hold(*slot, file); })) {
+        close(file);
+        return true;
+    }
+    return !guarded([&] { return groups::change(*slot, kLowest, groups::patienceOf(kTurnWaitMs, &ending)); });
+}
+
+// A held group not lowered yet: again, unless its process ended (then it
+// is let go, and the next scan finds the group through another, if any).
+bool lowerHeldLater(groups::Held& held) {
+    long id = 0;
+    int nice = 0;
+    if (!groups::readGroup(held.groupFile, id, nice))
+        return !guarded([&] { return groups::letGo(held, groups::patienceOf(kTurnWaitMs, &ending)); });
+    return !guarded([&] { return groups::change(held, kLowest, groups::patienceOf(kTurnWaitMs, &ending)); });
+}
+
+// One pass: every group of the user's not yet at the lowest. Returns those
+// left waiting.
+int lowerPass() {
+    int waiting = 0;
+    for (groups::Held& held : lowered)
+        if (held.groupFile >= 0 && held.written != kLowest && stillWanted(true) && lowerHeldLater(held)) ++waiting;
+    for (const auto& [id, facts] : scanGroups(ownGroup())) {
+        if (!facts.allOurs || !facts.leaderSeen || facts.pid == 0 || alreadyHeld(id)) continue;
+        if (!stillWanted(true)) break;
+        if (lowerLater(facts.pid, id)) ++waiting;
+    }
+    return waiting;
+}
+
+int restorePass() {
+    int waiting = 0;
+    for (groups::Held& held : lowered)
+        if (held.groupFile >= 0 && stillWanted(false) &&
+            !guarded([&] { return groups::letGo(held, groups::patienceOf(kTurnWaitMs, &ending), false, true); }))
+            ++waiting;
+    return waiting;
+}
+
+int heldAtLowest() {
+    int count = 0;
+    for (const groups::Held& held : lowered)
+        if (held.groupFile >= 0 && held.written == kLowest) ++count;
+    return count;
+}
+
+void work() {
+    Worker& w = worker();
+    std::unique_lock lock(w.mutex);
+    for (;;) {
+        // Woken when asked; while something waits for its turn, every while.
+        const auto pending = [&] { return w.asked || ending.load(); };
+        if (w.progress.waiting > 0)
+            w.wake.wait_for(lock, std::chrono::milliseconds(kRetryMs), pending);
+        else
+            w.wake.wait(lock, pending);
+        if (ending.load()) return;
+        w.asked = false;
+        const bool lower = w.wanted;
+        lock.unlock();
+        const int waiting = lower ? lowerPass() : restorePass();
+        const int atLowest = heldAtLowest();
+        lock.lock();
+        w.progress = {.settled = !w.asked, .lowered = atLowest, .waiting = waiting};
+    }
+}
+
+// The worker takes none of the ways out's signals: their handler waits for
+// the worker to leave the groups alone.
+void startWorker() {
+    sigset_t ways;
+    sigemptyset(&ways);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaddset(&ways, signal);
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &ways, &before);
+    std::thread(work).detach();
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+void ask(bool lower) {
+    Worker& w = worker();
+    std::lock_guard lock(w.mutex);
+    if (!w.started && !lower) return;
+    if (!w.started) startWorker();
+    w.started = true;
+    w.wanted = lower;
+    w.asked = true;
+    w.progress.settled = false;
+    w.wake.notify_all();
+}
+
+// A way out: the worker stops touching the groups (it gives up a wait for
+// the kernel's turn at once); waits a little for a change under way.
+void stopWorker(int milliseconds) {
+    ending.store(true);
+    const long long until = groups::nowNs() + milliseconds * 1'000'000LL;
+    const timespec pause{0, 1'000'000};
+    while (busy.load() && groups::nowNs() < until) nanosleep(&pause, nullptr);
+}
+
+// What could not go back within budget goes back in a child: it shares the
+// records' locks, so no other Lentora or repair takes the groups meanwhile,
+// and Lentora itself ends at once. Only calls that are safe after fork and
+// in a signal handler.
+void putBackRest(const groups::Patience& budget, bool inSignalHandler) {
+    bool left = false;
+    for (groups::Held& held : lowered)
+        if (!groups::letGo(held, budget, inSignalHandler, true)) left = true;
+    if (!left) return;
+    if (fork() == 0) {
+        for (int signal : {SIGTERM, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
+        std::signal(SIGHUP, SIG_IGN);  // the terminal that goes with Lentora
+        const groups::Patience rest = groups::patienceOf(kChildBudgetMs);
+        for (groups::Held& held : lowered) groups::letGo(held, rest, true);
+        _exit(0);
+    }
+    for (groups::Held& held : lowered) groups::forget(held);
 }
 
 }  // namespace
@@ -99,30 +340,33 @@ bool autogroupsDecide() {
 }
 
 bool lowerOthers() {
-    std::lock_guard lock(changing);
-    if (isLowered.load()) return true;
-    if (!autogroupsDecide()) return false;
-    const long own = ownGroup();
-    if (own < 0) return false;
+    if (ending.load() || !autogroupsDecide() || ownGroup() < 0) return false;
     session::arrangeWaysOut();
-    isLowered.store(true);
-    if (DIR* processes = opendir("/proc")) {
-        while (const dirent* entry = readdir(processes))
-            if (const long pid = std::strtol(entry->d_name, nullptr, 10); pid > 0) lowerGroupOf(pid, own);
-        closedir(processes);
-    }
+    ask(true);
     return true;
 }
 
-void restoreOthers() {
-    std::lock_guard lock(changing);
-    if (!isLowered.exchange(false)) return;
-    for (groups::Held& held : lowered) groups::letGo(held);
+void restoreOthers() { ask(false); }
+
+Progress progress() {
+    Worker& w = worker();
+    std::lock_guard lock(w.mutex);
+    return w.progress;
+}
+
+void restoreOthersAtExit() {
+    stopWorker(kExitBudgetMs / 4);
+    {
+        Worker& w = worker();
+        std::lock_guard lock(w.mutex);
+        w.wake.notify_all();
+    }
+    putBackRest(groups::patienceOf(kExitBudgetMs), false);
 }
 
 void restoreOthersInHandler() {
-    if (!isLowered.exchange(false)) return;
-    for (groups::Held& held : lowered) groups::letGo(held, true);
+    stopWorker(50);
+    putBackRest(groups::patienceOf(kHandlerBudgetMs), true);
 }
 
 }  // namespace platform::sessions

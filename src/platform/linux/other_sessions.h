@@ -6,20 +6,39 @@
 // share against a busy program of another session. Any owner may lower a
 // group (nice 0..19) through /proc/PID/autogroup of a process of its own, and
 // a group at nice 19 weighs 1/70 of one at 0 against Lentora's.
+//
+// Without CAP_SYS_ADMIN the kernel takes one such change a tenth of a
+// second, machine-wide (140 sessions took 13 s each way on the window's
+// thread), and anybody may take those turns. So a worker thread does the
+// changes, within the kernel's rate, and retries in the background where the
+// turns are taken; asking returns at once.
 namespace platform::sessions {
 
 // Autogroups decide only for a process in the root cpu control group (on a
 // desktop that schedules by control group, they do nothing).
 bool autogroupsDecide();
 
-// Lowers to nice 19 every session group of the user's processes but
-// Lentora's own and those somebody raised (negative nice), keeping their
-// values in records (group_record.h). Does nothing where autogroups don't
-// decide. True when it is lowered now (also with nothing to lower).
+// Asks for every session group that is wholly the user's (its leader and
+// every process in it) to go to nice 19, but Lentora's own and those
+// somebody raised (negative nice), keeping their values in records
+// (group_record.h). Does nothing where autogroups don't decide; true when
+// the worker was asked.
 bool lowerOthers();
-// Puts every group back (the last Lentora holding each does), at once and
-// at exit and on SIGTERM, SIGINT, SIGHUP and SIGQUIT.
+// Asks for every group to go back (the last Lentora holding each does).
 void restoreOthers();
+
+struct Progress {
+    bool settled = true;  // the worker did what was last asked, as far as it can now
+    int lowered = 0;      // groups this Lentora holds at 19
+    int waiting = 0;      // groups to lower or put back that wait for their turn
+};
+Progress progress();
+
+// At exit and on SIGTERM, SIGINT, SIGHUP and SIGQUIT: the worker leaves the
+// groups alone, and the calling thread puts them back within a bounded time;
+// what it could not put back by then, a child of Lentora's puts back after
+// Lentora ended (or, failing that, the next start).
+void restoreOthersAtExit();
 // The same, for a signal handler.
 void restoreOthersInHandler();
 

@@ -22,13 +22,16 @@ std::atomic<bool> isRaised{false};
 
 constexpr int kWaysOut[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
+// Within the kernel's turn for one change, or a little more.
+constexpr int kPutBackMs = 1000;
+
 void restoreInHandler() {
-    if (isRaised.exchange(false)) groups::letGo(own, true);
+    if (isRaised.exchange(false)) groups::letGo(own, groups::patienceOf(kPutBackMs), true);
 }
 
 void restoreAll() {
     restore();
-    sessions::restoreOthers();
+    sessions::restoreOthersAtExit();
 }
 
 // Puts the groups back, then lets the signal do what it would have done.
@@ -73,13 +76,13 @@ bool raise(int nice) {
         arrangeWaysOut();
         isRaised.store(true);
     }
-    if (groups::setNice(own.groupFile, nice)) return true;
+    if (groups::change(own, nice, groups::patienceOf(kPutBackMs))) return true;
     restore();
     return false;
 }
 
 void restore() {
-    if (isRaised.exchange(false)) groups::letGo(own);
+    if (isRaised.exchange(false)) groups::letGo(own, groups::patienceOf(kPutBackMs));
 }
 
 bool raised() { return isRaised.load(); }

@@ -95,6 +95,11 @@ public:
         return false;
     }
 
+    bool otherSessionsSettled() override {
+        const sessions::Progress progress = sessions::progress();
+        return progress.settled && progress.waiting == 0;
+    }
+
     void setLaunchPriority(LaunchPriority priority) override { launching::setPriority(priority); }
 
     GroupStanding* groupStanding() override { return &platform::groupStanding(); }

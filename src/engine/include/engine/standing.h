@@ -23,6 +23,7 @@ struct Standing {
     std::string weightRefusal{};          // why not, where the desktop schedules by group
     bool lowersOtherSessions = false;     // no rights: the user's other sessions go to nice 19 while it runs
     bool realtimeRefusedByGroup = false;  // real time refused in a cpu group without a real-time budget
+    bool sessionsWaiting = false;         // some of the sessions to lower are not lowered yet
 };
 
 Reach reachOf(const Standing& standing);

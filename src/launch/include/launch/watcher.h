@@ -33,14 +33,20 @@ std::string applicationDirectory(const std::vector<std::string>& arguments);
 // The message for a program that could not be started.
 std::string startFailureText(const std::string& program, const std::string& reason);
 
+// What became of the program when the burners could not be resumed.
+enum class ProgramFate { Runs, Ended, NotStarted };
+
 // The window's side of a watch, called on the watcher's thread. No call
 // waits for the window's thread: the window may therefore wait for a call in
 // progress (as detachHost does) without a deadlock.
 class WatchHost {
 public:
     virtual ~WatchHost() = default;
-    // The slow-down begins now: the burners are resumed on the calling thread.
-    virtual void resumeBurnerFromWatcher() = 0;
+    // The slow-down begins now: the burners are resumed on the calling
+    // thread. False when they could not be.
+    virtual bool resumeBurnerFromWatcher() = 0;
+    // The burners could not be resumed; said once the program's fate is known.
+    virtual void reportResumeFailure(ProgramFate program) = 0;
     // Stops the burners at once; the window's part follows on its thread.
     virtual void stopSlowDownFromWatcher(int32_t position) = 0;
     // The burners' factor, at once (they are suspended by then).

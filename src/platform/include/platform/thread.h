@@ -126,6 +126,9 @@ public:
     // put back as found, for burners that do not hold against them; where
     // sessions don't decide, nothing. True when they are lowered now.
     virtual bool lowerOtherSessions(bool lower) = 0;
+    // Whether what was last asked of the other sessions is done: the kernel
+    // takes one change a tenth of a second, so it may take a while.
+    virtual bool otherSessionsSettled() { return true; }
     // How programs are launched from now on.
     virtual void setLaunchPriority(LaunchPriority priority) = 0;
     // The standing of Lentora's control group; none where nothing can be asked.

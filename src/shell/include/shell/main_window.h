@@ -107,6 +107,8 @@ private:
     // processor against programs of other sessions; empty otherwise.
     QString rightsNote() const;
     void updateRightsIndicator();
+    // While the other sessions wait to be lowered, the note says so.
+    void followSessionLowering(bool wasWaiting);
     void setClientHeight(int height);
     void createBurner();
     void finishStop(int32_t position);
