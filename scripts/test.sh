@@ -6,7 +6,7 @@
 # (or the user's own folder when build/ is another user's); BUILD_DIR picks one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 source scripts/build-folder.sh
 build=$(lentora_build_folder build)
 echo "Building in $build"

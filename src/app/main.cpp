@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     app.setDialogs(&dialogs);
 
     auto* splash = new Tsplashform;
-    splash->show();
+    splash->show();  // the first window: the window class is fixed now
+    app.useTitle();
     splash->repaint();
     app.processEvents();
 

@@ -11,6 +11,7 @@
 #include <QShowEvent>
 
 #include "screen_place.h"
+#include "shell/installed_files.h"
 #include "shell/version.h"
 #include "widgets/dialogs.h"
 
@@ -43,14 +44,10 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // Copied beside the program in its build folder, installed in
-// <prefix>/share/doc/lentora beside bin/; a copy of the program elsewhere
-// (or a link to it) finds them where the build installs them.
-QString TAboutBox::documentPath(QString programDir, const QString& name) {
-    if (programDir.isEmpty()) programDir = QApplication::applicationDirPath();
-    const QString installed = QString(LENTORA_INSTALLED_DOCDIR) + "/" + name;
-    for (const QString& candidate : {programDir + "/" + name, programDir + "/../share/doc/lentora/" + name, installed})
-        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
-    return installed;
+// <prefix>/share/lentora beside bin/; a copy of the program elsewhere (or a
+// link to it) finds them where the build installs them.
+QString TAboutBox::documentPath(const QString& programDir, const QString& name) {
+    return installedFilePath(name, programDir);
 }
 
 QUrl TAboutBox::homePageUrl(const QString& programDir) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMenu>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include "main_window_controls.h"
@@ -49,6 +50,36 @@ void Tform1::AppRestore() {
 }
 
 void Tform1::tiTrayDblClick() { showNormal(); }
+
+// A minimize asked before the window manager has mapped the window is lost
+// on X11: the window was already being mapped in its normal state, and a
+// desktop without a notification area then showed it on screen (7 of 8
+// command-line starts with /MINIMIZE). So the first launch waits for the
+// window's first exposure.
+void Tform1::minimizeWhenMapped() {
+    QWindow* window = windowHandle();
+    if (!window || window->isExposed()) return showMinimized();
+    minimizeOnExpose_ = windowTitle();
+    window->installEventFilter(this);
+}
+
+bool Tform1::eventFilter(QObject* watched, QEvent* event) {
+    if (minimizeOnExpose_ && watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed()) {
+        watched->removeEventFilter(this);
+        // After the toolkit's own handling of the exposure. The tooltip is the
+        // caption from before the slow-down started, as for an earlier minimize.
+        QMetaObject::invokeMethod(
+            this,
+            [this, caption = *minimizeOnExpose_] {
+                showMinimized();
+                if (ui_->tiTray->active()) ui_->tiTray->setToolTip(caption);
+            },
+            Qt::QueuedConnection);
+        minimizeOnExpose_.reset();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void Tform1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
