@@ -25,6 +25,9 @@ done
 for file in lentora.hlp README.md credits.html LICENSE COPYRIGHT; do
   [[ -s $prefix/bin/../share/lentora/$file ]] || fail "$file is not where the program looks"
 done
+# Fault: the help's setcap line named /usr/local/bin/lentora in a /usr install.
+grep -qF "setcap cap_sys_nice+ep $configured/bin/lentora" "$prefix/share/lentora/lentora.hlp" ||
+  fail "the help does not name the program of the configured prefix"
 # The installed README links only what is installed beside it.
 links=$(grep -oE '\]\([^)#]+' "$prefix/share/lentora/README.md" | cut -c3- | grep -v '^https\?:' || true)
 for link in $links; do
