@@ -65,7 +65,7 @@ QUrl TAboutBox::creditsUrl(const QString& programDir) {
     return QUrl::fromLocalFile(documentPath(programDir, "credits.html"));
 }
 
-// Distributions may leave out share/doc, and a desktop without xdg-open opens
+// A packager may leave the pages out, and a desktop without xdg-open opens
 // nothing: either way the user is told rather than left clicking.
 std::optional<QString> TAboutBox::linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open) {
     const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString();
