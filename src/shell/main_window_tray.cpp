@@ -29,7 +29,9 @@ void Tform1::setUpTrayIcon() {
 void Tform1::Quit1Click() { close(); }
 
 void Tform1::AppMinimize() {
-    ui_->tiTray->setToolTip(windowTitle());
+    // A launch's minimize that waited for the window: the caption from before
+    // the slow-down started, as if it had minimized at once.
+    ui_->tiTray->setToolTip(minimizeOnExpose_.value_or(windowTitle()));
     ui_->tiTray->setActive(true);
     // Without a notification area the window keeps its taskbar entry:
     // hidden, the program could not be reached again.
@@ -67,16 +69,14 @@ bool Tform1::eventFilter(QObject* watched, QEvent* event) {
     if (minimizeOnExpose_ && watched == windowHandle() && event->type() == QEvent::Expose &&
         windowHandle()->isExposed()) {
         watched->removeEventFilter(this);
-        // After the toolkit's own handling of the exposure. The tooltip is the
-        // caption from before the slow-down started, as for an earlier minimize.
+        // After the toolkit's own handling of the exposure.
         QMetaObject::invokeMethod(
             this,
-            [this, caption = *minimizeOnExpose_] {
+            [this] {
                 showMinimized();
-                if (ui_->tiTray->active()) ui_->tiTray->setToolTip(caption);
+                minimizeOnExpose_.reset();
             },
             Qt::QueuedConnection);
-        minimizeOnExpose_.reset();
     }
     return QMainWindow::eventFilter(watched, event);
 }
