@@ -37,13 +37,14 @@ lentora_build_folder() {
     echo "$cache/$(basename "$PWD")-$name"
 }
 
-# Configures FOLDER with the given CMake options; Ninja for a new folder, the
-# folder's own generator for an existing one.
+# Configures FOLDER with the given CMake options; Ninja for a new folder
+# (CMake's default where Ninja is not installed), the folder's own generator
+# for an existing one.
 lentora_configure() {
     local folder=$1
     shift
     local generator=()
-    [[ -f $folder/CMakeCache.txt ]] || generator=(-G Ninja)
+    [[ -f $folder/CMakeCache.txt ]] || ! command -v ninja >/dev/null || generator=(-G Ninja)
     mkdir -p "$folder"
     cmake -S . -B "$folder" "${generator[@]}" "$@"
 }

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v clang-format >/dev/null; then
-  echo "clang-format is missing: run scripts/install-deps.sh as root" >&2
+  echo "clang-format is missing: run scripts/install-deps.sh --tests as root" >&2
   exit 1
 fi
 mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' \

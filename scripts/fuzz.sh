@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 build=${BUILD_DIR:-build-fuzz}
 [[ $build == /* ]] || build=$root/$build  # the targets run from a scratch folder
 seconds=${FUZZ_SECONDS:-60}

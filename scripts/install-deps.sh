@@ -1,25 +1,39 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the Debian 12 packages that building and testing Lentora need,
-# asking apt only when something is missing. Run as root; as an ordinary user
-# it only checks, and says what to run when something is missing.
+# Installs the Debian 12 packages that Lentora needs, asking apt only when
+# something is missing: what building and running need, and with --tests
+# (test.sh, CI) the tools of the test suite too. Run as root; as an ordinary
+# user it only checks, and says what to run when something is missing.
+# Without dpkg-query (Fedora, Arch ...) it names the packages to look for and
+# leaves the build to try with what is there.
+# Exit status: 0 when the build may go on, 1 when packages are missing.
 set -euo pipefail
-packages=(
-  g++ make ninja-build cmake pkg-config clang libclang-rt-14-dev clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+build=(g++ make ninja-build cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev)
+tests=(
+  clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev
   appstream
   xvfb xauth trayer x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
   libx11-dev desktop-file-utils man-db libcap2-bin
+  build-essential debhelper lintian
   dbus dbus-bin polkitd rtkit python3-dbus python3-gi
 )
+packages=("${build[@]}")
+[[ ${1:-} == --tests ]] && packages+=("${tests[@]}")
+
+if ! command -v dpkg-query >/dev/null; then
+  echo "No dpkg-query here: not checking packages. On Debian they are: ${packages[*]}" >&2
+  echo "Install your distribution's equivalents (CMake 3.25, Ninja, a C++20 compiler, Qt 6 Base" >&2
+  echo "with its development files); trying the build with what is there." >&2
+  exit 0
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if ((${#missing[@]})) && [[ $(id -u) != 0 ]]; then
   echo "Missing packages: ${missing[*]}" >&2
-  echo "Install them as root first:  sudo $0" >&2
+  echo "Install them as root first:  sudo $0 ${1:-}" >&2
   exit 1
 fi
 if ((${#missing[@]})); then

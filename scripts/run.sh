@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs what is missing, builds Lentora and starts it.
+# Installs what building and running need when it is missing (not the test
+# tools: test.sh adds those), builds Lentora and starts it.
 # Builds in build/ (or the user's own folder when build/ is another user's;
 # BUILD_DIR picks one), without touching the options the folder holds.
 set -euo pipefail

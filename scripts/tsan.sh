@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 build=${BUILD_DIR:-build-tsan}
 # Recent kernels randomise mappings beyond what this ThreadSanitizer expects;
 # without randomisation (which child processes inherit) it always finds its

@@ -51,7 +51,9 @@ int main(int argc, char** argv) {
     app.setDialogs(&dialogs);
 
     auto* splash = new Tsplashform;
-    splash->show();
+    splash->setWindowTitle(shell::kApplicationTitle);  // untitled, it would be named after the class
+    splash->show();                                    // the first window: the window class is fixed now
+    app.useTitle();
     splash->repaint();
     app.processEvents();
 

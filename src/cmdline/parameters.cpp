@@ -143,4 +143,8 @@ bool startsUnattended(const std::vector<std::string>& params) {
     return !params.empty() && (!params.back().starts_with('/') || isPath(params.back()));
 }
 
+bool asksToClose(const std::vector<std::string>& params) {
+    return std::any_of(params.begin(), params.end(), [](const std::string& p) { return upperAscii(p) == "/CLOSE"; });
+}
+
 }  // namespace cmdline

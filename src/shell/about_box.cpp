@@ -11,6 +11,7 @@
 #include <QShowEvent>
 
 #include "screen_place.h"
+#include "shell/installed_files.h"
 #include "shell/version.h"
 #include "widgets/dialogs.h"
 
@@ -43,14 +44,10 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // Copied beside the program in its build folder, installed in
-// <prefix>/share/doc/lentora beside bin/; a copy of the program elsewhere
-// (or a link to it) finds them where the build installs them.
-QString TAboutBox::documentPath(QString programDir, const QString& name) {
-    if (programDir.isEmpty()) programDir = QApplication::applicationDirPath();
-    const QString installed = QString(LENTORA_INSTALLED_DOCDIR) + "/" + name;
-    for (const QString& candidate : {programDir + "/" + name, programDir + "/../share/doc/lentora/" + name, installed})
-        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
-    return installed;
+// <prefix>/share/lentora beside bin/; a copy of the program elsewhere (or a
+// link to it) finds them where the build installs them.
+QString TAboutBox::documentPath(const QString& programDir, const QString& name) {
+    return installedFilePath(name, programDir);
 }
 
 QUrl TAboutBox::homePageUrl(const QString& programDir) {
@@ -68,7 +65,7 @@ QUrl TAboutBox::creditsUrl(const QString& programDir) {
     return QUrl::fromLocalFile(documentPath(programDir, "credits.html"));
 }
 
-// Distributions may leave out share/doc, and a desktop without xdg-open opens
+// A packager may leave the pages out, and a desktop without xdg-open opens
 // nothing: either way the user is told rather than left clicking.
 std::optional<QString> TAboutBox::linkProblem(const QUrl& url, const std::function<bool(const QUrl&)>& open) {
     const QString target = url.isLocalFile() ? url.toLocalFile() : url.toString();

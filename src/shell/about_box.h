@@ -28,7 +28,7 @@ public:
 
     // The pages that come with the program: its README and its credits, for
     // the program in programDir (empty: this program).
-    static QString documentPath(QString programDir, const QString& name);
+    static QString documentPath(const QString& programDir, const QString& name);
     static QUrl homePageUrl(const QString& programDir = QString());
     static QUrl contactUrl(const QString& programDir = QString());
     static QUrl creditsUrl(const QString& programDir = QString());

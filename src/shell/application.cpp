@@ -8,11 +8,19 @@
 
 namespace shell {
 
+// The name the first window is made under becomes the X window class of
+// every window of the process (the toolkit fixes it then): the stable
+// kWindowClass, which the menu entry's StartupWMClass names, so that a
+// desktop matches the windows to the entry in every release. The design's
+// title, which carries the version, follows once that window exists
+// (useTitle).
 TLentoraApplication::TLentoraApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(kApplicationTitle);
+    setApplicationName(kWindowClass);
     setApplicationVersion(kVersion);
     setWindowIcon(QIcon(":/lentora/lentora.png"));
 }
+
+void TLentoraApplication::useTitle() { setApplicationName(kApplicationTitle); }
 
 bool TLentoraApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -7,6 +7,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "shell/installed_files.h"
+
 namespace shell {
 
 HelpFile readHelpFile(const QString& path) {
@@ -73,11 +75,6 @@ void THelpViewer::WinHelp(QWidget*, const QString& helpFile, int command, int da
     window_->activateWindow();
 }
 
-QString helpFilePath() {
-    const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {dir + "/lentora.hlp", dir + "/../share/lentora/lentora.hlp"})
-        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
-    return dir + "/lentora.hlp";
-}
+QString helpFilePath() { return installedFilePath("lentora.hlp"); }
 
 }  // namespace shell

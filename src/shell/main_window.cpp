@@ -105,6 +105,10 @@ void Tform1::FormCreate() {
         services_.parameters, settings_, cpuid_ ? cpuid_->ProcessorSpeed() : 0.0,
         [this] { dialogs_->information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed"); });
     const QString startupText = QString::fromLocal8Bit(startupStatusText(commandLineOk, settings_));
+    if (!commandLineOk) {
+        exitStatus_ = kRefusedCommandLineStatus;
+        closeAfterRefusal_ = cmdline::asksToClose(services_.parameters);
+    }
     createBurner();
     // What the rights allow follows the start-up text, once the burners know
     // it; then what a start that runs by itself had to say.
@@ -121,7 +125,7 @@ void Tform1::FormCreate() {
     hints_->OnHint = [this](const QString& hint) { AppHint(hint); };
     qApp->installEventFilter(hints_);
     // Nothing to launch: whoever started Lentora uses its window.
-    if (settings_.application.empty()) dialogs_->setUnattended(false);
+    if (settings_.application.empty() && !closeAfterRefusal_) dialogs_->setUnattended(false);
 }
 
 // The start-up cannot be completed: tell the user and end cleanly.

@@ -16,6 +16,7 @@
 
 #include "engine/factor.h"
 #include "shell/fonts.h"
+#include "status_label.h"
 #include "widgets/gauge.h"
 #include "widgets/task_icon.h"
 
@@ -143,7 +144,8 @@ void buildLaunchBox(QWidget* client, MainWindowControls& c) {
 }
 
 void buildStatusBar(QWidget* client, MainWindowControls& c) {
-    c.StatusBar1 = label(client, "StatusBar1", 0, 0, QStringLiteral("        "), "The status bar ");
+    c.StatusBar1 = named(new StatusLabel("The status bar ", client), "StatusBar1");
+    c.StatusBar1->setText(QStringLiteral("        "));
     c.StatusBar1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // At the bar's right end, inside it, so the bar keeps its full width and
     // the hint text stops short of the indicator.

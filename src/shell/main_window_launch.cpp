@@ -43,7 +43,7 @@ void Tform1::LaunchClick() {
 }
 
 void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool minimize, bool close) {
-    if (minimize) showMinimized();
+    if (minimize) minimizeWhenMapped();
     const int32_t position = ui_->TrackBar1->value();
     StartSlowDown(factor);
     ui_->Button1->setEnabled(false);
@@ -69,10 +69,19 @@ void Tform1::endUnwatchedLaunch(int32_t position, bool close) {
 void Tform1::FormActivate() {
     // Only the first activation launches: launching again whenever a dialog
     // of the program closes would surprise every user.
-    if (commandLineLaunched_ || settings_.application.empty()) return;
+    if (commandLineLaunched_) return;
+    if (closeAfterRefusal_) return endAfterRefusedCommandLine();
+    if (settings_.application.empty()) return;
     commandLineLaunched_ = true;
     launches_->setSeconds(settings_.waitSeconds, settings_.runForSeconds);
     launchapp({settings_.application, settings_.arguments}, settings_.factor, settings_.minimize, settings_.close);
+}
+
+// As a close-flag launch that could not start its program ends: at the first
+// tick after the window showed "Error in command line parameters".
+void Tform1::endAfterRefusedCommandLine() {
+    commandLineLaunched_ = true;
+    QTimer::singleShot(1000, this, [this] { close(); });
 }
 
 void Tform1::sectickerTimer() {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMenu>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include "main_window_controls.h"
@@ -28,7 +29,9 @@ void Tform1::setUpTrayIcon() {
 void Tform1::Quit1Click() { close(); }
 
 void Tform1::AppMinimize() {
-    ui_->tiTray->setToolTip(windowTitle());
+    // A launch's minimize that waited for the window: the caption from before
+    // the slow-down started, as if it had minimized at once.
+    ui_->tiTray->setToolTip(minimizeOnExpose_.value_or(windowTitle()));
     ui_->tiTray->setActive(true);
     // Without a notification area the window keeps its taskbar entry:
     // hidden, the program could not be reached again.
@@ -49,6 +52,34 @@ void Tform1::AppRestore() {
 }
 
 void Tform1::tiTrayDblClick() { showNormal(); }
+
+// A minimize asked before the window manager has mapped the window is lost
+// on X11: the window was already being mapped in its normal state, and a
+// desktop without a notification area then showed it on screen (7 of 8
+// command-line starts with /MINIMIZE). So the first launch waits for the
+// window's first exposure.
+void Tform1::minimizeWhenMapped() {
+    QWindow* window = windowHandle();
+    if (!window || window->isExposed()) return showMinimized();
+    minimizeOnExpose_ = windowTitle();
+    window->installEventFilter(this);
+}
+
+bool Tform1::eventFilter(QObject* watched, QEvent* event) {
+    if (minimizeOnExpose_ && watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed()) {
+        watched->removeEventFilter(this);
+        // After the toolkit's own handling of the exposure.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                showMinimized();
+                minimizeOnExpose_.reset();
+            },
+            Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void Tform1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);

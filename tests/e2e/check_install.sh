@@ -4,7 +4,8 @@
 # distribution get: the program, its help file where the help window looks, the
 # menu entry, the icons, the metainfo, the manual page (with the paths of the
 # configured prefix), the README, the credits and the licence; then starts the
-# installed program.
+# installed program. tests/e2e/check_package.sh does the same for the Debian
+# package.
 # Usage: check_install.sh <cmake> <build dir> <test child> <version> <configured prefix>
 set -euo pipefail
 cmake_command=$1 build=$2 child=$3 version=$4 configured=$5
@@ -15,16 +16,22 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 "$cmake_command" --install "$build" --prefix "$prefix" >/dev/null
 
 [[ -x $prefix/bin/lentora ]] || fail "bin/lentora is missing or not executable"
-for file in share/lentora/lentora.hlp share/applications/lentora.desktop \
-            share/icons/hicolor/scalable/apps/lentora.svg share/man/man1/lentora.1 share/doc/lentora/README.md \
-            share/doc/lentora/credits.html share/doc/lentora/LICENSE; do
+[[ $("$prefix/bin/lentora" --version) == "Lentora $version" ]] || fail "--version does not say Lentora $version"
+for file in share/applications/lentora.desktop share/icons/hicolor/scalable/apps/lentora.svg \
+            share/man/man1/lentora.1; do
   [[ -s $prefix/$file ]] || fail "$file is missing"
 done
-# The help window looks in <bindir>/../share/lentora.
-[[ -f $prefix/bin/../share/lentora/lentora.hlp ]] || fail "the help file is not where the program looks"
-# The About box's links open <bindir>/../share/doc/lentora/README.md and credits.html.
-for page in README.md credits.html; do
-  [[ -f $prefix/bin/../share/doc/lentora/$page ]] || fail "$page is not where the About box looks"
+# The help window and the About box's links look in <bindir>/../share/lentora.
+for file in lentora.hlp README.md credits.html LICENSE COPYRIGHT; do
+  [[ -s $prefix/bin/../share/lentora/$file ]] || fail "$file is not where the program looks"
+done
+# Fault: the help's setcap line named /usr/local/bin/lentora in a /usr install.
+grep -qF "setcap cap_sys_nice+ep $configured/bin/lentora" "$prefix/share/lentora/lentora.hlp" ||
+  fail "the help does not name the program of the configured prefix"
+# The installed README links only what is installed beside it.
+links=$(grep -oE '\]\([^)#]+' "$prefix/share/lentora/README.md" | cut -c3- | grep -v '^https\?:' || true)
+for link in $links; do
+  [[ -e $prefix/share/lentora/$link ]] || fail "the installed README links $link, which is not installed"
 done
 
 # Each icon must be a PNG of the size of the folder it is in.
@@ -48,6 +55,7 @@ $(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1)"
 desktop=$prefix/share/applications/lentora.desktop
 grep -qx 'Exec=lentora' "$desktop" || fail "the desktop entry does not start lentora"
 grep -qx 'Icon=lentora' "$desktop" || fail "the desktop entry does not name the icon"
+grep -qx 'StartupWMClass=Lentora' "$desktop" || fail "the desktop entry does not name the window class"
 desktop-file-validate "$desktop" || fail "the desktop entry does not validate"
 [[ $(grep -c '^Categories=' "$desktop") == 1 ]] || fail "the desktop entry needs one Categories line"
 
@@ -58,7 +66,7 @@ if command -v man >/dev/null; then
   text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$page" 2>/dev/null | col -b)
   for word in /NOCPUID /MINIMIZE /CLOSE /WAIT= /RUNFOR= /SPEED= /VIRTSPEED= //foo lentora.ini registry.reg \
               EXAMPLES "EXIT STATUS" "cap_sys_nice" "GPL-3.0-or-later" "$configured/bin/lentora" \
-              "$configured/share/lentora/lentora.hlp"; do
+              "$configured/share/lentora/lentora.hlp" "Copyright"; do
     grep -qF -- "$word" <<<"$text" || fail "the manual page does not mention $word"
   done
 else

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -82,3 +83,28 @@ TEST_P(ThreadLimit, StartEndsInsteadOfHanging) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Wrapper, ThreadLimit, testing::Values(3, 4, 5, 6, 7));
+
+class RefusedCommandLine : public testing::TestWithParam<std::vector<std::string>> {};
+
+// Fault: a refused command line with /CLOSE started nothing, waited for a
+// person, and exited with 0 once the window was closed: a launcher saw
+// success for a program that never ran.
+TEST_P(RefusedCommandLine, WithCloseEndsByItselfWithStatus2) {
+    Sandbox sandbox;
+    sandbox.writeStore(storeWithBench(100));
+    std::vector<std::string> args = GetParam();
+    std::replace(args.begin(), args.end(), std::string("PROGRAM"), sandbox.program.string());
+    LentoraProcess lentora(sandbox, {.args = args});
+
+    const auto status = lentora.waitForExit(30s);
+    ASSERT_TRUE(status) << "Lentora waited for a person after a refused command line";
+    ASSERT_TRUE(WIFEXITED(*status)) << *status;
+    EXPECT_EQ(WEXITSTATUS(*status), 2);
+    EXPECT_FALSE(sandbox.childStarted());
+}
+
+INSTANTIATE_TEST_SUITE_P(Wrapper, RefusedCommandLine,
+                         testing::Values(std::vector<std::string>{"/CLOSE", "/tmp"},
+                                         std::vector<std::string>{"/SPEED=99", "/CLOSE", "PROGRAM"},
+                                         std::vector<std::string>{"/close", "/BOGUS", "PROGRAM"},
+                                         std::vector<std::string>{"PROGRAM", "/SPEED=5", "/CLOSE"}));

@@ -3,6 +3,8 @@
 // mount files (fixtures), and, as root, real-time group scheduling for real
 // in a sibling group of the cpu hierarchy made for the test and removed after.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
 #include <filesystem>
@@ -89,4 +91,24 @@ TEST(RealtimeGroupScheduling, RootGetsRealTimeAboveAGroupWithoutBudgetAndLeavesN
         },
         std::chrono::seconds(10), std::chrono::milliseconds(20)));
     EXPECT_EQ(slurp(hierarchy / "cpu.rt_runtime_us"), budget);
+}
+
+// Fault: an ordinary user with no real-time rights (ulimit -r 0) was told
+// that the kernel refuses real time in Lentora's control group: the EPERM
+// of a missing right was taken for the group's. Only a process whose own
+// rights allow the priority can be refused by its group.
+TEST(RealtimeGroupScheduling, RightsDecideWhetherTheGroupIsWhy) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to compare with and without rights";
+    EXPECT_TRUE(platform::cpugroup::rightsAllowRealtime(99));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit none{0, 0};
+        // Leaving root drops every capability; the limit is then the ceiling.
+        const bool dropped = setrlimit(RLIMIT_RTPRIO, &none) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+        _exit(!dropped ? 2 : platform::cpugroup::rightsAllowRealtime(1) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }

@@ -121,7 +121,7 @@ TEST_F(MainWindow, AboutBoxIsModalAndReused) {
     TAboutBox* box = ui(f).AboutBox;
     EXPECT_EQ(box->windowTitle(), "About Lentora!!!");
     EXPECT_EQ(box->ProductName->text(), "Lentora!!!");
-    EXPECT_EQ(box->Version->text(), "Version 2.0.5.1");
+    EXPECT_EQ(box->Version->text(), "Version 2.05");
     EXPECT_TRUE(box->OKButton->isDefault());
     bool wasModal = false;
     QPoint boxCentre;

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <algorithm>
 #include <atomic>
@@ -143,6 +144,21 @@ std::string budgetedAncestor(const Place& place) {
 
 RealtimeByGroup realtimeByGroup() { return realtimeOutcome.load(); }
 
+void noteRefusedByGroup() {
+    auto expected = RealtimeByGroup::NotRefused;
+    realtimeOutcome.compare_exchange_strong(expected, RealtimeByGroup::Refused);
+}
+
+bool rightsAllowRealtime(int priority) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur >= static_cast<rlim_t>(priority)) return true;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))  // CAP_SYS_NICE is bit 23 of CapEff
+        if (line.rfind("CapEff:", 0) == 0) return (std::strtoull(line.c_str() + 7, nullptr, 16) >> 23) & 1;
+    return false;
+}
+
 void returnToOwnGroup() {
     if (realtimeOutcome.load() == RealtimeByGroup::GrantedAncestor) moveThread(gettid(), ownPlace().directory);
 }
@@ -156,11 +172,12 @@ bool realtimeDespiteGroup(pid_t tid, int priority, bool (*set)(pid_t tid, int pr
         return set0;
     }
     if (set(tid, priority)) return true;
-    if (errno != EPERM || realtimeBudget(place) != 0) return false;
+    // An ordinary user without real-time rights meets the same EPERM: the
+    // group is not why then, and the rights note must not say it is.
+    if (errno != EPERM || realtimeBudget(place) != 0 || !rightsAllowRealtime(priority)) return false;
     const std::string ancestor = budgetedAncestor(place);
     if (ancestor.empty() || !moveThread(thread, ancestor) || !set(tid, priority)) {
-        auto expected = RealtimeByGroup::NotRefused;
-        realtimeOutcome.compare_exchange_strong(expected, RealtimeByGroup::Refused);
+        noteRefusedByGroup();
         if (!ancestor.empty()) moveThread(thread, place.directory);
         return false;
     }

@@ -83,9 +83,9 @@ public:
         }
         const auto realtime = cpugroup::realtimeByGroup();
         facts.realtimeInAncestorGroup = realtime == cpugroup::RealtimeByGroup::GrantedAncestor;
-        facts.realtimeRefusedByGroup =
-            !facts.realtimeInAncestorGroup &&
-            (realtime == cpugroup::RealtimeByGroup::Refused || cpugroup::realtimeBudget(cpugroup::ownPlace()) == 0);
+        // Only a refusal that happened: a group without budget says nothing to
+        // a user who had no real-time rights to begin with (ulimit -r 0).
+        facts.realtimeRefusedByGroup = realtime == cpugroup::RealtimeByGroup::Refused;
         return facts;
     }
 

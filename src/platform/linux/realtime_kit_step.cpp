@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/cpu_group.h"
 #include "platform/realtime_kit.h"
 #include "platform/rights.h"
 
@@ -35,7 +36,11 @@ public:
     Grant realtime() override {
         limits_ = kit_->limits();
         if (!limits_ || limits_->maxRealtimePriority < 1 || !limitRealtimeRunTime(limits_->rttimeUSecMax)) return {};
-        if (!onOwnThread([this](pid_t tid) { return kit_->makeThreadRealtime(tid, 1); })) return {};
+        if (!onOwnThread([this](pid_t tid) { return kit_->makeThreadRealtime(tid, 1); })) {
+            // The service offered it; without budget the kernel refuses it to the service too.
+            if (cpugroup::realtimeBudget(cpugroup::ownPlace()) == 0) cpugroup::noteRefusedByGroup();
+            return {};
+        }
         return {GrantKind::RealTime, limits_->maxRealtimePriority, {}};
     }
 

@@ -50,4 +50,9 @@ bool parameters(const std::vector<std::string>& params, CommandLineSettings& set
 // processor's speed), from the parameters as they stand.
 bool startsUnattended(const std::vector<std::string>& params);
 
+// Whether the parameters hold "/CLOSE", understood or not: after a refused
+// command line (which sets no flag) Lentora still ends by itself for a
+// launcher that asked it to.
+bool asksToClose(const std::vector<std::string>& params);
+
 }  // namespace cmdline

@@ -49,6 +49,13 @@ enum class RealtimeByGroup {
     GrantedAncestor,  // refused there, granted in a group above that has one
 };
 RealtimeByGroup realtimeByGroup();
+// A real-time request that the process had the right to make (its own
+// rights, or the desktop's service offering it) was refused where Lentora's
+// group has no budget: the group is why.
+void noteRefusedByGroup();
+// Whether the process's own rights (CAP_SYS_NICE, RLIMIT_RTPRIO) allow
+// this real-time priority.
+bool rightsAllowRealtime(int priority);
 
 // Puts the calling thread (tid: 0) or another one under SCHED_FIFO through
 // set; where real-time group scheduling refuses it for want of budget, the

@@ -52,7 +52,7 @@ private:
     QTextBrowser* browser_ = nullptr;
 };
 
-// The installed help file: beside the program, or in ../share/lentora.
+// The installed help file (see installedFilePath).
 QString helpFilePath();
 
 }  // namespace shell

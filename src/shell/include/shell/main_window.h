@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "cmdline/parameters.h"
 #include "cpuid/cpuid.h"
@@ -32,6 +33,9 @@ class WatchHostAdapter;
 // program with, a start-up that cannot be completed): as for wrappers such as
 // env or timeout, apart from the program's own statuses and the shell's 126 and 127.
 inline constexpr int kOwnFailureStatus = 125;
+// The exit status after a refused command line, as shells and coreutils give
+// for wrong usage: nothing was started.
+inline constexpr int kRefusedCommandLineStatus = 2;
 inline constexpr int kClientWidth = 529;
 inline constexpr int kHeightLaunchBoxHidden = 196;
 inline constexpr int kHeightLaunchBoxShown = 360;
@@ -96,8 +100,10 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void minimizeWhenMapped();
     void buildWindow();
     void connectControls();
     void FormCreate();
@@ -117,6 +123,7 @@ private:
     void watchEnded(int32_t position, bool stopped);
     void loadLaunchList();
     void endUnwatchedLaunch(int32_t position, bool close);
+    void endAfterRefusedCommandLine();
     void createPropertiesDialog();
     void createAboutBox();
     void setUpTrayIcon();
@@ -131,8 +138,14 @@ private:
     QStringList startupNotices_;
     // Lentora's exit status: with "/CLOSE" the program's (see
     // waitforapplication::exitStatus), kOwnFailureStatus when Lentora itself
-    // could not go on.
+    // could not go on, kRefusedCommandLineStatus after a refused command line.
     int exitStatus_ = 0;
+    // A refused command line that held "/CLOSE": a launcher waits for Lentora,
+    // which ends by itself once the status bar has said so.
+    bool closeAfterRefusal_ = false;
+    // A launch asked to minimize before the window was mapped (see
+    // minimizeWhenMapped): the caption of that moment, for the tray's tooltip.
+    std::optional<QString> minimizeOnExpose_;
     QWidget* client_ = nullptr;
     // The benchmark time and the burners, shared with the burner threads.
     // Never freed while the process runs: a burner stopped by its suspension
