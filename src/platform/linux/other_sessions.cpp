@@ -18,6 +18,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "group_record.h"
@@ -258,22 +259,35 @@ void work() {
 }
 
 // The worker takes none of the ways out's signals: their handler waits for
-// the worker to leave the groups alone.
-void startWorker() {
+// the worker to leave the groups alone. False when the system would not
+// create it (a process limit): the sessions then stay as they are and the
+// note says they are not lowered yet; the next Start tries again. An
+// exception here would end the watcher's thread that asked, with the burners
+// running and nobody left to stop them.
+bool startWorker() {
     sigset_t ways;
     sigemptyset(&ways);
     for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaddset(&ways, signal);
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, &ways, &before);
-    std::thread(work).detach();
+    bool started = true;
+    try {
+        std::thread(work).detach();
+    } catch (const std::system_error&) {
+        started = false;
+    }
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return started;
 }
 
 void ask(bool lower) {
     Worker& w = worker();
     std::lock_guard lock(w.mutex);
     if (!w.started && !lower) return;
-    if (!w.started) startWorker();
+    if (!w.started && !startWorker()) {
+        w.progress.settled = false;
+        return;
+    }
     w.started = true;
     w.wanted = lower;
     w.asked = true;
