@@ -6,7 +6,7 @@
 set -euo pipefail
 packages=(
   g++ make ninja-build cmake pkg-config clang libclang-rt-14-dev clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libsystemd-dev
   googletest libgtest-dev libgmock-dev
   appstream
   xvfb xauth trayer x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
