@@ -28,7 +28,7 @@ while True:
     if listener in ready:
         clients.append(listener.accept()[0])
         first = first or clients[0]
-    for client in (c for c in clients if c in ready):
+    for client in [c for c in ready if c in clients]:
         data = client.recv(4096)
         if not data:
             clients.remove(client)
