@@ -20,8 +20,8 @@ namespace {
 // is 200 ms). The soft limit is half of it, and a real-time thread that
 // reaches it is put back to the normal policy: 50 ms leaves a burner 25 ms,
 // two and a half periods of the accurate engine (10 ms, of which a burner
-// holds 9.4 ms at most before it sleeps). A service that asks for less (1 µs
-// has been seen from a hostile one) would have every burner demoted in its
+// holds 9.4 ms at most before it sleeps). A service that asks for less (a
+// hostile one answered 1 µs) would have every burner demoted in its
 // first period and every launched program keep a limit that ends it at its
 // first real-time slice: its real time is declined then, and the limit stays
 // as it was, as the service would refuse anything above its own.
@@ -49,17 +49,8 @@ public:
     // The service grants real time only to a process whose RLIMIT_RTTIME
     // is within its limit, so the limit is set before the trial.
     Grant realtime() override {
-        auto limits = kit_->limits();
-        // An answer of another shape is a fault worth saying; a missing service is common.
-        if (!limits && limits.failure()->error == EBADMSG) declined(limits.failure()->reason);
-        if (!limits || limits->maxRealtimePriority < 1) return {};
-        if (limits->rttimeUSecMax < kLeastRealtimeRunTimeUsec) {
-            declined("its limit on real-time run time, " + std::to_string(limits->rttimeUSecMax) + " µs, is below " +
-                     std::to_string(kLeastRealtimeRunTimeUsec) + " µs");
-            return {};
-        }
-        limits_ = *limits;
-        if (!limitRealtimeRunTime(limits_->rttimeUSecMax)) return {};
+        limits_ = usableLimits();
+        if (!limits_ || !limitRealtimeRunTime(limits_->rttimeUSecMax)) return {};
         if (!onOwnThread([this](pid_t tid) { return kit_->makeThreadRealtime(tid, 1); })) return {};
         return {GrantKind::RealTime, limits_->maxRealtimePriority, {}};
     }
@@ -89,6 +80,21 @@ public:
     }
 
 private:
+    // The service's limits, where it grants real time within limits that
+    // can be used.
+    std::optional<RealtimeKitLimits> usableLimits() {
+        auto limits = kit_->limits();
+        // An answer of another shape is a fault worth saying; a missing service is common.
+        if (!limits && limits.failure()->error == EBADMSG) declined(limits.failure()->reason);
+        if (!limits || limits->maxRealtimePriority < 1) return std::nullopt;
+        if (limits->rttimeUSecMax < kLeastRealtimeRunTimeUsec) {
+            declined("its limit on real-time run time, " + std::to_string(limits->rttimeUSecMax) + " µs, is below " +
+                     std::to_string(kLeastRealtimeRunTimeUsec) + " µs");
+            return std::nullopt;
+        }
+        return *limits;
+    }
+
     std::unique_ptr<RealtimeKit> kit_;
     std::optional<RealtimeKitLimits> limits_;  // read once, before any thread asks
 };
