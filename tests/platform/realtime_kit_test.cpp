@@ -75,8 +75,7 @@ struct SilentSocket {
 // The fault: the limit covered each call but not the connection's set-up,
 // which waited for as long as a silent bus kept the connection open. Each
 // call gives up after kRealtimeKitTimeout; the bound leaves a busy machine
-// room and still fails a wait for D-Bus's own 25 s. (A bus that answers the
-// handshake and then keeps silent: tests/platform/user_manager_test.cpp.)
+// room and still fails a wait for D-Bus's own 25 s.
 TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedPromptly) {
     if (std::system("dbus-daemon --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "dbus-daemon is not installed";
     EmptyBus empty;

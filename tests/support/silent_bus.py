@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 # A D-Bus bus that answers its first client's handshake and Hello, then never says another word:
-# not to that client's calls, not to any later client. Listens on the socket path given (there
-# only once it listens); ends when its input closes.
+# not to that client's calls, not to any later client. Listens on DIR/bus, and writes its address
+# to DIR/address once it listens; ends when its input closes.
 import os, select, socket, struct, sys
 
 
@@ -16,32 +16,31 @@ def hello_reply(hello):
     return header + b"\0" * (-len(header) % 8) + body
 
 
-listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-listener.bind(sys.argv[1] + ".new")
+folder = sys.argv[1]
+listener = socket.socket(socket.AF_UNIX)
+listener.bind(folder + "/bus")
 listener.listen(16)
-os.rename(sys.argv[1] + ".new", sys.argv[1])
-first, received, begun, talking, clients = None, b"", False, True, []
+open(folder + "/address.new", "w").write("unix:path=" + folder + "/bus")
+os.rename(folder + "/address.new", folder + "/address")
+talking, received, begun, clients = None, b"", False, []  # talking: the first client, until its Hello
 while True:
     ready = select.select([sys.stdin, listener] + clients, [], [])[0]
     if sys.stdin in ready and not os.read(0, 256):
         break
-    if listener in ready:
-        clients.append(listener.accept()[0])
-        first = first or clients[0]
+    clients += [listener.accept()[0]] if listener in ready else []
+    talking = clients[0] if talking is None and clients else talking
     for client in [c for c in ready if c in clients]:
         data = client.recv(4096)
         if not data:
             clients.remove(client)
-            continue
-        received += data if client is first and talking else b""
-        while not begun and b"\r\n" in received:  # the handshake, a line at a time
+        received += data if client is talking else b""
+        while client is talking and not begun and b"\r\n" in received:  # the handshake, a line at a time
             line, received = received.split(b"\r\n", 1)
             begun = line == b"BEGIN"
-            # AUTH without its data first asks for it (DATA); AUTH with it, or DATA, is accepted.
-            asks = line.rstrip(b"\0").endswith(b"AUTH EXTERNAL")
+            # AUTH without its data asks for it (DATA); AUTH with it, or DATA, is accepted.
             accepted = b"AUTH" in line or line.startswith(b"DATA")
-            answer = b"DATA" if asks else b"OK " + b"0" * 32 if accepted else b"AGREE_UNIX_FD" if b"NEGOTIATE" in line else b""
-            client.sendall(answer + b"\r\n" if answer else b"")
-        if begun and talking and len(received) >= 16:
+            asks = line.rstrip(b"\0").endswith(b"AUTH EXTERNAL")
+            client.sendall(b"" if begun else (b"DATA" if asks else b"OK " + b"0" * 32 if accepted else b"AGREE_UNIX_FD") + b"\r\n")
+        if client is talking and begun and len(received) >= 16:
             client.sendall(hello_reply(received))
             talking = False

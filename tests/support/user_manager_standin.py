@@ -53,10 +53,10 @@ class Standin(dbus.service.Object):
     def ListUnitsByPatterns(self, states, patterns):
         log("ListUnitsByPatterns " + " ".join(patterns))
         found = [n for n in units if any(fnmatch.fnmatch(n, p) for p in patterns)]
-        shape = open(os.path.join(folder, "shape")).read() if os.path.exists(os.path.join(folder, "shape")) else ""
-        if shape:  # a reply of another shape than systemd's
-            return {"a(ss)": Array([("a", "b")], "(ss)"), "a{ss}": Dictionary({"a": "b"}, "ss"),
-                    "a(a(s))": Array([([("a",)],)], "(a(s))"), "s": "a", "none": None}[shape]
+        shapes = {"a(ss)": Array([("a", "b")], "(ss)"), "a{ss}": Dictionary({"a": "b"}, "ss"),
+                  "a(a(s))": Array([([("a",)],)], "(a(s))"), "s": "a", "none": None}
+        if os.path.exists(os.path.join(folder, "shape")):  # a reply of another shape than systemd's
+            return shapes[open(os.path.join(folder, "shape")).read()]
         return Array([(n, "", "loaded", "active", "running", "", "/", 0, "", "/") for n in found], "(ssssssouso)")
 
 
