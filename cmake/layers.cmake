@@ -8,8 +8,8 @@
 #
 # <folder> is a library (a folder under src/) or a folder inside one
 # ("platform/linux"): a folder may use what its library may use and what its
-# own entry adds. Qt modules that only a private folder may use are linked
-# privately, so that no layer above can reach them. MIN_FILES is a floor on the
+# own entry adds. Qt modules and system libraries that only a private folder
+# may use are linked privately, so that no layer above can reach them. MIN_FILES is a floor on the
 # files the check must find there, so that a check that found nothing fails.
 # Lower it only when a library truly shrinks.
 
@@ -30,8 +30,10 @@ endmacro()
 # From the bottom up; a library may use only libraries listed above it.
 lentora_layer(platform                 SYSTEM Threads::Threads MIN_FILES 12)
 # The desktop's services (real-time rights, the user's service manager) are
-# reached over D-Bus, and the toolkit's own threads are started here.
-lentora_layer(platform/linux QT Core DBus MIN_FILES 20)
+# reached over D-Bus with sd-bus, whose every wait has a limit of ours. The
+# toolkit's own threads are started here: Qt's D-Bus thread is the one the
+# notification area and the menus use.
+lentora_layer(platform/linux QT Core DBus SYSTEM PkgConfig::libsystemd MIN_FILES 20)
 lentora_layer(cmdline                  MIN_FILES 5)
 lentora_layer(engine   USES platform   MIN_FILES 12)
 lentora_layer(cpuid    USES platform   MIN_FILES 5)
@@ -63,6 +65,18 @@ function(lentora_layer_private_qt layer out)
   set(${out} ${modules} PARENT_SCOPE)
 endfunction()
 
+# The system libraries that the library's folders below its own add: linked
+# privately, as their Qt modules are.
+function(lentora_layer_private_system layer out)
+  set(targets)
+  foreach(folder ${LENTORA_LAYERS})
+    if(folder MATCHES "^${layer}/")
+      list(APPEND targets ${LENTORA_LAYER_SYSTEM_${folder}})
+    endif()
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
 # Links the library <layer> with exactly what the map allows it.
 function(lentora_layer_link layer)
   if(NOT layer IN_LIST LENTORA_LAYERS OR layer MATCHES "/")
@@ -80,6 +94,8 @@ function(lentora_layer_link layer)
   list(APPEND public ${LENTORA_LAYER_SYSTEM_${layer}})
   lentora_layer_private_qt(${layer} private_modules)
   list(TRANSFORM private_modules PREPEND Qt6::)
+  lentora_layer_private_system(${layer} private_system)
+  list(APPEND private_modules ${private_system})
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "EXECUTABLE")
     target_link_libraries(${target} PRIVATE ${public} ${private_modules})

@@ -8,7 +8,7 @@
 # leaves the build to try with what is there.
 # Exit status: 0 when the build may go on, 1 when packages are missing.
 set -euo pipefail
-build=(g++ make ninja-build cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev)
+build=(g++ make ninja-build cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libsystemd-dev)
 tests=(
   clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev
@@ -24,7 +24,7 @@ packages=("${build[@]}")
 if ! command -v dpkg-query >/dev/null; then
   echo "No dpkg-query here: not checking packages. On Debian they are: ${packages[*]}" >&2
   echo "Install your distribution's equivalents (CMake 3.25, Ninja, a C++20 compiler, Qt 6 Base" >&2
-  echo "with its development files); trying the build with what is there." >&2
+  echo "with its development files, libsystemd's sd-bus); trying the build with what is there." >&2
   exit 0
 fi
 missing=()

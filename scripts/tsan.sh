@@ -22,10 +22,7 @@ cd "$build/tests"
 # The tests are picked by their labels (tests/CMakeLists.txt): the platform
 # and engine suites and the launch watcher alone and in the window, each test
 # in a process of its own. Left out: the tests that fork a multi-threaded
-# process and start threads in the child (not supported by ThreadSanitizer)
-# and the user service manager's, which may leave a thread waiting on a
-# silent bus past their end (they run in the normal and the AddressSanitizer
-# suites).
+# process and start threads in the child (not supported by ThreadSanitizer).
 run ctest --output-on-failure --no-tests=error -L '^(platform|engine)$|:threads$'
 # ThreadSanitizer holds back an asynchronous signal until the thread calls
 # into its runtime, so a thread in a pure busy loop (or a sleep it does not

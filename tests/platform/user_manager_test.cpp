@@ -6,9 +6,9 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <QCoreApplication>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -22,15 +22,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Ends when its input closes (pclose), which the stand-in waits for.
+// Ends when its input closes (pclose), which the stand-in waits for. Also runs the bus
+// that answers its first client's handshake, then keeps silent (support/silent_bus.py).
+const char* const kSilentBus = "/usr/bin/python3 " LENTORA_SOURCE_DIR "/tests/support/silent_bus.py ";
 struct StandIn {
     TempDir dir{"manager"};
     FILE* input = nullptr;
     std::string address;
-    explicit StandIn(const std::string& mode = "") {
-        const std::string script = LENTORA_SOURCE_DIR "/tests/support/user_manager_standin.py ";
-        input =
-            popen(("exec dbus-run-session -- /usr/bin/python3 " + script + dir.path().string() + mode).c_str(), "w");
+    explicit StandIn(const std::string& mode = "",
+                     const std::string& run = "dbus-run-session -- /usr/bin/python3 " LENTORA_SOURCE_DIR
+                                              "/tests/support/user_manager_standin.py ") {
+        input = popen(("exec " + run + dir.path().string() + mode).c_str(), "w");
         waitFor([&] { return !(address = slurp(dir / "address")).empty(); }, std::chrono::seconds(20),
                 std::chrono::milliseconds(20));
     }
@@ -78,9 +80,6 @@ TEST(UserManagerScope, WeighsMoreOnlyWhileRaisedAndAKilledOnesIsPutBackAtTheNext
 // call gives up after kUserManagerTimeout, and the bound leaves a busy
 // machine room while still failing a wait for D-Bus's own 25 s.
 TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedPromptly) {
-    int argc = 1;
-    char name[] = "test", *argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
     const TempDir muteDir("mute");
     const fs::path mutePath = muteDir / "bus";
     const int mute = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -99,5 +98,33 @@ TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedPromptly) {
         EXPECT_FALSE(standing->facts().weightRaised) << address;
         EXPECT_NE(standing->facts().weightRefusal, "") << address;
     }
-    close(mute);  // the abandoned connection fails at once and ends its thread
+    close(mute);
+}
+
+// Faults: a bus that answered the handshake and then kept silent held start-up for good. The
+// real-time service's client waited for its connection without a limit; the service manager's
+// gave up, but its abandoned connection held the one thread every later connection needed, so
+// the next client and the exit hung. Each gives up within its limit now, and the process ends.
+TEST(SilentBus, EachClientGivesUpInTimeAndTheProcessEnds) {
+    StandIn manager("", kSilentBus), kit("", kSilentBus);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string out = shellOutput("timeout -s KILL 20 " LENTORA_GROUP_CHILD_PATH " " + manager.address +
+                                        " prepare kit=" + kit.address + "; echo $?");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_NE(out.find("kit limits=none\n"), std::string::npos) << out;
+    EXPECT_TRUE(out.ends_with("\n0\n")) << out;
+}
+
+// Fault: a service manager that answered ListUnitsByPatterns in another shape than
+// a(ssssssouso) ended Lentora (SIGABRT in the D-Bus library). It is refused with a note.
+TEST(UserManagerScope, ReplyOfAnotherShapeIsRefusedWithANote) {
+    if (!standInCanRun()) GTEST_SKIP() << "dbus-run-session, python3-dbus or python3-gi is missing";
+    StandIn manager;
+    for (const std::string shape : {"a(ss)", "a{ss}", "a(a(s))", "s", "none"}) {
+        std::ofstream(manager.dir / "shape") << shape;
+        const std::string out = shellOutput(LENTORA_GROUP_CHILD_PATH " " + manager.address + " prepare; echo $?");
+        EXPECT_NE(out.find("refusal=the reply to ListUnitsByPatterns has the signature"), std::string::npos)
+            << shape << ": " << out;
+        EXPECT_TRUE(out.ends_with("\n0\n")) << shape << ": " << out;
+    }
 }

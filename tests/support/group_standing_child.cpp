@@ -2,21 +2,20 @@
 // Lentora's standing in its control group, in a process of its own, against the service manager
 // on the bus given, driven by the words that follow: prepare, raise, lower; realtime (the rights'
 // trial, then a thread made real-time and back); fifo (the main thread made real-time); spawn (a
-// program started as launches are); hold (waits to be killed). Each tells the cpu group it ends
-// in (a program started from a thread begins in that thread's group); the facts come last.
+// program started as launches are); hold (waits to be killed); kit=ADDRESS (RealtimeKit's limits
+// asked on that bus). Each tells the cpu group it ends in (a program started from a thread begins
+// in that thread's group); the facts come last, then the refusal of a weight, if any.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <QCoreApplication>
 #include <cstdio>
 #include <string>
 #include <thread>
 
 #include "launch_priority.h"
 #include "platform/group_standing.h"
+#include "platform/realtime_kit.h"
 #include "platform/rights.h"
-
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
 
 namespace {
 char sh[] = "sh", option[] = "-c", cpuGroup[] = "sed -n 's/^[0-9]*:cpu[:,][^/]*//p' /proc/self/cgroup";
@@ -39,7 +38,6 @@ void spawnProgram() {
 }  // namespace
 
 int main(int argc, char** args) {
-    QCoreApplication app(argc, args);
     const auto standing = platform::groupStandingAt(argc > 1 ? args[1] : "", true);
     const auto rights = platform::ownRightsStep();
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -58,8 +56,11 @@ int main(int argc, char** args) {
         if (word == "fifo") say("fifo", rights->makeRealtime(0, 5));
         if (word == "spawn") spawnProgram();
         if (word == "hold") std::printf("holding\n"), pause();
+        if (word.rfind("kit=", 0) == 0)
+            std::printf("kit limits=%s\n", platform::realtimeKitAt(word.substr(4))->limits() ? "some" : "none");
     }
     const platform::GroupFacts facts = standing->facts();
     std::printf("pid=%d raised=%d refused by group=%d above=%d\n", getpid(), facts.weightRaised,
                 facts.realtimeRefusedByGroup, facts.realtimeInAncestorGroup);
+    if (!facts.weightRefusal.empty()) std::printf("refusal=%s\n", facts.weightRefusal.c_str());
 }

@@ -3,10 +3,12 @@
 # A stand-in for the user's service manager (org.freedesktop.systemd1 on the session bus) with
 # the calls Lentora makes, checked the way systemd checks them. Under dbus-run-session: the bus
 # address goes to DIR/address once it owns the name, each call to DIR/calls, the scopes and their
-# weights to DIR/units; ends when its input closes. Scopes never end here, as if a program Lentora
+# weights to DIR/units; ends when its input closes. ListUnitsByPatterns answers in the shape named
+# in DIR/shape, where there is one. Scopes never end here, as if a program Lentora
 # launched still held them. With --silent, StartTransientUnit is never answered.
 import fnmatch, os, re, sys
 import dbus, dbus.service
+from dbus import Array, Dictionary
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
@@ -47,11 +49,15 @@ class Standin(dbus.service.Object):
             units[name] = int(value)
         log(f"SetUnitProperties {name} " + " ".join(f"{k}={v}" for k, v in properties))
 
-    @dbus.service.method(Manager, "asas", "a(ssssssouso)")
+    @dbus.service.method(Manager, "asas", None)
     def ListUnitsByPatterns(self, states, patterns):
         log("ListUnitsByPatterns " + " ".join(patterns))
         found = [n for n in units if any(fnmatch.fnmatch(n, p) for p in patterns)]
-        return [(n, "", "loaded", "active", "running", "", "/", 0, "", "/") for n in found]
+        shapes = {"a(ss)": Array([("a", "b")], "(ss)"), "a{ss}": Dictionary({"a": "b"}, "ss"),
+                  "a(a(s))": Array([([("a",)],)], "(a(s))"), "s": "a", "none": None}
+        if os.path.exists(os.path.join(folder, "shape")):  # a reply of another shape than systemd's
+            return shapes[open(os.path.join(folder, "shape")).read()]
+        return Array([(n, "", "loaded", "active", "running", "", "/", 0, "", "/") for n in found], "(ssssssouso)")
 
 
 DBusGMainLoop(set_as_default=True)

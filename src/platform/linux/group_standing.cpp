@@ -96,7 +96,9 @@ private:
     }
 
     void putBackLeftovers() {
-        for (const std::string& unit : manager_->unitsMatching(std::string(kScopePrefix) + "*.scope")) {
+        const auto units = manager_->unitsMatching(std::string(kScopePrefix) + "*.scope");
+        if (!units) return remember(*units.failure());
+        for (const std::string& unit : *units) {
             if (leftOver(scopeOwner(unit))) manager_->setCpuWeight(unit, kUsualCpuWeight);  // best effort
         }
     }

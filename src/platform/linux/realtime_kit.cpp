@@ -3,37 +3,40 @@
 
 #include <sched.h>
 #include <sys/resource.h>
-#include <QDBusConnection>
-#include <QDBusError>
-#include <QDBusMessage>
-#include <QDBusVariant>
-#include <QList>
-#include <QVariant>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <mutex>
+#include <utility>
 
-#include "bus_probe.h"
-#include "dbus_errors.h"
+#include "bus_connection.h"
 
 namespace platform {
 namespace {
 
 const char* const kService = "org.freedesktop.RealtimeKit1";
 const char* const kPath = "/org/freedesktop/RealtimeKit1";
-const char* const kPropertiesInterface = "org.freedesktop.DBus.Properties";
 const char* const kDefaultSystemBus = "unix:path=/var/run/dbus/system_bus_socket";
 
-std::atomic<int> connectionCount{0};
+const bus::Method kGet{kService, kPath, "org.freedesktop.DBus.Properties", "Get", "v"};
+const bus::Method kMakeRealtime{kService, kPath, kService, "MakeThreadRealtime", ""};
+const bus::Method kMakeHighPriority{kService, kPath, kService, "MakeThreadHighPriority", ""};
 
-// Qt's set-up of a connection waits as long as the server keeps silent, and
-// holds Qt's one D-Bus thread meanwhile: a bus that does not answer a probe
-// in time is not connected to at all.
-QDBusConnection connectIfAnswering(const std::string& address, const QString& name, int timeoutMs) {
-    if (!bus::answers(address, std::chrono::milliseconds(timeoutMs))) return QDBusConnection(name);
-    return QDBusConnection::connectToBus(QString::fromStdString(address), name);
+// A property's value, a variant that must hold an integer.
+Result<long long> integerIn(sd_bus_message* reply, const char* property) {
+    char type = 0;
+    const char* contents = nullptr;
+    const std::string held = sd_bus_message_peek_type(reply, &type, &contents) > 0 && contents ? contents : "";
+    int32_t i = 0;
+    uint32_t u = 0;
+    int64_t x = 0;
+    if (held == "i" && sd_bus_message_read(reply, "v", "i", &i) > 0) return i;
+    if (held == "u" && sd_bus_message_read(reply, "v", "u", &u) > 0) return u;
+    if (held == "x" && sd_bus_message_read(reply, "v", "x", &x) > 0) return x;
+    return Failure{std::string("RealtimeKit's ") + property + " is of the type \"" + held + "\", not a number",
+                   EBADMSG};
 }
 
 // One private connection per client, so that a test may point each client
@@ -42,60 +45,41 @@ QDBusConnection connectIfAnswering(const std::string& address, const QString& na
 class DBusRealtimeKit : public RealtimeKit {
 public:
     DBusRealtimeKit(const std::string& address, std::chrono::milliseconds timeout)
-        : name_(QStringLiteral("lentora-realtimekit-%1").arg(connectionCount++)),
-          timeoutMs_(static_cast<int>(std::max<std::chrono::milliseconds::rep>(timeout.count(), 1))),
-          bus_(connectIfAnswering(address, name_, timeoutMs_)),
-          unavailable_(!bus_.isConnected()) {}
+        : bus_(bus::Connection::open(address, timeout)) {}
 
-    ~DBusRealtimeKit() override { QDBusConnection::disconnectFromBus(name_); }
-
-    std::optional<RealtimeKitLimits> limits() override {
+    Result<RealtimeKitLimits> limits() override {
+        std::lock_guard lock(mutex_);
         const auto priority = property("MaxRealtimePriority");
-        const auto nice = priority ? property("MinNiceLevel") : std::nullopt;
-        const auto rttime = nice ? property("RTTimeUSecMax") : std::nullopt;
-        if (!rttime) return std::nullopt;
+        if (!priority) return *priority.failure();
+        const auto nice = property("MinNiceLevel");
+        if (!nice) return *nice.failure();
+        const auto rttime = property("RTTimeUSecMax");
+        if (!rttime) return *rttime.failure();
+        if (!std::in_range<int>(*priority) || !std::in_range<int>(*nice))
+            return Failure{"RealtimeKit's priorities are out of range", EBADMSG};
         return RealtimeKitLimits{static_cast<int>(*priority), static_cast<int>(*nice), *rttime};
     }
 
     bool makeThreadRealtime(pid_t tid, int priority) override {
-        return call(kService, "MakeThreadRealtime",
-                    {QVariant::fromValue(static_cast<qulonglong>(tid)),
-                     QVariant::fromValue(static_cast<uint>(priority))})
-            .has_value();
+        std::lock_guard lock(mutex_);
+        return bus_ && bus_->call(kMakeRealtime, "tu", static_cast<uint64_t>(tid), static_cast<uint32_t>(priority));
     }
 
     bool makeThreadHighPriority(pid_t tid, int nice) override {
-        return call(kService, "MakeThreadHighPriority",
-                    {QVariant::fromValue(static_cast<qulonglong>(tid)), QVariant::fromValue(static_cast<int>(nice))})
-            .has_value();
+        std::lock_guard lock(mutex_);
+        return bus_ && bus_->call(kMakeHighPriority, "ti", static_cast<uint64_t>(tid), static_cast<int32_t>(nice));
     }
 
 private:
-    // The reply's arguments, nothing on any error. After an error that no
-    // later call can escape, the client stops asking, so that a missing
-    // service costs one wait at most.
-    std::optional<QList<QVariant>> call(const char* interface, const char* method, const QList<QVariant>& arguments) {
-        if (unavailable_) return std::nullopt;
-        QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
-        message.setArguments(arguments);
-        const QDBusMessage reply = bus_.call(message, QDBus::Block, timeoutMs_);
-        if (reply.type() == QDBusMessage::ReplyMessage) return reply.arguments();
-        unavailable_ = meansUnavailable(QDBusError(reply));
-        return std::nullopt;
+    Result<long long> property(const char* name) {
+        if (!bus_) return *bus_.failure();
+        const auto reply = bus_->call(kGet, "ss", kService, name);
+        if (!reply) return *reply.failure();
+        return integerIn(reply->get(), name);
     }
 
-    std::optional<long long> property(const char* name) {
-        const auto reply = call(kPropertiesInterface, "Get", {QString(kService), QString(name)});
-        if (!reply || reply->isEmpty()) return std::nullopt;
-        bool ok = false;
-        const long long value = reply->first().value<QDBusVariant>().variant().toLongLong(&ok);
-        return ok ? std::optional(value) : std::nullopt;
-    }
-
-    QString name_;
-    int timeoutMs_;
-    QDBusConnection bus_;
-    std::atomic<bool> unavailable_;  // burner threads ask at the same time
+    std::mutex mutex_;  // burner threads ask at the same time; a connection serves one at a time
+    Result<bus::Connection> bus_;
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <sched.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <system_error>
 #include <thread>
 
@@ -14,6 +16,20 @@
 
 namespace platform {
 namespace {
+
+// The least RLIMIT_RTTIME Lentora takes from the service (whose own default
+// is 200 ms). The soft limit is half of it, and a real-time thread that
+// reaches it is put back to the normal policy: 50 ms leaves a burner 25 ms,
+// two and a half periods of the accurate engine (10 ms, of which a burner
+// holds 9.4 ms at most before it sleeps). A service that asks for less (a
+// hostile one answered 1 µs) would have every burner demoted in its
+// first period and every launched program keep a limit that ends it at its
+// first real-time slice: its real time is declined then, and the limit stays
+// as it was, as the service would refuse anything above its own.
+constexpr long long kLeastRealtimeRunTimeUsec = 50'000;
+
+// Said on the terminal: the rights note says only that real time is not in use.
+void declined(const std::string& why) { std::fprintf(stderr, "lentora: RealtimeKit not used: %s\n", why.c_str()); }
 
 // Asks on a thread of its own that ends right after: nothing stays raised.
 template <typename Ask>
@@ -34,8 +50,8 @@ public:
     // The service grants real time only to a process whose RLIMIT_RTTIME
     // is within its limit, so the limit is set before the trial.
     Grant realtime() override {
-        limits_ = kit_->limits();
-        if (!limits_ || limits_->maxRealtimePriority < 1 || !limitRealtimeRunTime(limits_->rttimeUSecMax)) return {};
+        limits_ = usableLimits();
+        if (!limits_ || !limitRealtimeRunTime(limits_->rttimeUSecMax)) return {};
         if (!onOwnThread([this](pid_t tid) { return kit_->makeThreadRealtime(tid, 1); })) {
             // The service offered it; without budget the kernel refuses it to the service too.
             if (cpugroup::realtimeBudget(cpugroup::ownPlace()) == 0) cpugroup::noteRefusedByGroup();
@@ -69,6 +85,21 @@ public:
     }
 
 private:
+    // The service's limits, where it grants real time within limits that
+    // can be used.
+    std::optional<RealtimeKitLimits> usableLimits() {
+        auto limits = kit_->limits();
+        // An answer of another shape is a fault worth saying; a missing service is common.
+        if (!limits && limits.failure()->error == EBADMSG) declined(limits.failure()->reason);
+        if (!limits || limits->maxRealtimePriority < 1) return std::nullopt;
+        if (limits->rttimeUSecMax < kLeastRealtimeRunTimeUsec) {
+            declined("its limit on real-time run time, " + std::to_string(limits->rttimeUSecMax) + " µs, is below " +
+                     std::to_string(kLeastRealtimeRunTimeUsec) + " µs");
+            return std::nullopt;
+        }
+        return *limits;
+    }
+
     std::unique_ptr<RealtimeKit> kit_;
     std::optional<RealtimeKitLimits> limits_;  // read once, before any thread asks
 };

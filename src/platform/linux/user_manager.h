@@ -7,15 +7,14 @@
 // answers, the bus is gone) the client stops asking, so a missing or silent
 // manager costs one wait at most.
 #include <sys/types.h>
-#include <QDBusMessage>
-#include <QList>
-#include <QVariant>
+
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "bus_connection.h"
 #include "platform/failure.h"
 
 namespace platform {
@@ -25,26 +24,18 @@ public:
     // A failure when no bus answers within timeout.
     static Result<std::unique_ptr<UserManager>> connect(const std::string& busAddress,
                                                         std::chrono::milliseconds timeout);
-    ~UserManager();
-    UserManager(const UserManager&) = delete;
-    UserManager& operator=(const UserManager&) = delete;
 
     // A scope named name holding process pid; it ends when its processes do.
     std::optional<Failure> startScope(const std::string& name, pid_t pid);
     // The unit's CPUWeight for as long as it lives (not kept across its end).
     std::optional<Failure> setCpuWeight(const std::string& unit, unsigned long long weight);
     // The names of the loaded units that match a shell-style pattern.
-    std::vector<std::string> unitsMatching(const std::string& pattern);
+    Result<std::vector<std::string>> unitsMatching(const std::string& pattern);
 
 private:
-    UserManager(std::string connectionName, std::chrono::milliseconds timeout);
-    // The reply's arguments, or the service's error.
-    Result<QList<QVariant>> call(const char* method, const QList<QVariant>& arguments);
+    explicit UserManager(bus::Connection bus) : bus_(std::move(bus)) {}
 
-    std::string connectionName_;
-    int timeoutMs_;
-    // Set by a call no later one can escape; every later call fails with it.
-    std::optional<Failure> unavailable_;
+    bus::Connection bus_;
 };
 
 }  // namespace platform

@@ -19,9 +19,10 @@ std::vector<std::string> FakeRealtimeKit::requests() const {
     return requests_;
 }
 
-std::optional<RealtimeKitLimits> FakeRealtimeKit::limits() {
+Result<RealtimeKitLimits> FakeRealtimeKit::limits() {
     std::lock_guard lock(mutex_);
-    return limits_;
+    if (!limits_) return Failure{"no service"};
+    return *limits_;
 }
 
 // Like the service: nothing without it, nothing beyond its limits.

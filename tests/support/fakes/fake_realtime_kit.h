@@ -20,7 +20,7 @@ public:
     // "realtime(tid,priority)" and "high(tid,nice)" in order.
     std::vector<std::string> requests() const;
 
-    std::optional<RealtimeKitLimits> limits() override;
+    Result<RealtimeKitLimits> limits() override;
     bool makeThreadRealtime(pid_t tid, int priority) override;
     bool makeThreadHighPriority(pid_t tid, int nice) override;
 

@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/failure.h"
+
 namespace platform {
 
 struct RealtimeKitLimits {
@@ -24,8 +26,9 @@ struct RealtimeKitLimits {
 class RealtimeKit {
 public:
     virtual ~RealtimeKit() = default;
-    // The service's limits; nothing when no service answers.
-    virtual std::optional<RealtimeKitLimits> limits() = 0;
+    // The service's limits; a failure when no service answers, or when it
+    // answers with something else than numbers (error EBADMSG).
+    virtual Result<RealtimeKitLimits> limits() = 0;
     // One thread of this process to SCHED_RR at `priority`. The service
     // refuses while RLIMIT_RTTIME is unset or above its limit.
     virtual bool makeThreadRealtime(pid_t tid, int priority) = 0;
@@ -33,9 +36,9 @@ public:
     virtual bool makeThreadHighPriority(pid_t tid, int nice) = 0;
 };
 
-// Connecting (a probe of the bus first: Qt's own set-up has no limit) and
-// every call wait at most this long; a start-up that finds no bus or no
-// service spends at most one such wait.
+// Connecting (the handshake and the bus's Hello) and every call wait at most
+// this long; a start-up that finds no bus or no service spends at most one
+// such wait for connecting and one for the first call.
 inline constexpr std::chrono::milliseconds kRealtimeKitTimeout{250};
 
 // The service on the system bus (DBUS_SYSTEM_BUS_ADDRESS, else the usual socket).

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The toolkit starts threads of its own when it first needs them: the pool
-// that paints large areas in parallel, and the thread that carries every
-// D-Bus connection (the real-time service, the notification area, menus).
+// that paints large areas in parallel, and the thread that carries its D-Bus
+// connections (the notification area, the menus; Lentora's own clients of the
+// desktop's services use no toolkit code and no thread of their own).
 // Both are then waited for without a limit, so one that the system refused
 // to create (a user at the limit on processes and threads) would hold the
 // window up for good. They are started here, first thing at start-up, and
