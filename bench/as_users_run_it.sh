@@ -18,12 +18,16 @@
 # Usage, as root:
 #   bench/as_users_run_it.sh [LENTORA] [--factors=0,50,90,95,97,98] [--only=TEXT]
 #       [--rights=root,nobody] [--loads=none,light] [--victims=launched,other,same,two]
-#       [--windows=2] [--window=5] [--out=FILE]
+#       [--windows=2] [--window=5] [--out=FILE] [--docs] [--from=FIGURES.tsv]
 # LENTORA defaults to build/src/app/lentora. --only=TEXT keeps the cells whose
 # name ("root, light load, launched", "nobody, no load, same") holds TEXT, to repeat a doubtful one.
 # Prints a markdown summary (also written to FILE) and keeps the raw figures,
 # one line per 5-second window, in FILE's .tsv beside it, and each cell's
 # outputs (victim, probe, Lentora's standard error) in FILE's .logs folder.
+# --docs also puts the summary into bench/README.md and its first table into
+# docs/MEASUREMENTS.md (between their "as users run it" marks). --from makes
+# the summary (and with --docs the tables) of figures kept from an earlier run,
+# measuring nothing; several runs' .tsv files may be joined with cat first.
 #
 # Per window: the victim's processor share (its threads' run time per second,
 # /proc/PID/task/TID/schedstat, in % of a processor; per thread for `two`) and
@@ -43,6 +47,8 @@ victims=launched,other,same,two
 windows=2
 window=5
 out=
+docs=false
+from=
 for arg in "$@"; do
     case $arg in
     --factors=*) factors=${arg#*=} ;;
@@ -53,14 +59,18 @@ for arg in "$@"; do
     --windows=*) windows=${arg#*=} ;;
     --window=*) window=${arg#*=} ;;
     --out=*) out=${arg#*=} ;;
+    --docs) docs=true ;;
+    --from=*) from=$(realpath "${arg#*=}") ;;
     -*) echo "unknown option $arg" >&2; exit 2 ;;
     *) lentora=$arg ;;
     esac
 done
-lentora=$(realpath "$lentora")
-[[ -x $lentora ]] || { echo "no lentora program at $lentora" >&2; exit 1; }
-[[ $(id -u) == 0 ]] || { echo "runs as root (it starts programs as uids 65533 and 65534)" >&2; exit 1; }
+lentora=$(realpath -m "$lentora")
+[[ -n $from || -x $lentora ]] || { echo "no lentora program at $lentora" >&2; exit 1; }
+[[ -z $from || -s $from ]] || { echo "no figures in $from" >&2; exit 1; }
+[[ -n $from || $(id -u) == 0 ]] || { echo "runs as root (it starts programs as uids 65533 and 65534)" >&2; exit 1; }
 for tool in sysbench Xvfb setpriv c++; do
+    [[ -z $from ]] || break
     command -v $tool >/dev/null || { echo "needs $tool (apt-get install sysbench xvfb util-linux g++)" >&2; exit 1; }
 done
 
@@ -75,21 +85,27 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-c++ -std=c++20 -O2 -o "$work/share_probe" "$src/bench/as_users_run_it/share_probe.cpp"
-c++ -std=c++20 -O2 -o "$work/desktop_load" "$src/bench/as_users_run_it/desktop_load.cpp"
 
-# A private X server for every run, as a desktop's: lentora refuses to start without a display.
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -ac -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids_to_end+=($!)
-sleep 1
-
-# A home and runtime folder per user, kept over all runs (the benchmark time is stored once).
-for uid in 0 65534; do
-    mkdir -p "$work/home-$uid/run"
-    chmod 700 "$work/home-$uid/run"
-    chown -R "$uid:$uid" "$work/home-$uid"
-done
+set_up() {
+    c++ -std=c++20 -O2 -o "$work/share_probe" "$src/bench/as_users_run_it/share_probe.cpp"
+    c++ -std=c++20 -O2 -o "$work/desktop_load" "$src/bench/as_users_run_it/desktop_load.cpp"
+    # A private X server for every run, as a desktop's: lentora refuses to start without a display.
+    display=:$((90 + RANDOM % 100))
+    Xvfb "$display" -ac -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    pids_to_end+=($!)
+    sleep 1
+    # A home and runtime folder per user, kept over all runs (the benchmark time is stored once).
+    local uid
+    for uid in 0 65534; do
+        mkdir -p "$work/home-$uid/run"
+        chmod 700 "$work/home-$uid/run"
+        chown -R "$uid:$uid" "$work/home-$uid"
+    done
+    if [[ ,$rights_list, == *,rtkit,* && -z ${LENTORA_RTKIT_BUS:-} ]]; then
+        eval "$("$src/scripts/rtkit-services.sh" start)"
+        started_rtkit=yes
+    fi
+}
 as() {  # uid command... : in a fresh session, as that user (run with &: $! is then the program's pid)
     local uid=$1
     shift
@@ -196,6 +212,19 @@ record() {
 # microseconds every 100 ms.
 probe() { chrt -f 50 "$@"; }
 
+# Replaces the lines between "<!-- NAME: begin -->" and "<!-- NAME: end -->"
+# of a file with the content of another file (as bench/slowdown_tables.sh does).
+replace_between() {
+    local file=$1 name=$2 content=$3
+    grep -q "^<!-- $name: begin -->" "$file" || { echo "$file has no \"$name\" marks" >&2; return 1; }
+    awk -v begin="<!-- $name: begin -->" -v end="<!-- $name: end -->" '
+        FNR == NR { text = text $0 "\n"; next }
+        $0 == begin { print; printf "%s", text; skipping = 1; next }
+        $0 == end { skipping = 0 }
+        !skipping { print }' "$content" "$file" >"$work/replaced"
+    cat "$work/replaced" >"$file"
+}
+
 start_load() {
     as 65533 "$work/desktop_load" 4000 200 &
     load_pid=$!
@@ -207,31 +236,46 @@ stop_load() {
     load_pid=
 }
 
-raw=${out:+${out%.md}.tsv}
-raw=${raw:-$work/figures.tsv}
-: >"$raw"
-if [[ ,$rights_list, == *,rtkit,* && -z ${LENTORA_RTKIT_BUS:-} ]]; then
-    eval "$("$src/scripts/rtkit-services.sh" start)"
-    started_rtkit=yes
-fi
-started=$(date -u '+%Y-%m-%d %H:%M UTC')
-load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-for load in ${loads//,/ }; do
-    [[ $load == light ]] && start_load
-    for rights in ${rights_list//,/ }; do
-        for victim in ${victims//,/ }; do
-            name="$rights, $([[ $load == none ]] && echo no || echo "$load") load, $victim"
-            [[ -z $only || $name == *"$only"* ]] || continue
-            for factor in ${factors//,/ }; do
-                echo "$name, factor $factor ($(cut -d' ' -f1 /proc/loadavg))" >&2
-                run_cell "$rights" "$load" "$victim" "$factor"
+measure_all() {
+    local load rights victim name factor
+    for load in ${loads//,/ }; do
+        [[ $load == light ]] && start_load
+        for rights in ${rights_list//,/ }; do
+            for victim in ${victims//,/ }; do
+                name="$rights, $([[ $load == none ]] && echo no || echo "$load") load, $victim"
+                [[ -z $only || $name == *"$only"* ]] || continue
+                for factor in ${factors//,/ }; do
+                    echo "$name, factor $factor ($(cut -d' ' -f1 /proc/loadavg))" >&2
+                    run_cell "$rights" "$load" "$victim" "$factor"
+                done
             done
         done
+        stop_load
     done
-    stop_load
-done
-[[ -s $raw ]] || { echo "no cell measured (--only=$only names none?)" >&2; exit 1; }
-summary=$("$src/bench/as_users_run_it/summary.sh" "$raw" "$lentora" "$started" "$load_before" "$(cut -d' ' -f1-3 /proc/loadavg)")
+}
+
+if [[ -n $from ]]; then
+    raw=$from
+else
+    raw=${out:+${out%.md}.tsv}
+    raw=${raw:-$work/figures.tsv}
+    # The run's own line: what, when, and how busy the machine was.
+    printf '# %s against %s (%s processors, windows of %s s), load average before: %s\n' \
+        "$(date -u '+%Y-%m-%d %H:%M UTC')" "$lentora" "$(nproc)" "$window" "$(cut -d' ' -f1-3 /proc/loadavg)" >"$raw"
+    set_up
+    measure_all
+    echo "# load average after: $(cut -d' ' -f1-3 /proc/loadavg)" >>"$raw"
+fi
+grep -q '^[^#]' "$raw" || { echo "no cell measured (--only=$only names none?)" >&2; exit 1; }
+summary=$("$src/bench/as_users_run_it/summary.sh" "$raw")
 echo "$summary"
 [[ -n $out ]] && echo "$summary" >"$out"
+if $docs; then
+    echo "$summary" >"$work/summary.md"
+    replace_between "$src/bench/README.md" "as users run it" "$work/summary.md"
+    # The measurements page takes the dated line and the first table.
+    awk '{ print } /^\|/ { in_table = 1 } in_table && /^$/ { exit }' "$work/summary.md" >"$work/first-table.md"
+    replace_between "$src/docs/MEASUREMENTS.md" "as users run it" "$work/first-table.md"
+    echo "Rewrote the tables in bench/README.md and docs/MEASUREMENTS.md." >&2
+fi
 exit 0

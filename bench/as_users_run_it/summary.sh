@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The markdown summary of bench/as_users_run_it.sh from its raw figures:
-#   summary.sh FIGURES.tsv LENTORA STARTED LOAD_BEFORE LOAD_AFTER
+#   summary.sh FIGURES.tsv
 # First a table of the victims' processor share and work rate per factor,
 # then the details per cell. A figure that several windows gave is a range.
 set -euo pipefail
-raw=$1 lentora=$2 started=$3 load_before=$4 load_after=$5
-echo "Measured $started with \`bench/as_users_run_it.sh\` against $lentora ($(nproc) processors," \
-    "$(cut -d' ' -f1 <"$raw" | wc -l) 5-second windows; load average before $load_before, after $load_after)."
+raw=$1
+echo "Measured with \`bench/as_users_run_it.sh\`, $(grep -c '^[^#]' "$raw") windows:"
+echo
+sed -n 's/^# \(.*\)/- \1/p' "$raw"
 echo
 awk -F'\t' '
+/^#/ { next }
 function range(lo, hi, digits) {
     return sprintf("%." digits "f", lo) (sprintf("%." digits "f", lo) == sprintf("%." digits "f", hi) ? "" : sprintf("–%." digits "f", hi))
 }
