@@ -150,12 +150,17 @@ run_cell() {  # rights load victim factor
         [[ $victim == same ]] && vuid=$uid
         as "$vuid" "${bench[@]}" >"$log" 2>&1 &
         vpid=$!
+        # The probe watches the victim from its start, and Lentora once its pid is written.
+        rm -f "$work/lentora.pid"
+        probe "$work/share_probe" --lentora=@"$work/lentora.pid" --victim=$vpid --load="${load_pid:-0}" \
+            --windows="$windows" --window="$window" --start-by=$((wait + 3)) >"$probe" &
+        local ppid=$!
         sleep $wait
         # shellcheck disable=SC2086
         as "$uid" env $env "$lentora" /SPEED="$factor" /CLOSE /bin/sleep $((seconds + 5)) >/dev/null 2>"$err" &
         lpid=$!
-        probe "$work/share_probe" --lentora=$lpid --victim=$vpid --load="${load_pid:-0}" --windows="$windows" \
-            --window="$window" --start-by=$((wait + 3)) >"$probe"
+        echo "$lpid" >"$work/lentora.pid"
+        wait "$ppid" || true
         pkill -P "$lpid" -x sleep 2>/dev/null || true  # the harmless launch: the watch ends, Lentora with it
     fi
     wait_for_end "$lpid"
@@ -171,11 +176,11 @@ wait_for_end() {  # pid: Lentora ends with its watch; one that hangs is ended
 
 # Appends the cell's windows to the .tsv: rights load victim factor window
 # share rate slice own burners load_share outside readout readout_s span_s
-# base_share loadavg (shares in % of a processor, per thread but the outside
+# base_share loadavg probe (shares in % of a processor, per thread but the outside
 # figure over the span, which is the whole program's as the readout is).
 record() {
     local rights=$1 load=$2 victim=$3 factor=$4 threads=$5
-    local base base_rate readout span span_s loadavg
+    local base base_rate readout span span_s loadavg probe_cost
     base=$(sed -n 's/^baseline from=\([0-9]*\) to=\([0-9]*\) share=\(.*\)/\1 \2 \3/p' "$work/probe.out")
     base_rate=$([[ -n $base ]] && rate "$work/victim.log" "${base%% *}" "$(cut -d' ' -f2 <<<"$base")" || echo 0)
     readout=$(sed -n 's/^lentora: the program ran at \([0-9.]*\) % of a processor.* over \([0-9.]*\) s;.*/\1 \2/p' \
@@ -183,6 +188,7 @@ record() {
     span=$(sed -n 's/^span seconds=\([0-9.]*\) share=\(.*\)/\2/p' "$work/probe.out")
     span_s=$(sed -n 's/^span seconds=\([0-9.]*\) .*/\1/p' "$work/probe.out")
     loadavg=$(cut -d' ' -f1 /proc/loadavg)
+    probe_cost=$(sed -n 's/^probe share=//p' "$work/probe.out")
     grep -q '^window' "$work/probe.out" || echo "$rights, $load, $victim, $factor: no window measured" \
         "($(tr '\n' ' ' <"$work/probe.out"); $(tail -2 "$work/lentora.err" | tr '\n' ' '))" >&2
     if [[ -n $out ]]; then  # each cell's own outputs, to look into a doubtful figure
@@ -195,7 +201,7 @@ record() {
         n=$((n + 1))
         local from to share slice own burners lshare
         eval "${line#window }"  # the probe's own key=value words
-        printf '%s\t%s\t%s\t%s\t%d\t%.2f\t%.2f\t%.2f\t%.3f\t%.3f\t%.1f\t%.2f\t%s\t%s\t%s\t%.1f\t%s\n' \
+        printf '%s\t%s\t%s\t%s\t%d\t%.2f\t%.2f\t%.2f\t%.3f\t%.3f\t%.1f\t%.2f\t%s\t%s\t%s\t%.1f\t%s\t%.3f\n' \
             "$rights" "$load" "$victim" "$factor" "$n" \
             "$(awk -v s="$share" -v t="$threads" 'BEGIN { print 100 * s / t }')" \
             "$(awk -v r="$(rate "$work/victim.log" "$from" "$to")" -v b="$base_rate" 'BEGIN { print (b > 0 ? 100 * r / b : 0) }')" \
@@ -203,7 +209,8 @@ record() {
             "$(awk -v s="$own" 'BEGIN { print 100 * s }')" "$(awk -v s="$burners" 'BEGIN { print s }')" \
             "$(awk -v s="$lshare" 'BEGIN { print 100 * s }')" "$(awk -v s="${span:-0}" 'BEGIN { print 100 * s }')" \
             "${readout:+${readout% *}}" "${readout:+${readout#* }}" "${span_s:-}" \
-            "$(awk -v s="${base##* }" -v t="$threads" 'BEGIN { print 100 * s / t }')" "$loadavg" >>"$raw"
+            "$(awk -v s="${base##* }" -v t="$threads" 'BEGIN { print 100 * s / t }')" "$loadavg" \
+            "$(awk -v s="${probe_cost:-0}" 'BEGIN { print 100 * s }')" >>"$raw"
     done < <(grep '^window' "$work/probe.out" | sed 's/ load=/ lshare=/')
 }
 

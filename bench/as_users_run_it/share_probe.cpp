@@ -5,7 +5,7 @@
 // /proc's CPU times count in 10 ms ticks, too coarse for a 2 % share of a
 // 100 ms slice) of the victim, of Lentora and of an optional background load.
 //
-//   share_probe --lentora=PID (--victim=PID | --victim-name=COMM) [--load=PID]
+//   share_probe --lentora=(PID|@FILE) (--victim=PID | --victim-name=COMM) [--load=PID]
 //               [--window=5] [--windows=2] [--settle=2] [--start-by=S]
 //
 // The slowed span starts at the first 100 ms slice in which Lentora's burners
@@ -13,15 +13,20 @@
 // after the victim started) stands in. The burners are the threads Lentora
 // pins to one processor each (none of its other threads is pinned, and its
 // threads have no names of their own to tell them by).
+// With --lentora=@FILE the probe starts with the victim, before Lentora, and
+// reads Lentora's pid from FILE once the script wrote it there.
 // Windows are whole seconds of the victim's life, so that the script can take
 // its work rate from sysbench's per-second reports. Prints key=value lines:
 //   baseline from=1 to=4 share=0.993
 //   window from=9 to=14 share=0.0198 slice=0.031 own=0.0011 burners=1.95 load=0.041
 //   span seconds=12.4 share=0.0201
+//   probe share=0.0008
 // (shares in processors; slice: the largest 100 ms slice's share; own: Lentora
-// apart from its burners; span: from the slow-down's start to the victim's end.)
+// apart from its burners; span: from the slow-down's start to the victim's
+// end; probe: the probe's own processor time while it watched.)
 #include <dirent.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -40,6 +45,7 @@ namespace {
 
 struct Options {
     pid_t lentora = 0;
+    std::string lentoraFile;  // holds Lentora's pid once it started
     pid_t victim = 0;
     std::string victimName;
     pid_t load = 0;
@@ -123,13 +129,16 @@ std::string statField(pid_t pid, int index) {
     return "";
 }
 
-// A descendant of `root` whose command is `name` (the launched victim).
-pid_t descendantNamed(pid_t root, const std::string& name) {
-    for (pid_t pid : numberedEntries("/proc")) {
-        if (firstLine("/proc/" + std::to_string(pid) + "/comm") != name) continue;
-        for (pid_t up = pid; up > 1;) {
-            up = std::atoi(statField(up, 4).c_str());
-            if (up == root) return pid;
+// A descendant of `root` whose command is `name` (the launched victim),
+// found through the children lists of its threads: far cheaper than a walk
+// over /proc, which the probe would do every 100 ms until the launch.
+pid_t descendantNamed(pid_t root, const std::string& name, int depth = 0) {
+    if (depth > 8) return 0;
+    for (pid_t tid : numberedEntries("/proc/" + std::to_string(root) + "/task")) {
+        std::ifstream in("/proc/" + std::to_string(root) + "/task/" + std::to_string(tid) + "/children");
+        for (pid_t child; in >> child;) {
+            if (firstLine("/proc/" + std::to_string(child) + "/comm") == name) return child;
+            if (pid_t found = descendantNamed(child, name, depth + 1)) return found;
         }
     }
     return 0;
@@ -139,8 +148,8 @@ pid_t descendantNamed(pid_t root, const std::string& name) {
 // earlier run time (before it was pinned) is negligible.
 class LentoraThreads {
 public:
-    explicit LentoraThreads(pid_t pid) : pid_(pid) {}
-    void read(Sample& s) {
+    void read(pid_t pid, Sample& s) {
+        pid_ = pid;
         for (pid_t tid : numberedEntries("/proc/" + std::to_string(pid_) + "/task")) {
             if (tid != pid_ && pinnedToOneProcessor(pid_, tid)) burners_[tid] = true;
             if (auto run = threadRunTime(pid_, tid)) last_[tid] = *run;
@@ -150,7 +159,7 @@ public:
     }
 
 private:
-    pid_t pid_;
+    pid_t pid_ = 0;
     std::map<pid_t, bool> burners_;
     std::map<pid_t, double> last_;
 };
@@ -161,7 +170,9 @@ Options parse(int argc, char** argv) {
         const std::string arg = argv[i];
         const auto eq = arg.find('=');
         const std::string key = arg.substr(0, eq), value = eq == std::string::npos ? "" : arg.substr(eq + 1);
-        if (key == "--lentora")
+        if (key == "--lentora" && value.rfind('@', 0) == 0)
+            o.lentoraFile = value.substr(1);
+        else if (key == "--lentora")
             o.lentora = std::atoi(value.c_str());
         else if (key == "--victim")
             o.victim = std::atoi(value.c_str());
@@ -182,8 +193,9 @@ Options parse(int argc, char** argv) {
             std::exit(2);
         }
     }
-    if (o.lentora <= 0 || (o.victim <= 0 && o.victimName.empty()) || o.window <= 0) {
-        std::fprintf(stderr, "usage: share_probe --lentora=PID (--victim=PID | --victim-name=COMM) [--load=PID]\n");
+    if ((o.lentora <= 0 && o.lentoraFile.empty()) || (o.victim <= 0 && o.victimName.empty()) || o.window <= 0) {
+        std::fprintf(stderr,
+                     "usage: share_probe --lentora=(PID|@FILE) (--victim=PID | --victim-name=COMM) [--load=PID]\n");
         std::exit(2);
     }
     return o;
@@ -200,11 +212,12 @@ void sleepUntil(double bootTime) {
 // victim was found: a launch that failed).
 std::vector<Sample> watch(Options& o, double& victimStart) {
     std::vector<Sample> samples;
-    LentoraThreads lentora(o.lentora);
+    LentoraThreads lentora;
     RunTimes victim, load;
     const double tick = sysconf(_SC_CLK_TCK);
     for (double next = bootSeconds();; next += 0.1) {
         sleepUntil(next);
+        if (o.lentora <= 0 && !o.lentoraFile.empty()) o.lentora = std::atoi(firstLine(o.lentoraFile).c_str());
         if (o.victim <= 0) {
             o.victim = descendantNamed(o.lentora, o.victimName);
             if (o.victim <= 0 && kill(o.lentora, 0) != 0) break;
@@ -215,7 +228,7 @@ std::vector<Sample> watch(Options& o, double& victimStart) {
         const double before = bootSeconds();
         if (kill(o.victim, 0) != 0 || statField(o.victim, 3) == "Z") break;
         s.victim = victim.read(o.victim);
-        lentora.read(s);
+        if (o.lentora > 0) lentora.read(o.lentora, s);
         if (o.load > 0) s.load = load.read(o.load);
         // The moment of the readings: taken from /proc in well under a
         // millisecond (the script runs the probe above the burners).
@@ -270,6 +283,11 @@ void report(const std::vector<Sample>& samples, double victimStart, const Option
     }
     const Sample& a = at(samples, slowed);
     std::printf("span seconds=%.2f share=%.4f\n", end - a.t, (samples.back().victim - a.victim) / (end - a.t));
+    // The probe's own cost, which the other programs share the machine with.
+    rusage own{};
+    getrusage(RUSAGE_SELF, &own);
+    const double cpu = own.ru_utime.tv_sec + own.ru_stime.tv_sec + (own.ru_utime.tv_usec + own.ru_stime.tv_usec) / 1e6;
+    std::printf("probe share=%.5f\n", cpu / (end - samples.front().t));
 }
 
 }  // namespace
