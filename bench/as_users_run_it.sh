@@ -18,7 +18,7 @@
 # Usage, as root:
 #   bench/as_users_run_it.sh [LENTORA] [--factors=0,50,90,95,97,98] [--only=TEXT]
 #       [--rights=root,nobody] [--loads=none,light] [--victims=launched,other,same,two]
-#       [--windows=2] [--window=5] [--out=FILE] [--docs] [--from=FIGURES.tsv]
+#       [--windows=2] [--window=5] [--out=FILE] [--docs] [--from=FIGURES.tsv] [--curve=FILE.png]
 # LENTORA defaults to build/src/app/lentora. --only=TEXT keeps the cells whose
 # name ("root, light load, launched", "nobody, no load, same") holds TEXT, to repeat a doubtful one.
 # Prints a markdown summary (also written to FILE) and keeps the raw figures,
@@ -28,6 +28,7 @@
 # docs/MEASUREMENTS.md (between their "as users run it" marks). --from makes
 # the summary (and with --docs the tables) of figures kept from an earlier run,
 # measuring nothing; several runs' .tsv files may be joined with cat first.
+# --curve draws the shares against the factor (bench/as_users_run_it/curve.sh).
 #
 # Per window: the victim's processor share (its threads' run time per second,
 # /proc/PID/task/TID/schedstat, in % of a processor; per thread for `two`) and
@@ -49,6 +50,7 @@ window=5
 out=
 docs=false
 from=
+curve=
 for arg in "$@"; do
     case $arg in
     --factors=*) factors=${arg#*=} ;;
@@ -61,6 +63,7 @@ for arg in "$@"; do
     --out=*) out=${arg#*=} ;;
     --docs) docs=true ;;
     --from=*) from=$(realpath "${arg#*=}") ;;
+    --curve=*) curve=$(realpath -m "${arg#*=}") ;;
     -*) echo "unknown option $arg" >&2; exit 2 ;;
     *) lentora=$arg ;;
     esac
@@ -277,6 +280,7 @@ grep -q '^[^#]' "$raw" || { echo "no cell measured (--only=$only names none?)" >
 summary=$("$src/bench/as_users_run_it/summary.sh" "$raw")
 echo "$summary"
 [[ -n $out ]] && echo "$summary" >"$out"
+[[ -n $curve ]] && "$src/bench/as_users_run_it/curve.sh" "$raw" "$curve"
 if $docs; then
     echo "$summary" >"$work/summary.md"
     replace_between "$src/bench/README.md" "as users run it" "$work/summary.md"
