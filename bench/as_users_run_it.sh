@@ -90,8 +90,8 @@ cleanup() {
 trap cleanup EXIT
 
 set_up() {
-    c++ -std=c++20 -O2 -o "$work/share_probe" "$src/bench/as_users_run_it/share_probe.cpp"
-    c++ -std=c++20 -O2 -o "$work/desktop_load" "$src/bench/as_users_run_it/desktop_load.cpp"
+    c++ -std=c++20 -O2 -Wall -Wextra -o "$work/share_probe" "$src/bench/as_users_run_it/share_probe.cpp"
+    c++ -std=c++20 -O2 -Wall -Wextra -o "$work/desktop_load" "$src/bench/as_users_run_it/desktop_load.cpp"
     # A private X server for every run, as a desktop's: lentora refuses to start without a display.
     display=:$((90 + RANDOM % 100))
     Xvfb "$display" -ac -nolisten tcp >"$work/xvfb.log" 2>&1 &
