@@ -138,7 +138,10 @@ run_cell() {  # rights load victim factor
     local rights=$1 load=$2 victim=$3 factor=$4 uid
     uid=$(uid_of "$rights")
     local log=$work/victim.log err=$work/lentora.err probe=$work/probe.out threads=1 wait=4
+    # Lentora takes 2 to 6 s to start on a busy machine; another session's
+    # victim runs from before it starts.
     local seconds=$((wait + 6 + windows * window))
+    [[ $victim == other || $victim == same ]] && seconds=$((seconds + 4))
     [[ $victim == two ]] && threads=2
     rm -f "$log" "$err"
     touch "$log" && chmod 666 "$log"
@@ -199,6 +202,10 @@ record() {
     span_s=$(sed -n 's/^span seconds=\([0-9.]*\) .*/\1/p' "$work/probe.out")
     loadavg=$(cut -d' ' -f1 /proc/loadavg)
     probe_cost=$(sed -n 's/^probe share=//p' "$work/probe.out")
+    if [[ $factor != 0 ]] && grep -q '^slowed seen=0' "$work/probe.out"; then
+        echo "$rights, $load, $victim, $factor: the burners never ran while the victim did; no window kept" >&2
+        sed -i '/^window/d' "$work/probe.out"
+    fi
     grep -q '^window' "$work/probe.out" || echo "$rights, $load, $victim, $factor: no window measured" \
         "($(tr '\n' ' ' <"$work/probe.out"); $(tail -2 "$work/lentora.err" | tr '\n' ' '))" >&2
     if [[ -n $out ]]; then  # each cell's own outputs, to look into a doubtful figure

@@ -17,6 +17,7 @@
 // reads Lentora's pid from FILE once the script wrote it there.
 // Windows are whole seconds of the victim's life, so that the script can take
 // its work rate from sysbench's per-second reports. Prints key=value lines:
+//   slowed seen=1
 //   baseline from=1 to=4 share=0.993
 //   window from=9 to=14 share=0.0198 slice=0.031 own=0.0011 burners=1.95 load=0.041
 //   span seconds=12.4 share=0.0201
@@ -246,10 +247,10 @@ const Sample& at(const std::vector<Sample>& samples, double t) {
     return samples[best];
 }
 
-double slowedFrom(const std::vector<Sample>& samples, double fallback) {
+std::optional<double> slowedFrom(const std::vector<Sample>& samples) {
     for (size_t i = 1; i < samples.size(); ++i)
         if (samples[i].burners - samples[i - 1].burners > 0.020) return samples[i - 1].t;
-    return fallback;
+    return std::nullopt;
 }
 
 double largestSlice(const std::vector<Sample>& samples, double from, double to) {
@@ -266,7 +267,12 @@ void report(const std::vector<Sample>& samples, double victimStart, const Option
         std::printf("error what=\"no victim seen\"\n");
         return;
     }
-    const double slowed = slowedFrom(samples, victimStart + o.startBy);
+    // Whether the burners were seen: the script refuses the windows of a
+    // factor above 0 without them (a Lentora that took longer to start than
+    // the victim ran).
+    const std::optional<double> seen = slowedFrom(samples);
+    const double slowed = seen.value_or(victimStart + o.startBy);
+    std::printf("slowed seen=%d\n", seen ? 1 : 0);
     const double end = samples.back().t;
     const int slowedSecond = static_cast<int>(std::floor(slowed - victimStart));
     if (slowedSecond > 1) {

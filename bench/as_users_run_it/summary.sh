@@ -31,6 +31,9 @@ function ratio(name, key, ideal,   a, b, text) {
     if (!($4 in hasFactor)) { hasFactor[$4] = 1; factors[++m] = $4 }
     keep(cell, "share", $6); keep(cell, "rate", $7); keep(cell, "slice", $8); keep(cell, "own", $9)
     keep(cell, "burners", $10); keep(cell, "load", $11); keep(cell, "base", $16); keep(cell, "avg", $17); keep(cell, "probe", $18)
+    # Work per processor second against before: below 1 where the short
+    # slots start with cold caches.
+    if ($6 > 0 && $16 > 0) keep(cell, "work", ($7 / 100) / ($6 / $16))
     outside[cell] = $12; readout[cell] = $13; readoutSeconds[cell] = $14; span[cell] = $15
     measured[cell] = 1
 }
@@ -54,18 +57,19 @@ END {
         print ""
     }
     print ""
-    print "Details per cell: the largest 100 ms slice of the victim as a ratio to the ideal; Lentora'\''s own processor time apart from its burners (% of a processor); what the burners held (processors); the background load'\''s share (%); the victim'\''s share before the slow-down; Lentora'\''s readout at the end of a launch against the outside figure over the slowed span (the whole program, all threads); the load average and the probe'\''s own processor time (%)."
+    print "Details per cell: the largest 100 ms slice of the victim as a ratio to the ideal; Lentora'\''s own processor time apart from its burners (% of a processor); what the burners held (processors); the background load'\''s share (%); the victim'\''s share before the slow-down; its work per processor second against before (below 1 where it loses to cold caches); Lentora'\''s readout at the end of a launch against the outside figure over the slowed span (the whole program, all threads); the load average and the probe'\''s own processor time (%)."
     print ""
-    print "| rights, load, victim | factor | largest 100 ms | Lentora apart from burners | burners held | load got | before | readout / outside | load avg | probe |"
-    print "|---|---:|---:|---:|---:|---:|---:|---|---:|---:|"
+    print "| rights, load, victim | factor | largest 100 ms | Lentora apart from burners | burners held | load got | before | work per processor second | readout / outside | load avg | probe |"
+    print "|---|---:|---:|---:|---:|---:|---:|---:|---|---:|---:|"
     for (i = 1; i <= n; i++) for (k = 1; k <= m; k++) {
         cell = rows[i] SUBSEP order[k]; ideal = 100 - order[k]
         if (!(cell in measured)) continue
         r = readout[cell] == "" ? "none printed; outside " sprintf("%.2f %% over %s s", outside[cell], span[cell]) \
             : sprintf("%s %% over %s s / %.2f %% over %s s = %.2f×", readout[cell], readoutSeconds[cell], outside[cell], span[cell], outside[cell] > 0 ? readout[cell] / outside[cell] : 0)
-        printf "| %s | %s | %s | %s %% | %s | %s %% | %s %% | %s | %s | %s %% |\n", rows[i], order[k], ratio(cell, "slice", ideal),
+        printf "| %s | %s | %s | %s %% | %s | %s %% | %s %% | %s | %s | %s | %s %% |\n", rows[i], order[k], ratio(cell, "slice", ideal),
             range(lo[cell, "own"], hi[cell, "own"], 2), range(lo[cell, "burners"], hi[cell, "burners"], 2),
-            range(lo[cell, "load"], hi[cell, "load"], 1), range(lo[cell, "base"], hi[cell, "base"], 1), r,
+            range(lo[cell, "load"], hi[cell, "load"], 1), range(lo[cell, "base"], hi[cell, "base"], 1),
+            ((cell, "work") in lo) ? range(lo[cell, "work"], hi[cell, "work"], 2) : "–", r,
             range(lo[cell, "avg"], hi[cell, "avg"], 2), range(lo[cell, "probe"], hi[cell, "probe"], 2)
     }
 }' "$raw"
