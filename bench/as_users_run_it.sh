@@ -126,11 +126,19 @@ lentora_env() {  # uid
 }
 uid_of() { [[ $1 == root ]] && echo 0 || echo 65534; }
 
-# Mean sysbench events per second of the report seconds FROM+1..TO (each
-# report line "[ Ks ]" covers the K-th second of the victim's life).
+# Sysbench events per second over the report seconds FROM..TO (the report
+# "[ Ks ]" ends the K-th second of the victim's life). A starved victim skips
+# reports, and the next one gives the rate since the last: each counts for
+# the part of its seconds inside the window.
 rate() {
     sed -n 's/^\[ *\([0-9]*\)s \].* eps: \([0-9.]*\).*/\1 \2/p' "$1" |
-        awk -v from="$2" -v to="$3" '$1 > from && $1 <= to { s += $2; n++ } END { printf "%.2f", n ? s / n : 0 }'
+        awk -v from="$2" -v to="$3" '
+            {
+                overlap = ($1 < to ? $1 : to) - (last > from ? last : from)
+                if (overlap > 0) { events += $2 * overlap; seconds += overlap }
+                last = $1
+            }
+            END { printf "%.2f", seconds ? events / seconds : 0 }'
 }
 
 # One cell: writes its raw lines (one per window) to the .tsv.
