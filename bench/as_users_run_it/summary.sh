@@ -64,7 +64,9 @@ END {
     for (i = 1; i <= n; i++) for (k = 1; k <= m; k++) {
         cell = rows[i] SUBSEP order[k]; ideal = 100 - order[k]
         if (!(cell in measured)) continue
-        r = readout[cell] == "" ? "none printed; outside " sprintf("%.2f %% over %s s", outside[cell], span[cell]) \
+        # Beside another session'\''s victim Lentora launched /bin/sleep: its readout is the sleep'\''s.
+        if (rows[i] ~ /, (other|same)$/) r = "– (launched: /bin/sleep)"
+        else r = readout[cell] == "" ? "none printed; outside " sprintf("%.2f %% over %s s", outside[cell], span[cell]) \
             : sprintf("%s %% over %s s / %.2f %% over %s s = %.2f×", readout[cell], readoutSeconds[cell], outside[cell], span[cell], outside[cell] > 0 ? readout[cell] / outside[cell] : 0)
         printf "| %s | %s | %s | %s %% | %s | %s %% | %s %% | %s | %s | %s | %s %% |\n", rows[i], order[k], ratio(cell, "slice", ideal),
             range(lo[cell, "own"], hi[cell, "own"], 2), range(lo[cell, "burners"], hi[cell, "burners"], 2),
