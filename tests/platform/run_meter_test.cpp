@@ -44,7 +44,9 @@ TEST(RunMeter, ReadsABusyProgramAndTheBusyProcessesItStarted) {
         wantedNs += ran + (after->waitKnown ? t.waitNs - first.at(tid).waitNs : 0);
     }
     EXPECT_EQ(busyThreads, 2) << "both busy descendants are counted";
-    if (after->waitKnown) EXPECT_GT(wantedNs, 1'500'000'000) << "two busy threads want two seconds a second";
+    if (after->waitKnown) {
+        EXPECT_GT(wantedNs, 1'500'000'000) << "two busy threads want two seconds a second";
+    }
     (*started)->waitForEnd();
     EXPECT_FALSE(meter.program(pid)) << "a program that is gone is not measured";
 }
