@@ -50,17 +50,23 @@ std::optional<ShareSampler::Delta> ShareSampler::programDelta(pid_t program, int
     return d;
 }
 
-double ShareSampler::burnerDeltaNs(const std::vector<pid_t>& burners) {
+// Nothing where a burner was not read at both ends of the window (it had not
+// started yet at the first reading): its hold would count as none, and the
+// feedback would take the burners for outweighed.
+std::optional<double> ShareSampler::burnerDeltaNs(const std::vector<pid_t>& burners) {
     std::map<pid_t, int64_t> now;
     double sum = 0;
+    bool whole = true;
     for (pid_t tid : burners) {
-        const int64_t ns = meter_.ownThreadCpuNs(tid);
-        if (ns < 0) continue;
+        const int64_t ns = tid > 0 ? meter_.ownThreadCpuNs(tid) : -1;
         const auto before = burners_.find(tid);
+        whole = whole && ns >= 0 && before != burners_.end();
+        if (ns < 0) continue;
         if (before != burners_.end()) sum += static_cast<double>(std::max<int64_t>(0, ns - before->second));
         now[tid] = ns;
     }
     burners_ = std::move(now);
+    if (!whole) return std::nullopt;
     return sum;
 }
 
@@ -72,12 +78,12 @@ Readout ShareSampler::sample(pid_t program, const std::vector<pid_t>& burners, i
     lastNs_ = nowNs;
     const int64_t ownBefore = std::exchange(lastOwnNs_, meter_.ownProcessCpuNs());
     const auto delta = programDelta(program, wallNs);
-    const double burnerNs = burnerDeltaNs(burners);
-    if (!opened) return {};
+    const auto burnerNs = burnerDeltaNs(burners);
+    if (!opened || !burnerNs) return {};
     Readout r{.measured = true, .fromCpuTime = !waitKnown_, .seconds = wallNs / 1e9};
     const double wall = static_cast<double>(wallNs);
-    r.heldPercent = 100.0 * burnerNs / (std::max(processors, 1) * wall);
-    r.ownPercent = std::max(0.0, 100.0 * (static_cast<double>(lastOwnNs_ - ownBefore) - burnerNs) / wall);
+    r.heldPercent = 100.0 * *burnerNs / (std::max(processors, 1) * wall);
+    r.ownPercent = std::max(0.0, 100.0 * (static_cast<double>(lastOwnNs_ - ownBefore) - *burnerNs) / wall);
     r.ofProgram = delta.has_value();
     r.percent = delta ? 100.0 * delta->runNs / delta->runnableNs : std::max(0.0, 100.0 - r.heldPercent);
     if (delta) {

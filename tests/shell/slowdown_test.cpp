@@ -273,6 +273,8 @@ TEST_F(SlowDownControl, MeasuredShareIsShownPerRightsCaseWithAWordWhereItIsFarOf
         Tform1& f = open();
         ui(f).TrackBar1->setValue(98);
         f.Button1Click();
+        engine::TBurner& b = f.burner();
+        waitFor([&] { return b.thread(0).threadId() && (!b.backupsActive() || b.backup(0).threadId()); });
         f.measureTick();  // opens the window
         f.measureTick();
         const QString readout = ui(f).Readout->text(), status = ui(f).StatusBar1->text();

@@ -20,6 +20,7 @@ public:
         return ProgramRun{.threads = {{pid, run, now_ - run}}};
     }
     int64_t ownThreadCpuNs(pid_t tid) override {
+        if (tid <= 0) return -1;
         if (!first_) first_ = tid;
         return tid == first_ ? static_cast<int64_t>(heldShare * static_cast<double>(now_)) : 0;
     }

@@ -52,7 +52,7 @@ private:
         double runNs = 0, runnableNs = 0;
     };
     std::optional<Delta> programDelta(pid_t program, int64_t wallNs);
-    double burnerDeltaNs(const std::vector<pid_t>& burners);
+    std::optional<double> burnerDeltaNs(const std::vector<pid_t>& burners);
 
     platform::RunMeter& meter_;
     int64_t lastNs_ = -1;
