@@ -2,11 +2,9 @@
 // The feedback law against a plant of hand-given behaviour: programs get a
 // fixed part of the free part (less than all of it where others take some,
 // more where the burners do not hold their busy part).
-#include <gtest/gtest.h>
-
-#include <cmath>
-
 #include "engine/busy_trim.h"
+
+#include <gtest/gtest.h>
 
 using engine::BusyTrim;
 
@@ -35,9 +33,9 @@ TEST(BusyTrim, ConvergesWithoutOscillationAndStaysInsideItsBounds) {
         int turns = 0, direction = 0;
         for (int window = 0; window < 10; ++window) {
             trim.update(c.factor, c.partOfFree * freePercent(trim, c.factor));
-            const int now = trim.ratio() > lastRatio ? 1 : trim.ratio() < lastRatio ? -1 : 0;
-            turns += now != 0 && direction != 0 && now != direction;
-            if (now != 0) direction = now;
+            const int now = (trim.ratio() > lastRatio) - (trim.ratio() < lastRatio);
+            turns += now * direction < 0;
+            direction = now ? now : direction;
             lastRatio = trim.ratio();
             EXPECT_GE(trim.ratio(), BusyTrim::lowestRatio(c.factor));
             EXPECT_LE(trim.ratio(), BusyTrim::highestRatio(c.factor));

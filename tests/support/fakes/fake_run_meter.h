@@ -11,8 +11,7 @@ namespace platform {
 
 class FakeRunMeter : public RunMeter {
 public:
-    double programShare = 0.02;
-    double heldShare = 0.98;
+    double programShare = 0.02, heldShare = 0.98;
 
     std::optional<ProgramRun> program(pid_t pid) override {
         if (pid <= 0) return std::nullopt;
@@ -21,7 +20,7 @@ public:
     }
     int64_t ownThreadCpuNs(pid_t tid) override {
         if (tid <= 0) return -1;
-        if (!first_) first_ = tid;
+        first_ = first_ ? first_ : tid;
         return tid == first_ ? static_cast<int64_t>(heldShare * static_cast<double>(now_)) : 0;
     }
     int64_t ownProcessCpuNs() override { return static_cast<int64_t>(heldShare * static_cast<double>(now_)); }
