@@ -46,7 +46,6 @@ std::optional<ShareSampler::Delta> ShareSampler::programDelta(pid_t program, int
     program_ = std::move(now);
     if (!run || !hadWindow) return std::nullopt;
     if (!waitKnown_) d.runnableNs = static_cast<double>(wallNs);
-    if (d.runnableNs < kLeastRunnable * static_cast<double>(wallNs)) return std::nullopt;
     return d;
 }
 
@@ -84,8 +83,11 @@ Readout ShareSampler::sample(pid_t program, const std::vector<pid_t>& burners, i
     const double wall = static_cast<double>(wallNs);
     r.heldPercent = 100.0 * *burnerNs / (std::max(processors, 1) * wall);
     r.ownPercent = std::max(0.0, 100.0 * (static_cast<double>(lastOwnNs_ - ownBefore) - *burnerNs) / wall);
-    r.ofProgram = delta.has_value();
-    r.percent = delta ? 100.0 * delta->runNs / delta->runnableNs : std::max(0.0, 100.0 - r.heldPercent);
+    // The kernel adds a thread's wait only once it runs again: a window in
+    // which the program did not run at all shows it hardly runnable, and its
+    // wait comes with the next. The totals take every window, so they hold.
+    r.ofProgram = delta && delta->runnableNs >= kLeastRunnable * wall;
+    r.percent = r.ofProgram ? 100.0 * delta->runNs / delta->runnableNs : std::max(0.0, 100.0 - r.heldPercent);
     if (delta) {
         total_.runNs += delta->runNs;
         total_.runnableNs += delta->runnableNs;
