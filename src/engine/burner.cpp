@@ -76,6 +76,13 @@ void TBurner::SetFactor(int32_t factor) {
     for (auto& t : backups_) t->factor.store(factor, std::memory_order_relaxed);
 }
 
+void TBurner::SetTrim(int32_t trimBp) {
+    for (auto& t : threads_) t->trimBp.store(trimBp, std::memory_order_relaxed);
+    for (auto& t : backups_) t->trimBp.store(trimBp, std::memory_order_relaxed);
+}
+
+int32_t TBurner::Trim() const { return threads_.front()->trimBp.load(std::memory_order_relaxed); }
+
 int32_t TBurner::Factor() const { return threads_.front()->factor.load(std::memory_order_relaxed); }
 
 void TBurner::SetPriority(platform::ThreadPriority priority) {

@@ -99,8 +99,12 @@ CycleReport TKillThread::accurateCycle(int32_t f) {
     // 2-4 ms once a second). The backup, an ordinary thread, holds the last
     // part of every busy part instead, so ordinary threads get their 50 ms a
     // little in every period and real time is never withheld.
-    const int32_t share = realtime() > 0 ? std::min(f, kRealtimeShare) : std::min(f, 100);
-    const int64_t busyEnd = start + kAccuratePeriodNs * share / 100;
+    //
+    // The trim (the feedback's, see BusyTrim) moves the end of the busy part;
+    // the real-time part stays inside the budget whatever it asks.
+    const int32_t busyBp = std::clamp(f * 100 + trimBp.load(std::memory_order_relaxed), 0, 10000);
+    const int32_t shareBp = realtime() > 0 ? std::min(busyBp, kRealtimeShare * 100) : busyBp;
+    const int64_t busyEnd = start + kAccuratePeriodNs * shareBp / 10000;
     while (fine_.monotonicNs() < busyEnd) report.passes += runCountDown(2000);
     fine_.sleepUntilNs(end);
     report.sleeps = 1;

@@ -5,11 +5,14 @@
 #include "engine/engine_mode_store.h"
 #include "engine/scheduling.h"
 #include "platform/group_standing.h"
+#include "platform/run_meter.h"
 
 namespace engine {
 
 TSlowDown::TSlowDown(platform::SystemControl& system, platform::UserRegistry& registry, platform::Clock& clock)
-    : system_(system), registry_(registry), clock_(clock) {}
+    : system_(system), registry_(registry), clock_(clock) {
+    if (platform::RunMeter* meter = system_.runMeter()) sampler_ = std::make_unique<ShareSampler>(*meter);
+}
 
 void TSlowDown::applyStartupPriorities() {
     version5_ = system_.majorVersion() >= 5;
@@ -49,12 +52,14 @@ void TSlowDown::createBurner(std::vector<int> processors) {
 
 void TSlowDown::applyEngineMode(EngineMode mode) {
     mode_ = mode;
+    trim_.reset();  // the classic engine has no trim; the accurate one learns anew
     const SchedulingOutcome outcome = applyScheduling(system_, *burner_, mode, designedPriorityClass(), factor_);
     holdsOtherSessions_ = outcome.holdsOtherSessions;
     lowerOtherSessions_ = outcome.lowerOtherSessions;
     windowRealtime_ = outcome.plan.windowRealtime;
     realtimeGrantedBy_ = system_.rights().realtime.by;
     realtimeHow_ = system_.rights().realtime.how;
+    applyTrim();
 }
 
 std::optional<platform::Failure> TSlowDown::chooseEngineMode(EngineMode mode) {
@@ -100,7 +105,43 @@ int32_t TSlowDown::SetFactor(int32_t factor) {
     factor_ = clampFactor(factor);
     burner_->SetPriority(burnerPriorityFor(factor_));
     burner_->SetFactor(factor_);
+    applyTrim();  // the ratio learned holds at the new factor at once
     return factor_;
+}
+
+void TSlowDown::applyTrim() {
+    if (!burner_) return;
+    burner_->SetTrim(mode_ == EngineMode::Accurate ? trim_.busyBp(factor_) - factor_ * 100 : 0);
+}
+
+void TSlowDown::markRunning() {
+    running_ = true;
+    trim_.reset();
+    applyTrim();
+    if (sampler_) sampler_->restart();
+}
+
+Readout TSlowDown::measure(pid_t program) {
+    if (!sampler_ || !burner_) return {};
+    if (burner_->suspendCount() != 0) {
+        sampler_->openWindow();  // a launch's wait, or its end: the window opens with the burners
+        return {};
+    }
+    std::vector<pid_t> threads;
+    for (size_t i = 0; i < burner_->size(); ++i) {
+        threads.push_back(burner_->thread(i).threadId());
+        if (burner_->backupsActive()) threads.push_back(burner_->backup(i).threadId());
+    }
+    const Readout r = sampler_->sample(program, threads, static_cast<int>(burner_->size()));
+    if (r.measured && mode_ == EngineMode::Accurate) {
+        trim_.update(factor_, r.percent);
+        applyTrim();
+    }
+    return r;
+}
+
+std::optional<ProgramTotals> TSlowDown::programTotals() const {
+    return sampler_ ? sampler_->programTotals() : std::nullopt;
 }
 
 bool TSlowDown::Resume() {

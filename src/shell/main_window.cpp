@@ -89,6 +89,7 @@ void Tform1::connectControls() {
     connect(c.Remove, &QPushButton::clicked, this, [this] { RemoveClick(); });
     connect(c.Propertybutton, &QPushButton::clicked, this, [this] { PropertybuttonClick(); });
     connect(c.secticker, &QTimer::timeout, this, [this] { sectickerTimer(); });
+    connect(c.measureTicker, &QTimer::timeout, this, [this] { measureTick(); });
     new FocusLaunch(*c.ListBox1, [this] { LaunchClick(); });
 }
 

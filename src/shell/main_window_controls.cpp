@@ -152,6 +152,23 @@ void buildStatusBar(QWidget* client, MainWindowControls& c) {
     c.RightsIndicator = named(new QLabel(c.StatusBar1), "RightsIndicator");
     c.RightsIndicator->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     c.RightsIndicator->setAlignment(Qt::AlignCenter);
+    c.Readout = named(new QLabel(c.StatusBar1), "Readout");
+    c.Readout->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    c.Readout->setAlignment(Qt::AlignCenter);
+    c.Readout->setVisible(false);
+}
+
+// The boxes from the bar's right end leftwards; the hint text stops short of them.
+void placeStatusBoxes(const MainWindowControls& c) {
+    int right = c.StatusBar1->width() - 2;
+    for (QLabel* box : {c.RightsIndicator, c.Readout}) {
+        if (box->isHidden()) continue;
+        const int width = box->sizeHint().width() + 12;
+        right -= width;
+        box->setGeometry(right, 2, width, 21);
+        right -= 2;
+    }
+    c.StatusBar1->setContentsMargins(0, 0, c.StatusBar1->width() - right + 2, 0);
 }
 }  // namespace
 
@@ -164,6 +181,7 @@ MainWindowControls buildControls(QMainWindow& window, QWidget& client) {
     buildLaunchBox(&client, c);
     buildStatusBar(&client, c);
     c.secticker = named(new QTimer(&window), "secticker");
+    c.measureTicker = named(new QTimer(&window), "measureTicker");
     return c;
 }
 
@@ -181,9 +199,14 @@ void buildTray(QMainWindow& window, MainWindowControls& c, std::shared_ptr<widge
 void showRights(const MainWindowControls& c, const QString& summary, const QString& details) {
     c.RightsIndicator->setText(summary);
     c.RightsIndicator->setToolTip(details);
-    const int width = c.RightsIndicator->sizeHint().width() + 12;
-    c.RightsIndicator->setGeometry(c.StatusBar1->width() - width - 2, 2, width, 21);
-    c.StatusBar1->setContentsMargins(0, 0, width + 4, 0);
+    placeStatusBoxes(c);
+}
+
+void showReadout(const MainWindowControls& c, const QString& text, const QString& details) {
+    c.Readout->setText(text);
+    c.Readout->setToolTip(details);
+    c.Readout->setVisible(!text.isEmpty());
+    placeStatusBoxes(c);
 }
 
 void setTabOrder(const MainWindowControls& c) {

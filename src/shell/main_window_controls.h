@@ -51,12 +51,16 @@ struct MainWindowControls {
     // The status bar's permanent indicator of what the slow-down holds
     // against; hints and launch texts never replace it.
     QLabel* RightsIndicator = nullptr;
+    // Beside it while the slow-down runs: what programs really get, measured.
+    QLabel* Readout = nullptr;
     QAction* TunetoyourCPU1 = nullptr;
     QAction* AccurateSlowdown1 = nullptr;
     QAction* Contents1 = nullptr;
     QAction* Commandline1 = nullptr;
     QAction* About1 = nullptr;
     QTimer* secticker = nullptr;
+    // Paces the measurement while the slow-down runs.
+    QTimer* measureTicker = nullptr;
     // The tray icon and its right-click menu, made once the start-up got that far.
     widgets::TTaskIcon* tiTray = nullptr;
     QMenu* TrayMenu = nullptr;
@@ -72,5 +76,7 @@ void buildTray(QMainWindow& window, MainWindowControls& controls, std::shared_pt
 void setTabOrder(const MainWindowControls& controls);
 // The status bar's indicator of what the slow-down holds against, at the bar's right end.
 void showRights(const MainWindowControls& controls, const QString& summary, const QString& details);
+// The measured readout to the indicator's left; an empty text hides it.
+void showReadout(const MainWindowControls& controls, const QString& text, const QString& details);
 
 }  // namespace shell

@@ -88,7 +88,8 @@ void Tform1::sectickerTimer() {
     if (!launches_->Tick()) return;
     ui_->secticker->stop();
     if (exitStatus_ == 0) exitStatus_ = launches_->exitStatus();  // Lentora's own failure comes first
-    close();                                                      // FormClose ends the program
+    printClosingLine();
+    close();  // FormClose ends the program
 }
 
 void Tform1::watchEnded(int32_t position, bool stopped) {

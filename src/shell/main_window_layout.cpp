@@ -21,6 +21,7 @@ void Tform1::buildWindow() {
     setCentralWidget(client_);
     ui_ = std::make_unique<MainWindowControls>(buildControls(*this, *client_));
     ui_->secticker->setInterval(services_.tickIntervalMs);
+    ui_->measureTicker->setInterval(services_.tickIntervalMs);
     connectControls();
     setClientHeight(359);
 }

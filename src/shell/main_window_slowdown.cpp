@@ -24,6 +24,7 @@ void Tform1::StartSlowDown(int32_t factor) {
     ui_->Button1->setText("Stop!!!");
     slowDown_->markRunning();
     TrackBar1Change();
+    ui_->measureTicker->start();
     ui_->Launch->setEnabled(false);
     ui_->TunetoyourCPU1->setEnabled(false);
 }
@@ -55,6 +56,7 @@ void Tform1::keepRunningAfterFailedStop(int32_t position) {
 
 void Tform1::finishStop(int32_t position) {
     slowDown_->markStopped();
+    hideMeasured();
     ui_->Button1->setText("Start!!!");
     setWindowTitle(kCaption);
     ui_->Launch->setEnabled(true);
@@ -92,7 +94,10 @@ void Tform1::followSessionLowering(bool wasWaiting) {
 void Tform1::TrackBar1Change() {
     const int32_t p = slowDown_->SetFactor(ui_->TrackBar1->value());
     ui_->Gauge1->setProgress(p);
-    if (slowDown_->Running()) setWindowTitle(QString("%1 - Running at %2%").arg(kCaption).arg(p));
+    if (slowDown_->Running()) {
+        runFactor_ = p;
+        setWindowTitle(QString("%1 - Running at %2%").arg(kCaption).arg(p));
+    }
     UpdateSpeedLabels();
 }
 

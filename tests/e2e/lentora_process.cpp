@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lentora_process.h"
 
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -101,14 +102,19 @@ LentoraProcess::LentoraProcess(const Sandbox& sandbox, const RunOptions& options
     auto envp = pointers(env);
     const std::string work = sandbox.work.string();
     const bool ownSession = options.ownSession;
+    const int errorFd = options.stderrFile.empty()
+                            ? -1
+                            : ::open(options.stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         if (chdir(work.c_str()) != 0) _exit(126);
         if (ownSession) setsid();
+        if (errorFd >= 0) dup2(errorFd, STDERR_FILENO);
         execvpe(argp[0], argp.data(), envp.data());
         _exit(127);
     }
+    if (errorFd >= 0) ::close(errorFd);
 }
 
 LentoraProcess::~LentoraProcess() {

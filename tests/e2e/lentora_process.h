@@ -24,6 +24,7 @@ struct RunOptions {
     // A session of its own, as a desktop start has: a session group that an
     // earlier, killed run left raised cannot leak into the next test.
     bool ownSession = true;
+    std::string stderrFile = {};  // where standard error goes; empty: the test's own
 };
 
 class LentoraProcess {

@@ -14,6 +14,7 @@
 #include "engine/engine_mode_store.h"
 #include "engine/speed.h"
 #include "fakes/fake_rights.h"
+#include "fakes/fake_run_meter.h"
 #include "speed_labels.h"
 #include "widgets/gauge.h"
 #include "window_fixture.h"
@@ -241,6 +242,51 @@ TEST_F(SlowDownControl, RightsIndicatorOutlastsHints) {
     EXPECT_EQ(ui(f).StatusBar1->text(), "Use the trackbar to select the slow down factor");
     EXPECT_EQ(ui(f).RightsIndicator->text(), "Your programs");
     EXPECT_LE(ui(f).StatusBar1->contentsRect().right(), ui(f).RightsIndicator->geometry().left());
+}
+
+// What programs really get is shown beside the rights box while the slow-down
+// runs, with a plain word and the standing's reason where it is far from the
+// factor's share; the texts the design gives stay as they were.
+TEST_F(SlowDownControl, MeasuredShareIsShownPerRightsCaseWithAWordWhereItIsFarOff) {
+    const platform::Grant root{platform::GrantKind::RealTime, 99, "own rights", "root"};
+    platform::FakeRightsStep ownRealtime("own rights", {platform::GrantKind::RealTime, 99, {}});
+    struct Case {
+        const char* name;
+        platform::Rights rights;
+        double held;
+        const char* readout;
+        const char* word;  // "": none
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"root, held", {root, {}, &ownRealtime}, 0.98, "Programs get 2.0 %", ""},
+        {"root, outweighed", {root, {}, &ownRealtime}, 0.5, "Programs get 50.0 %", "something outweighs the burners"},
+        {"nothing, nice 19 against", {}, 0.88, "Programs get 12.0 %", "Your programs get about 12.0 %, not 2 %: see Rights. Lentora may not raise its priority"},
+    };
+    // clang-format on
+    platform::FakeRunMeter meter;
+    system.setRunMeter(&meter);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        system.setRights(c.rights);
+        meter.heldShare = c.held;
+        Tform1& f = open();
+        ui(f).TrackBar1->setValue(98);
+        f.Button1Click();
+        engine::TBurner& b = f.burner();
+        waitFor([&] { return b.thread(0).threadId() && (!b.backupsActive() || b.backup(0).threadId()); });
+        f.measureTick();  // opens the window
+        f.measureTick();
+        const QString readout = ui(f).Readout->text(), status = ui(f).StatusBar1->text();
+        const bool shown = ui(f).Readout->isVisibleTo(&f);
+        f.Button1Click();
+        EXPECT_TRUE(shown);
+        EXPECT_TRUE(readout.startsWith(c.readout)) << readout.toStdString();
+        EXPECT_EQ(*c.word ? status.contains(c.word) : status.contains("see Rights"), *c.word != 0)
+            << status.toStdString();
+        EXPECT_EQ(ui(f).Label5->text().toStdString().find("Virtual CPU speed"), 0u);
+        EXPECT_FALSE(ui(f).Readout->isVisibleTo(&f)) << "the readout goes when the slow-down stops";
+    }
 }
 
 // Time a thread ran or waited to run, in ms: the time it wanted the processor.

@@ -68,6 +68,7 @@ struct WindowControls {
     QPushButton* const Launch = named<QPushButton>("Launch");
     QLabel* const StatusBar1 = named<QLabel>("StatusBar1");
     QLabel* const RightsIndicator = named<QLabel>("RightsIndicator");
+    QLabel* const Readout = named<QLabel>("Readout");
     QAction* const TunetoyourCPU1 = named<QAction>("TunetoyourCPU1");
     QAction* const AccurateSlowdown1 = named<QAction>("AccurateSlowdown1");
     QAction* const Contents1 = named<QAction>("Contents1");

@@ -13,6 +13,7 @@
 #include "launch_priority.h"
 #include "other_sessions.h"
 #include "platform/group_standing.h"
+#include "platform/run_meter.h"
 #include "platform/thread.h"
 #include "priority.h"
 #include "session_group.h"
@@ -103,6 +104,7 @@ public:
     void setLaunchPriority(LaunchPriority priority) override { launching::setPriority(priority); }
 
     GroupStanding* groupStanding() override { return &platform::groupStanding(); }
+    RunMeter* runMeter() override { return &platform::runMeter(); }
 
     std::vector<int> allowedProcessors() override {
         cpu_set_t set;

@@ -12,12 +12,13 @@ namespace platform {
 
 class FakeSystemControl : public SystemControl {
 public:
-    void setMajorVersion(int major);                   // default 6
-    void setPriorityAnswer(bool accepted);             // answer of both setters, default true
-    void setAllowedProcessors(std::vector<int> cpus);  // default {0}
-    void setRights(Rights rights);                     // default: nice values down to -20
-    void setSessionAnswer(bool raised);                // answer of raiseSession(true), default true
-    void setSessionsGrouped(bool grouped);             // default true
+    void setMajorVersion(int major);                       // default 6
+    void setPriorityAnswer(bool accepted);                 // answer of both setters, default true
+    void setAllowedProcessors(std::vector<int> cpus);      // default {0}
+    void setRights(Rights rights);                         // default: nice values down to -20
+    void setSessionAnswer(bool raised);                    // answer of raiseSession(true), default true
+    void setSessionsGrouped(bool grouped);                 // default true
+    void setRunMeter(RunMeter* meter) { meter_ = meter; }  // default none
 
     // The calls in order: "majorVersion", "setProcessPriorityClass(High)",
     // "setProcessPriorityClass(Realtime)", "setCurrentThreadPriority(Normal)",
@@ -42,6 +43,7 @@ public:
     bool sessionsGrouped() override;
     bool lowerOtherSessions(bool lower) override;
     void setLaunchPriority(LaunchPriority priority) override;
+    RunMeter* runMeter() override { return meter_; }
 
 private:
     mutable std::mutex mutex_;
@@ -57,6 +59,7 @@ private:
     bool grouped_ = true;
     std::vector<int> realtimes_;
     std::vector<LaunchPriority> launchPriorities_;
+    RunMeter* meter_ = nullptr;
 };
 
 }  // namespace platform

@@ -32,6 +32,10 @@ public:
     bool Suspend();
     void SetFactor(int32_t factor);
     int32_t Factor() const;
+    // The accurate engine's trim of the busy part, in hundredths of a
+    // percent of the period, for every burner and backup.
+    void SetTrim(int32_t trimBp);
+    int32_t Trim() const;
     void SetPriority(platform::ThreadPriority priority);
     // Real-time scheduling at priority for every burner (0: nice values by
     // their priority level).

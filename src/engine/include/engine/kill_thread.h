@@ -57,6 +57,9 @@ public:
 
     // The slow-down factor in percent, read at the start of every cycle.
     std::atomic<int32_t> factor{0};
+    // The accurate engine's trim of the busy part, in hundredths of a percent
+    // of the period (see BusyTrim), read at the start of every cycle.
+    std::atomic<int32_t> trimBp{0};
     // The engine mode, read at the start of every cycle.
     std::atomic<EngineMode> mode{EngineMode::Classic};
 

@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "engine/burner.h"
+#include "engine/busy_trim.h"
 #include "engine/factor.h"
 #include "engine/generator.h"
+#include "engine/share_sampler.h"
 #include "engine/standing.h"
 #include "platform/clock.h"
 #include "platform/group_standing.h"
@@ -68,9 +70,10 @@ public:
     int32_t Factor() const { return factor_; }
 
     bool Running() const { return running_; }
-    // The running state begins; the burners are resumed separately (a launch
+    // The running state begins, with the feedback's trim undone and the
+    // measurement afresh; the burners are resumed separately (a launch
     // resumes them only once its program started).
-    void markRunning() { running_ = true; }
+    void markRunning();
     bool Resume();
     // Suspends the burners; on success the running state ends.
     bool Stop();
@@ -80,6 +83,17 @@ public:
     void markStopped() { running_ = false; }
     // A watcher puts back the factor it found, clamped like every other.
     void restoreFactor(int32_t factor);
+
+    // Once a second on the window's thread while the slow-down runs: what
+    // programs got since the last call (program: the launched program's id,
+    // 0: none), and in the accurate engine the burners' busy part trimmed
+    // from it (engine/busy_trim.h). Nothing measured on the first call, while
+    // the burners are suspended, or where the system measures nothing.
+    Readout measure(pid_t program);
+    // The launched program's share over the run so far; nothing before a window.
+    std::optional<ProgramTotals> programTotals() const;
+    // The free part's ratio the feedback holds (1: as the factor sets it).
+    double trimRatio() const { return trim_.ratio(); }
 
     // The window goes: the burners stay suspended for good (no thread is
     // joined) and the session's group goes back as it was found.
@@ -91,6 +105,7 @@ public:
 
 private:
     void weighGroup(bool running);
+    void applyTrim();
     platform::SystemControl& system_;
     platform::UserRegistry& registry_;
     platform::Clock& clock_;
@@ -104,9 +119,11 @@ private:
     bool version5_ = false;
     std::atomic<bool> holdsOtherSessions_{true};
     std::atomic<bool> lowerOtherSessions_{false};  // read by watchers in Resume
-    int windowRealtime_ = 0;                       // the window thread's real-time priority, 0: none
-    std::string realtimeGrantedBy_;                // the rights ladder's step that granted real time
-    std::string realtimeHow_;                      // and how, where the step says
+    BusyTrim trim_;
+    std::unique_ptr<ShareSampler> sampler_;  // none where the system measures nothing
+    int windowRealtime_ = 0;                 // the window thread's real-time priority, 0: none
+    std::string realtimeGrantedBy_;          // the rights ladder's step that granted real time
+    std::string realtimeHow_;                // and how, where the step says
 };
 
 }  // namespace engine

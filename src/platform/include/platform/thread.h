@@ -97,6 +97,7 @@ private:
 };
 
 class GroupStanding;
+class RunMeter;
 
 // Priorities of the whole process and of the calling thread.
 enum class PriorityClass { High, Realtime };
@@ -133,6 +134,8 @@ public:
     virtual void setLaunchPriority(LaunchPriority priority) = 0;
     // The standing of Lentora's control group; none where nothing can be asked.
     virtual GroupStanding* groupStanding() { return nullptr; }
+    // What threads really ran; none where nothing can be measured.
+    virtual RunMeter* runMeter() { return nullptr; }
 };
 
 SystemControl& systemControl();

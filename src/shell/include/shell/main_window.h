@@ -57,6 +57,9 @@ public:
     void AccurateSlowdown1Click();
     void RunBenchmark();
 
+    // What programs really get, measured once a second while the slow-down runs.
+    void measureTick();
+
     // Launch box.
     void DownClick();
     void UpClick();
@@ -128,6 +131,11 @@ private:
     void createAboutBox();
     void setUpTrayIcon();
     void showNotice(const QString& text);
+    pid_t launchedProgram() const;
+    double realMhz() const;
+    void showMeasured(const engine::Readout& readout);
+    void hideMeasured();
+    void printClosingLine() const;
 
     Services services_;
     std::unique_ptr<UnattendedDialogs> dialogs_;
@@ -164,6 +172,10 @@ private:
     // detaches a watch still running (see ~Tform1).
     std::unique_ptr<WatchHostAdapter> watchHost_;
     std::unique_ptr<launch::Launcher> launches_;
+    // The last plain word on a disagreement, said once until it changes.
+    QString disagreement_;
+    // The factor the slow-down ran at (the track bar goes back at a launch's end).
+    int32_t runFactor_ = 0;
     bool commandLineLaunched_ = false;
     bool installedAppHandlers_ = false;
 };

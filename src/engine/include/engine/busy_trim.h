@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The accurate engine's feedback: the burners' busy part trimmed so that the
+// share programs measurably get follows the factor's, 100 - factor percent.
+// Pure arithmetic; the slow-down feeds it one measured window a second.
+//
+// The law works on the free part as a ratio to the factor's: programs get
+// about a fixed fraction of the free part (0.4 of it as root at 98, where the
+// window thread, the watcher and the desktop take the rest; more than all of
+// it without rights, where the burners do not hold their busy part), so
+// equal ratios need equal steps at every factor, and a factor change keeps
+// the ratio learned and takes effect at once.
+#include <cstdint>
+
+namespace engine {
+
+// The busy part in hundredths of a percent of the period.
+inline constexpr int32_t kFullPeriodBp = 10000;
+
+class BusyTrim {
+public:
+    // One window: the share programs got, in percent of a processor, at the
+    // factor in force. Moves the free part towards what makes it the
+    // factor's share: half the way in ratio per window (no overshoot where
+    // the share follows the free part), at most a quarter up or a fifth down
+    // per window, nothing within 5 % of the target.
+    void update(int32_t factor, double measuredPercent);
+    // The free part's ratio back to 1: the burners as the factor sets them.
+    void reset() { ratio_ = 1.0; }
+
+    // The busy part for factor with the ratio learned, inside the bounds.
+    int32_t busyBp(int32_t factor) const;
+    // The free part against the factor's: above 1 the busy part is shortened.
+    double ratio() const { return ratio_; }
+
+    // The bounds of the free part at factor, as ratios to the factor's. It
+    // never falls below half the factor's (the programs, and a shell to stop
+    // a runaway, keep at least that), nor grows beyond three times it or ten
+    // points more. The burners' real-time part stays below the kernel's
+    // budget whatever the trim (see accurateCycle).
+    static double lowestRatio(int32_t factor);
+    static double highestRatio(int32_t factor);
+
+private:
+    double ratio_ = 1.0;
+};
+
+}  // namespace engine
