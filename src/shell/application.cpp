@@ -11,7 +11,7 @@ namespace shell {
 // The name the first window is made under becomes the X window class of
 // every window of the process (the toolkit fixes it then): the stable
 // kWindowClass, which the menu entry's StartupWMClass names, so that a
-// desktop matches the windows to the entry in every release. The design's
+// desktop matches the windows to the entry in every release. The program's
 // title, which carries the version, follows once that window exists
 // (useTitle).
 TLentoraApplication::TLentoraApplication(int& argc, char** argv) : QApplication(argc, argv) {

@@ -246,7 +246,7 @@ TEST_F(SlowDownControl, RightsIndicatorOutlastsHints) {
 
 // What programs really get is shown beside the rights box while the slow-down
 // runs, with a plain word and the standing's reason where it is far from the
-// factor's share; the texts the design gives stay as they were.
+// factor's share; the window's own texts stay as they were.
 TEST_F(SlowDownControl, MeasuredShareIsShownPerRightsCaseWithAWordWhereItIsFarOff) {
     const platform::Grant root{platform::GrantKind::RealTime, 99, "own rights", "root"};
     platform::FakeRightsStep ownRealtime("own rights", {platform::GrantKind::RealTime, 99, {}});
@@ -260,6 +260,7 @@ TEST_F(SlowDownControl, MeasuredShareIsShownPerRightsCaseWithAWordWhereItIsFarOf
     // clang-format off
     const Case cases[] = {
         {"root, held", {root, {}, &ownRealtime}, 0.98, "Programs get 2.0 %", ""},
+        {"root, too little left (2.5 times too slow)", {root, {}, &ownRealtime}, 0.992, "Programs get 0.8 %", "about 0.8 %, not 2 %: see Rights. other programs take part"},
         {"root, outweighed", {root, {}, &ownRealtime}, 0.5, "Programs get 50.0 %", "something outweighs the burners"},
         {"nothing, nice 19 against", {}, 0.88, "Programs get 12.0 %", "Your programs get about 12.0 %, not 2 %: see Rights. Lentora may not raise its priority"},
     };

@@ -20,9 +20,9 @@ std::string oneDecimal(double value);
 std::string readoutText(const Readout& r, double realMhz);
 // The tooltip: what the figure is and how it was measured.
 std::string readoutDetails(const Readout& r, int32_t factor);
-// Where what programs get and the factor's share differ by more than the
-// share itself (programs get more than twice it): "Your programs get about
-// 12 %, not 2 %: see Rights", with the reason from the standing. Empty otherwise.
+// Where what programs get and the factor's share differ by more than a
+// quarter either way: "Your programs get about 12 %, not 2 %: see Rights",
+// with the reason (from the standing where they get more). Empty otherwise.
 std::string disagreementText(const Readout& r, int32_t factor, const Standing& standing);
 // "lentora: the program ran at 2.1 % of a processor (52 MHz of 2496 MHz) over
 // 12.3 s; the slow-down asked for 2 %", without the newline.

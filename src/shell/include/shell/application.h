@@ -13,7 +13,7 @@ namespace shell {
 class TLentoraApplication : public QApplication {
 public:
     TLentoraApplication(int& argc, char** argv);
-    // The design's application title ("LENTORA2.05", the caption of message
+    // The application title ("LENTORA2.05", the caption of message
     // boxes), after the first window was made (see the constructor).
     void useTitle();
     bool notify(QObject* receiver, QEvent* event) override;
