@@ -313,7 +313,10 @@ void putBackRest(const groups::Patience& budget, bool inSignalHandler) {
     for (groups::Held& held : lowered)
         if (!groups::letGo(held, budget, inSignalHandler, true)) left = true;
     if (!left) return;
-    if (fork() == 0) {
+    // _Fork, not fork: fork runs the C library's handlers, which take the
+    // allocator's locks, and a signal may have come in the middle of an
+    // allocation on this very thread.
+    if (_Fork() == 0) {
         for (int signal : {SIGTERM, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
         std::signal(SIGHUP, SIG_IGN);  // the terminal that goes with Lentora
         const groups::Patience rest = groups::patienceOf(kChildBudgetMs);
