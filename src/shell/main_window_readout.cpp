@@ -34,7 +34,13 @@ void Tform1::showMeasured(const engine::Readout& readout) {
     // Said once, not every second: the status bar also carries hints.
     const QString word =
         QString::fromStdString(engine::disagreementText(readout, factor, slowDown_->currentStanding()));
-    if (word != disagreement_ && !word.isEmpty()) ui_->StatusBar1->setText(word);
+    if (!word.isEmpty() && word != disagreement_) {
+        if (disagreement_.isEmpty()) statusBeforeWord_ = ui_->StatusBar1->text();
+        ui_->StatusBar1->setText(word);
+    } else if (word.isEmpty() && !disagreement_.isEmpty() && ui_->StatusBar1->text() == disagreement_) {
+        // The trim caught up: a word left standing would claim what is no longer true.
+        ui_->StatusBar1->setText(statusBeforeWord_);
+    }
     disagreement_ = word;
 }
 

@@ -174,6 +174,7 @@ private:
     std::unique_ptr<launch::Launcher> launches_;
     // The last plain word on a disagreement, said once until it changes.
     QString disagreement_;
+    QString statusBeforeWord_;  // what the word replaced, back once the figure agrees again
     // The factor the slow-down ran at (the track bar goes back at a launch's end).
     int32_t runFactor_ = 0;
     bool commandLineLaunched_ = false;
