@@ -96,7 +96,15 @@ TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {
         // the backups the share was 10 % and slices reached 40 to 55 %. With
         // backups that held only what the kernel withheld, the program still
         // got a time slice of its own, 2 to 4 ms, once a second.
-        return (share < 5 && peak < 20 && running[0] < 2.5 ? "ok: " : "too fast: ") + out.str();
+        //
+        // In an instrumented build the burners' checks of the clock come
+        // tens of microseconds apart, so each busy part runs over: the
+        // real-time burners use up the kernel's budget before the second
+        // ends and the program gets a stretch of 3 to 4 ms there (3 of 7
+        // runs here, with the same share). The stretch is the optimised
+        // build's figure; share and slices hold in both.
+        const double stretchLimit = LENTORA_INSTRUMENTED ? 5.0 : 2.5;
+        return (share < 5 && peak < 20 && running[0] < stretchLimit ? "ok: " : "too fast: ") + out.str();
     });
     if (verdict.rfind("skip", 0) == 0) GTEST_SKIP() << verdict;
     EXPECT_EQ(verdict.rfind("ok", 0), 0u) << verdict;
