@@ -285,6 +285,7 @@ TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {
     if (hog == 0) {  // changes its own group as often as the kernel lets it
         if (setgid(65532) != 0 || setuid(65532) != 0 || setsid() < 0 || prctl(PR_SET_DUMPABLE, 1) != 0) _exit(1);
         const int group = open("/proc/self/autogroup", O_WRONLY);
+        usleep(1'000'000);  // the sessions are set up first: their own changes need turns too
         for (int i = 0; i < 2000 && group >= 0; ++i) (void)!write(group, i % 2 ? "1" : "2", 1), usleep(10'000);
         _exit(0);
     }
