@@ -17,7 +17,7 @@ constexpr double kSmallestShare = 0.01;
 double idealFree(int32_t factor) { return 100.0 - std::clamp(factor, 0, 100); }
 }  // namespace
 
-double BusyTrim::lowestRatio(int32_t) { return 0.5; }
+double BusyTrim::lowestRatio(int32_t, bool realtime) { return realtime ? 0.5 : 0.1; }
 
 double BusyTrim::highestRatio(int32_t factor) {
     const double ideal = idealFree(factor);
@@ -31,12 +31,12 @@ void BusyTrim::update(int32_t factor, double measuredPercent) {
     const double ratio = target / std::max(measuredPercent, kSmallestShare);
     if (ratio < kDeadband && ratio > 1 / kDeadband) return;
     const double step = std::clamp(std::pow(ratio, kGain), kLargestFall, kLargestRise);
-    ratio_ = std::clamp(ratio_ * step, lowestRatio(factor), highestRatio(factor));
+    ratio_ = std::clamp(ratio_ * step, lowest(factor), highestRatio(factor));
 }
 
 int32_t BusyTrim::busyBp(int32_t factor) const {
     if (factor <= 0) return 0;
-    const double ratio = std::clamp(ratio_, lowestRatio(factor), highestRatio(factor));
+    const double ratio = std::clamp(ratio_, lowest(factor), highestRatio(factor));
     const double freeBp = idealFree(factor) * 100.0 * ratio;
     return std::clamp(static_cast<int32_t>(std::lround(kFullPeriodBp - freeBp)), 0, kFullPeriodBp);
 }

@@ -82,7 +82,7 @@ std::string closingLine(const ProgramTotals& totals, double realMhz, int32_t fac
 }
 
 std::string unmeasuredClosingLine(int32_t factor) {
-    return "lentora: the program did not run long enough to be measured; the slow-down asked for " +
+    return "lentora: the program was not busy long enough to be measured; the slow-down asked for " +
            askedPercent(factor) + " %";
 }
 

@@ -57,6 +57,7 @@ void TSlowDown::applyEngineMode(EngineMode mode) {
     holdsOtherSessions_ = outcome.holdsOtherSessions;
     lowerOtherSessions_ = outcome.lowerOtherSessions;
     windowRealtime_ = outcome.plan.windowRealtime;
+    trim_.setRealtime(outcome.plan.burnerRealtime > 0);
     realtimeGrantedBy_ = system_.rights().realtime.by;
     realtimeHow_ = system_.rights().realtime.how;
     applyTrim();

@@ -255,11 +255,14 @@ TEST_F(SlowDownControl, MeasuredShareIsShownPerRightsCaseWithAWordWhereItIsFarOf
         platform::Rights rights;
         double held;
         const char* readout;
-        const char* word;  // "": none
+        const char* word;               // "": none
+        std::vector<double> idle = {};  // per processor; none: not counted
     };
     // clang-format off
     const Case cases[] = {
         {"root, held", {root, {}, &ownRealtime}, 0.98, "Programs get 2.0 %", ""},
+        {"root, a program waited while a processor idled in the free part", {root, {}, &ownRealtime}, 0.98, "Programs get 1.7 %", "", {0.003, 0.02}},
+        {"root, nothing wanted the free part", {root, {}, &ownRealtime}, 0.98, "Programs get 2.0 %", "", {0.015, 0.02}},
         {"root, too little left (2.5 times too slow)", {root, {}, &ownRealtime}, 0.992, "Programs get 0.8 %", "about 0.8 %, not 2 %: see Rights. other programs take part"},
         {"root, outweighed", {root, {}, &ownRealtime}, 0.5, "Programs get 50.0 %", "something outweighs the burners"},
         {"nothing, nice 19 against", {}, 0.88, "Programs get 12.0 %", "Your programs get about 12.0 %, not 2 %: see Rights. Lentora may not raise its priority"},
@@ -271,6 +274,7 @@ TEST_F(SlowDownControl, MeasuredShareIsShownPerRightsCaseWithAWordWhereItIsFarOf
         SCOPED_TRACE(c.name);
         system.setRights(c.rights);
         meter.heldShare = c.held;
+        meter.idleShares = c.idle;
         Tform1& f = open();
         ui(f).TrackBar1->setValue(98);
         f.Button1Click();

@@ -96,6 +96,21 @@ public:
     }
 
     int64_t ownProcessCpuNs() override { return read(CLOCK_PROCESS_CPUTIME_ID); }
+
+    // cpuidle's residency per state, in microseconds: /proc/stat keeps idle
+    // time only in ticks. A machine without a cpuidle driver gives none.
+    std::vector<int64_t> processorIdleNs() override {
+        if (!idleSearched_) findIdleFiles();
+        std::vector<int64_t> idle;
+        char buf[64];
+        for (const std::vector<std::string>& states : idleFiles_) {
+            int64_t us = 0;
+            for (const std::string& file : states)
+                if (readSmall(file, buf, sizeof buf)) us += std::strtoll(buf, nullptr, 10);
+            idle.push_back(us * 1000);
+        }
+        return idle;
+    }
     int64_t monotonicNs() override { return read(CLOCK_MONOTONIC); }
 
 private:
@@ -103,6 +118,18 @@ private:
         timespec ts{};
         clock_gettime(id, &ts);
         return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    }
+
+    void findIdleFiles() {
+        idleSearched_ = true;
+        for (int cpu = 0;; ++cpu) {
+            const std::string dir = "/sys/devices/system/cpu/cpu" + std::to_string(cpu) + "/cpuidle/state";
+            std::vector<std::string> states;
+            for (int state = 0; ::access((dir + std::to_string(state) + "/time").c_str(), R_OK) == 0; ++state)
+                states.push_back(dir + std::to_string(state) + "/time");
+            if (states.empty()) break;
+            idleFiles_.push_back(std::move(states));
+        }
     }
 
     // The program and its descendants, from every process's parent.
@@ -149,6 +176,8 @@ private:
     int readings_ = 0;
     std::vector<pid_t> tree_;
     bool schedstat_ = true;
+    bool idleSearched_ = false;
+    std::vector<std::vector<std::string>> idleFiles_;  // per processor, its states' time files
 };
 
 }  // namespace

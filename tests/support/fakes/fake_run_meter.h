@@ -12,6 +12,7 @@ namespace platform {
 class FakeRunMeter : public RunMeter {
 public:
     double programShare = 0.02, heldShare = 0.98;
+    std::vector<double> idleShares;  // per processor; none: not counted
 
     std::optional<ProgramRun> program(pid_t pid) override {
         if (pid <= 0) return std::nullopt;
@@ -24,6 +25,11 @@ public:
         return tid == first_ ? static_cast<int64_t>(heldShare * static_cast<double>(now_)) : 0;
     }
     int64_t ownProcessCpuNs() override { return static_cast<int64_t>(heldShare * static_cast<double>(now_)); }
+    std::vector<int64_t> processorIdleNs() override {
+        std::vector<int64_t> idle;
+        for (double share : idleShares) idle.push_back(static_cast<int64_t>(share * static_cast<double>(now_)));
+        return idle;
+    }
     int64_t monotonicNs() override {
         first_ = 0;  // a reading begins with the clock
         return now_ += 1'000'000'000;

@@ -27,22 +27,32 @@ public:
     void update(int32_t factor, double measuredPercent);
     // The free part's ratio back to 1: the burners as the factor sets them.
     void reset() { ratio_ = 1.0; }
+    // Whether the burners hold their busy part under a real-time policy,
+    // which decides how long it may grow (see lowestRatio).
+    void setRealtime(bool realtime) { realtime_ = realtime; }
 
     // The busy part for factor with the ratio learned, inside the bounds.
     int32_t busyBp(int32_t factor) const;
     // The free part against the factor's: above 1 the busy part is shortened.
     double ratio() const { return ratio_; }
 
-    // The bounds of the free part at factor, as ratios to the factor's. It
-    // never falls below half the factor's (the programs, and a shell to stop
-    // a runaway, keep at least that), nor grows beyond three times it or ten
-    // points more. The burners' real-time part stays below the kernel's
-    // budget whatever the trim (see accurateCycle).
-    static double lowestRatio(int32_t factor);
+    // The bounds of the free part at factor, as ratios to the factor's. Under
+    // real time it never falls below half the factor's (the programs, and a
+    // shell to stop a runaway, keep at least that); without, the kernel
+    // shares the busy part too, and a tenth is enough: at 98 a nice-19
+    // program takes 1.4 % of a nice-0 burner's time by weight alone, and
+    // half the free part left it 2.5 % where 2 % was asked. It never grows
+    // beyond three times the factor's or ten points more. The burners'
+    // real-time part stays below the kernel's budget whatever the trim (see
+    // accurateCycle).
+    static double lowestRatio(int32_t factor, bool realtime = true);
     static double highestRatio(int32_t factor);
 
 private:
+    double lowest(int32_t factor) const { return lowestRatio(factor, realtime_); }
+
     double ratio_ = 1.0;
+    bool realtime_ = true;
 };
 
 }  // namespace engine

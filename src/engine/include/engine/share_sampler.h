@@ -22,6 +22,7 @@ struct Readout {
     double percent = 0;        // what programs got, percent of a processor
     double heldPercent = 0;    // what the burners held, percent of each processor
     double ownPercent = 0;     // Lentora's own time apart from the burners, percent of one processor
+    double idlePercent = -1;   // the least idle processor's idle time, percent; -1: not counted
     double seconds = 0;        // the window's length
 };
 
@@ -53,6 +54,7 @@ private:
     };
     std::optional<Delta> programDelta(pid_t program, int64_t wallNs);
     std::optional<double> burnerDeltaNs(const std::vector<pid_t>& burners);
+    double leastIdlePercent(int64_t wallNs);
 
     platform::RunMeter& meter_;
     int64_t lastNs_ = -1;
@@ -60,6 +62,7 @@ private:
     bool waitKnown_ = true;
     std::map<pid_t, platform::ThreadRun> program_;
     std::map<pid_t, int64_t> burners_;
+    std::vector<int64_t> idle_;
     Delta total_;
     double totalSeconds_ = 0;
 };

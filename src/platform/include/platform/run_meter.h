@@ -34,6 +34,9 @@ public:
     virtual int64_t ownThreadCpuNs(pid_t tid) = 0;
     // Processor time of this whole process so far (its threads, not its children).
     virtual int64_t ownProcessCpuNs() = 0;
+    // Each processor's idle time so far, by processor number; empty where
+    // the kernel counts it only in ticks (10 ms: the whole free part at 98).
+    virtual std::vector<int64_t> processorIdleNs() = 0;
     virtual int64_t monotonicNs() = 0;
 };
 
