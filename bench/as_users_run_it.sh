@@ -197,8 +197,9 @@ wait_for_end() {  # pid: Lentora ends with its watch; one that hangs is ended
 
 # Appends the cell's windows to the .tsv: rights load victim factor window
 # share rate slice own burners load_share outside readout readout_s span_s
-# base_share loadavg probe (shares in % of a processor, per thread but the outside
-# figure over the span, which is the whole program's as the readout is).
+# base_share loadavg probe (shares in % of a processor, per thread; the outside
+# figure over the readout's last seconds where Lentora printed one, else over
+# the slowed span).
 record() {
     local rights=$1 load=$2 victim=$3 factor=$4 threads=$5
     local base base_rate readout span span_s loadavg probe_cost
@@ -208,6 +209,13 @@ record() {
         "$work/lentora.err" | tail -1)
     span=$(sed -n 's/^span seconds=\([0-9.]*\) share=\(.*\)/\2/p' "$work/probe.out")
     span_s=$(sed -n 's/^span seconds=\([0-9.]*\) .*/\1/p' "$work/probe.out")
+    if [[ -n $readout ]]; then  # the readout's own seconds, seen from outside, per thread as the readout is
+        local tail_s
+        tail_s=$(awk -v s="${readout#* }" 'BEGIN { printf "%d", s + 0.5 }')
+        span=$(awk -v s="$tail_s" -v t="$threads" '$1 == "tail" && $2 == "seconds=" s { sub("share=", "", $3); print $3 / t }' \
+            "$work/probe.out")
+        span_s=$tail_s
+    fi
     loadavg=$(cut -d' ' -f1 /proc/loadavg)
     probe_cost=$(sed -n 's/^probe share=//p' "$work/probe.out")
     if [[ $factor != 0 ]] && grep -q '^slowed seen=0' "$work/probe.out"; then
@@ -244,18 +252,8 @@ record() {
 # microseconds every 100 ms.
 probe() { chrt -f 50 "$@"; }
 
-# Replaces the lines between "<!-- NAME: begin -->" and "<!-- NAME: end -->"
-# of a file with the content of another file (as bench/slowdown_tables.sh does).
-replace_between() {
-    local file=$1 name=$2 content=$3
-    grep -q "^<!-- $name: begin -->" "$file" || { echo "$file has no \"$name\" marks" >&2; return 1; }
-    awk -v begin="<!-- $name: begin -->" -v end="<!-- $name: end -->" '
-        FNR == NR { text = text $0 "\n"; next }
-        $0 == begin { print; printf "%s", text; skipping = 1; next }
-        $0 == end { skipping = 0 }
-        !skipping { print }' "$content" "$file" >"$work/replaced"
-    cat "$work/replaced" >"$file"
-}
+# shellcheck source=bench/lib.sh
+source "$src/bench/lib.sh"
 
 start_load() {
     as 65533 "$work/desktop_load" 4000 200 &

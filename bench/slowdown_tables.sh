@@ -40,17 +40,8 @@ today=$(date -u +%Y-%m-%d)
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 { echo "# measured $today"; cat "$work/curve.tsv"; } > "$data"
 
-# Replaces the lines between "<!-- NAME: begin -->" and "<!-- NAME: end -->"
-# of a file with the content of another file.
-replace_between() {
-  local file=$1 name=$2 content=$3
-  awk -v begin="<!-- $name: begin -->" -v end="<!-- $name: end -->" '
-    FNR == NR { text = text $0 "\n"; next }
-    $0 == begin { print; printf "%s", text; skipping = 1; next }
-    $0 == end { skipping = 0 }
-    !skipping { print }' "$content" "$file" > "$work/replaced"
-  cat "$work/replaced" > "$file"
-}
+# shellcheck source=bench/lib.sh
+source "$src/bench/lib.sh"
 
 # bench/README.md: the full tables, dated.
 {

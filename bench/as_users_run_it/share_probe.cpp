@@ -21,10 +21,12 @@
 //   baseline from=1 to=4 share=0.993
 //   window from=9 to=14 share=0.0198 slice=0.031 own=0.0011 burners=1.95 load=0.041
 //   span seconds=12.4 share=0.0201
+//   tail seconds=1 share=0.0199   (one per whole second of the span)
 //   probe share=0.0008
 // (shares in processors; slice: the largest 100 ms slice's share; own: Lentora
 // apart from its burners; span: from the slow-down's start to the victim's
-// end; probe: the probe's own processor time while it watched.)
+// end; tail: the last seconds of it, without the last half second; probe: the probe's own processor time while it
+// watched.)
 #include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -289,6 +291,13 @@ void report(const std::vector<Sample>& samples, double victimStart, const Option
     }
     const Sample& a = at(samples, slowed);
     std::printf("span seconds=%.2f share=%.4f\n", end - a.t, (samples.back().victim - a.victim) / (end - a.t));
+    // The readout's windows end at its last reading before the program's end,
+    // half a second before it on average, and reach back over the seconds it
+    // names: the same span from outside, for each whole number of seconds.
+    for (int seconds = 1; end - 0.5 - seconds >= a.t; ++seconds) {
+        const Sample &from = at(samples, end - 0.5 - seconds), &to = at(samples, end - 0.5);
+        std::printf("tail seconds=%d share=%.4f\n", seconds, (to.victim - from.victim) / (to.t - from.t));
+    }
     // The probe's own cost, which the other programs share the machine with.
     rusage own{};
     getrusage(RUSAGE_SELF, &own);

@@ -7,9 +7,9 @@
 namespace engine {
 
 namespace {
-constexpr double kGain = 0.5;
+constexpr double kGain = 0.75;
 constexpr double kLargestRise = 1.25;
-constexpr double kLargestFall = 0.8;
+constexpr double kLargestFall = 0.6;
 constexpr double kDeadband = 1.05;
 // A share measured as nothing at all still says "far too little".
 constexpr double kSmallestShare = 0.01;

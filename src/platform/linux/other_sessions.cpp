@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "group_record.h"
+#include "proc_stat.h"
 #include "session_group.h"
 
 namespace platform::sessions {
@@ -78,18 +79,14 @@ long ownGroup() {
     return id;
 }
 
-// The session from /proc/PID/stat ("pid (name) state ppid pgrp session").
+// The session from /proc/PID/stat.
 long sessionOf(long pid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
-    std::ifstream file(path);
-    std::string text;
-    std::getline(file, text);
-    const std::size_t end = text.rfind(')');
-    long session = -1;
-    if (end != std::string::npos && std::sscanf(text.c_str() + end + 1, " %*c %*d %*d %ld", &session) != 1)
-        session = -1;
-    return session;
+    char text[1024];
+    long long session = -1;
+    if (!proc::readSmall("/proc/" + std::to_string(pid) + "/stat", text, sizeof text) ||
+        !proc::statFields(text, 6, 1, &session))
+        return -1;
+    return static_cast<long>(session);
 }
 
 // Real and effective user both the user's (a set-user-ID program is not).

@@ -19,43 +19,15 @@
 #include <string>
 
 #include "platform/run_meter.h"
+#include "proc_stat.h"
 
 namespace platform {
 namespace {
 
 constexpr int kRescanEvery = 5;
 
-// A small /proc file into buf; false when it cannot be read.
-bool readSmall(const std::string& path, char* buf, size_t size) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const ssize_t n = ::read(fd, buf, size - 1);
-    ::close(fd);
-    if (n <= 0) return false;
-    buf[n] = '\0';
-    return true;
-}
-
-// The fields after the command name, which may hold blanks and parentheses.
-const char* afterName(const char* stat) {
-    const char* close = std::strrchr(stat, ')');
-    return close && close[1] ? close + 2 : nullptr;
-}
-
-// Field n of stat (3: state, 4: ppid, 14: utime, 15: stime), counted from 1.
-bool statFields(const char* stat, int first, int count, long long* out) {
-    const char* p = afterName(stat);
-    for (int field = 3; p && *p; ++field) {
-        if (field >= first) {
-            char* end = nullptr;
-            out[field - first] = std::strtoll(p, &end, 10);
-            if (field - first + 1 == count) return true;
-        }
-        p = std::strchr(p, ' ');
-        if (p) ++p;
-    }
-    return false;
-}
+using proc::readSmall;
+using proc::statFields;
 
 std::vector<pid_t> numberedEntries(const std::string& dir) {
     std::vector<pid_t> ids;
