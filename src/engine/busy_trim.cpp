@@ -30,7 +30,11 @@ void BusyTrim::update(int32_t factor, double measuredPercent) {
     if (factor <= 0 || target <= 0) return;
     const double ratio = target / std::max(measuredPercent, kSmallestShare);
     if (ratio < kDeadband && ratio > 1 / kDeadband) return;
-    const double step = std::clamp(std::pow(ratio, kGain), kLargestFall, kLargestRise);
+    const double freeNow = target * std::clamp(ratio_, lowest(factor), highestRatio(factor));
+    const double inRatio = std::pow(ratio, kGain);
+    const double inPoints = 1 + kGain * (target - measuredPercent) / freeNow;
+    const double larger = ratio > 1 ? std::max(inRatio, inPoints) : std::min(inRatio, inPoints);
+    const double step = std::clamp(larger, kLargestFall, kLargestRise);
     ratio_ = std::clamp(ratio_ * step, lowest(factor), highestRatio(factor));
 }
 

@@ -21,12 +21,14 @@ class BusyTrim {
 public:
     // One window: the share programs got, in percent of a processor, at the
     // factor in force. Moves the free part towards what makes it the
-    // factor's share: three quarters of the way in ratio per window (no
-    // overshoot where the share follows the free part; where it also takes a
-    // fixed part of the busy time, as a nice-19 program's 1.4 %, each step
-    // falls short, and half the way took 10 s to come within a tenth), at
-    // most a quarter up or two fifths down per window, nothing within 5 % of
-    // the target.
+    // factor's share, three quarters of the way, by the larger of two steps:
+    // in ratio (right where the share follows the free part, as the desktop's
+    // part of it grows with it) and in points (right where the program also
+    // gets a fixed part of the busy time, as a nice-19 program's 1.4 %: there
+    // steps in ratio fall short, and took 10 s to come within a tenth).
+    // Neither overshoots while the share grows no faster than the free part.
+    // At most a quarter up or two fifths down per window, nothing within 5 %
+    // of the target.
     void update(int32_t factor, double measuredPercent);
     // The free part's ratio back to 1: the burners as the factor sets them.
     void reset() { ratio_ = 1.0; }
