@@ -57,7 +57,7 @@ END {
         print ""
     }
     print ""
-    print "Details per cell: the largest 100 ms slice of the victim as a ratio to the ideal; Lentora'\''s own processor time apart from its burners (% of a processor); what the burners held (processors); the background load'\''s share (%); the victim'\''s share before the slow-down; its work per processor second against before (below 1 where it loses to cold caches); Lentora'\''s readout at the end of a launch against the outside figure over the slowed span (the whole program, all threads); the load average and the probe'\''s own processor time (%)."
+    print "Details per cell: the largest 100 ms slice of the victim as a ratio to the ideal; Lentora'\''s own processor time apart from its burners (% of a processor); what the burners held (processors); the background load'\''s share (%); the victim'\''s share before the slow-down; its work per processor second against before (below 1 where it loses to cold caches); Lentora'\''s readout at the end of a launch against the outside figure over the same seconds (its last ones before the program'\''s end), per thread as the readout counts; the load average and the probe'\''s own processor time (%)."
     print ""
     print "| rights, load, victim | factor | largest 100 ms | Lentora apart from burners | burners held | load got | before | work per processor second | readout / outside | load avg | probe |"
     print "|---|---:|---:|---:|---:|---:|---:|---:|---|---:|---:|"
