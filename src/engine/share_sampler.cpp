@@ -118,7 +118,6 @@ Readout ShareSampler::sample(pid_t program, const std::vector<pid_t>& burners, i
     // which the program did not run at all shows it hardly runnable, and its
     // wait comes with the next. The totals take every window, so they hold.
     r.ofProgram = delta && delta->runnableNs >= kLeastRunnable * wall;
-    r.idlePercent = idle;
     r.percent = r.ofProgram ? 100.0 * delta->runNs / delta->runnableNs
                             : programsGot(std::max(0.0, 100.0 - r.heldPercent), idle, r.ownPercent, processors);
     if (delta) {

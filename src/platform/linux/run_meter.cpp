@@ -9,12 +9,10 @@
 // wraps only past pid_max, 4 million on 64-bit systems). Reading every
 // process instead cost 0.4 % of a processor on a busy machine's 160.
 #include <dirent.h>
-#include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <string>
 

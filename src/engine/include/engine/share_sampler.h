@@ -22,7 +22,6 @@ struct Readout {
     double percent = 0;        // what programs got, percent of a processor
     double heldPercent = 0;    // what the burners held, percent of each processor
     double ownPercent = 0;     // Lentora's own time apart from the burners, percent of one processor
-    double idlePercent = -1;   // the least idle processor's idle time, percent; -1: not counted
     double seconds = 0;        // the window's length
 };
 
