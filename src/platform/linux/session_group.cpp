@@ -16,7 +16,7 @@ namespace platform::session {
 namespace {
 
 // Held from the first raise on, so that putting the value back needs no
-// allocation or path lookup (allowed in a signal handler).
+// allocation or path lookup: the ways out's signal handler reaches both.
 groups::Held own;
 std::atomic<bool> isRaised{false};
 
