@@ -14,6 +14,7 @@ SlowDownPolicy applyScheduling(platform::SystemControl& system, const platform::
     system.useRealtimeStep(rights.realtimeStep);
     burner.useRealtimeStep(rights.realtimeStep);
     SlowDownPolicy policy;
+    system.putGroupsBackOn(policy.waysOut);
     policy.plan = planScheduling(rights, mode == EngineMode::Accurate);
     // The accurate engine sleeps the rest of every period, so it can take the
     // strongest class without starving anything; with the designed class the

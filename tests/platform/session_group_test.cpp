@@ -54,7 +54,11 @@ bool settled() {
     }
     return false;
 }
-const auto lowerer = [] { return platform::sessions::lowerOthers(19) && settled(); };
+const int kWaysOut[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+const auto lowerer = [] {
+    platform::session::setWaysOut(kWaysOut);
+    return platform::sessions::lowerOthers(19) && settled();
+};
 
 // A Lentora of the session: raises the group (or does what it is given)
 // when made, lets go when told.

@@ -267,7 +267,7 @@ void work() {
 bool startWorker() {
     sigset_t ways;
     sigemptyset(&ways);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaddset(&ways, signal);
+    for (int signal : session::waysOut()) sigaddset(&ways, signal);
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, &ways, &before);
     bool started = true;
@@ -318,8 +318,8 @@ void putBackRest(const groups::Patience& budget, bool inSignalHandler) {
     // allocator's locks, and a signal may have come in the middle of an
     // allocation on this very thread.
     if (_Fork() == 0) {
-        for (int signal : {SIGTERM, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
-        std::signal(SIGHUP, SIG_IGN);  // the terminal that goes with Lentora
+        // What the ways out do by default, but the hang-up of the terminal that goes with Lentora.
+        for (int signal : session::waysOut()) std::signal(signal, signal == SIGHUP ? SIG_IGN : SIG_DFL);
         const groups::Patience rest = groups::patienceOf(kChildBudgetMs);
         for (groups::Held& held : lowered) groups::letGo(held, rest, true);
         _exit(0);

@@ -33,7 +33,7 @@ struct Progress {
 };
 Progress progress();
 
-// At exit and on SIGTERM, SIGINT, SIGHUP and SIGQUIT: the worker leaves the
+// At exit and on the ways out (session::setWaysOut): the worker leaves the
 // groups alone, and the calling thread puts them back within a bounded time;
 // what it could not put back by then, a child of Lentora's puts back after
 // Lentora ended (or, failing that, the next start).

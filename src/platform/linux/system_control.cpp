@@ -86,6 +86,8 @@ public:
         return priority::setThreadRealtime(0, priority, realtimeStep_.load());
     }
 
+    void putGroupsBackOn(std::span<const int> waysOut) override { session::setWaysOut(waysOut); }
+
     bool raiseSession(bool raise, PriorityClass cls) override {
         if (raise) return session::raise(niceForClass(cls));
         session::restore();

@@ -145,6 +145,13 @@ bool FakeSystemControl::setCurrentThreadRealtime(int priority) {
     return rights_.realtime.kind == GrantKind::RealTime;
 }
 
+void FakeSystemControl::putGroupsBackOn(std::span<const int> waysOut) {
+    std::lock_guard lock(mutex_);
+    std::string call = "putGroupsBackOn(";
+    for (size_t i = 0; i < waysOut.size(); ++i) call += (i ? " " : "") + std::to_string(waysOut[i]);
+    calls_.push_back(call + ")");
+}
+
 bool FakeSystemControl::raiseSession(bool raise, PriorityClass) {
     std::lock_guard lock(mutex_);
     calls_.push_back(raise ? "raiseSession(true)" : "raiseSession(false)");

@@ -25,7 +25,8 @@ public:
     // "setProcessPriorityClass(Realtime)", "setCurrentThreadPriority(Normal)",
     // "setCurrentThreadPriority(AboveNormal)",
     // "setCurrentThreadPriority(TimeCritical)", "allowedProcessors", "rightsSteps", "useRealtimeStep",
-    // "setCurrentThreadRealtime(N)", "raiseSession(true|false)", "lowerOtherSessions(N|none)".
+    // "setCurrentThreadRealtime(N)", "putGroupsBackOn(N ...)", "raiseSession(true|false)",
+    // "lowerOtherSessions(N|none)".
     std::vector<std::string> calls() const;
     std::vector<PriorityClass> priorityClasses() const;
     std::vector<ThreadPriority> threadPriorities() const;
@@ -41,6 +42,7 @@ public:
     std::vector<RightsStep*> rightsSteps(const RealtimeRunTime& runTime) override;
     void useRealtimeStep(RightsStep* step) override;
     bool setCurrentThreadRealtime(int priority) override;
+    void putGroupsBackOn(std::span<const int> waysOut) override;
     bool raiseSession(bool raise, PriorityClass cls) override;
     bool sessionsGrouped() override;
     bool lowerOtherSessions(std::optional<int> nice) override;

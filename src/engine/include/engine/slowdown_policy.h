@@ -5,6 +5,9 @@
 // weight of Lentora's scope, how programs are launched, and what real time
 // from a service must keep to. The engine decides it (engine/scheduling.h
 // applies it); the platform only carries it out and reports what it found.
+#include <csignal>
+#include <span>
+
 #include "engine/rights_ladder.h"
 #include "platform/rights.h"
 #include "platform/thread.h"
@@ -35,6 +38,11 @@ inline constexpr unsigned long long kRaisedScopeWeight = 10000;
 // first real-time slice: its real time is declined then.
 inline constexpr platform::RealtimeRunTime kRealtimeRunTime{.leastUsec = 50'000, .softDivisor = 2};
 
+// The signals on which the scheduling groups Lentora changed go back as
+// found, as they do at exit: the ways a session's end, a terminal's close, a
+// `kill` or a Ctrl-C end a program.
+inline constexpr int kWaysOut[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
 // Where real time runs in a cpu group above Lentora's (root, a group without
 // a real-time budget), the backup burners go there too: in Lentora's own
 // group their nice value would count only against Lentora's threads, and the
@@ -59,6 +67,7 @@ struct SlowDownPolicy {
     int otherSessionsNice = kLowestStanding;
     platform::LaunchStanding launch;
     unsigned long long scopeWeight = kRaisedScopeWeight;
+    std::span<const int> waysOut = kWaysOut;
 };
 
 // Where the burners cannot be put above a program of Lentora's own session,

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/failure.h"
@@ -129,6 +130,9 @@ public:
     // The calling thread under the real-time policy (0: back to normal),
     // through the step in use.
     virtual bool setCurrentThreadRealtime(int priority) = 0;
+    // The signals on which every scheduling group Lentora changed goes back
+    // as found (as at exit); asked before the groups are changed.
+    virtual void putGroupsBackOn(std::span<const int> waysOut) = 0;
     // The session's scheduling group raised to the process class's level
     // (raise) or put back as it was found; true when it is raised now.
     virtual bool raiseSession(bool raise, PriorityClass cls) = 0;
