@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "cmdline/standard_options.h"
-#include "platform/toolkit_threads.h"
 #include "shell/main_window.h"
+#include "toolkit_threads.h"
 
 namespace shell {
 
@@ -70,7 +70,7 @@ DisplayGuard::~DisplayGuard() {
 }
 
 void startToolkitThreadsOrEnd() {
-    if (const auto failure = platform::startToolkitThreads(std::chrono::seconds(5))) {
+    if (const auto failure = startToolkitThreads(std::chrono::seconds(5))) {
         std::fprintf(stderr, "lentora: cannot start: %s\n", failure->reason.c_str());
         std::fflush(stderr);
         std::_Exit(kOwnFailureStatus);  // a toolkit thread may be stuck for good; nothing was raised yet

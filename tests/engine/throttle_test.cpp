@@ -76,8 +76,9 @@ TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {
         platform::SystemControl& system = platform::systemControl();
         std::atomic<int32_t> benchmark{500};
         TBurner burner(platform::systemClock(), benchmark, system.allowedProcessors());
-        const SchedulingOutcome outcome =
-            applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
+        RightsLadder ladder(system.rightsSteps(kRealtimeRunTime));
+        const SlowDownPolicy outcome =
+            applyScheduling(system, ladder.climb(), burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
         if (outcome.plan.burnerRealtime == 0) return std::string("skip: no real time here");
         const std::vector<double> stopped = victimRates(1.0);
         burner.SetFactor(98);

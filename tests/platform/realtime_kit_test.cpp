@@ -95,7 +95,7 @@ TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedPromptly) {
 TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {
     const pid_t pid = fork();
     if (pid == 0) {
-        if (!platform::limitRealtimeRunTime(200000)) _exit(3);
+        if (!platform::limitRealtimeRunTime(200000, 2)) _exit(3);
         const sched_param param{1};
         if (sched_setscheduler(0, SCHED_FIFO, &param) != 0) _exit(2);
         timespec start{}, now{};
@@ -122,7 +122,7 @@ TEST(RealtimeKitStep, ThreadRefusedRealTimeGetsHighPriority) {
         auto owned = std::make_unique<platform::FakeRealtimeKit>();
         platform::FakeRealtimeKit& kit = *owned;
         kit.setLimits(limits);
-        const auto step = platform::realtimeKitStep(std::move(owned));
+        const auto step = platform::realtimeKitStep(std::move(owned), {.leastUsec = 50'000, .softDivisor = 2});
         const platform::Grant grant = step->realtime();
         const bool usable = limits && limits->rttimeUSecMax > 1;
         EXPECT_EQ(grant.kind, usable ? platform::GrantKind::RealTime : platform::GrantKind::Nothing);

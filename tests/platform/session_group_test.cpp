@@ -54,7 +54,11 @@ bool settled() {
     }
     return false;
 }
-const auto lowerer = [] { return platform::sessions::lowerOthers() && settled(); };
+const int kWaysOut[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+const auto lowerer = [] {
+    platform::session::setWaysOut(kWaysOut);
+    return platform::sessions::lowerOthers(19) && settled();
+};
 
 // A Lentora of the session: raises the group (or does what it is given)
 // when made, lets go when told.
@@ -307,7 +311,7 @@ TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {
                 std::string trace;
                 for (const bool lower : {true, false}) {
                     const auto began = std::chrono::steady_clock::now();
-                    lower ? (void)platform::sessions::lowerOthers() : platform::sessions::restoreOthers();
+                    lower ? (void)platform::sessions::lowerOthers(19) : platform::sessions::restoreOthers();
                     trace +=
                         std::chrono::steady_clock::now() - began < std::chrono::milliseconds(300) ? "prompt" : "slow";
                     if (!settled()) trace += " unsettled";

@@ -16,7 +16,6 @@
 #include "platform/clock.h"
 #include "platform/rights.h"
 #include "platform/thread.h"
-#include "priority.h"
 #include "wait_for.h"
 
 namespace {
@@ -348,7 +347,7 @@ TEST(SuspendableThreadRealtime, ASuspensionWaitsUntilTheAskForRealTimeIsAnswered
             }
         }
     } thread;
-    platform::priority::setRealtimeStep(&step);
+    thread.useRealtimeStep(&step);
     thread.setRealtime(5);
     thread.resume();
     ASSERT_TRUE(waitFor([&] { return step.asking.load(); }));
@@ -356,5 +355,4 @@ TEST(SuspendableThreadRealtime, ASuspensionWaitsUntilTheAskForRealTimeIsAnswered
     EXPECT_TRUE(waitFor([&] { return thread.isStopped(); }));
     EXPECT_TRUE(step.answered.load()) << "the thread stopped in the middle of asking";
     thread.terminateAndWait();
-    platform::priority::setRealtimeStep(nullptr);
 }

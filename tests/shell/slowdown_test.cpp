@@ -181,7 +181,7 @@ TEST_F(SlowDownControl, AccurateByDefaultClassicStoredAsZeroAndUsedAtTheNextStar
 // What the window says and does with each answer of the rights ladder.
 TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaunchedPrograms) {
     using platform::GrantKind;
-    using platform::LaunchPriority;
+    const platform::LaunchStanding ordinary{}, ownSession{.ownSession = true}, lowest{.nice = engine::kLowestStanding};
     platform::FakeRightsStep ownRealtime("own rights", {GrantKind::RealTime, 99, {}});
     platform::FakeRightsStep service("RealtimeKit", {GrantKind::RealTime, 20, {}});
     struct Case {
@@ -193,7 +193,7 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaun
         const char* indicator;
         int windowRealtime;
         bool sessionRaised;
-        LaunchPriority launch;
+        platform::LaunchStanding launch;
     };
     const platform::Grant nice20{GrantKind::Nice, -20, "own rights"};
     const platform::Grant root{GrantKind::RealTime, 99, "own rights", "root"};
@@ -204,13 +204,13 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaun
     // other sessions are lowered (the fake groups by session), so the slow-down holds against
     // the user's own programs.
     const Case cases[] = {
-        {"root, accurate", {root, nice20, &ownRealtime}, true, EngineMode::Accurate, false, "Real time (root)", 10, true, LaunchPriority::OrdinaryOwnSession},
-        {"root, classic", {root, nice20, &ownRealtime}, true, EngineMode::Classic, false, "High priority", 0, true, LaunchPriority::OrdinaryOwnSession},
-        {"capability, accurate", {capability, nice20, &ownRealtime}, false, EngineMode::Accurate, false, "Real time (capability)", 10, false, LaunchPriority::Ordinary},
-        {"capability, classic", {capability, nice20, &ownRealtime}, false, EngineMode::Classic, true, "Your programs", 0, false, LaunchPriority::Ordinary},
-        {"RealtimeKit", {rtkit, {}, &service}, false, EngineMode::Accurate, false, "Real time (RealtimeKit)", 10, false, LaunchPriority::Ordinary},
-        {"nice limit, accurate", {{}, nice20, nullptr}, true, EngineMode::Accurate, false, "High priority", 0, true, LaunchPriority::OrdinaryOwnSession},
-        {"nothing", {}, false, EngineMode::Accurate, true, "Your programs", 0, false, LaunchPriority::Lowest},
+        {"root, accurate", {root, nice20, &ownRealtime}, true, EngineMode::Accurate, false, "Real time (root)", 10, true, ownSession},
+        {"root, classic", {root, nice20, &ownRealtime}, true, EngineMode::Classic, false, "High priority", 0, true, ownSession},
+        {"capability, accurate", {capability, nice20, &ownRealtime}, false, EngineMode::Accurate, false, "Real time (capability)", 10, false, ordinary},
+        {"capability, classic", {capability, nice20, &ownRealtime}, false, EngineMode::Classic, true, "Your programs", 0, false, ordinary},
+        {"RealtimeKit", {rtkit, {}, &service}, false, EngineMode::Accurate, false, "Real time (RealtimeKit)", 10, false, ordinary},
+        {"nice limit, accurate", {{}, nice20, nullptr}, true, EngineMode::Accurate, false, "High priority", 0, true, ownSession},
+        {"nothing", {}, false, EngineMode::Accurate, true, "Your programs", 0, false, lowest},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -227,7 +227,7 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaun
         EXPECT_EQ(system.threadRealtimes().back(), c.windowRealtime);
         EXPECT_EQ(f.burner().Realtime(), c.windowRealtime > 0 ? c.windowRealtime - 1 : 0);
         EXPECT_EQ(system.sessionRaised(), c.sessionRaised);
-        EXPECT_EQ(system.launchPriorities().back(), c.launch);
+        EXPECT_TRUE(system.launchStandings().back() == c.launch);
         form.reset();
         EXPECT_FALSE(system.sessionRaised()) << "the session's group is put back when the window goes";
     }
