@@ -30,18 +30,18 @@ using widgets::QtDialogs;
 TEST_F(MainWindow, DownShowsTheLaunchBoxAndUpHidesIt) {
     Tform1& f = open();
     f.show();
-    EXPECT_EQ(f.clientHeight(), 196);
+    EXPECT_EQ(f.centralWidget()->height(), 196);
     EXPECT_TRUE(ui(f).Down->isVisible());
     EXPECT_FALSE(ui(f).Up->isVisible());
     EXPECT_FALSE(ui(f).Up->isEnabled());
     QTest::mouseClick(ui(f).Down, Qt::LeftButton);
-    EXPECT_EQ(f.clientHeight(), 360);
+    EXPECT_EQ(f.centralWidget()->height(), 360);
     EXPECT_FALSE(ui(f).Down->isVisible());
     EXPECT_TRUE(ui(f).Up->isVisible() && ui(f).Up->isEnabled());
     EXPECT_EQ(ui(f).StatusBar1->geometry().bottom(), 359);
     EXPECT_TRUE(ui(f).ListBox1->isVisible());
     QTest::mouseClick(ui(f).Up, Qt::LeftButton);
-    EXPECT_EQ(f.clientHeight(), 196);
+    EXPECT_EQ(f.centralWidget()->height(), 196);
     EXPECT_TRUE(ui(f).Down->isVisible() && ui(f).Down->isEnabled());
     EXPECT_EQ(ui(f).StatusBar1->geometry().top(), 171);
 }
