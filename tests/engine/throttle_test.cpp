@@ -67,7 +67,7 @@ std::vector<double> victimRates(double seconds) {
 
 }  // namespace
 
-TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {
+TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {  // label: timed
     if (geteuid() != 0) GTEST_SKIP() << "real time for the burners needs root here";
     // Lentora's side in a child of its own too: it raises its process, its
     // thread and its session's group as start-up does.

@@ -177,6 +177,24 @@ TEST(SessionGroup, AValueSomebodyElseSetMeanwhileStaysTheirs) {
     EXPECT_EQ(trace, "5 5 ");
 }
 
+// A record whose value the kernel cannot take (a damaged file) is no record:
+// put back, it would leave the group raised for good.
+TEST(SessionGroup, ARecordOutsideTheNiceRangeIsNone) {
+    if (!groupedBySession()) GTEST_SKIP() << "the kernel does not group by session";
+    const std::string trace = inFreshSession([] {
+        const std::string folder = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/lentora";
+        std::string group, boot;
+        std::ifstream("/proc/self/autogroup") >> group;  // "/autogroup-<id>", the record's name
+        std::ifstream("/proc/sys/kernel/random/boot_id") >> boot;
+        mkdir(folder.c_str(), 0700);
+        std::ofstream(folder + group) << boot << " -50 3\n";  // as if -50 was found and 3 written
+        Member member;
+        member.end();
+        return groupNice();
+    });
+    EXPECT_EQ(trace, "3");
+}
+
 // The fault: a held lock of the records' folder held every start for as
 // long as it was held (only the same user can hold it).
 TEST(SessionGroup, AHeldRecordsLockIsWaitedForOnlySeconds) {
@@ -258,7 +276,7 @@ std::string lowerBesideARootSession(const std::function<std::string(const std::s
 
 // The fault: a group was lowered when some process in it was the user's,
 // whoever's session it was.
-TEST(OtherSessions, ASessionOfAnotherUsersIsLeftAloneThoughItHoldsTheUsers) {
+TEST(OtherSessions, ASessionOfAnotherUsersIsLeftAloneThoughItHoldsTheUsers) {  // label: forks
     if (!groupedBySession() || !platform::sessions::autogroupsDecide())
         GTEST_SKIP() << "the scheduler does not share the processor by session here";
     if (geteuid() != 0) GTEST_SKIP() << "runs as root (and then as uid 65533)";
@@ -277,7 +295,7 @@ TEST(OtherSessions, ASessionOfAnotherUsersIsLeftAloneThoughItHoldsTheUsers) {
 // Start and at Stop (140 sessions: 13 s each way), and far more while
 // another user's program took the kernel's turns. Asking now returns at
 // once, and the worker gets every group lowered and back in the end.
-TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {
+TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {  // label: forks
     if (!groupedBySession() || !platform::sessions::autogroupsDecide())
         GTEST_SKIP() << "the scheduler does not share the processor by session here";
     if (geteuid() != 0) GTEST_SKIP() << "runs as root (and then as uids 65532 and 65533)";
@@ -324,9 +342,35 @@ TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {
     EXPECT_EQ(trace, "prompt 19 19 19 19 19 19, prompt as found, ");
 }
 
+// The fault: a session of the user's that root raised (for a game, a
+// sound server) was lowered with the others.
+TEST(OtherSessions, ASessionSomebodyRaisedIsLeftRaised) {  // label: forks
+    if (!groupedBySession() || !platform::sessions::autogroupsDecide())
+        GTEST_SKIP() << "the scheduler does not share the processor by session here";
+    if (geteuid() != 0) GTEST_SKIP() << "runs as root (and then as uid 65533)";
+    Member raised([] {  // raised by root, then the user's
+        return setsid() > 0 && setOwnGroup(-5) && setgid(65533) == 0 && setuid(65533) == 0 &&
+               prctl(PR_SET_DUMPABLE, 1) == 0;
+    });
+    ASSERT_TRUE(raised.raised());
+    const std::string trace = inChild(
+        [&] {
+            prctl(PR_SET_DUMPABLE, 1);
+            return inFreshSession([&] {
+                Member lentora(lowerer);
+                const std::string trace = groupNice(std::to_string(raised.pid()));
+                lentora.end();
+                return trace;
+            });
+        },
+        65533);
+    raised.kill(SIGKILL);
+    EXPECT_EQ(trace, "-5");
+}
+
 // Lentora's other sessions: lowered to 19 while asked, back as found
 // whichever way Lentora ends; its own session is left as it is.
-TEST(OtherSessions, LoweredWhileAskedAndPutBackOnEveryWayOut) {
+TEST(OtherSessions, LoweredWhileAskedAndPutBackOnEveryWayOut) {  // label: forks
     if (!groupedBySession() || !platform::sessions::autogroupsDecide())
         GTEST_SKIP() << "the scheduler does not share the processor by session here";
     // As root the lowering runs as a user of its own (uid 65533, which no

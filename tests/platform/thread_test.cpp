@@ -110,7 +110,7 @@ TEST(SuspendableThread, ExtraSuspendBeforeStartNeedsExtraResume) {
     EXPECT_TRUE(waitFor([&] { return thread.finished(); }));
 }
 
-TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {
+TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -127,7 +127,7 @@ TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {
     EXPECT_TRUE(waitFor([&] { return thread.passes.load() > atResume; }));
 }
 
-TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {
+TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -143,7 +143,7 @@ TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {
     }
 }
 
-TEST(SuspendableThread, SuspendsNest) {
+TEST(SuspendableThread, SuspendsNest) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -174,7 +174,7 @@ TEST(SuspendableThread, ResumingARunningThreadDoesNothing) {
     thread.resume();
 }
 
-TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {
+TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {  // label: timed
     using std::chrono::microseconds;
     std::atomic<int64_t> sleptUs{-1};
     std::atomic<int64_t> wokeAt{0};
@@ -221,7 +221,7 @@ TEST(SuspendableThread, ThreadCanSuspendItself) {
     EXPECT_EQ(step.load(), 2);
 }
 
-TEST(SuspendableThread, QuickResumeSuspendPairsLeaveItStopped) {
+TEST(SuspendableThread, QuickResumeSuspendPairsLeaveItStopped) {  // label: timed
     BusyThread thread;
     for (int round = 0; round < 200; ++round) {
         thread.resume();

@@ -223,7 +223,7 @@ struct LaunchFaults : LaunchFixture {
 
 // A directory, a file without the right to run, and one in no format the
 // kernel runs: nothing starts, and no shell is asked to run them.
-TEST_F(LaunchFaults, PathsThatAreNoProgramStartNothingAndTheWatchEnds) {
+TEST_F(LaunchFaults, PathsThatAreNoProgramStartNothingAndTheWatchEnds) {  // label: threads
     const fs::path marker = root() / "marker";
     const std::string script = "touch " + marker.string() + "\n";
     spit(root() / "plain", script);
@@ -239,7 +239,7 @@ TEST_F(LaunchFaults, PathsThatAreNoProgramStartNothingAndTheWatchEnds) {
     EXPECT_FALSE(fs::exists(marker));
 }
 
-TEST_F(LaunchFaults, ShellSyntaxInThePathReachesTheProgramAsPlainArguments) {
+TEST_F(LaunchFaults, ShellSyntaxInThePathReachesTheProgramAsPlainArguments) {  // label: threads
     const fs::path marker = root() / "marker";
     const std::string m = marker.string();
     const std::string command = testChildPath() + " ; touch " + m + " $(touch " + m + ") `touch " + m + "` \"quoted " +
@@ -257,7 +257,7 @@ TEST_F(LaunchFaults, ShellSyntaxInThePathReachesTheProgramAsPlainArguments) {
 struct KilledChild : LaunchFaults, ::testing::WithParamInterface<int> {};
 
 // Both while the watcher waits for the end and while it counts down a run-for.
-TEST_P(KilledChild, EndsTheWatch) {
+TEST_P(KilledChild, EndsTheWatch) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "30000", 1);
     for (const char* runFor : {"0", "100000"}) {
         Tform1& f = launch(testChildPath(), runFor);
@@ -271,6 +271,7 @@ TEST_P(KilledChild, EndsTheWatch) {
 }
 
 // Signals that leave no core file behind.
-INSTANTIATE_TEST_SUITE_P(Signals, KilledChild, ::testing::Values(SIGKILL, SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(Signals, KilledChild, ::testing::Values(SIGKILL, SIGTERM, SIGINT),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 }  // namespace

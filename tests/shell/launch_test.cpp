@@ -40,7 +40,7 @@ struct Launching : LaunchFixture {
 };
 }  // namespace
 
-TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {
+TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "600", 1);
     Tform1& f = openWithEntry(entry(childPath(), "30", "0", "0"));
     ui(f).TrackBar1->setValue(12);
@@ -59,7 +59,7 @@ TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {
 
 // The phases step by step are the watcher's own tests; here the bar the
 // window shows, and the real program left running.
-TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {
+TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "4000", 1);
     Tform1& f = openWithEntry(entry(childPath(), "20", "2", "0"));
     f.LaunchClick();
@@ -73,7 +73,7 @@ TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {
     EXPECT_TRUE(waitFor([&] { return kill(pid, 0) != 0; }, 5000));
 }
 
-TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
+TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {  // label: threads
     Tform1& f = openWithEntry(entry(dir.path().toStdString() + "/missing/program", "20", "0", "5", "close"));
     f.show();
     f.LaunchClick();
@@ -87,7 +87,7 @@ TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
 
 // The program starts in its own directory, also where an argument holds a
 // slash, and gets its arguments as quoted.
-TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {
+TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {  // label: threads
     QDir(dir.path()).mkdir("game dir");
     const QString copy = dir.path() + "/game dir/child";
     ASSERT_TRUE(QFile::copy(QString::fromStdString(childPath()), copy));
@@ -109,7 +109,7 @@ TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {
 
 // Closing the window while the watch waits for its program neither waits
 // for the program nor leaves the burners on; the watch ends on its own later.
-TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {
+TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "30000", 1);
     Tform1& f = openWithEntry(entry(childPath(), "20", "0", "0"));
     f.LaunchClick();
@@ -122,7 +122,7 @@ TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {
     EXPECT_EQ(burner().suspendCount(), 1) << "the watch's end reached the burners";
 }
 
-TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {
+TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "800", 1);
     Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
     f.LaunchClick();
@@ -131,7 +131,7 @@ TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {
     EXPECT_EQ(recorded().count("end"), 1);
 }
 
-TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {
+TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {  // label: threads
     Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0", "noclose", "minimized"));
     f.show();
     f.LaunchClick();
@@ -142,7 +142,7 @@ TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {
     EXPECT_STREQ(tray->requests.front().data.szTip, "Lentora 2.05");
 }
 
-TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {
+TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {  // label: threads
     Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
     f.show();
     f.DownClick();
@@ -159,7 +159,7 @@ TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {
 
 // The window getting the focus back (from another program, a menu, a dialog,
 // the tray) gives it to the list without moving it there: no launch.
-TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {
+TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {  // label: threads
     Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
     f.show();
     f.DownClick();
@@ -173,7 +173,7 @@ TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {
     EXPECT_FALSE(running());
 }
 
-TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
+TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {  // label: threads
     Tform1& f = openWithEntry(entry("unused", "0", "0", "0"), {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
     EXPECT_EQ(ui(f).StatusBar1->text(),
               QString::fromStdString("runfor:2   wait:1   speed:50   APP:" + childPath() + " x "));
@@ -186,7 +186,7 @@ TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
               (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
 }
 
-TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {
+TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "5000", 1);
     tickIntervalMs = 1000;
     Tform1& f = openWithEntry(entry(childPath(), "10", "2", "0"));
@@ -235,7 +235,7 @@ struct ThreadLimitReached {
 
 // No thread can watch the launch: it ends at once with the reason, and the
 // close flag still ends the program.
-TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
+TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {  // label: threads
     if (geteuid() != 0) GTEST_SKIP() << "needs root to limit one thread";
     Tform1& f = openWithEntry(entry(childPath(), "40", "0", "0", "close"));
     {
