@@ -342,34 +342,9 @@ TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {  
     EXPECT_EQ(trace, "prompt 19 19 19 19 19 19, prompt as found, ");
 }
 
-// The fault: a session of the user's that root raised (for a game, a
-// sound server) was lowered with the others.
-TEST(OtherSessions, ASessionSomebodyRaisedIsLeftRaised) {  // label: forks
-    if (!groupedBySession() || !platform::sessions::autogroupsDecide())
-        GTEST_SKIP() << "the scheduler does not share the processor by session here";
-    if (geteuid() != 0) GTEST_SKIP() << "runs as root (and then as uid 65533)";
-    Member raised([] {  // raised by root, then the user's
-        return setsid() > 0 && setOwnGroup(-5) && setgid(65533) == 0 && setuid(65533) == 0 &&
-               prctl(PR_SET_DUMPABLE, 1) == 0;
-    });
-    ASSERT_TRUE(raised.raised());
-    const std::string trace = inChild(
-        [&] {
-            prctl(PR_SET_DUMPABLE, 1);
-            return inFreshSession([&] {
-                Member lentora(lowerer);
-                const std::string trace = groupNice(std::to_string(raised.pid()));
-                lentora.end();
-                return trace;
-            });
-        },
-        65533);
-    raised.kill(SIGKILL);
-    EXPECT_EQ(trace, "-5");
-}
-
 // Lentora's other sessions: lowered to 19 while asked, back as found
-// whichever way Lentora ends; its own session is left as it is.
+// whichever way Lentora ends; its own session is left as it is, and so is
+// one of the user's that root raised (the fault: it was lowered too).
 TEST(OtherSessions, LoweredWhileAskedAndPutBackOnEveryWayOut) {  // label: forks
     if (!groupedBySession() || !platform::sessions::autogroupsDecide())
         GTEST_SKIP() << "the scheduler does not share the processor by session here";
@@ -377,16 +352,20 @@ TEST(OtherSessions, LoweredWhileAskedAndPutBackOnEveryWayOut) {  // label: forks
     // other program here uses), so no other program's session is touched;
     // as anybody else it would lower that user's own sessions.
     if (geteuid() != 0) GTEST_SKIP() << "runs as root (and then as uid 65533)";
+    Member raised([] {  // raised by root, then the user's
+        return setsid() > 0 && setOwnGroup(-5) && setgid(65533) == 0 && setuid(65533) == 0 &&
+               prctl(PR_SET_DUMPABLE, 1) == 0;
+    });
     const std::string trace = inChild(
-        [] {
+        [&] {
             prctl(PR_SET_DUMPABLE, 1);  // the change of user made /proc/self root's
-            return inFreshSession([] {
+            return inFreshSession([&] {
                 Member other([] { return setsid() > 0 && setOwnGroup(2); });
                 const std::string pid = std::to_string(other.pid());
                 std::string trace;
                 for (const int wayOut : {0, SIGTERM, SIGKILL}) {
                     Member lentora(lowerer);
-                    trace += groupNice(pid) + "/" + groupNice() + " ";
+                    trace += groupNice(pid) + "/" + groupNice() + "/" + groupNice(std::to_string(raised.pid())) + " ";
                     wayOut == 0 ? lentora.end() : lentora.kill(wayOut);
                     if (wayOut == SIGKILL) platform::groups::repairLeftovers();
                     trace += groupNice(pid) + " ";
@@ -396,7 +375,8 @@ TEST(OtherSessions, LoweredWhileAskedAndPutBackOnEveryWayOut) {  // label: forks
             });
         },
         65533);
-    EXPECT_EQ(trace, "19/3 2 19/3 2 19/3 2 ");
+    raised.kill(SIGKILL);
+    EXPECT_EQ(trace, "19/3/-5 2 19/3/-5 2 19/3/-5 2 ");
 }
 
 }  // namespace

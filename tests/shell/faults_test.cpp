@@ -1,22 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "file_text.h"
 // The whole window against real failures of what it depends on: a per-user
 // store that cannot be written or is damaged, a launch list file that is
 // not a file or is enormous, launched paths that cannot run or are full of
 // shell syntax, and children killed by signals.
-#include <QFile>
-#include <QLabel>
-#include <QListView>
-#include <QPushButton>
-
 #include <sys/resource.h>
 #include <algorithm>
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "launch/launch_list.h"
+#include "file_text.h"
 #include "test_paths.h"
 #include "window_fixture.h"
 

@@ -6,19 +6,9 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
-#include <QLabel>
-#include <QListView>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSlider>
-#include <QTimer>
-#include <cstdlib>
-#include <thread>
 
-#include "launch/launch_list.h"
 #include "test_paths.h"
 #include "window_fixture.h"
 

@@ -1,24 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window itself: the launch box, the hints in the status bar, the help
 // commands and F1, the About box.
-#include <QAction>
-#include <QFile>
-#include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QScreen>
-#include <QSlider>
 #include <QTabWidget>
-#include <QTimer>
 #include <QWindow>
 
-#include "about_box.h"
 #include "file_text.h"
 #include "hint_tracker.h"
-#include "properties_form.h"
-#include "shell/help_viewer.h"
 #include "test_paths.h"
 #include "widgets/dialogs.h"
 #include "window_fixture.h"

@@ -4,16 +4,10 @@
 // modal loop is replaced by a function that acts as the user and presses a
 // button, so no test waits on a modal window.
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
-#include <QListView>
-#include <QPushButton>
 #include <QToolButton>
 
 #include "launch/launch_file.h"
-#include "launch/launch_list.h"
-#include "properties_form.h"
-#include "widgets/gauge.h"
 #include "window_fixture.h"
 
 using namespace shell;

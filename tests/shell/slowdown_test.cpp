@@ -2,12 +2,7 @@
 // The slow-down control as the user drives it: the button, the track bar,
 // the caption, the labels and the burners.
 #include <sys/resource.h>
-#include <QAction>
-#include <QLabel>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QSlider>
-#include <QTest>
 #include <fstream>
 
 #include "cpu_time.h"
@@ -16,7 +11,6 @@
 #include "fakes/fake_rights.h"
 #include "fakes/fake_run_meter.h"
 #include "speed_labels.h"
-#include "widgets/gauge.h"
 #include "window_fixture.h"
 
 using namespace shell;
