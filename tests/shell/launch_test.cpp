@@ -109,7 +109,7 @@ TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {  // label: threads
     kill(childPid(), SIGKILL);
     EXPECT_TRUE(waitFor([&] { return kill(childPid(), 0) != 0; }, 5000)) << "reaped: the watch ends";
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(burner().suspendCount(), 1) << "the watch's end reached the burners";
+    EXPECT_EQ(burner().suspendCount(), 1) << "the detached watch reached the burners";
 }
 
 TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {  // label: threads
