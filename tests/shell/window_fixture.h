@@ -187,8 +187,9 @@ struct LaunchFixture : WindowFixture {
         unsetenv("LENTORA_CHILD_PID_FILE");
     }
 
-    // The window with the entry added to its list and selected.
+    // The window with the entry added to its list and selected; no child started yet.
     shell::Tform1& openWithEntry(launch::LaunchEntry entry, std::vector<std::string> parameters = {}) {
+        QFile::remove(pids);
         shell::Tform1& f = open(std::move(parameters));
         launchList(f).append(std::move(entry));
         ui(f).ListBox1->setCurrentIndex(launchList(f).index(launchList(f).count() - 1));
