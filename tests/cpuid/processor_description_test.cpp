@@ -71,8 +71,8 @@ struct ClassCase {
 
 // The three tests' answers: "passes101" for an 8086 and an 80386 but no 80286.
 std::string className(const testing::TestParamInfo<ClassCase>& info) {
-    return "passes" + std::to_string(info.param.is8086) + std::to_string(info.param.is80286) +
-           std::to_string(info.param.is80386);
+    return "passes" +
+           std::to_string(1000 + 100 * info.param.is8086 + 10 * info.param.is80286 + info.param.is80386).substr(1);
 }
 
 class ProcessorClassDescription : public testing::TestWithParam<ClassCase> {};

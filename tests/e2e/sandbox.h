@@ -50,10 +50,9 @@ std::string storeWithBench(long milliseconds);
 // joined by '_' ({"/SPEED=99", "PROGRAM"}: SPEED99_PROGRAM).
 inline std::string parametersName(const testing::TestParamInfo<std::vector<std::string>>& info) {
     std::string name;
-    for (const std::string& parameter : info.param) {
-        if (!name.empty()) name += '_';
-        for (char c : parameter)
-            if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    for (std::string parameter : info.param) {
+        std::erase_if(parameter, [](unsigned char c) { return !std::isalnum(c); });
+        name += (name.empty() ? "" : "_") + parameter;
     }
     return name;
 }

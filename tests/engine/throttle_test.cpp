@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -64,9 +65,7 @@ std::vector<double> victimShares(double seconds) {
         return out.str();
     });
     std::istringstream in(text);
-    std::vector<double> shares;
-    for (double r; in >> r;) shares.push_back(r);
-    return shares;
+    return {std::istream_iterator<double>(in), std::istream_iterator<double>()};
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <regex>
 #include <string>
 
 using namespace launch;
@@ -16,9 +16,7 @@ struct TokenCase {
 };
 
 std::string tokenName(const testing::TestParamInfo<TokenCase>& info) {
-    std::string name = info.param.token.empty() ? "empty" : info.param.token;
-    std::replace(name.begin(), name.end(), ' ', '_');
-    return name;
+    return info.param.token.empty() ? "empty" : std::regex_replace(info.param.token, std::regex(" "), "_");
 }
 
 class TokenReading : public testing::TestWithParam<TokenCase> {};

@@ -21,8 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void spit(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
-
 struct Faults : WindowFixture {
     fs::path root() const { return dir.path().toStdString(); }
 
@@ -147,11 +145,7 @@ TEST_P(DamagedStore, ProgramStartsMeasuresAndStoresADword) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DamagedStore, ::testing::Values("garbage", "text bench", "huge", "many values"),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             std::replace(name.begin(), name.end(), ' ', '_');
-                             return name;
-                         });
+                         [](const auto& info) { return QString(info.param).replace(' ', '_').toStdString(); });
 
 // --- the launch list file ---
 

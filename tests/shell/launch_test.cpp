@@ -19,8 +19,6 @@ using launch::LaunchEntry;
 using widgets::FakeTrayShell;
 
 namespace {
-std::string childPath() { return testChildPath(); }
-
 struct Launching : LaunchFixture {
     static LaunchEntry entry(std::string path, std::string factor, std::string runFor, std::string wait,
                              std::string close = "noclose", std::string minimize = "notminimized") {
@@ -32,7 +30,7 @@ struct Launching : LaunchFixture {
 
 TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "600", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "30", "0", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "30", "0", "0"));
     ui(f).TrackBar1->setValue(12);
     f.LaunchClick();
     EXPECT_TRUE(running());
@@ -51,7 +49,7 @@ TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {  // label: threa
 // window shows, and the real program left running.
 TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "4000", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "20", "2", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "20", "2", "0"));
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
     EXPECT_EQ(progress, (std::vector<int>{100, 50, 0}));
@@ -80,11 +78,11 @@ TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {  
 TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {  // label: threads
     QDir(dir.path()).mkdir("game dir");
     const QString copy = dir.path() + "/game dir/child";
-    ASSERT_TRUE(QFile::copy(QString::fromStdString(childPath()), copy));
-    const QString childDir = QFileInfo(QString::fromStdString(childPath())).path();
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(testChildPath()), copy));
+    const QString childDir = QFileInfo(QString::fromStdString(testChildPath())).path();
     const std::pair<std::string, QStringList> cases[] = {
         {copy.toStdString() + " a \"b c\"", {"arg=a", "arg=b c", "cwd=" + dir.path() + "/game dir", "end"}},
-        {childPath() + " --file=/etc/hostname", {"arg=--file=/etc/hostname", "cwd=" + childDir, "end"}},
+        {testChildPath() + " --file=/etc/hostname", {"arg=--file=/etc/hostname", "cwd=" + childDir, "end"}},
     };
     for (const auto& [command, seen] : cases) {
         SCOPED_TRACE(command);
@@ -101,7 +99,7 @@ TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {  // lab
 // for the program nor leaves the burners on; the watch ends on its own later.
 TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "30000", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "20", "0", "0"));
     f.LaunchClick();
     ASSERT_TRUE(waitFor([&] { return childPid() > 0 && burner().suspendCount() == 0; }));
     form.reset();
@@ -114,7 +112,7 @@ TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {  // label: threads
 
 TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "800", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "0", "0"));
     f.LaunchClick();
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
@@ -122,7 +120,7 @@ TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {  // label: threads
 }
 
 TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {  // label: threads
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0", "noclose", "minimized"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "0", "0", "noclose", "minimized"));
     f.show();
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
@@ -133,7 +131,7 @@ TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {  // label: threads
 }
 
 TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {  // label: threads
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "0", "0"));
     f.show();
     f.DownClick();
     QApplication::setActiveWindow(&f);
@@ -150,7 +148,7 @@ TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {  // label: threads
 // The window getting the focus back (from another program, a menu, a dialog,
 // the tray) gives it to the list without moving it there: no launch.
 TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {  // label: threads
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "0", "0"));
     f.show();
     f.DownClick();
     ui(f).ListBox1->setFocus();
@@ -164,22 +162,23 @@ TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {  // label: thre
 }
 
 TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {  // label: threads
-    Tform1& f = openWithEntry(entry("unused", "0", "0", "0"), {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
+    Tform1& f =
+        openWithEntry(entry("unused", "0", "0", "0"), {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", testChildPath(), "x"});
     EXPECT_EQ(ui(f).StatusBar1->text(),
-              QString::fromStdString("runfor:2   wait:1   speed:50   APP:" + childPath() + " x "));
+              QString::fromStdString("runfor:2   wait:1   speed:50   APP:" + testChildPath() + " x "));
     f.FormActivate();
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 50%");
     ASSERT_TRUE(watchEnded(f));
     f.FormActivate();
     EXPECT_FALSE(running()) << "launched again";
     EXPECT_EQ(recorded(),
-              (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
+              (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(testChildPath())).path(), "end"}));
 }
 
 TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "5000", 1);
     tickIntervalMs = 1000;
-    Tform1& f = openWithEntry(entry(childPath(), "10", "2", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "2", "0"));
     const auto start = std::chrono::steady_clock::now();
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
@@ -227,7 +226,7 @@ struct ThreadLimitReached {
 // close flag still ends the program.
 TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {  // label: threads
     if (geteuid() != 0) GTEST_SKIP() << "needs root to limit one thread";
-    Tform1& f = openWithEntry(entry(childPath(), "40", "0", "0", "close"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "40", "0", "0", "close"));
     {
         ThreadLimitReached limit;
         try {
@@ -237,7 +236,8 @@ TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {  // label: threads
         f.LaunchClick();
     }
     expectWindowBack(f);
-    const QString shown = QString::fromStdString("Cannot start " + childPath() + ": Resource temporarily unavailable");
+    const QString shown =
+        QString::fromStdString("Cannot start " + testChildPath() + ": Resource temporarily unavailable");
     EXPECT_TRUE(waitFor([&] { return ui(f).StatusBar1->text() == shown; })) << ui(f).StatusBar1->text().toStdString();
     EXPECT_TRUE(ui(f).secticker->isActive()) << "the next tick ends the program";
     EXPECT_EQ(f.exitStatus(), kOwnFailureStatus);

@@ -48,8 +48,8 @@ TEST_F(MainWindow, StatusBarShowsTheHintUnderTheMouseOnlyWhenItChanges) {
     QTest::mouseMove(f.centralWidget(), QPoint(132, 50));  // between the panels: no hint
     EXPECT_EQ(ui(f).StatusBar1->text(), "");
     // Nested controls take their parents' hint.
-    EXPECT_EQ(THintTracker::hintOf(ui(f).Label6), ui(f).Panel4->toolTip());
-    EXPECT_EQ(THintTracker::hintOf(ui(f).Label1), "");
+    EXPECT_EQ(THintTracker::hintOf(ui(f).named<QLabel>("Label6")), ui(f).named<QFrame>("Panel4")->toolTip());
+    EXPECT_EQ(THintTracker::hintOf(ui(f).named<QLabel>("Label1")), "");
 }
 
 // Every control with a hint shows it, on both pages of the properties dialog
@@ -79,8 +79,8 @@ TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
 
 TEST_F(MainWindow, HelpMenuOpensContentsAndTheCommandLineTopic) {
     Tform1& f = open();
-    ui(f).Contents1->trigger();
-    ui(f).Commandline1->trigger();
+    ui(f).named<QAction>("Contents1")->trigger();
+    ui(f).named<QAction>("Commandline1")->trigger();
     ASSERT_EQ(help.calls.size(), 2u);
     EXPECT_EQ(help.calls[0].command, HELP_FINDER);
     EXPECT_EQ(help.calls[0].data, 0);

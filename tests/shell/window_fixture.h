@@ -51,15 +51,12 @@ struct WindowControls {
     }
     QObject& window_;  // first: the controls are looked up in it
     widgets::TGauge* const Gauge1 = named<widgets::TGauge>("Gauge1");
-    QLabel* const Label1 = named<QLabel>("Label1");
     QLabel* const Label3 = named<QLabel>("Label3");
     QLabel* const Label4 = named<QLabel>("Label4");
     QLabel* const Label5 = named<QLabel>("Label5");
-    QLabel* const Label6 = named<QLabel>("Label6");
     QPushButton* const Button1 = named<QPushButton>("Button1");
     QSlider* const TrackBar1 = named<QSlider>("TrackBar1");
     QProgressBar* const ProgressBar1 = named<QProgressBar>("ProgressBar1");
-    QFrame* const Panel4 = named<QFrame>("Panel4");
     QLabel* const benchtime = named<QLabel>("benchtime");
     QPushButton* const Down = named<QPushButton>("Down");
     QPushButton* const Up = named<QPushButton>("Up");
@@ -73,8 +70,6 @@ struct WindowControls {
     QLabel* const Readout = named<QLabel>("Readout");
     QAction* const TunetoyourCPU1 = named<QAction>("TunetoyourCPU1");
     QAction* const AccurateSlowdown1 = named<QAction>("AccurateSlowdown1");
-    QAction* const Contents1 = named<QAction>("Contents1");
-    QAction* const Commandline1 = named<QAction>("Commandline1");
     QTimer* const secticker = named<QTimer>("secticker");
     widgets::TTaskIcon* const tiTray = named<widgets::TTaskIcon>("tiTray");
     shell::TAboutBox* const AboutBox = named<shell::TAboutBox>("AboutBox");
