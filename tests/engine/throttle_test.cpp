@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <ctime>
 #include <iterator>
@@ -26,9 +27,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// A program of another session at nice 0 runs for `seconds`; returns its
-// longest stretch on a processor in ms, then its share of a processor in %
-// over the whole time and per 100 ms slice. Processor time, not counts
+// A program of another session at nice 0 runs for `seconds` (3 or more);
+// returns the median of its longest stretch on a processor in each of the
+// first three seconds in ms, then its share of a processor in % over the
+// whole time and per 100 ms slice. The median, because the burst the
+// burners must not leave came every second, while on the shared machine one
+// whole-suite run saw a single stretch of 5.5 ms. Processor time, not counts
 // against a run alone: beside a busy process the run alone got half a
 // processor, and the counts' share rose from 1.7-1.9 % to 1.0-3.2 % (10 runs)
 // where processor time said 0.6-1.4 %.
@@ -46,11 +50,12 @@ std::vector<double> victimShares(double seconds) {
         const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
         std::vector<double> slices;
         auto last = start, stretchStart = start;
-        Clock::duration longest{};
+        std::array<Clock::duration, 3> longest{};
         for (auto now = start; now < end; last = now, now = Clock::now()) {
             // A gap between two readings: the program was off the processor.
             if (now - last > std::chrono::microseconds(30)) stretchStart = now;
-            longest = std::max(longest, now - stretchStart);
+            const auto second = static_cast<size_t>((now - start) / std::chrono::seconds(1));
+            if (second < longest.size()) longest[second] = std::max(longest[second], now - stretchStart);
             for (uint64_t i = 0; i < 10000; ++i) asm volatile("" : "+r"(i));
             if (now >= sliceEnd) {
                 const std::clock_t cpu = std::clock();
@@ -59,7 +64,8 @@ std::vector<double> victimShares(double seconds) {
                 sliceEnd += std::chrono::milliseconds(100);
             }
         }
-        out << std::chrono::duration<double, std::milli>(longest).count() << ' '
+        std::sort(longest.begin(), longest.end());
+        out << std::chrono::duration<double, std::milli>(longest[1]).count() << ' '
             << 100.0 * (std::clock() - cpuStart) / CLOCKS_PER_SEC / seconds;
         for (double s : slices) out << ' ' << s;
         return out.str();
@@ -92,7 +98,7 @@ TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {  // label: timed
         // The first and last slices hold the start and end of the run.
         const double peak = *std::max_element(running.begin() + 3, running.end() - 1);
         std::ostringstream out;
-        out << "share " << share << " % (ideal 2), largest 100 ms slice " << peak << " %, longest stretch "
+        out << "share " << share << " % (ideal 2), largest 100 ms slice " << peak << " %, a second's longest stretch "
             << running[0] << " ms";
         // Generous bounds: the precise figures are the benchmark's. Without
         // the backups the share was 10 % and slices reached 40 to 55 %. With

@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Faults : WindowFixture {
-    fs::path root() const { return dir.path().toStdString(); }
-
     // The window on a real .reg store instead of the fixture's memory one.
     Tform1& openOn(platform::UserRegistry& regFile, std::vector<std::string> parameters = {}) {
         store = &regFile;
@@ -189,8 +187,6 @@ TEST_F(Faults, UnreadableLaunchFileIsAnEmptyListAndTheWindowStaysUsable) {
 // --- launched programs ---
 
 struct LaunchFaults : LaunchFixture {
-    fs::path root() const { return dir.path().toStdString(); }
-
     Tform1& launch(const std::string& path, const std::string& runFor = "0") {
         Tform1& f = openWithEntry({"fault", path, "40", runFor, "0", "noclose", "notminimized"});
         ui(f).TrackBar1->setValue(7);

@@ -319,10 +319,8 @@ TEST_F(SlowDownControl, AccurateModeHoldsTheProcessorForTheFactorsShare) {
     Tform1& f = open();  // the accurate engine runs by default
     ui(f).TrackBar1->setValue(50);
     f.Button1Click();
-    const pid_t tid = [&] {
-        waitFor([&] { return burner().thread(0).threadId() != 0; });
-        return burner().thread(0).threadId();
-    }();
+    waitFor([&] { return burner().thread(0).threadId() != 0; });
+    const pid_t tid = burner().thread(0).threadId();
     const long before = wantedMs(tid);
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     const long wanted = wantedMs(tid) - before;

@@ -92,7 +92,8 @@ struct WindowFixture : ::testing::Test {
     engine::TSlowDown* slowDown = nullptr;  // the window's, made afresh by open()
     // What open() hands the window besides the fakes above; a test may change them first.
     platform::UserRegistry* store = nullptr;  // else the memory store `registry`
-    std::filesystem::path launchFile = (dir.path() + "/lentora.ini").toStdString();
+    std::filesystem::path root() const { return dir.path().toStdString(); }
+    std::filesystem::path launchFile = root() / "lentora.ini";
     int tickIntervalMs = 40;
 
     WindowFixture() {
