@@ -92,7 +92,7 @@ TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedPromptly) {
 
 // RLIMIT_RTTIME as the service asks for it: a real-time thread that runs
 // past it without sleeping would end the whole program.
-TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {
+TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {  // label: timed
     const pid_t pid = fork();
     if (pid == 0) {
         if (!platform::limitRealtimeRunTime(200000, 2)) _exit(3);

@@ -109,7 +109,7 @@ TEST(SuspendableThread, ExtraSuspendBeforeStartNeedsExtraResume) {
     EXPECT_TRUE(waitFor([&] { return thread.finished(); }));
 }
 
-TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {
+TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -126,7 +126,7 @@ TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {
     EXPECT_TRUE(waitFor([&] { return thread.passes.load() > atResume; }));
 }
 
-TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {
+TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -142,7 +142,7 @@ TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {
     }
 }
 
-TEST(SuspendableThread, SuspendsNest) {
+TEST(SuspendableThread, SuspendsNest) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -173,7 +173,7 @@ TEST(SuspendableThread, ResumingARunningThreadDoesNothing) {
     thread.resume();
 }
 
-TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {
+TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {  // label: timed
     using std::chrono::microseconds;
     std::atomic<int64_t> sleptUs{-1};
     std::atomic<int64_t> wokeAt{0};
@@ -220,7 +220,7 @@ TEST(SuspendableThread, ThreadCanSuspendItself) {
     EXPECT_EQ(step.load(), 2);
 }
 
-TEST(SuspendableThread, QuickResumeSuspendPairsLeaveItStopped) {
+TEST(SuspendableThread, QuickResumeSuspendPairsLeaveItStopped) {  // label: timed
     BusyThread thread;
     for (int round = 0; round < 200; ++round) {
         thread.resume();

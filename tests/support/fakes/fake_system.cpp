@@ -44,16 +44,6 @@ void FakeSystemControl::setMajorVersion(int major) {
     major_ = major;
 }
 
-void FakeSystemControl::setPriorityAnswer(bool accepted) {
-    std::lock_guard lock(mutex_);
-    priorityAnswer_ = accepted;
-}
-
-void FakeSystemControl::setAllowedProcessors(std::vector<int> cpus) {
-    std::lock_guard lock(mutex_);
-    cpus_ = std::move(cpus);
-}
-
 std::vector<std::string> FakeSystemControl::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;
@@ -79,20 +69,20 @@ bool FakeSystemControl::setProcessPriorityClass(PriorityClass cls) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::string("setProcessPriorityClass(") + className(cls) + ")");
     classes_.push_back(cls);
-    return priorityAnswer_;
+    return true;
 }
 
 bool FakeSystemControl::setCurrentThreadPriority(ThreadPriority priority) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::string("setCurrentThreadPriority(") + levelName(priority) + ")");
     priorities_.push_back(priority);
-    return priorityAnswer_;
+    return true;
 }
 
 std::vector<int> FakeSystemControl::allowedProcessors() {
     std::lock_guard lock(mutex_);
     calls_.emplace_back("allowedProcessors");
-    return cpus_;
+    return {0};
 }
 
 void FakeSystemControl::setRights(Rights rights) {

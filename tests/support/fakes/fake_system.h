@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A scripted SystemControl for tests: it answers what the test set and
-// records every call in order.
+// A scripted SystemControl for tests: it answers what the test set (every
+// priority is granted, processor 0 is the one allowed) and records every
+// call in order.
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,8 +15,6 @@ namespace platform {
 class FakeSystemControl : public SystemControl {
 public:
     void setMajorVersion(int major);                       // default 6
-    void setPriorityAnswer(bool accepted);                 // answer of both setters, default true
-    void setAllowedProcessors(std::vector<int> cpus);      // default {0}
     void setRights(Rights rights);                         // offered as steps; default: nice values down to -20
     void setSessionAnswer(bool raised);                    // answer of raiseSession(true), default true
     void setSessionsGrouped(bool grouped);                 // default true
@@ -52,8 +51,6 @@ public:
 private:
     mutable std::mutex mutex_;
     int major_ = 6;
-    bool priorityAnswer_ = true;
-    std::vector<int> cpus_{0};
     std::vector<std::string> calls_;
     std::vector<PriorityClass> classes_;
     std::vector<ThreadPriority> priorities_;
