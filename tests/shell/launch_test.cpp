@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 
+#include "launch/launcher.h"
 #include "test_paths.h"
 #include "window_fixture.h"
 
@@ -105,8 +106,7 @@ TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {  // label: threads
     form.reset();
     EXPECT_EQ(burner().suspendCount(), 1);
     kill(childPid(), SIGKILL);
-    EXPECT_TRUE(waitFor([&] { return kill(childPid(), 0) != 0; }, 5000)) << "reaped: the watch ends";
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(waitFor([&] { return launch::Launcher::joinEndedWatches() == 0; }, 5000)) << "the watch ends";
     EXPECT_EQ(burner().suspendCount(), 1) << "the detached watch reached the burners";
 }
 

@@ -172,7 +172,7 @@ TEST_F(SlowDownControl, AccurateByDefaultClassicStoredAsZeroAndUsedAtTheNextStar
 // What the window says and does with each answer of the rights ladder.
 TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaunchedPrograms) {
     using platform::GrantKind;
-    const platform::LaunchStanding ordinary{}, ownSession{.ownSession = true}, lowest{.nice = engine::kLowestStanding};
+    const platform::LaunchStanding ordinary{}, ownSession{.nice = std::nullopt, .ownSession = true}, lowest{.nice = engine::kLowestStanding};
     platform::FakeRightsStep ownRealtime("own rights", {GrantKind::RealTime, 99, {}});
     platform::FakeRightsStep service("RealtimeKit", {GrantKind::RealTime, 20, {}});
     struct Case {
