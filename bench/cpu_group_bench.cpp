@@ -106,7 +106,8 @@ void runConfiguration(const char* name, bool realtime, int shares, const std::ve
         TGenerator generator;
         benchmarkTime = MeasureBench(platform::systemClock(), generator);
         TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
-        applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 0);
+        RightsLadder ladder(system.rightsSteps(kRealtimeRunTime));
+        applyScheduling(system, ladder.climb(), burner, EngineMode::Accurate, platform::PriorityClass::High, 0);
         if (!realtime) burner.SetRealtime(0);
         for (int f : factors) {
             const double base = victimRate(victim);

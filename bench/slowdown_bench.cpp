@@ -343,20 +343,19 @@ const char* grantText(const platform::Grant& grant) {
     return text;
 }
 
-const char* launchText(platform::LaunchPriority priority) {
-    switch (priority) {
-    case platform::LaunchPriority::Ordinary:
-        return "ordinary, in Lentora's session";
-    case platform::LaunchPriority::OrdinaryOwnSession:
-        return "ordinary, in a session of their own";
-    case platform::LaunchPriority::Lowest:
-        return "lowest priority, in Lentora's session";
-    }
-    return "?";
+const char* launchText(const platform::LaunchStanding& standing) {
+    if (standing.nice) return "lowest priority, in Lentora's session";
+    return standing.ownSession ? "ordinary, in a session of their own" : "ordinary, in Lentora's session";
 }
 
-void describe(const SchedulingOutcome& outcome, platform::SystemControl& system) {
-    const platform::Rights& rights = system.rights();
+// The rights ladder's choice on this machine, climbed once.
+const platform::Rights& machineRights(platform::SystemControl& system) {
+    static RightsLadder ladder(system.rightsSteps(kRealtimeRunTime));
+    return ladder.climb();
+}
+
+void describe(const SlowDownPolicy& outcome, platform::SystemControl& system) {
+    const platform::Rights& rights = machineRights(system);
     std::printf("Rights: real time: %s; ", grantText(rights.realtime));
     std::printf("nice: %s.\n", grantText(rights.nice));
     if (outcome.plan.burnerRealtime > 0)
@@ -416,7 +415,8 @@ void runConfiguration(const std::string& name, EngineMode mode, const LaunchPath
     StartedBurners started;
     platform::SystemControl& system = started.system;
     TBurner& burner = *started.burner;
-    const SchedulingOutcome outcome = applyScheduling(system, burner, mode, platform::PriorityClass::High, 0);
+    const SlowDownPolicy outcome =
+        applyScheduling(system, machineRights(system), burner, mode, platform::PriorityClass::High, 0);
     lowerVictims = outcome.lowerOtherSessions && system.sessionsGrouped() && victimGroup.empty();
     const char* engine = mode == EngineMode::Accurate ? "accurate" : "classic";
     std::printf("### %s, %s engine\n\n", name.c_str(), engine);
@@ -444,7 +444,8 @@ void runConfiguration(const std::string& name, EngineMode mode, const LaunchPath
 void profile(const LaunchPath& path, int f) {
     StartedBurners started;
     TBurner& burner = *started.burner;
-    describe(applyScheduling(started.system, burner, EngineMode::Accurate, platform::PriorityClass::High, f),
+    describe(applyScheduling(started.system, machineRights(started.system), burner, EngineMode::Accurate,
+                             platform::PriorityClass::High, f),
              started.system);
     const Rates launchedStopped = launchedRate(burner, path, 0, kBaselineSeconds);
     const Rates launched = launchedRate(burner, path, f, seconds);
@@ -478,7 +479,7 @@ void suspendLatency() {
     system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     std::atomic<int32_t> benchmarkTime{500};
     TBurner burner(platform::systemClock(), benchmarkTime, system.allowedProcessors());
-    applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 50);
+    applyScheduling(system, machineRights(system), burner, EngineMode::Accurate, platform::PriorityClass::High, 50);
     burner.SetFactor(50);
     burner.SetPriority(burnerPriorityFor(50));
     std::vector<double> us;
@@ -535,7 +536,7 @@ void realtimeClassicCheck() {
     StartedBurners started;
     platform::SystemControl& system = started.system;
     TBurner& burner = *started.burner;
-    applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
+    applyScheduling(system, machineRights(system), burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
     std::printf("An ordinary program's wake-up from 1 ms sleeps, burners at factor 98 under SCHED_FIFO %d:\n\n",
                 burner.Realtime());
     std::printf("| engine | worst lateness | 99th percentile |\n|---|---:|---:|\n");

@@ -11,7 +11,7 @@ set -euo pipefail
 build=(g++ make ninja-build cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libsystemd-dev)
 tests=(
   clang libclang-rt-14-dev clang-format
-  googletest libgtest-dev libgmock-dev
+  googletest libgtest-dev
   appstream
   xvfb xauth trayer x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation
   libx11-dev desktop-file-utils man-db libcap2-bin

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/burner.h"
 
+#include "engine/slowdown_policy.h"
+
 namespace engine {
 
 TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTime, const std::vector<int>& processors,
@@ -13,7 +15,7 @@ TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTi
             backup->setProcessor(cpu);
         }
         backup->mode.store(EngineMode::Accurate);
-        backup->setHighest();
+        backup->setHighest(kBackupsBesideRealtime);
         threads_.push_back(std::move(thread));
         backups_.push_back(std::move(backup));
     };
@@ -102,6 +104,11 @@ void TBurner::SetMode(EngineMode mode) {
 }
 
 EngineMode TBurner::Mode() const { return threads_.front()->mode.load(std::memory_order_relaxed); }
+
+void TBurner::useRealtimeStep(platform::RightsStep* step) {
+    for (auto& t : threads_) t->useRealtimeStep(step);
+    for (auto& b : backups_) b->useRealtimeStep(step);
+}
 
 void TBurner::SetRealtime(int priority) {
     bool granted = priority > 0;

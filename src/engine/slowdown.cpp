@@ -53,14 +53,22 @@ void TSlowDown::createBurner(std::vector<int> processors) {
 void TSlowDown::applyEngineMode(EngineMode mode) {
     mode_ = mode;
     trim_.reset();  // the classic engine has no trim; the accurate one learns anew
-    const SchedulingOutcome outcome = applyScheduling(system_, *burner_, mode, designedPriorityClass(), factor_);
-    holdsOtherSessions_ = outcome.holdsOtherSessions;
-    lowerOtherSessions_ = outcome.lowerOtherSessions;
-    windowRealtime_ = outcome.plan.windowRealtime;
-    trim_.setRealtime(outcome.plan.burnerRealtime > 0);
-    realtimeGrantedBy_ = system_.rights().realtime.by;
-    realtimeHow_ = system_.rights().realtime.how;
+    const platform::Rights& rights = climbRights();
+    const SlowDownPolicy policy = applyScheduling(system_, rights, *burner_, mode, designedPriorityClass(), factor_);
+    holdsOtherSessions_ = policy.holdsOtherSessions;
+    lowerOtherSessions_ = policy.lowerOtherSessions;
+    otherSessionsNice_ = policy.otherSessionsNice;
+    scopeWeight_ = policy.scopeWeight;
+    windowRealtime_ = policy.plan.windowRealtime;
+    trim_.setRealtime(policy.plan.burnerRealtime > 0);
+    realtimeGrantedBy_ = rights.realtime.by;
+    realtimeHow_ = rights.realtime.how;
     applyTrim();
+}
+
+const platform::Rights& TSlowDown::climbRights() {
+    if (!ladder_) ladder_.emplace(system_.rightsSteps(kRealtimeRunTime));
+    return ladder_->climb();
 }
 
 std::optional<platform::Failure> TSlowDown::chooseEngineMode(EngineMode mode) {
@@ -151,7 +159,7 @@ bool TSlowDown::Resume() {
     // Burners that don't hold against other sessions get them lowered instead
     // (after the burners: without rights the kernel takes one such change a
     // tenth of a second, and the slow-down should not wait for them).
-    if (resumed && lowerOtherSessions_) system_.lowerOtherSessions(true);
+    if (resumed && lowerOtherSessions_) system_.lowerOtherSessions(otherSessionsNice_.load());
     return resumed;
 }
 
@@ -165,7 +173,7 @@ bool TSlowDown::suspendNow() {
     const bool suspended = burner_->Suspend();
     if (suspended) {
         weighGroup(false);
-        system_.lowerOtherSessions(false);
+        system_.lowerOtherSessions(std::nullopt);
     }
     return suspended;
 }
@@ -174,7 +182,7 @@ void TSlowDown::restoreFactor(int32_t factor) { burner_->SetFactor(clampFactor(f
 
 void TSlowDown::Release() {
     if (burner_) burner_->Suspend();
-    system_.lowerOtherSessions(false);
+    system_.lowerOtherSessions(std::nullopt);
     system_.raiseSession(false, designedPriorityClass());
     weighGroup(false);
 }
@@ -189,7 +197,7 @@ void TSlowDown::weighGroup(bool running) {
     platform::GroupStanding* standing = system_.groupStanding();
     if (!standing) return;
     if (running)
-        standing->raise();
+        standing->raise(scopeWeight_.load());
     else
         standing->lower();
 }

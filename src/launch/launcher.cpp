@@ -7,12 +7,26 @@ namespace launch {
 
 Launcher::Launcher(platform::ProcessStarter& processes) : processes_(processes), state_(std::make_unique<State>()) {}
 
+namespace {
+// Watches that outlived their window, kept where leak checkers still reach
+// them. Touched on the window's thread only.
+template <typename State>
+std::vector<std::unique_ptr<State>>& keptWatches() {
+    static auto* kept = new std::vector<std::unique_ptr<State>>;
+    return *kept;
+}
+}  // namespace
+
 Launcher::~Launcher() {
     if (!state_->watch || state_->watch->finished()) return;
     state_->watch->detachHost();
-    // Kept where leak checkers still reach it, for the life of the process.
-    static auto* kept = new std::vector<std::unique_ptr<State>>;
-    kept->push_back(std::move(state_));
+    keptWatches<State>().push_back(std::move(state_));
+}
+
+int Launcher::joinEndedWatches() {
+    auto& kept = keptWatches<State>();
+    std::erase_if(kept, [](const std::unique_ptr<State>& state) { return state->watch->finished(); });
+    return static_cast<int>(kept.size());
 }
 
 void Launcher::setSeconds(int32_t waitSeconds, int32_t runForSeconds) {

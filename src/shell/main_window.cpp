@@ -32,9 +32,9 @@ using engine::TSlowDown;
 namespace {
 // The slow-down's burner threads outlive the window, so it is never freed
 // (see Tform1::slowDown_). Kept here, it stays reachable to leak checkers.
-TSlowDown* keepForever(std::unique_ptr<TSlowDown> slowDown) {
+TSlowDown* keepForever(Services& services) {
     static auto* kept = new std::vector<std::unique_ptr<TSlowDown>>;
-    kept->push_back(std::move(slowDown));
+    kept->push_back(std::make_unique<TSlowDown>(services.system, services.registry, services.clock));
     return kept->back().get();
 }
 }  // namespace
@@ -43,11 +43,11 @@ Tform1::Tform1(Services services, QWidget* parent)
     : QMainWindow(parent),
       services_(std::move(services)),
       dialogs_(std::make_unique<UnattendedDialogs>(services_.dialogs, [this](const QString& t) { showNotice(t); })),
-      slowDown_(keepForever(std::make_unique<TSlowDown>(services_.system, services_.registry, services_.clock))),
+      slowDown_(services_.slowDown ? services_.slowDown : keepForever(services_)),
       launches_(std::make_unique<launch::Launcher>(services_.processes)) {
     dialogs_->setUnattended(startsUnattended(services_.parameters));
     buildWindow();
-    watchHost_ = makeWatchHost();
+    connectWatchHost();
     try {
         FormCreate();
     } catch (const std::exception& e) {
@@ -107,7 +107,7 @@ void Tform1::FormCreate() {
         [this] { dialogs_->information(this, "Information", "Can't recognize your cpu , /Virtspeed is not allowed"); });
     const QString startupText = QString::fromLocal8Bit(startupStatusText(commandLineOk, settings_));
     if (!commandLineOk) {
-        exitStatus_ = kRefusedCommandLineStatus;
+        exit_.refusedCommandLine();
         closeAfterRefusal_ = cmdline::asksToClose(services_.parameters);
     }
     createBurner();
@@ -131,7 +131,7 @@ void Tform1::FormCreate() {
 
 // The start-up cannot be completed: tell the user and end cleanly.
 void Tform1::failStartUp(const std::exception& e) {
-    exitStatus_ = kOwnFailureStatus;
+    exit_.ownFailure();
     commandLineLaunched_ = true;  // nothing is launched any more
     dialogs_->error(this, QString::fromLocal8Bit(e.what()));
     QTimer::singleShot(0, this, [this] { close(); });

@@ -3,6 +3,7 @@
 // one-second timer that paces the watcher, and what the window shows of a watch.
 #include <QEvent>
 #include <QListView>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
@@ -61,7 +62,7 @@ void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool m
 void Tform1::endUnwatchedLaunch(int32_t position, bool close) {
     finishStop(position);
     if (!close) return dialogs_->setUnattended(false);
-    exitStatus_ = kOwnFailureStatus;
+    exit_.ownFailure();
     ui_->tiTray->setActive(false);
     ui_->secticker->start();  // the next tick ends the program
 }
@@ -87,7 +88,7 @@ void Tform1::endAfterRefusedCommandLine() {
 void Tform1::sectickerTimer() {
     if (!launches_->Tick()) return;
     ui_->secticker->stop();
-    if (exitStatus_ == 0) exitStatus_ = launches_->exitStatus();  // Lentora's own failure comes first
+    exit_.programEnded(launches_->exitStatus());
     printClosingLine();
     close();  // FormClose ends the program
 }
@@ -98,16 +99,38 @@ void Tform1::watchEnded(int32_t position, bool stopped) {
     if (!launches_->closesProgram()) dialogs_->setUnattended(false);
 }
 
-std::unique_ptr<WatchHostAdapter> Tform1::makeWatchHost() {
-    WatchWindow side{.slowDownEnded = [this](int32_t position, bool stopped) { watchEnded(position, stopped); },
-                     .refreshSpeed =
-                         [this] {
-                             repaint();
-                             UpdateSpeedLabels();
-                         },
-                     .showError = [this](const QString& text) { dialogs_->error(this, text); }};
-    return std::make_unique<WatchHostAdapter>(*this, *ui_, *slowDown_, std::move(side));
+// The watch's news, each on the window's thread in the order it was given.
+void Tform1::connectWatchHost() {
+    watchHost_ = std::make_unique<WatchHostAdapter>(*slowDown_);
+    const WatchHostAdapter* host = watchHost_.get();
+    const auto queued = Qt::QueuedConnection;
+    connect(host, &WatchHostAdapter::slowDownEnded, this, &Tform1::watchEnded, queued);
+    connect(host, &WatchHostAdapter::progressChanged, this, &Tform1::showWatchProgress, queued);
+    connect(host, &WatchHostAdapter::tickerWanted, this, &Tform1::runTicker, queued);
+    connect(host, &WatchHostAdapter::trayIconOff, this, &Tform1::hideTrayIcon, queued);
+    connect(host, &WatchHostAdapter::speedChanged, this, &Tform1::refreshSpeed, queued);
+    connect(host, &WatchHostAdapter::resumeFailed, this, &Tform1::showError, queued);
+    connect(host, &WatchHostAdapter::startFailed, this, &Tform1::showNotice, queued);
 }
+
+void Tform1::showWatchProgress(int percent) {
+    ui_->ProgressBar1->setValue(percent);
+    ui_->ProgressBar1->repaint();
+}
+
+void Tform1::runTicker(bool running) {
+    if (!running) return ui_->secticker->stop();
+    if (!ui_->secticker->isActive()) ui_->secticker->start();
+}
+
+void Tform1::hideTrayIcon() { ui_->tiTray->setActive(false); }
+
+void Tform1::refreshSpeed() {
+    repaint();
+    UpdateSpeedLabels();
+}
+
+void Tform1::showError(const QString& text) { dialogs_->error(this, text); }
 
 bool Tform1::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) FormActivate();

@@ -31,8 +31,6 @@ void Tform1::updateRightsIndicator() {
                QString::fromStdString(slowDown_->rightsDetails()));
 }
 
-int Tform1::clientHeight() const { return client_->height(); }
-
 void Tform1::setClientHeight(int height) {
     // The window is fixed in size; only the client height changes, and the
     // status bar follows the bottom edge.

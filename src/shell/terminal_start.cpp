@@ -7,8 +7,9 @@
 #include <cstdlib>
 
 #include "cmdline/standard_options.h"
-#include "platform/toolkit_threads.h"
-#include "shell/main_window.h"
+#include "shell/exit_status.h"
+#include "shell/version.h"
+#include "toolkit_threads.h"
 
 namespace shell {
 
@@ -30,6 +31,15 @@ std::optional<int> answerStandardOption(const std::vector<std::string>& paramete
 
 namespace {
 
+// The way out before there is a window to close: one line on standard error
+// and Lentora's own failure status, at once (see the callers for why no
+// clean-up can run).
+[[noreturn]] void endBeforeTheWindow(const QString& line) {
+    std::fprintf(stderr, "lentora: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(kOwnFailureStatus);
+}
+
 QtMessageHandler previousHandler = nullptr;
 // The toolkit's warnings on the platform, held back: the last one says why
 // it gave up (e.g. "could not connect to display :1"); they are passed on
@@ -49,9 +59,8 @@ void reportMissingDisplay(QtMsgType type, const QMessageLogContext& context, con
         QString reason = platformWarnings.isEmpty() ? message.section('\n', 0, 0) : platformWarnings.first();
         if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             reason = "neither DISPLAY nor WAYLAND_DISPLAY is set";
-        std::fprintf(stderr, "lentora: no display to show the window on (%s)\n", reason.toLocal8Bit().constData());
-        std::fflush(stderr);
-        std::_Exit(kOwnFailureStatus);
+        // The toolkit aborts once this handler returns.
+        endBeforeTheWindow("no display to show the window on (" + reason + ")");
     }
     if (platformMessage)
         platformWarnings.append(QString::fromLatin1(context.category) + ": " + message);
@@ -70,11 +79,9 @@ DisplayGuard::~DisplayGuard() {
 }
 
 void startToolkitThreadsOrEnd() {
-    if (const auto failure = platform::startToolkitThreads(std::chrono::seconds(5))) {
-        std::fprintf(stderr, "lentora: cannot start: %s\n", failure->reason.c_str());
-        std::fflush(stderr);
-        std::_Exit(kOwnFailureStatus);  // a toolkit thread may be stuck for good; nothing was raised yet
-    }
+    // A toolkit thread may be stuck for good; nothing was raised yet.
+    if (const auto failure = startToolkitThreads(std::chrono::seconds(5)))
+        endBeforeTheWindow("cannot start: " + QString::fromLocal8Bit(failure->reason));
 }
 
 }  // namespace shell

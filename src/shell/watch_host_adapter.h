@@ -2,35 +2,23 @@
 #pragma once
 // The one place where a watcher's thread meets the window. The burners'
 // part of a call happens at once, on the watcher's thread; the window's part
-// is posted to the window's thread, where the calls arrive in the order they
-// were made. Work posted for a window that is gone by then is dropped with it,
-// and a watch still running at close is detached from its host (see
-// launch::Launcher), so nothing reaches the window afterwards.
+// is news, given as a signal that the window receives queued on its own
+// thread, in the order of the calls. News for a window that is gone by then
+// is dropped with it, and a watch still running at close is detached from
+// its host (see launch::Launcher), so nothing reaches the window afterwards.
+// The adapter touches no control: it reports, the window shows.
 #include <QObject>
 #include <QString>
-#include <functional>
-#include <mutex>
 
 #include "engine/slowdown.h"
 #include "launch/watcher.h"
 
 namespace shell {
 
-struct MainWindowControls;
-
-// What the window's own handlers do for a watch, always on the window's thread.
-struct WatchWindow {
-    // The watch ended the slow-down; stopped is false when the burners could not be stopped.
-    std::function<void(int32_t position, bool stopped)> slowDownEnded;
-    std::function<void()> refreshSpeed;
-    std::function<void(const QString& text)> showError;
-};
-
-class WatchHostAdapter : public launch::WatchHost {
+class WatchHostAdapter : public QObject, public launch::WatchHost {
+    Q_OBJECT
 public:
-    // The controls are the window's, and live as long as it does.
-    WatchHostAdapter(QObject& window, const MainWindowControls& controls, engine::TSlowDown& slowDown,
-                     WatchWindow side);
+    explicit WatchHostAdapter(engine::TSlowDown& slowDown);
 
     bool resumeBurnerFromWatcher() override;
     void reportResumeFailure(launch::ProgramFate program) override;
@@ -43,15 +31,20 @@ public:
     void repaintAndUpdateSpeedLabels() override;
     void reportStartFailure(const std::string& message) override;
 
-private:
-    void onWindowThread(std::function<void()> work);
+signals:
+    // The watch ended the slow-down; stopped is false when the burners could not be stopped.
+    void slowDownEnded(int position, bool stopped);
+    void progressChanged(int percent);
+    void tickerWanted(bool running);
+    void trayIconOff();
+    void speedChanged();
+    // For an error box: the burners could not be resumed.
+    void resumeFailed(const QString& text);
+    // For the status bar: the program could not be started.
+    void startFailed(const QString& text);
 
-    QObject& window_;
-    const MainWindowControls& controls_;
+private:
     engine::TSlowDown& slowDown_;
-    const WatchWindow side_;
-    std::mutex failureMutex_;
-    QString failureText_;  // the last start failure, for the status bar
 };
 
 }  // namespace shell

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -27,26 +28,39 @@ TEST_P(IntText, Converts) {
 
 const std::optional<int32_t> none;
 
+// The text spelled in letters and digits: "-$10" is minusdollar10, "" empty.
+std::string caseName(const testing::TestParamInfo<IntCase>& info) {
+    const std::map<char, const char*> words{{' ', "_"},      {'\t', "tab"}, {'+', "plus"},  {'-', "minus"},
+                                            {'$', "dollar"}, {'.', "dot"},  {'=', "equals"}};
+    std::string name = info.param.text.empty() ? "empty" : "";
+    for (char c : info.param.text) name += words.count(c) ? words.at(c) : std::string(1, c);
+    return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Decimal, IntText,
                          testing::Values(IntCase{"0", 0, 0}, IntCase{"42", 42, 42}, IntCase{"007", 7, 7},
                                          IntCase{"  42", 42, 42}, IntCase{"+42", 42, 42}, IntCase{"-42", -42, -42},
-                                         IntCase{"  -8", -8, -8}));
+                                         IntCase{"  -8", -8, -8}),
+                         caseName);
 
 INSTANTIATE_TEST_SUITE_P(Hexadecimal, IntText,
                          testing::Values(IntCase{"$1F", 31, 31}, IntCase{"x1f", 31, 31}, IntCase{"X1F", 31, 31},
                                          IntCase{"0x1F", 31, 31}, IntCase{"0X1f", 31, 31}, IntCase{"-$10", -16, -16},
-                                         IntCase{"+0x10", 16, 16}, IntCase{"$7FFFFFFF", INT32_MAX, INT32_MAX}));
+                                         IntCase{"+0x10", 16, 16}, IntCase{"$7FFFFFFF", INT32_MAX, INT32_MAX}),
+                         caseName);
 
 INSTANTIATE_TEST_SUITE_P(NoDigits, IntText,
                          testing::Values(IntCase{"", 0, none}, IntCase{"   ", 0, none}, IntCase{"ABC", 0, none},
                                          IntCase{"-", 0, none}, IntCase{"$", 0, none}, IntCase{"0x", 0, none},
                                          IntCase{"--5", 0, none}, IntCase{"+-5", 0, none}, IntCase{"- 5", 0, none},
-                                         IntCase{"\t5", 0, none}));
+                                         IntCase{"\t5", 0, none}),
+                         caseName);
 
 INSTANTIATE_TEST_SUITE_P(StopsAtFirstUnfittingCharacter, IntText,
                          testing::Values(IntCase{"50ABC", 50, none}, IntCase{"12 34", 12, none},
                                          IntCase{"42 ", 42, none}, IntCase{"1e3", 1, none}, IntCase{"$1G", 1, none},
-                                         IntCase{"0x1g", 1, none}, IntCase{"19=", 19, none}, IntCase{"3.9", 3, none}));
+                                         IntCase{"0x1g", 1, none}, IntCase{"19=", 19, none}, IntCase{"3.9", 3, none}),
+                         caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Saturates, IntText,
@@ -56,6 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                     IntCase{"99999999999999999999999999999", INT32_MAX, none},
                     IntCase{"-99999999999999999999999999999", INT32_MIN, none}, IntCase{"$80000000", INT32_MAX, none},
                     IntCase{"$FFFFFFFF", INT32_MAX, none}, IntCase{"-$80000000", INT32_MIN, INT32_MIN},
-                    IntCase{"$FFFFFFFFFFFFFFFFFFFF1", INT32_MAX, none}));
+                    IntCase{"$FFFFFFFFFFFFFFFFFFFF1", INT32_MAX, none}),
+    caseName);
 
 }  // namespace

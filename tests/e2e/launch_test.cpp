@@ -177,7 +177,8 @@ TEST_P(InvalidCommandLine, StartsNothingAndLentoraStaysUntilClosed) {
 INSTANTIATE_TEST_SUITE_P(E2e, InvalidCommandLine,
                          testing::Values(std::vector<std::string>{"/SPEED=99", "PROGRAM"},
                                          std::vector<std::string>{"PROGRAM", "/SPEED=50"},
-                                         std::vector<std::string>{"/HELP", "PROGRAM"}));
+                                         std::vector<std::string>{"/HELP", "PROGRAM"}),
+                         parametersName);
 
 // The line a closing launch ends with reports the share the program got, as
 // the harness reads it; at 98 as root it is near the 2 % asked (the precise

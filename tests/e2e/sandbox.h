@@ -3,6 +3,8 @@
 // A throw-away world for one run of Lentora: its own home and configuration
 // folder, a working directory, and a copy of the test child in a folder of
 // its own whose name holds a blank (as "old games" folders do).
+#include <gtest/gtest.h>
+#include <cctype>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -43,3 +45,14 @@ public:
 std::optional<long> storedBench(const std::string& storeText);
 // A store text holding the given benchmark time.
 std::string storeWithBench(long milliseconds);
+
+// A command line as a table case's name: each parameter's letters and digits,
+// joined by '_' ({"/SPEED=99", "PROGRAM"}: SPEED99_PROGRAM).
+inline std::string parametersName(const testing::TestParamInfo<std::vector<std::string>>& info) {
+    std::string name;
+    for (std::string parameter : info.param) {
+        std::erase_if(parameter, [](unsigned char c) { return !std::isalnum(c); });
+        name += (name.empty() ? "" : "_") + parameter;
+    }
+    return name;
+}

@@ -35,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(Wrapper, ExitStatus,
                          testing::Values(std::pair{std::vector<std::string>{"/bin/sh", "-c", "exit 7"}, 7},
                                          std::pair{std::vector<std::string>{"/bin/sh", "-c", "kill -TERM $$"}, 143},
                                          std::pair{std::vector<std::string>{"/nonexistent/program"}, 127},
-                                         std::pair{std::vector<std::string>{"/etc/passwd"}, 126}));
+                                         std::pair{std::vector<std::string>{"/etc/passwd"}, 126}),
+                         [](const auto& info) { return "status" + std::to_string(info.param.second); });
 
 // Fault: the benchmark could not be stored, and its message box waited for a
 // click, so "/CLOSE" never closed (still running after 40 s).
@@ -82,7 +83,7 @@ TEST_P(ThreadLimit, StartEndsInsteadOfHanging) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Wrapper, ThreadLimit, testing::Values(3, 4, 5, 6, 7));
+INSTANTIATE_TEST_SUITE_P(Wrapper, ThreadLimit, testing::Values(3, 4, 5, 6, 7), testing::PrintToStringParamName());
 
 class RefusedCommandLine : public testing::TestWithParam<std::vector<std::string>> {};
 
@@ -107,4 +108,5 @@ INSTANTIATE_TEST_SUITE_P(Wrapper, RefusedCommandLine,
                          testing::Values(std::vector<std::string>{"/CLOSE", "/tmp"},
                                          std::vector<std::string>{"/SPEED=99", "/CLOSE", "PROGRAM"},
                                          std::vector<std::string>{"/close", "/BOGUS", "PROGRAM"},
-                                         std::vector<std::string>{"PROGRAM", "/SPEED=5", "/CLOSE"}));
+                                         std::vector<std::string>{"PROGRAM", "/SPEED=5", "/CLOSE"}),
+                         parametersName);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The slow-down's rules without a window: the factor's range on every way
-// in, the priorities, and what real time from the desktop's service changes.
+// in, the rights ladder's choice, the priorities, and what real time from the
+// desktop's service changes.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -94,12 +95,13 @@ TEST(SlowDownGroupStanding, WeightRaisedOnlyWhileTheBurnersRun) {
 // Burners that hold against other sessions leave them alone; without rights
 // (the default fake grants nice values, and the session's group is not
 // raised) the other sessions are lowered while the burners run, and put
-// back whenever they stop and when the window goes.
-TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
+// back whenever they stop and when the window goes. Where the kernel does
+// not group by session, raised nice values hold against every program.
+TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {  // label: timed
     const auto lowerings = [this] {
         std::string trace;
         for (const std::string& call : system.calls())
-            if (call.rfind("lowerOtherSessions", 0) == 0) trace += call == "lowerOtherSessions(true)" ? "L" : "B";
+            if (call.rfind("lowerOtherSessions", 0) == 0) trace += call == "lowerOtherSessions(19)" ? "L" : "B";
         return trace;
     };
     system.setSessionAnswer(false);
@@ -120,13 +122,57 @@ TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
 
     // Real time without the group raised (RealtimeKit gives no nice values):
     // the backups' nice values hold the top of the range only inside the
-    // session. With nice values too, the group is raised.
+    // session. With nice values too, the group is raised. (The ladder is
+    // climbed once per slow-down.)
     platform::FakeRightsStep service("RealtimeKit", {platform::GrantKind::RealTime, 20, {}});
     for (const platform::Grant& nice : {platform::Grant{}, platform::Grant{platform::GrantKind::Nice, -20, "root"}}) {
         system.setRights({{platform::GrantKind::RealTime, 20, "RealtimeKit"}, nice, &service});
-        slowDown.applyEngineMode(EngineMode::Accurate);
-        slowDown.Resume();
-        slowDown.Stop();
+        TSlowDown withRights{system, *registry, clock};
+        withRights.createBurner({0});
+        withRights.Resume();
+        withRights.Stop();
     }
-    EXPECT_EQ(lowerings(), "LBLBBBLBB");
+    system.setSessionsGrouped(false);
+    system.setRights({{}, {platform::GrantKind::Nice, -20, "root"}, nullptr});
+    slowDown.applyEngineMode(EngineMode::Classic);
+    slowDown.Resume();
+    slowDown.Stop();
+    EXPECT_EQ(lowerings(), "LBLBBBLBBB");
+}
+
+// An own step and a service below it (where a desktop service such as
+// RealtimeKit goes): the first real-time grant wins, and its step raises threads.
+TEST(RightsLadder, FirstRealTimeGrantWinsAndItsStepRaisesThreads) {
+    using platform::FakeRightsStep;
+    using platform::Grant;
+    using platform::GrantKind;
+    const Grant kNothing{}, kNice20{GrantKind::Nice, -20, {}};
+    const platform::LaunchStanding kOrdinary{}, kLowest{.nice = kLowestStanding};
+    struct Case {
+        Grant ownRealtime, ownNice, serviceRealtime;
+        std::string realtimeBy;
+        int burner, window;               // accurate engine
+        platform::LaunchStanding launch;  // accurate engine, session left alone
+    };
+    const Grant rt20{GrantKind::RealTime, 20, {}};
+    for (const Case& c : {Case{{GrantKind::RealTime, 99, {}}, kNice20, rt20, "own", 9, 10, kOrdinary},
+                          Case{kNothing, kNothing, rt20, "service", 9, 10, kOrdinary},
+                          Case{{GrantKind::RealTime, 1, {}}, kNothing, kNothing, "own", 1, 1, kOrdinary},
+                          Case{kNothing, kNice20, kNothing, "", 0, 0, kOrdinary},
+                          Case{kNothing, kNothing, kNothing, "", 0, 0, kLowest}}) {
+        SCOPED_TRACE(c.realtimeBy + " " + std::to_string(c.ownRealtime.level));
+        FakeRightsStep own("own", c.ownRealtime, c.ownNice), service("service", c.serviceRealtime);
+        RightsLadder ladder({&own, &service});
+        const platform::Rights& rights = ladder.climb();
+        EXPECT_EQ(rights.realtime.by, c.realtimeBy);
+        const auto accurate = planScheduling(rights, true);
+        EXPECT_EQ(accurate.burnerRealtime, c.burner);
+        EXPECT_EQ(accurate.windowRealtime, c.window);
+        EXPECT_TRUE(launchStandingFor(accurate, false) == c.launch);
+        EXPECT_EQ(planScheduling(rights, false).burnerRealtime, 0) << "the classic cycle stays on nice values";
+        if (rights.realtimeStep) rights.realtimeStep->makeRealtime(42, accurate.burnerRealtime);
+        EXPECT_EQ(service.raised.size(), c.realtimeBy == "service" ? 1u : 0u);
+        ladder.climb();
+        EXPECT_EQ(service.probes, c.realtimeBy == "own" ? 0 : 1) << "asked once, and not below a grant";
+    }
 }

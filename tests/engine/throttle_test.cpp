@@ -11,7 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <ctime>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -24,10 +27,16 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// A program of another session at nice 0 counts for `seconds`; returns its
-// longest stretch on a processor in ms, its counts per second over the whole
-// time, then per 100 ms slice.
-std::vector<double> victimRates(double seconds) {
+// A program of another session at nice 0 runs for `seconds` (3 or more);
+// returns the median of its longest stretch on a processor in each of the
+// first three seconds in ms, then its share of a processor in % over the
+// whole time and per 100 ms slice. The median, because the burst the
+// burners must not leave came every second, while on the shared machine one
+// whole-suite run saw a single stretch of 5.5 ms. Processor time, not counts
+// against a run alone: beside a busy process the run alone got half a
+// processor, and the counts' share rose from 1.7-1.9 % to 1.0-3.2 % (10 runs)
+// where processor time said 0.6-1.4 %.
+std::vector<double> victimShares(double seconds) {
     const std::string text = inChild([seconds] {
         setsid();
         const sched_param normal{};
@@ -35,39 +44,39 @@ std::vector<double> victimRates(double seconds) {
         setpriority(PRIO_PROCESS, 0, 0);
         std::ostringstream out;
         const auto start = Clock::now();
+        const std::clock_t cpuStart = std::clock();  // the child runs this one thread
         auto sliceEnd = start + std::chrono::milliseconds(100);
+        std::clock_t sliceCpu = cpuStart;
         const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-        uint64_t n = 0, atSlice = 0;
         std::vector<double> slices;
         auto last = start, stretchStart = start;
-        Clock::duration longest{};
+        std::array<Clock::duration, 3> longest{};
         for (auto now = start; now < end; last = now, now = Clock::now()) {
             // A gap between two readings: the program was off the processor.
             if (now - last > std::chrono::microseconds(30)) stretchStart = now;
-            longest = std::max(longest, now - stretchStart);
-            for (int i = 0; i < 10000; ++i) {
-                ++n;
-                asm volatile("" : "+r"(n));
-            }
+            const auto second = static_cast<size_t>((now - start) / std::chrono::seconds(1));
+            if (second < longest.size()) longest[second] = std::max(longest[second], now - stretchStart);
+            for (uint64_t i = 0; i < 10000; ++i) asm volatile("" : "+r"(i));
             if (now >= sliceEnd) {
-                slices.push_back((n - atSlice) * 10.0);
-                atSlice = n;
+                const std::clock_t cpu = std::clock();
+                slices.push_back(1000.0 * (cpu - sliceCpu) / CLOCKS_PER_SEC);  // % of 100 ms
+                sliceCpu = cpu;
                 sliceEnd += std::chrono::milliseconds(100);
             }
         }
-        out << std::chrono::duration<double, std::milli>(longest).count() << ' ' << n / seconds;
+        std::sort(longest.begin(), longest.end());
+        out << std::chrono::duration<double, std::milli>(longest[1]).count() << ' '
+            << 100.0 * (std::clock() - cpuStart) / CLOCKS_PER_SEC / seconds;
         for (double s : slices) out << ' ' << s;
         return out.str();
     });
     std::istringstream in(text);
-    std::vector<double> rates;
-    for (double r; in >> r;) rates.push_back(r);
-    return rates;
+    return {std::istream_iterator<double>(in), std::istream_iterator<double>()};
 }
 
 }  // namespace
 
-TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {
+TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {  // label: timed
     if (geteuid() != 0) GTEST_SKIP() << "real time for the burners needs root here";
     // Lentora's side in a child of its own too: it raises its process, its
     // thread and its session's group as start-up does.
@@ -76,21 +85,21 @@ TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {
         platform::SystemControl& system = platform::systemControl();
         std::atomic<int32_t> benchmark{500};
         TBurner burner(platform::systemClock(), benchmark, system.allowedProcessors());
-        const SchedulingOutcome outcome =
-            applyScheduling(system, burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
+        RightsLadder ladder(system.rightsSteps(kRealtimeRunTime));
+        const SlowDownPolicy outcome =
+            applyScheduling(system, ladder.climb(), burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
         if (outcome.plan.burnerRealtime == 0) return std::string("skip: no real time here");
-        const std::vector<double> stopped = victimRates(1.0);
         burner.SetFactor(98);
         burner.Resume();
-        const std::vector<double> running = victimRates(3.2);  // three real-time periods and more
+        const std::vector<double> running = victimShares(3.2);  // three real-time periods and more
         burner.Suspend();
         system.raiseSession(false, platform::PriorityClass::Realtime);
-        if (stopped.size() < 2 || running.size() < 4 || stopped[1] <= 0) return std::string("no figures");
-        const double share = 100 * running[1] / stopped[1];
-        // The first and last slices hold the start and end of the count.
-        const double peak = 100 * *std::max_element(running.begin() + 3, running.end() - 1) / stopped[1];
+        if (running.size() < 4) return std::string("no figures");
+        const double share = running[1];
+        // The first and last slices hold the start and end of the run.
+        const double peak = *std::max_element(running.begin() + 3, running.end() - 1);
         std::ostringstream out;
-        out << "share " << share << " % (ideal 2), largest 100 ms slice " << peak << " %, longest stretch "
+        out << "share " << share << " % (ideal 2), largest 100 ms slice " << peak << " %, a second's longest stretch "
             << running[0] << " ms";
         // Generous bounds: the precise figures are the benchmark's. Without
         // the backups the share was 10 % and slices reached 40 to 55 %. With

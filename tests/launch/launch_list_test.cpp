@@ -125,7 +125,8 @@ TEST_F(LaunchListModel, ListHasNoChildren) {
 
 // Two copies of the program in one folder, each saving its own additions,
 // a removal and a change in turn: every change reaches the file, and each
-// copy's list shows the other's entries after its save.
+// copy's list shows the other's entries after its save. An entry one copy
+// changed and the other removed stays, changed.
 TEST(LaunchListSave, TwoCopiesSavingInTurnLoseNothing) {
     QTemporaryDir dir;
     const std::filesystem::path file = dir.path().toStdString() + "/lentora.ini";
@@ -140,13 +141,15 @@ TEST(LaunchListSave, TwoCopiesSavingInTurnLoseNothing) {
     copies[0].remove(0);
     copies[0].replace(0, named("changed"));
     ASSERT_EQ(copies[0].save(file), std::nullopt);
+    copies[1].replace(0, named("e0 edited"));
     copies[1].append(named("last"));
     ASSERT_EQ(copies[1].save(file), std::nullopt);
     const auto last = loadLaunchFile(file);
     ASSERT_TRUE(last);
     std::vector<std::string> names;
     for (const LaunchEntry& e : *last) names.push_back(e.name);
-    const std::vector<std::string> expected{"changed", "e2", "e3", "e4", "e5", "e6", "e7", "e8", "e9", "last"};
+    const std::vector<std::string> expected{"changed", "e2", "e3", "e4",        "e5",  "e6",
+                                            "e7",      "e8", "e9", "e0 edited", "last"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(copies[1].entries(), *last);
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 using namespace launch;
@@ -14,7 +15,9 @@ struct TokenCase {
     bool launchCloses, dialogCloses, launchMinimizes, dialogMinimizes;
 };
 
-void PrintTo(const TokenCase& c, std::ostream* os) { *os << '"' << c.token << '"'; }
+std::string tokenName(const testing::TestParamInfo<TokenCase>& info) {
+    return info.param.token.empty() ? "empty" : std::regex_replace(info.param.token, std::regex(" "), "_");
+}
 
 class TokenReading : public testing::TestWithParam<TokenCase> {};
 
@@ -37,7 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TokenCase{"Close", false, false, false, true}, TokenCase{"close ", false, false, false, true},
                     TokenCase{"Minimized", false, false, false, true},
                     TokenCase{"NOTMINIMIZED", false, false, false, true},
-                    TokenCase{"notminimized ", false, false, false, true}, TokenCase{"", false, false, false, true}));
+                    TokenCase{"notminimized ", false, false, false, true}, TokenCase{"", false, false, false, true}),
+    tokenName);
 
 // The bytes written are pinned where the dialog saves an entry
 // (tests/shell/properties_test.cpp).

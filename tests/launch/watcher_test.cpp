@@ -92,7 +92,7 @@ struct Watching : testing::TestWithParam<Case> {
     ~Watching() override { starter.endProgram(); }  // no watcher is left waiting for it
 };
 
-TEST_P(Watching, PhasesAsTheHostSeesThem) {
+TEST_P(Watching, PhasesAsTheHostSeesThem) {  // label: threads
     const Case& c = GetParam();
     if (!c.failure.empty()) starter.failure = platform::Failure{c.failure, ENOENT};
     launch(c.wait, c.runFor, c.close);
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The fault: at a process limit neither the burners nor the program
 // started, and the note said the program ran at full speed.
-TEST(WatchWithoutBurners, AFailedBurnerStartSaysWhatBecameOfTheProgram) {
+TEST(WatchWithoutBurners, AFailedBurnerStartSaysWhatBecameOfTheProgram) {  // label: threads
     for (const bool starts : {false, true}) {
         RecordingHost host;
         host.resumes = false;
@@ -189,7 +189,7 @@ TEST(WatchWithoutBurners, AFailedBurnerStartSaysWhatBecameOfTheProgram) {
 
 // The window goes while the watch runs: the rest of the watch reaches
 // neither the window nor the burners.
-TEST_F(Watching, ADetachedWatchAsksNothingMore) {
+TEST_F(Watching, ADetachedWatchAsksNothingMore) {  // label: threads
     launch(3, 0, false);
     ASSERT_TRUE(waitFor([&] { return watcher->waitingForTick(); }));
     watcher->detachHost();
@@ -222,7 +222,7 @@ TEST(Launcher, LeavesARunningLaunchAtCloseToEndAlone) {
 
 // With the close flag, the tick after the watch's end is the program's last;
 // the watch itself is not ticked again.
-TEST(Launcher, TicksEndTheProgramOnceAClosingWatchEnded) {
+TEST(Launcher, TicksEndTheProgramOnceAClosingWatchEnded) {  // label: threads
     RecordingHost host;
     FakeProcessStarter starter;
     Launcher launcher(starter);

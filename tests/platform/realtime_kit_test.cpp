@@ -92,10 +92,10 @@ TEST(RealtimeKitService, MissingOrSilentServiceIsNotGrantedPromptly) {
 
 // RLIMIT_RTTIME as the service asks for it: a real-time thread that runs
 // past it without sleeping would end the whole program.
-TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {
+TEST(RealtimeRunTimeLimit, ThreadThatRunsTooLongIsDemotedNotKilled) {  // label: timed
     const pid_t pid = fork();
     if (pid == 0) {
-        if (!platform::limitRealtimeRunTime(200000)) _exit(3);
+        if (!platform::limitRealtimeRunTime(200000, 2)) _exit(3);
         const sched_param param{1};
         if (sched_setscheduler(0, SCHED_FIFO, &param) != 0) _exit(2);
         timespec start{}, now{};
@@ -122,7 +122,7 @@ TEST(RealtimeKitStep, ThreadRefusedRealTimeGetsHighPriority) {
         auto owned = std::make_unique<platform::FakeRealtimeKit>();
         platform::FakeRealtimeKit& kit = *owned;
         kit.setLimits(limits);
-        const auto step = platform::realtimeKitStep(std::move(owned));
+        const auto step = platform::realtimeKitStep(std::move(owned), {.leastUsec = 50'000, .softDivisor = 2});
         const platform::Grant grant = step->realtime();
         const bool usable = limits && limits->rttimeUSecMax > 1;
         EXPECT_EQ(grant.kind, usable ? platform::GrantKind::RealTime : platform::GrantKind::Nothing);

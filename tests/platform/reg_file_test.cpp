@@ -26,8 +26,6 @@ namespace {
 
 const std::string kKey = "software\\Halvix\\Lentora!!!";
 
-void spit(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
-
 class RegFileTest : public ::testing::Test {
 protected:
     // Files other than the store itself, such as leftover temporaries.

@@ -54,7 +54,11 @@ bool settled() {
     }
     return false;
 }
-const auto lowerer = [] { return platform::sessions::lowerOthers() && settled(); };
+const int kWaysOut[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+const auto lowerer = [] {
+    platform::session::setWaysOut(kWaysOut);
+    return platform::sessions::lowerOthers(19) && settled();
+};
 
 // A Lentora of the session: raises the group (or does what it is given)
 // when made, lets go when told.
@@ -123,7 +127,8 @@ TEST(SessionGroup, RaisedWhileAnyLentoraNeedsItThenBackAsFoundBeforeTheFirst) {
 
 // The fault: after a SIGKILL the group stayed raised for good. A killed
 // Lentora's hold ends with it, so the others still put the group back; when
-// it was the last, the next start does.
+// it was the last, the next start does. A damaged record (a value the kernel
+// cannot take) is none: put back, it would have left the group raised.
 TEST(SessionGroup, KilledLentoraIsPutRightByTheOthersOrTheNextStart) {
     if (!groupedBySession()) GTEST_SKIP() << "the kernel does not group by session";
     const std::string trace = inFreshSession([] {
@@ -137,9 +142,15 @@ TEST(SessionGroup, KilledLentoraIsPutRightByTheOthersOrTheNextStart) {
         alone.kill(SIGKILL);
         trace += " " + groupNice();
         platform::groups::repairLeftovers();
+        trace += " " + groupNice();
+        std::string group, boot;
+        std::ifstream("/proc/self/autogroup") >> group;  // "/autogroup-<id>", the record's name
+        std::ifstream("/proc/sys/kernel/random/boot_id") >> boot;
+        std::ofstream(std::getenv("XDG_RUNTIME_DIR") + ("/lentora" + group)) << boot << " -50 3\n";
+        Member().end();
         return trace + " " + groupNice();
     });
-    EXPECT_EQ(trace, "7 3 7 3");
+    EXPECT_EQ(trace, "7 3 7 3 3");
 }
 
 // A link planted where the record's folder goes is not followed: the group
@@ -258,7 +269,7 @@ std::string lowerBesideARootSession(const std::function<std::string(const std::s
 
 // The fault: a group was lowered when some process in it was the user's,
 // whoever's session it was.
-TEST(OtherSessions, ASessionOfAnotherUsersIsLeftAloneThoughItHoldsTheUsers) {
+TEST(OtherSessions, ASessionOfAnotherUsersIsLeftAloneThoughItHoldsTheUsers) {  // label: forks
     if (!groupedBySession() || !platform::sessions::autogroupsDecide())
         GTEST_SKIP() << "the scheduler does not share the processor by session here";
     if (geteuid() != 0) GTEST_SKIP() << "runs as root (and then as uid 65533)";
@@ -277,7 +288,7 @@ TEST(OtherSessions, ASessionOfAnotherUsersIsLeftAloneThoughItHoldsTheUsers) {
 // Start and at Stop (140 sessions: 13 s each way), and far more while
 // another user's program took the kernel's turns. Asking now returns at
 // once, and the worker gets every group lowered and back in the end.
-TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {
+TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {  // label: forks
     if (!groupedBySession() || !platform::sessions::autogroupsDecide())
         GTEST_SKIP() << "the scheduler does not share the processor by session here";
     if (geteuid() != 0) GTEST_SKIP() << "runs as root (and then as uids 65532 and 65533)";
@@ -307,7 +318,7 @@ TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {
                 std::string trace;
                 for (const bool lower : {true, false}) {
                     const auto began = std::chrono::steady_clock::now();
-                    lower ? (void)platform::sessions::lowerOthers() : platform::sessions::restoreOthers();
+                    lower ? (void)platform::sessions::lowerOthers(19) : platform::sessions::restoreOthers();
                     trace +=
                         std::chrono::steady_clock::now() - began < std::chrono::milliseconds(300) ? "prompt" : "slow";
                     if (!settled()) trace += " unsettled";
@@ -325,24 +336,29 @@ TEST(OtherSessions, AskingReturnsAtOnceWhileAnotherUserTakesTheKernelsTurns) {
 }
 
 // Lentora's other sessions: lowered to 19 while asked, back as found
-// whichever way Lentora ends; its own session is left as it is.
-TEST(OtherSessions, LoweredWhileAskedAndPutBackOnEveryWayOut) {
+// whichever way Lentora ends; its own session is left as it is, and so is
+// one of the user's that root raised (the fault: it was lowered too).
+TEST(OtherSessions, LoweredWhileAskedAndPutBackOnEveryWayOut) {  // label: forks
     if (!groupedBySession() || !platform::sessions::autogroupsDecide())
         GTEST_SKIP() << "the scheduler does not share the processor by session here";
     // As root the lowering runs as a user of its own (uid 65533, which no
     // other program here uses), so no other program's session is touched;
     // as anybody else it would lower that user's own sessions.
     if (geteuid() != 0) GTEST_SKIP() << "runs as root (and then as uid 65533)";
+    Member raised([] {  // raised by root, then the user's
+        return setsid() > 0 && setOwnGroup(-5) && setgid(65533) == 0 && setuid(65533) == 0 &&
+               prctl(PR_SET_DUMPABLE, 1) == 0;
+    });
     const std::string trace = inChild(
-        [] {
+        [&] {
             prctl(PR_SET_DUMPABLE, 1);  // the change of user made /proc/self root's
-            return inFreshSession([] {
+            return inFreshSession([&] {
                 Member other([] { return setsid() > 0 && setOwnGroup(2); });
                 const std::string pid = std::to_string(other.pid());
                 std::string trace;
                 for (const int wayOut : {0, SIGTERM, SIGKILL}) {
                     Member lentora(lowerer);
-                    trace += groupNice(pid) + "/" + groupNice() + " ";
+                    trace += groupNice(pid) + "/" + groupNice() + "/" + groupNice(std::to_string(raised.pid())) + " ";
                     wayOut == 0 ? lentora.end() : lentora.kill(wayOut);
                     if (wayOut == SIGKILL) platform::groups::repairLeftovers();
                     trace += groupNice(pid) + " ";
@@ -352,7 +368,8 @@ TEST(OtherSessions, LoweredWhileAskedAndPutBackOnEveryWayOut) {
             });
         },
         65533);
-    EXPECT_EQ(trace, "19/3 2 19/3 2 19/3 2 ");
+    raised.kill(SIGKILL);
+    EXPECT_EQ(trace, "19/3/-5 2 19/3/-5 2 19/3/-5 2 ");
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 #include "platform/clock.h"
 #include "platform/rights.h"
 #include "platform/thread.h"
-#include "priority.h"
 #include "wait_for.h"
 
 namespace {
@@ -110,7 +109,7 @@ TEST(SuspendableThread, ExtraSuspendBeforeStartNeedsExtraResume) {
     EXPECT_TRUE(waitFor([&] { return thread.finished(); }));
 }
 
-TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {
+TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -127,7 +126,7 @@ TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {
     EXPECT_TRUE(waitFor([&] { return thread.passes.load() > atResume; }));
 }
 
-TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {
+TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -143,7 +142,7 @@ TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {
     }
 }
 
-TEST(SuspendableThread, SuspendsNest) {
+TEST(SuspendableThread, SuspendsNest) {  // label: timed
     BusyThread thread;
     thread.resume();
     ASSERT_TRUE(thread.runs());
@@ -174,7 +173,7 @@ TEST(SuspendableThread, ResumingARunningThreadDoesNothing) {
     thread.resume();
 }
 
-TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {
+TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {  // label: timed
     using std::chrono::microseconds;
     std::atomic<int64_t> sleptUs{-1};
     std::atomic<int64_t> wokeAt{0};
@@ -221,7 +220,7 @@ TEST(SuspendableThread, ThreadCanSuspendItself) {
     EXPECT_EQ(step.load(), 2);
 }
 
-TEST(SuspendableThread, QuickResumeSuspendPairsLeaveItStopped) {
+TEST(SuspendableThread, QuickResumeSuspendPairsLeaveItStopped) {  // label: timed
     BusyThread thread;
     for (int round = 0; round < 200; ++round) {
         thread.resume();
@@ -348,7 +347,7 @@ TEST(SuspendableThreadRealtime, ASuspensionWaitsUntilTheAskForRealTimeIsAnswered
             }
         }
     } thread;
-    platform::priority::setRealtimeStep(&step);
+    thread.useRealtimeStep(&step);
     thread.setRealtime(5);
     thread.resume();
     ASSERT_TRUE(waitFor([&] { return step.asking.load(); }));
@@ -356,5 +355,4 @@ TEST(SuspendableThreadRealtime, ASuspensionWaitsUntilTheAskForRealTimeIsAnswered
     EXPECT_TRUE(waitFor([&] { return thread.isStopped(); }));
     EXPECT_TRUE(step.answered.load()) << "the thread stopped in the middle of asking";
     thread.terminateAndWait();
-    platform::priority::setRealtimeStep(nullptr);
 }

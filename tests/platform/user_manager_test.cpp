@@ -93,7 +93,7 @@ TEST(UserManagerScope, MissingMuteOrSilentManagerIsRefusedPromptly) {
         const auto start = std::chrono::steady_clock::now();
         const auto standing = platform::groupStandingAt(address, true);
         standing->prepare();
-        standing->raise();
+        standing->raise(10000);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << address;
         EXPECT_FALSE(standing->facts().weightRaised) << address;
         EXPECT_NE(standing->facts().weightRefusal, "") << address;

@@ -6,33 +6,20 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
-#include <QLabel>
-#include <QListView>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSlider>
-#include <QTimer>
-#include <cstdlib>
-#include <thread>
 
-#include "launch/launch_list.h"
+#include "launch/launcher.h"
 #include "test_paths.h"
 #include "window_fixture.h"
 
 using namespace shell;
-using engine::TBurner;
 using launch::applicationDirectory;
 using launch::launchArguments;
 using launch::LaunchEntry;
-using launch::waitforapplication;
 using widgets::FakeTrayShell;
 
 namespace {
-std::string childPath() { return testChildPath(); }
-
 struct Launching : LaunchFixture {
     static LaunchEntry entry(std::string path, std::string factor, std::string runFor, std::string wait,
                              std::string close = "noclose", std::string minimize = "notminimized") {
@@ -42,32 +29,32 @@ struct Launching : LaunchFixture {
 };
 }  // namespace
 
-TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {
+TEST_F(Launching, NoWaitNoRunForBurnsUntilTheApplicationEnds) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "600", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "30", "0", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "30", "0", "0"));
     ui(f).TrackBar1->setValue(12);
     f.LaunchClick();
-    EXPECT_TRUE(f.slowDownRunning());
+    EXPECT_TRUE(running());
     EXPECT_FALSE(ui(f).Button1->isEnabled());
     EXPECT_FALSE(ui(f).TrackBar1->isEnabled());
     EXPECT_FALSE(ui(f).Launch->isEnabled());
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 30%");
-    ASSERT_TRUE(waitFor([&] { return f.burner().suspendCount() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return burner().suspendCount() == 0; }));
     ASSERT_TRUE(watchEnded(f));
     EXPECT_EQ(ui(f).TrackBar1->value(), 12);
-    EXPECT_EQ(f.burner().Factor(), 12);
+    EXPECT_EQ(burner().Factor(), 12);
     expectWindowBack(f);
 }
 
 // The phases step by step are the watcher's own tests; here the bar the
 // window shows, and the real program left running.
-TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {
+TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "4000", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "20", "2", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "20", "2", "0"));
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
     EXPECT_EQ(progress, (std::vector<int>{100, 50, 0}));
-    const pid_t pid = f.watcher()->applicationPid();
+    const pid_t pid = childPid();
     ASSERT_GT(pid, 0);
     EXPECT_EQ(kill(pid, 0), 0) << "the application outlives its watch";
     // It is reaped when it ends: no zombie is left.
@@ -75,14 +62,13 @@ TEST_F(Launching, RunForFallsThenStopsWhileTheApplicationRunsOn) {
     EXPECT_TRUE(waitFor([&] { return kill(pid, 0) != 0; }, 5000));
 }
 
-TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
+TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {  // label: threads
     Tform1& f = openWithEntry(entry(dir.path().toStdString() + "/missing/program", "20", "0", "5", "close"));
     f.show();
     f.LaunchClick();
     EXPECT_TRUE(waitFor([&] { return !f.isVisible(); }));
-    EXPECT_TRUE(f.watcher()->terminateRequest);
     EXPECT_TRUE(recorded().isEmpty());
-    EXPECT_EQ(f.burner().suspendCount(), 1);
+    EXPECT_EQ(burner().suspendCount(), 1);
     const QString shown = "Cannot start " + dir.path() + "/missing/program: No such file or directory";
     EXPECT_TRUE(waitFor([&] { return ui(f).StatusBar1->text() == shown; })) << ui(f).StatusBar1->text().toStdString();
     EXPECT_TRUE(dialogs.shown.empty()) << "a start with the close flag waits on no dialog";
@@ -90,14 +76,14 @@ TEST_F(Launching, CloseFlagEndsTheProgramAtTheNextTickAlsoWhenTheStartFails) {
 
 // The program starts in its own directory, also where an argument holds a
 // slash, and gets its arguments as quoted.
-TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {
+TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {  // label: threads
     QDir(dir.path()).mkdir("game dir");
     const QString copy = dir.path() + "/game dir/child";
-    ASSERT_TRUE(QFile::copy(QString::fromStdString(childPath()), copy));
-    const QString childDir = QFileInfo(QString::fromStdString(childPath())).path();
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(testChildPath()), copy));
+    const QString childDir = QFileInfo(QString::fromStdString(testChildPath())).path();
     const std::pair<std::string, QStringList> cases[] = {
         {copy.toStdString() + " a \"b c\"", {"arg=a", "arg=b c", "cwd=" + dir.path() + "/game dir", "end"}},
-        {childPath() + " --file=/etc/hostname", {"arg=--file=/etc/hostname", "cwd=" + childDir, "end"}},
+        {testChildPath() + " --file=/etc/hostname", {"arg=--file=/etc/hostname", "cwd=" + childDir, "end"}},
     };
     for (const auto& [command, seen] : cases) {
         SCOPED_TRACE(command);
@@ -112,34 +98,29 @@ TEST_F(Launching, ArgumentsAndWorkingDirectoryAsTheApplicationSawThem) {
 
 // Closing the window while the watch waits for its program neither waits
 // for the program nor leaves the burners on; the watch ends on its own later.
-TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {
+TEST_F(Launching, ClosingDuringAWatchWaitsForNothing) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "30000", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "20", "0", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "20", "0", "0"));
     f.LaunchClick();
-    TBurner& burner = f.burner();  // kept for the life of the process, as the watch is
-    waitforapplication* watch = f.watcher();
-    ASSERT_TRUE(waitFor([&] { return watch->applicationPid() > 0 && burner.suspendCount() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return childPid() > 0 && burner().suspendCount() == 0; }));
     form.reset();
-    EXPECT_EQ(burner.suspendCount(), 1);
-    kill(watch->applicationPid(), SIGKILL);
-    EXPECT_TRUE(waitFor([&] { return watch->finished(); }, 5000));
-    EXPECT_EQ(burner.suspendCount(), 1);
-    watch->terminateAndWait();  // the program leaves it to the exit; the test joins what it ended
+    EXPECT_EQ(burner().suspendCount(), 1);
+    kill(childPid(), SIGKILL);
+    EXPECT_TRUE(waitFor([&] { return launch::Launcher::joinEndedWatches() == 0; }, 5000)) << "the watch ends";
+    EXPECT_EQ(burner().suspendCount(), 1) << "the detached watch reached the burners";
 }
 
-TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {
+TEST_F(Launching, ASecondLaunchIsRefusedWhileOneRuns) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "800", 1);
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "0", "0"));
     f.LaunchClick();
-    waitforapplication* first = f.watcher();
     f.LaunchClick();
-    EXPECT_EQ(f.watcher(), first);
     ASSERT_TRUE(watchEnded(f));
     EXPECT_EQ(recorded().count("end"), 1);
 }
 
-TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0", "noclose", "minimized"));
+TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {  // label: threads
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "0", "0", "noclose", "minimized"));
     f.show();
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
@@ -149,24 +130,25 @@ TEST_F(Launching, MinimizeFlagHidesToTheTrayAndStaysThere) {
     EXPECT_STREQ(tray->requests.front().data.szTip, "Lentora 2.05");
 }
 
-TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+TEST_F(Launching, FocusingTheListLaunchesTheSelectedEntry) {  // label: threads
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "0", "0"));
     f.show();
     f.DownClick();
     QApplication::setActiveWindow(&f);
     ui(f).Propertybutton->setFocus();
     QTest::keyClick(ui(f).Propertybutton, Qt::Key_Tab);  // to Launch
-    EXPECT_EQ(f.watcher(), nullptr);
+    EXPECT_FALSE(running());
     QTest::keyClick(ui(f).Launch, Qt::Key_Tab);  // to the list
     ASSERT_TRUE(ui(f).ListBox1->hasFocus());
-    ASSERT_NE(f.watcher(), nullptr);
+    EXPECT_TRUE(running());
     ASSERT_TRUE(watchEnded(f));
+    EXPECT_EQ(recorded().count("end"), 1);
 }
 
 // The window getting the focus back (from another program, a menu, a dialog,
 // the tray) gives it to the list without moving it there: no launch.
-TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {
-    Tform1& f = openWithEntry(entry(childPath(), "10", "0", "0"));
+TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {  // label: threads
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "0", "0"));
     f.show();
     f.DownClick();
     ui(f).ListBox1->setFocus();
@@ -176,34 +158,34 @@ TEST_F(Launching, TheWindowGettingTheFocusBackLaunchesNothing) {
     QApplication::setActiveWindow(&f);
     QFocusEvent menuClosed(QEvent::FocusIn, Qt::PopupFocusReason);
     QApplication::sendEvent(ui(f).ListBox1, &menuClosed);
-    EXPECT_FALSE(f.slowDownRunning());
+    EXPECT_FALSE(running());
 }
 
-TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {
-    Tform1& f = openWithEntry(entry("unused", "0", "0", "0"), {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", childPath(), "x"});
+TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {  // label: threads
+    Tform1& f =
+        openWithEntry(entry("unused", "0", "0", "0"), {"/SPEED=50", "/WAIT=1", "/RUNFOR=2", testChildPath(), "x"});
     EXPECT_EQ(ui(f).StatusBar1->text(),
-              QString::fromStdString("runfor:2   wait:1   speed:50   APP:" + childPath() + " x "));
+              QString::fromStdString("runfor:2   wait:1   speed:50   APP:" + testChildPath() + " x "));
     f.FormActivate();
     EXPECT_EQ(f.windowTitle(), "Lentora 2.05 - Running at 50%");
     ASSERT_TRUE(watchEnded(f));
-    waitforapplication* first = f.watcher();
     f.FormActivate();
-    EXPECT_EQ(f.watcher(), first);
+    EXPECT_FALSE(running()) << "launched again";
     EXPECT_EQ(recorded(),
-              (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(childPath())).path(), "end"}));
+              (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(testChildPath())).path(), "end"}));
 }
 
-TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {
+TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {  // label: threads
     setenv("LENTORA_CHILD_SLEEP_MS", "5000", 1);
     tickIntervalMs = 1000;
-    Tform1& f = openWithEntry(entry(childPath(), "10", "2", "0"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "10", "2", "0"));
     const auto start = std::chrono::steady_clock::now();
     f.LaunchClick();
     ASSERT_TRUE(watchEnded(f));
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     EXPECT_GE(ms.count(), 900);
     EXPECT_LT(ms.count(), 4000);
-    kill(f.watcher()->applicationPid(), SIGKILL);
+    kill(childPid(), SIGKILL);
 }
 
 TEST(ApplicationDirectory, IsTheResolvedProgramsOwnDirectoryWhateverTheArguments) {
@@ -242,9 +224,9 @@ struct ThreadLimitReached {
 
 // No thread can watch the launch: it ends at once with the reason, and the
 // close flag still ends the program.
-TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
+TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {  // label: threads
     if (geteuid() != 0) GTEST_SKIP() << "needs root to limit one thread";
-    Tform1& f = openWithEntry(entry(childPath(), "40", "0", "0", "close"));
+    Tform1& f = openWithEntry(entry(testChildPath(), "40", "0", "0", "close"));
     {
         ThreadLimitReached limit;
         try {
@@ -254,7 +236,9 @@ TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {
         f.LaunchClick();
     }
     expectWindowBack(f);
-    const QString shown = QString::fromStdString("Cannot start " + childPath() + ": Resource temporarily unavailable");
+    const QString shown =
+        QString::fromStdString("Cannot start " + testChildPath() + ": Resource temporarily unavailable");
     EXPECT_TRUE(waitFor([&] { return ui(f).StatusBar1->text() == shown; })) << ui(f).StatusBar1->text().toStdString();
-    EXPECT_TRUE(f.watcher()->terminateRequest && ui(f).secticker->isActive());
+    EXPECT_TRUE(ui(f).secticker->isActive()) << "the next tick ends the program";
+    EXPECT_EQ(f.exitStatus(), kOwnFailureStatus);
 }

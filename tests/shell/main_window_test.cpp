@@ -1,24 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window itself: the launch box, the hints in the status bar, the help
 // commands and F1, the About box.
-#include <QAction>
-#include <QFile>
-#include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QScreen>
-#include <QSlider>
 #include <QTabWidget>
-#include <QTimer>
 #include <QWindow>
 
-#include "about_box.h"
 #include "file_text.h"
 #include "hint_tracker.h"
-#include "properties_form.h"
-#include "shell/help_viewer.h"
 #include "test_paths.h"
 #include "widgets/dialogs.h"
 #include "window_fixture.h"
@@ -30,18 +20,18 @@ using widgets::QtDialogs;
 TEST_F(MainWindow, DownShowsTheLaunchBoxAndUpHidesIt) {
     Tform1& f = open();
     f.show();
-    EXPECT_EQ(f.clientHeight(), 196);
+    EXPECT_EQ(f.centralWidget()->height(), 196);
     EXPECT_TRUE(ui(f).Down->isVisible());
     EXPECT_FALSE(ui(f).Up->isVisible());
     EXPECT_FALSE(ui(f).Up->isEnabled());
     QTest::mouseClick(ui(f).Down, Qt::LeftButton);
-    EXPECT_EQ(f.clientHeight(), 360);
+    EXPECT_EQ(f.centralWidget()->height(), 360);
     EXPECT_FALSE(ui(f).Down->isVisible());
     EXPECT_TRUE(ui(f).Up->isVisible() && ui(f).Up->isEnabled());
     EXPECT_EQ(ui(f).StatusBar1->geometry().bottom(), 359);
     EXPECT_TRUE(ui(f).ListBox1->isVisible());
     QTest::mouseClick(ui(f).Up, Qt::LeftButton);
-    EXPECT_EQ(f.clientHeight(), 196);
+    EXPECT_EQ(f.centralWidget()->height(), 196);
     EXPECT_TRUE(ui(f).Down->isVisible() && ui(f).Down->isEnabled());
     EXPECT_EQ(ui(f).StatusBar1->geometry().top(), 171);
 }
@@ -58,8 +48,8 @@ TEST_F(MainWindow, StatusBarShowsTheHintUnderTheMouseOnlyWhenItChanges) {
     QTest::mouseMove(f.centralWidget(), QPoint(132, 50));  // between the panels: no hint
     EXPECT_EQ(ui(f).StatusBar1->text(), "");
     // Nested controls take their parents' hint.
-    EXPECT_EQ(THintTracker::hintOf(ui(f).Label6), ui(f).Panel4->toolTip());
-    EXPECT_EQ(THintTracker::hintOf(ui(f).Label1), "");
+    EXPECT_EQ(THintTracker::hintOf(ui(f).named<QLabel>("Label6")), ui(f).named<QFrame>("Panel4")->toolTip());
+    EXPECT_EQ(THintTracker::hintOf(ui(f).named<QLabel>("Label1")), "");
 }
 
 // Every control with a hint shows it, on both pages of the properties dialog
@@ -89,8 +79,8 @@ TEST_F(MainWindow, EveryControlWithAHintShowsItInTheStatusBar) {
 
 TEST_F(MainWindow, HelpMenuOpensContentsAndTheCommandLineTopic) {
     Tform1& f = open();
-    ui(f).Contents1->trigger();
-    ui(f).Commandline1->trigger();
+    ui(f).named<QAction>("Contents1")->trigger();
+    ui(f).named<QAction>("Commandline1")->trigger();
     ASSERT_EQ(help.calls.size(), 2u);
     EXPECT_EQ(help.calls[0].command, HELP_FINDER);
     EXPECT_EQ(help.calls[0].data, 0);

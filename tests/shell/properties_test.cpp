@@ -4,16 +4,10 @@
 // modal loop is replaced by a function that acts as the user and presses a
 // button, so no test waits on a modal window.
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
-#include <QListView>
-#include <QPushButton>
 #include <QToolButton>
 
 #include "launch/launch_file.h"
-#include "launch/launch_list.h"
-#include "properties_form.h"
-#include "widgets/gauge.h"
 #include "window_fixture.h"
 
 using namespace shell;
@@ -69,7 +63,7 @@ struct PropertiesButtons : WindowFixture {
             act(p);
         };
     }
-    void select(Tform1& f, int row) { ui(f).ListBox1->setCurrentIndex(f.launchList().index(row)); }
+    void select(Tform1& f, int row) { ui(f).ListBox1->setCurrentIndex(launchList(f).index(row)); }
     // Add with the file dialog's answer, or Properties on a row (-1: none selected).
     void add(Tform1& f, std::optional<QString> path, Act act = ok) {
         dialogs.fileAnswers = {std::move(path)};
@@ -111,7 +105,7 @@ TEST_F(PropertiesButtons, AddThenOkWithoutChangesStoresANewEntryWithDefaults) {
     EXPECT_TRUE(f.isEnabled());
     EXPECT_EQ(dialogs.fileFilters, std::vector<QString>{"Application|*.EXE;*.COM;*.BAT;"});
     const std::vector<Fields> expected{{"MY.GAME", "/opt/games/MY.GAME.EXE", "0", "0", "0", "noclose", "notminimized"}};
-    EXPECT_EQ(fields(f.launchList().entries()), expected);
+    EXPECT_EQ(fields(launchList(f).entries()), expected);
     EXPECT_EQ(ui(f).ListBox1->model()->index(0, 0).data().toString(), "MY.GAME");
     EXPECT_EQ(fields(fileEntries()), expected);
     EXPECT_TRUE(dialogs.shown.empty());
@@ -127,8 +121,8 @@ TEST_F(PropertiesButtons, AddStartsFromCleanControlsAfterAnEditedEntry) {
         EXPECT_TRUE(p.Edit2->isHidden());
         p.btnOk->click();
     });
-    ASSERT_EQ(f.launchList().count(), 2);
-    EXPECT_EQ(fields(f.launchList().entry(1)),
+    ASSERT_EQ(launchList(f).count(), 2);
+    EXPECT_EQ(fields(launchList(f).entry(1)),
               (Fields{"xterm", "/usr/bin/xterm", "0", "0", "0", "noclose", "notminimized"}));
 }
 
@@ -162,7 +156,7 @@ TEST_F(PropertiesButtons, NothingIsStoredWithoutAnOk) {
         c.press(f);
         EXPECT_EQ(shownTimes, c.shown);
         EXPECT_TRUE(f.isEnabled());
-        EXPECT_EQ(fields(f.launchList().entries()), std::vector<Fields>{fields(entry("kept", "10", "0", "0"))});
+        EXPECT_EQ(fields(launchList(f).entries()), std::vector<Fields>{fields(entry("kept", "10", "0", "0"))});
         EXPECT_EQ(fileBytes(), before);
     }
 }
@@ -254,7 +248,7 @@ TEST_F(PropertiesButtons, OkStoresTheControlsAsTheUserLeftThem) {
             p.btnOk->click();
         };
         c.row < 0 ? add(f, "/opt/tool", act) : edit(f, c.row, act);
-        EXPECT_EQ(fields(f.launchList().entries()), c.expected);
+        EXPECT_EQ(fields(launchList(f).entries()), c.expected);
         EXPECT_EQ(fields(fileEntries()), c.expected);
     }
 }
@@ -266,7 +260,7 @@ TEST_F(PropertiesButtons, EmptyNameStoresNothingButStillRewritesTheFile) {
         p.txtName->clear();
         p.btnOk->click();
     });
-    EXPECT_EQ(f.launchList().count(), 1);
+    EXPECT_EQ(launchList(f).count(), 1);
     EXPECT_EQ(fileBytes(), QByteArray("kept\r\n/opt/kept\r\n10\r\n0\r\n0\r\nnoclose\r\nnotminimized\r\n"));
     EXPECT_TRUE(f.isEnabled());
     EXPECT_TRUE(dialogs.shown.empty());
@@ -275,7 +269,7 @@ TEST_F(PropertiesButtons, EmptyNameStoresNothingButStillRewritesTheFile) {
         p.txtPath->clear();
         p.btnOk->click();
     });
-    EXPECT_EQ(f.launchList().entry(0).path, "/opt/kept");
+    EXPECT_EQ(launchList(f).entry(0).path, "/opt/kept");
 }
 
 TEST_F(PropertiesButtons, RemoveChangesMemoryOnlyUntilTheNextOk) {
@@ -284,17 +278,17 @@ TEST_F(PropertiesButtons, RemoveChangesMemoryOnlyUntilTheNextOk) {
     Tform1& f = open();
     select(f, 0);
     ui(f).Remove->click();
-    ASSERT_EQ(f.launchList().count(), 1);
-    EXPECT_EQ(f.launchList().entry(0).name, "second");
+    ASSERT_EQ(launchList(f).count(), 1);
+    EXPECT_EQ(launchList(f).entry(0).name, "second");
     EXPECT_EQ(ui(f).ListBox1->currentIndex().row(), -1);
     ui(f).Remove->click();  // nothing selected any more
-    EXPECT_EQ(f.launchList().count(), 1);
+    EXPECT_EQ(launchList(f).count(), 1);
     EXPECT_EQ(fileBytes(), before);
 
     // A new start in the same directory brings the removed entry back.
     form.reset();
     Tform1& again = open();
-    EXPECT_EQ(again.launchList().count(), 2);
+    EXPECT_EQ(launchList(again).count(), 2);
 
     // After a remove, the next OK stores the removal.
     select(again, 0);
@@ -313,10 +307,10 @@ TEST_F(PropertiesButtons, FailedSaveIsReportedKeepsTheEntryAndEnablesTheWindow) 
     add(f, "/opt/game");
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_TRUE(errors()[0].text.contains("not-a-directory/lentora.ini")) << errors()[0].text.toStdString();
-    EXPECT_EQ(f.launchList().count(), 1);
+    EXPECT_EQ(launchList(f).count(), 1);
     EXPECT_TRUE(f.isEnabled());
     add(f, "/opt/other");  // the window goes on working
-    EXPECT_EQ(f.launchList().count(), 2);
+    EXPECT_EQ(launchList(f).count(), 2);
     EXPECT_EQ(errors().size(), 2u);
 }
 

@@ -2,11 +2,8 @@
 // Minimized, the program shows its tray icon with the caption of that moment;
 // a double click on the icon or its menu brings the window back; its menu
 // and Ctrl+Q quit.
-#include <QAction>
 #include <QMenu>
-#include <QSlider>
 
-#include "widgets/task_icon.h"
 #include "window_fixture.h"
 
 using namespace shell;

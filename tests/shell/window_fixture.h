@@ -2,7 +2,8 @@
 #pragma once
 // A main window on fakes: a known processor (no CPUID, 500 MHz from the
 // machine key), a per-user store in memory, a temporary working directory,
-// scripted dialogs and tray, short ticks. Child processes and burners are real.
+// scripted dialogs and tray, short ticks. Child processes and burners are
+// real; the test hands the window its slow-down, to watch the burners.
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
@@ -26,6 +27,7 @@
 
 #include "about_box.h"
 #include "engine/benchmark.h"
+#include "engine/slowdown.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_help_viewer.h"
 #include "fakes/fake_machine_registry.h"
@@ -49,15 +51,12 @@ struct WindowControls {
     }
     QObject& window_;  // first: the controls are looked up in it
     widgets::TGauge* const Gauge1 = named<widgets::TGauge>("Gauge1");
-    QLabel* const Label1 = named<QLabel>("Label1");
     QLabel* const Label3 = named<QLabel>("Label3");
     QLabel* const Label4 = named<QLabel>("Label4");
     QLabel* const Label5 = named<QLabel>("Label5");
-    QLabel* const Label6 = named<QLabel>("Label6");
     QPushButton* const Button1 = named<QPushButton>("Button1");
     QSlider* const TrackBar1 = named<QSlider>("TrackBar1");
     QProgressBar* const ProgressBar1 = named<QProgressBar>("ProgressBar1");
-    QFrame* const Panel4 = named<QFrame>("Panel4");
     QLabel* const benchtime = named<QLabel>("benchtime");
     QPushButton* const Down = named<QPushButton>("Down");
     QPushButton* const Up = named<QPushButton>("Up");
@@ -71,8 +70,6 @@ struct WindowControls {
     QLabel* const Readout = named<QLabel>("Readout");
     QAction* const TunetoyourCPU1 = named<QAction>("TunetoyourCPU1");
     QAction* const AccurateSlowdown1 = named<QAction>("AccurateSlowdown1");
-    QAction* const Contents1 = named<QAction>("Contents1");
-    QAction* const Commandline1 = named<QAction>("Commandline1");
     QTimer* const secticker = named<QTimer>("secticker");
     widgets::TTaskIcon* const tiTray = named<widgets::TTaskIcon>("tiTray");
     shell::TAboutBox* const AboutBox = named<shell::TAboutBox>("AboutBox");
@@ -92,9 +89,11 @@ struct WindowFixture : ::testing::Test {
     std::shared_ptr<widgets::FakeTrayShell> tray = std::make_shared<widgets::FakeTrayShell>();
     shell::FakeHelpViewer help;
     std::unique_ptr<shell::Tform1> form;
+    engine::TSlowDown* slowDown = nullptr;  // the window's, made afresh by open()
     // What open() hands the window besides the fakes above; a test may change them first.
     platform::UserRegistry* store = nullptr;  // else the memory store `registry`
-    std::filesystem::path launchFile = (dir.path() + "/lentora.ini").toStdString();
+    std::filesystem::path root() const { return dir.path().toStdString(); }
+    std::filesystem::path launchFile = root() / "lentora.ini";
     int tickIntervalMs = 40;
 
     WindowFixture() {
@@ -103,7 +102,7 @@ struct WindowFixture : ::testing::Test {
     }
 
     ~WindowFixture() override {
-        if (form && form->slowDownRunning()) form->StopSlowDown(0);
+        if (form && running()) form->StopSlowDown(0);
     }
 
     shell::Services services(std::vector<std::string> parameters) {
@@ -122,6 +121,7 @@ struct WindowFixture : ::testing::Test {
         s.benchmarkDraws = 200'000;
         s.processors = {0};
         s.tickIntervalMs = tickIntervalMs;
+        s.slowDown = slowDown = keptSlowDown(s);
         return s;
     }
 
@@ -130,11 +130,23 @@ struct WindowFixture : ::testing::Test {
         return *form;
     }
 
+    // Its burners are never joined, as in the program.
+    static engine::TSlowDown* keptSlowDown(const shell::Services& s) {
+        static auto* kept = new std::vector<std::unique_ptr<engine::TSlowDown>>;
+        return kept->emplace_back(std::make_unique<engine::TSlowDown>(s.system, s.registry, s.clock)).get();
+    }
+    bool running() const { return slowDown->Running(); }
+    engine::TBurner& burner() const { return slowDown->Burner(); }
+    // The entries the list box shows.
+    static launch::LaunchList& launchList(shell::Tform1& f) {
+        return *qobject_cast<launch::LaunchList*>(ui(f).ListBox1->model());
+    }
+
     // The window stopped and ready for the user: as at the start, after a
     // stop, after a launch's end and after every failure.
-    static void expectWindowBack(shell::Tform1& f) {
-        EXPECT_FALSE(f.slowDownRunning());
-        EXPECT_EQ(f.burner().suspendCount(), 1);
+    void expectWindowBack(shell::Tform1& f) const {
+        EXPECT_FALSE(running());
+        EXPECT_EQ(burner().suspendCount(), 1);
         EXPECT_EQ(f.windowTitle(), "Lentora 2.05");
         EXPECT_EQ(ui(f).Button1->text(), "Start!!!");
         EXPECT_TRUE(f.isEnabled() && ui(f).Button1->isEnabled() && ui(f).TrackBar1->isEnabled());
@@ -157,33 +169,42 @@ struct WindowFixture : ::testing::Test {
 // directory and end in `record` and sleeps LENTORA_CHILD_SLEEP_MS first.
 struct LaunchFixture : WindowFixture {
     QString record = dir.path() + "/record.txt";
+    QString pids = dir.path() + "/pids.txt";
     std::vector<int> progress;  // the values the progress bar took
 
     LaunchFixture() {
         setenv("LENTORA_CHILD_RECORD", record.toLocal8Bit().constData(), 1);
         setenv("LENTORA_CHILD_SLEEP_MS", "0", 1);
+        setenv("LENTORA_CHILD_PID_FILE", pids.toLocal8Bit().constData(), 1);
     }
     ~LaunchFixture() override {
         unsetenv("LENTORA_CHILD_RECORD");
         unsetenv("LENTORA_CHILD_SLEEP_MS");
+        unsetenv("LENTORA_CHILD_PID_FILE");
     }
 
-    // The window with the entry added to its list and selected.
+    // The window with the entry added to its list and selected; no child started yet.
     shell::Tform1& openWithEntry(launch::LaunchEntry entry, std::vector<std::string> parameters = {}) {
+        QFile::remove(pids);
         shell::Tform1& f = open(std::move(parameters));
-        f.launchList().append(std::move(entry));
-        ui(f).ListBox1->setCurrentIndex(f.launchList().index(f.launchList().count() - 1));
+        launchList(f).append(std::move(entry));
+        ui(f).ListBox1->setCurrentIndex(launchList(f).index(launchList(f).count() - 1));
         QObject::connect(ui(f).ProgressBar1, &QProgressBar::valueChanged, [this](int v) { progress.push_back(v); });
         return f;
     }
 
-    QStringList recorded() const {
-        QFile file(record);
+    QStringList recorded() const { return lines(record); }
+    // The last child's process id; 0 before one started.
+    pid_t childPid() const { return lines(pids).value(lines(pids).size() - 1).toInt(); }
+    static QStringList lines(const QString& path) {
+        QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) return {};
         return QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
     }
 
-    static bool watchEnded(shell::Tform1& f) {
-        return waitFor([&] { return f.watcher() && f.watcher()->finished() && !f.slowDownRunning(); });
+    // The window got the watch's end back: stopped, with the bar at zero,
+    // which the watch sets last but for its ticker.
+    bool watchEnded(shell::Tform1& f) const {
+        return waitFor([&] { return !running() && ui(f).Button1->isEnabled() && ui(f).ProgressBar1->value() == 0; });
     }
 };

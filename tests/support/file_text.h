@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A whole file's bytes, for tests that check what the program wrote.
+// A whole file's bytes, for tests that check what the program wrote or give it.
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,4 +12,8 @@ inline std::string slurp(const std::filesystem::path& file) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+inline void spit(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
 }

@@ -29,6 +29,8 @@ enum class PutBack { Done, Later };
 
 std::mutex order;  // one holder or repair at a time in this process
 std::once_flag folderOnce;
+// Opened and read once; the ways out's signal handler puts groups back
+// through them (letGo), so they are plain values it can reach.
 int folderFile = -1;
 int guardFile = -1;
 char bootId[kBootIdLength + 1] = {};

@@ -56,10 +56,10 @@ public:
         remember(failure);
     }
 
-    void raise() override {
+    void raise(unsigned long long weight) override {
         std::lock_guard lock(mutex_);
         if (!obtained_ || raised_) return;
-        const auto failure = manager_->setCpuWeight(scope_, kRaisedCpuWeight);
+        const auto failure = manager_->setCpuWeight(scope_, weight);
         raised_ = !failure;
         remember(failure);
     }

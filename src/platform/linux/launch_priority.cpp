@@ -4,7 +4,6 @@
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <atomic>
 #include <cerrno>
 #include <system_error>
 #include <thread>
@@ -15,19 +14,11 @@
 namespace platform::launching {
 namespace {
 
-std::atomic<LaunchPriority> current{LaunchPriority::Ordinary};
-
-// The lowest level: nice 19 under the normal policy. Measured against
-// SCHED_IDLE with bench/slowdown_bench (bench/README.md): at nice 19 a
-// launched program follows the curve (8.6 % at factor 90, 2.1 % at 98),
-// while under SCHED_IDLE it got 19 to 45 % at 90 and 11 to 41 % at 98.
-constexpr int kLowestNice = 19;
-
-void configure(posix_spawnattr_t& attr, LaunchPriority priority) {
+void configure(posix_spawnattr_t& attr, const LaunchStanding& standing) {
     short flags = 0;
     posix_spawnattr_getflags(&attr, &flags);
     flags |= POSIX_SPAWN_SETSCHEDULER;
-    if (priority == LaunchPriority::OrdinaryOwnSession) flags |= POSIX_SPAWN_SETSID;
+    if (standing.ownSession) flags |= POSIX_SPAWN_SETSID;
     posix_spawnattr_setflags(&attr, flags);
     posix_spawnattr_setschedpolicy(&attr, SCHED_OTHER);
     const sched_param param{};
@@ -46,14 +37,9 @@ void becomeOrdinary(int nice) {
 
 }  // namespace
 
-void setPriority(LaunchPriority priority) { current.store(priority); }
-
-LaunchPriority priority() { return current.load(); }
-
-int spawnAtLaunchPriority(posix_spawnattr_t& attr, const std::function<int()>& spawn) {
-    const LaunchPriority chosen = current.load();
-    configure(attr, chosen);
-    const int nice = chosen == LaunchPriority::Lowest ? kLowestNice : priority::startNice();
+int spawnAtLaunchPriority(posix_spawnattr_t& attr, const LaunchStanding& standing, const std::function<int()>& spawn) {
+    configure(attr, standing);
+    const int nice = standing.nice.value_or(priority::startNice());
     int result = EAGAIN;
     try {
         std::thread([&] {

@@ -28,7 +28,6 @@
 namespace platform::sessions {
 namespace {
 
-constexpr int kLowest = 19;
 // One write waits this long for the kernel's turn before the worker moves
 // on to the next group (and comes back later).
 constexpr int kTurnWaitMs = 300;
@@ -53,6 +52,7 @@ struct Worker {
     std::condition_variable wake;
     bool started = false;
     bool wanted = false;  // lowered, as last asked
+    int nice = 0;         // to what
     bool asked = false;   // asked since the worker last looked
     Progress progress;
 };
@@ -60,6 +60,7 @@ Worker& worker() {
     static Worker* const w = new Worker;
     return *w;
 }
+// Between the worker and the ways out, their signal handler included.
 std::atomic<bool> ending{false};  // a way out is under way: hands off the groups
 std::atomic<bool> busy{false};    // the worker is changing a group
 
@@ -176,7 +177,7 @@ bool guarded(const Change& change) {
 // the lowest is held too: another Lentora may have lowered it, and must not
 // put it back while this one runs. True when it is worth trying again (the
 // records' lock or the kernel's turn was taken; not for a process gone).
-bool lowerLater(long pid, long id) {
+bool lowerLater(long pid, long id, int lowest) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
     const int file = open(path, O_RDWR | O_CLOEXEC);
@@ -191,29 +192,30 @@ bool lowerLater(long pid, long id) {
         close(file);
         return true;
     }
-    return !guarded([&] { return groups::change(*slot, kLowest, groups::patienceOf(kTurnWaitMs, &ending)); });
+    return !guarded([&] { return groups::change(*slot, lowest, groups::patienceOf(kTurnWaitMs, &ending)); });
 }
 
 // A held group not lowered yet: again, unless its process ended (then it
 // is let go, and the next scan finds the group through another, if any).
-bool lowerHeldLater(groups::Held& held) {
+bool lowerHeldLater(groups::Held& held, int lowest) {
     long id = 0;
     int nice = 0;
     if (!groups::readGroup(held.groupFile, id, nice))
         return !guarded([&] { return groups::letGo(held, groups::patienceOf(kTurnWaitMs, &ending)); });
-    return !guarded([&] { return groups::change(held, kLowest, groups::patienceOf(kTurnWaitMs, &ending)); });
+    return !guarded([&] { return groups::change(held, lowest, groups::patienceOf(kTurnWaitMs, &ending)); });
 }
 
-// One pass: every group of the user's not yet at the lowest. Returns those
-// left waiting.
-int lowerPass() {
+// One pass: every group of the user's not yet at lowest. Returns those left
+// waiting.
+int lowerPass(int lowest) {
     int waiting = 0;
     for (groups::Held& held : lowered)
-        if (held.groupFile >= 0 && held.written != kLowest && stillWanted(true) && lowerHeldLater(held)) ++waiting;
+        if (held.groupFile >= 0 && held.written != lowest && stillWanted(true) && lowerHeldLater(held, lowest))
+            ++waiting;
     for (const auto& [id, facts] : scanGroups(ownGroup())) {
         if (!facts.allOurs || !facts.leaderSeen || facts.pid == 0 || alreadyHeld(id)) continue;
         if (!stillWanted(true)) break;
-        if (lowerLater(facts.pid, id)) ++waiting;
+        if (lowerLater(facts.pid, id, lowest)) ++waiting;
     }
     return waiting;
 }
@@ -227,10 +229,10 @@ int restorePass() {
     return waiting;
 }
 
-int heldAtLowest() {
+int heldAt(int lowest) {
     int count = 0;
     for (const groups::Held& held : lowered)
-        if (held.groupFile >= 0 && held.written == kLowest) ++count;
+        if (held.groupFile >= 0 && held.written == lowest) ++count;
     return count;
 }
 
@@ -247,9 +249,10 @@ void work() {
         if (ending.load()) return;
         w.asked = false;
         const bool lower = w.wanted;
+        const int lowest = w.nice;
         lock.unlock();
-        const int waiting = lower ? lowerPass() : restorePass();
-        const int atLowest = heldAtLowest();
+        const int waiting = lower ? lowerPass(lowest) : restorePass();
+        const int atLowest = heldAt(lowest);
         lock.lock();
         w.progress = {.settled = !w.asked, .lowered = atLowest, .waiting = waiting};
     }
@@ -264,7 +267,7 @@ void work() {
 bool startWorker() {
     sigset_t ways;
     sigemptyset(&ways);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaddset(&ways, signal);
+    for (int signal : session::waysOut()) sigaddset(&ways, signal);
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, &ways, &before);
     bool started = true;
@@ -277,7 +280,7 @@ bool startWorker() {
     return started;
 }
 
-void ask(bool lower) {
+void ask(bool lower, int nice) {
     Worker& w = worker();
     std::lock_guard lock(w.mutex);
     if (!w.started && !lower) return;
@@ -287,6 +290,7 @@ void ask(bool lower) {
     }
     w.started = true;
     w.wanted = lower;
+    if (lower) w.nice = nice;
     w.asked = true;
     w.progress.settled = false;
     w.wake.notify_all();
@@ -314,8 +318,8 @@ void putBackRest(const groups::Patience& budget, bool inSignalHandler) {
     // allocator's locks, and a signal may have come in the middle of an
     // allocation on this very thread.
     if (_Fork() == 0) {
-        for (int signal : {SIGTERM, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
-        std::signal(SIGHUP, SIG_IGN);  // the terminal that goes with Lentora
+        // What the ways out do by default, but the hang-up of the terminal that goes with Lentora.
+        for (int signal : session::waysOut()) std::signal(signal, signal == SIGHUP ? SIG_IGN : SIG_DFL);
         const groups::Patience rest = groups::patienceOf(kChildBudgetMs);
         for (groups::Held& held : lowered) groups::letGo(held, rest, true);
         _exit(0);
@@ -353,14 +357,14 @@ bool autogroupsDecide() {
     return true;
 }
 
-bool lowerOthers() {
+bool lowerOthers(int nice) {
     if (ending.load() || !autogroupsDecide() || ownGroup() < 0) return false;
     session::arrangeWaysOut();
-    ask(true);
+    ask(true, nice);
     return true;
 }
 
-void restoreOthers() { ask(false); }
+void restoreOthers() { ask(false, 0); }
 
 Progress progress() {
     Worker& w = worker();

@@ -19,22 +19,21 @@ namespace platform::sessions {
 bool autogroupsDecide();
 
 // Asks for every session group that is wholly the user's (its leader and
-// every process in it) to go to nice 19, but Lentora's own and those
-// somebody raised (negative nice), keeping their values in records
-// (group_record.h). Does nothing where autogroups don't decide; true when
-// the worker was asked.
-bool lowerOthers();
+// every process in it) to go to nice, but Lentora's own and those somebody
+// raised (negative nice), keeping their values in records (group_record.h).
+// Does nothing where autogroups don't decide; true when the worker was asked.
+bool lowerOthers(int nice);
 // Asks for every group to go back (the last Lentora holding each does).
 void restoreOthers();
 
 struct Progress {
     bool settled = true;  // the worker did what was last asked, as far as it can now
-    int lowered = 0;      // groups this Lentora holds at 19
+    int lowered = 0;      // groups this Lentora holds where asked
     int waiting = 0;      // groups to lower or put back that wait for their turn
 };
 Progress progress();
 
-// At exit and on SIGTERM, SIGINT, SIGHUP and SIGQUIT: the worker leaves the
+// At exit and on the ways out (session::setWaysOut): the worker leaves the
 // groups alone, and the calling thread puts them back within a bounded time;
 // what it could not put back by then, a child of Lentora's puts back after
 // Lentora ended (or, failing that, the next start).

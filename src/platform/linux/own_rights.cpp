@@ -101,10 +101,10 @@ public:
 
 std::unique_ptr<RightsStep> ownRightsStep() { return std::make_unique<OwnRights>(); }
 
-std::vector<std::unique_ptr<RightsStep>> defaultRightsSteps() {
+std::vector<std::unique_ptr<RightsStep>> defaultRightsSteps(const RealtimeRunTime& runTime) {
     std::vector<std::unique_ptr<RightsStep>> steps;
     steps.push_back(ownRightsStep());
-    steps.push_back(realtimeKitStep(systemRealtimeKit()));
+    steps.push_back(realtimeKitStep(systemRealtimeKit(), runTime));
     return steps;
 }
 

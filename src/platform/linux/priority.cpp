@@ -17,7 +17,6 @@ constexpr int kLowestNice = 19;
 constexpr int kUnset = 1000;
 
 std::atomic<int> processNiceValue{kUnset};
-std::atomic<RightsStep*> realtimeStep{nullptr};
 
 // The main thread's nice; its thread id is the process id.
 int readNice() {
@@ -43,28 +42,18 @@ bool refusedForRights(int error) { return error == EACCES || error == EPERM; }
 
 int startNice() { return niceAtStart; }
 
-void setRealtimeStep(RightsStep* step) { realtimeStep.store(step); }
-
-bool setThreadRealtime(pid_t tid, int priority) {
-    RightsStep* step = realtimeStep.load();
+bool setThreadRealtime(pid_t tid, int priority, RightsStep* step) {
     return step != nullptr && step->makeRealtime(tid, priority);
 }
 
-bool setThreadHighest(pid_t tid) {
-    // Where real time runs in a group above Lentora's (root, a group without
-    // a real-time budget), the backup burners go there too: in Lentora's own
-    // group their nice value would count only against Lentora's threads, and
-    // the other groups would share the end of every second that the kernel
-    // withholds from real time (measured: 4.5 to 7 % instead of 2 to 4 % at
-    // 96 to 98, and 100 ms slices of 35 %).
-    if (cpugroup::realtimeByGroup() == cpugroup::RealtimeByGroup::GrantedAncestor)
+bool setThreadHighest(pid_t tid, RightsStep* step, bool besideRealtime) {
+    if (besideRealtime && cpugroup::realtimeByGroup() == cpugroup::RealtimeByGroup::GrantedAncestor)
         cpugroup::moveThread(tid == 0 ? gettid() : tid, cpugroup::budgetedAncestor(cpugroup::ownPlace()));
     if (setThreadNice(tid, kHighestNice)) {
         errno = 0;
         const int now = getpriority(PRIO_PROCESS, static_cast<id_t>(tid == 0 ? gettid() : tid));
         if (errno == 0 && now == kHighestNice) return true;
     }
-    RightsStep* step = realtimeStep.load();
     return step != nullptr && step->makeHighPriority(tid);
 }
 

@@ -19,14 +19,14 @@ int startNice();
 
 // Puts a thread (0: the calling one) under the real-time policy at priority
 // through the step of the rights ladder that granted real time, or back to
-// the normal policy with 0. False when no step granted it or it was refused.
-bool setThreadRealtime(pid_t tid, int priority);
-// The ladder's step that makes threads real-time (none: nothing is granted).
-void setRealtimeStep(RightsStep* step);
+// the normal policy with 0. False when there is no step or it refused.
+bool setThreadRealtime(pid_t tid, int priority, RightsStep* step);
 
 // The best ordinary priority for one thread (0: the calling one): nice -20
-// where the rights allow it, else what the real-time step can give.
-bool setThreadHighest(pid_t tid);
+// where the rights allow it, else what the real-time step (if any) can give;
+// besideRealtime: in the cpu group above Lentora's where real time runs, if
+// it runs there.
+bool setThreadHighest(pid_t tid, RightsStep* step, bool besideRealtime);
 
 // Normal = process nice, AboveNormal = one step above, TimeCritical = -20.
 int niceFor(ThreadPriority priority);

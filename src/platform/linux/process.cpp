@@ -126,7 +126,8 @@ private:
 // program blocks real-time signals it uses to suspend its threads), the
 // working directory and no descriptors beyond 0, 1 and 2.
 // Gives posix_spawn's result: 0, or the error number of what failed.
-int spawn(const std::string& program, const std::vector<std::string>& args, const std::string& directory, pid_t& pid) {
+int spawn(const std::string& program, const std::vector<std::string>& args, const std::string& directory,
+          const LaunchStanding& standing, pid_t& pid) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
     posix_spawn_file_actions_init(&actions);
@@ -145,7 +146,7 @@ int spawn(const std::string& program, const std::vector<std::string>& args, cons
     argv.push_back(nullptr);
     // glibc reports a failed chdir or exec here rather than as a child exiting 127.
     const int rc = launching::spawnAtLaunchPriority(
-        attr, [&] { return posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ); });
+        attr, standing, [&] { return posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ); });
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     return rc;
@@ -183,16 +184,34 @@ public:
         const std::filesystem::path path = std::filesystem::absolute(program, ec);
         if (ec) return systemFailure(ec.value());
         pid_t pid = -1;
-        if (const int error = spawn(path.string(), arguments, directory, pid)) return systemFailure(error);
+        if (const int error = spawn(path.string(), arguments, directory, standing(), pid)) return systemFailure(error);
         return std::unique_ptr<Process>(std::make_unique<ChildProcess>(pid));
     }
+
+    void setStanding(const LaunchStanding& standing) {
+        std::lock_guard lock(mutex_);
+        standing_ = standing;
+    }
+
+private:
+    LaunchStanding standing() {
+        std::lock_guard lock(mutex_);
+        return standing_;
+    }
+
+    std::mutex mutex_;  // the engine sets it on the window's thread, watchers launch
+    LaunchStanding standing_;
 };
 
-}  // namespace
-
-ProcessStarter& processStarter() {
+SpawnStarter& spawnStarter() {
     static SpawnStarter starter;
     return starter;
 }
+
+}  // namespace
+
+ProcessStarter& processStarter() { return spawnStarter(); }
+
+void launching::setStarterStanding(const LaunchStanding& standing) { spawnStarter().setStanding(standing); }
 
 }  // namespace platform

@@ -95,6 +95,7 @@ std::unique_ptr<RealtimeKit> realtimeKitAt(const std::string& busAddress, std::c
 
 namespace {
 
+// Set with the limit, read by the SIGXCPU handler below.
 std::atomic<rlim_t> guardSoftLimit{RLIM_INFINITY};
 
 // SIGXCPU at the soft limit reaches the thread that overran it. Back to the
@@ -115,11 +116,11 @@ void demoteOverrunningThread(int) {
 
 }  // namespace
 
-bool limitRealtimeRunTime(long long usec) {
+bool limitRealtimeRunTime(long long usec, int softDivisor) {
     rlimit limit{};
-    if (usec <= 0 || getrlimit(RLIMIT_RTTIME, &limit) != 0) return false;
+    if (usec <= 0 || softDivisor < 1 || getrlimit(RLIMIT_RTTIME, &limit) != 0) return false;
     limit.rlim_max = std::min(limit.rlim_max, static_cast<rlim_t>(usec));
-    limit.rlim_cur = std::min(limit.rlim_cur, limit.rlim_max / 2);
+    limit.rlim_cur = std::min(limit.rlim_cur, limit.rlim_max / static_cast<rlim_t>(softDivisor));
     guardSoftLimit.store(limit.rlim_cur);
     struct sigaction action {};
     action.sa_handler = demoteOverrunningThread;

@@ -17,17 +17,6 @@
 namespace platform {
 namespace {
 
-// The least RLIMIT_RTTIME Lentora takes from the service (whose own default
-// is 200 ms). The soft limit is half of it, and a real-time thread that
-// reaches it is put back to the normal policy: 50 ms leaves a burner 25 ms,
-// two and a half periods of the accurate engine (10 ms, of which a burner
-// holds 9.4 ms at most before it sleeps). A service that asks for less (a
-// hostile one answered 1 µs) would have every burner demoted in its
-// first period and every launched program keep a limit that ends it at its
-// first real-time slice: its real time is declined then, and the limit stays
-// as it was, as the service would refuse anything above its own.
-constexpr long long kLeastRealtimeRunTimeUsec = 50'000;
-
 // Said on the terminal: the rights note says only that real time is not in use.
 void declined(const std::string& why) { std::fprintf(stderr, "lentora: RealtimeKit not used: %s\n", why.c_str()); }
 
@@ -43,7 +32,8 @@ bool onOwnThread(Ask ask) {
 
 class RealtimeKitStep final : public RightsStep {
 public:
-    explicit RealtimeKitStep(std::unique_ptr<RealtimeKit> kit) : kit_(std::move(kit)) {}
+    RealtimeKitStep(std::unique_ptr<RealtimeKit> kit, const RealtimeRunTime& runTime)
+        : kit_(std::move(kit)), runTime_(runTime) {}
 
     std::string name() const override { return "RealtimeKit"; }
 
@@ -51,7 +41,7 @@ public:
     // is within its limit, so the limit is set before the trial.
     Grant realtime() override {
         limits_ = usableLimits();
-        if (!limits_ || !limitRealtimeRunTime(limits_->rttimeUSecMax)) return {};
+        if (!limits_ || !limitRealtimeRunTime(limits_->rttimeUSecMax, runTime_.softDivisor)) return {};
         if (!onOwnThread([this](pid_t tid) { return kit_->makeThreadRealtime(tid, 1); })) {
             // The service offered it; without budget the kernel refuses it to the service too.
             if (cpugroup::realtimeBudget(cpugroup::ownPlace()) == 0) cpugroup::noteRefusedByGroup();
@@ -92,22 +82,23 @@ private:
         // An answer of another shape is a fault worth saying; a missing service is common.
         if (!limits && limits.failure()->error == EBADMSG) declined(limits.failure()->reason);
         if (!limits || limits->maxRealtimePriority < 1) return std::nullopt;
-        if (limits->rttimeUSecMax < kLeastRealtimeRunTimeUsec) {
+        if (limits->rttimeUSecMax < runTime_.leastUsec) {
             declined("its limit on real-time run time, " + std::to_string(limits->rttimeUSecMax) + " µs, is below " +
-                     std::to_string(kLeastRealtimeRunTimeUsec) + " µs");
+                     std::to_string(runTime_.leastUsec) + " µs");
             return std::nullopt;
         }
         return *limits;
     }
 
     std::unique_ptr<RealtimeKit> kit_;
+    const RealtimeRunTime runTime_;
     std::optional<RealtimeKitLimits> limits_;  // read once, before any thread asks
 };
 
 }  // namespace
 
-std::unique_ptr<RightsStep> realtimeKitStep(std::unique_ptr<RealtimeKit> kit) {
-    return std::make_unique<RealtimeKitStep>(std::move(kit));
+std::unique_ptr<RightsStep> realtimeKitStep(std::unique_ptr<RealtimeKit> kit, const RealtimeRunTime& runTime) {
+    return std::make_unique<RealtimeKitStep>(std::move(kit), runTime);
 }
 
 }  // namespace platform

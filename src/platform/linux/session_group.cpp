@@ -3,6 +3,8 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -16,11 +18,14 @@ namespace platform::session {
 namespace {
 
 // Held from the first raise on, so that putting the value back needs no
-// allocation or path lookup (allowed in a signal handler).
+// allocation or path lookup: the ways out's signal handler reaches both.
 groups::Held own;
 std::atomic<bool> isRaised{false};
 
-constexpr int kWaysOut[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+// The ways out, as the engine set them: read by the worker of the other
+// sessions and by the child that a signal handler forks (other_sessions.cpp).
+std::array<int, kMostWaysOut> waysOutSet{};
+std::atomic<int> waysOutCount{0};
 
 // Within the kernel's turn for one change, or a little more.
 constexpr int kPutBackMs = 1000;
@@ -54,11 +59,19 @@ bool holdGroup() {
 
 }  // namespace
 
+void setWaysOut(std::span<const int> asked) {
+    int count = 0;
+    for (int signal : asked.first(std::min<std::size_t>(asked.size(), kMostWaysOut))) waysOutSet[count++] = signal;
+    waysOutCount.store(count);
+}
+
+std::span<const int> waysOut() { return std::span<const int>(waysOutSet).first(waysOutCount.load()); }
+
 void arrangeWaysOut() {
     static std::once_flag arranged;
     std::call_once(arranged, [] {
         std::atexit(restoreAll);
-        for (int signal : kWaysOut) {
+        for (int signal : waysOut()) {
             struct sigaction current {};
             // A handler somebody else installed stays theirs.
             if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;

@@ -4,10 +4,12 @@
 #include <sys/resource.h>
 #include <sys/utsname.h>
 #include <unistd.h>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 #include "group_record.h"
 #include "launch_priority.h"
@@ -70,17 +72,21 @@ public:
         return priority::setThreadNice(0, priority::niceFor(level));
     }
 
-    const Rights& rights() override {
-        static RightsLadder ladder(defaultRightsSteps());
-        const Rights& found = ladder.rights();
-        priority::setRealtimeStep(found.realtimeStep);
-        return found;
+    std::vector<RightsStep*> rightsSteps(const RealtimeRunTime& runTime) override {
+        std::lock_guard lock(stepsMutex_);
+        if (steps_.empty()) steps_ = defaultRightsSteps(runTime);
+        std::vector<RightsStep*> steps;
+        for (const auto& step : steps_) steps.push_back(step.get());
+        return steps;
     }
 
+    void useRealtimeStep(RightsStep* step) override { realtimeStep_.store(step); }
+
     bool setCurrentThreadRealtime(int priority) override {
-        rights();
-        return priority::setThreadRealtime(0, priority);
+        return priority::setThreadRealtime(0, priority, realtimeStep_.load());
     }
+
+    void putGroupsBackOn(std::span<const int> waysOut) override { session::setWaysOut(waysOut); }
 
     bool raiseSession(bool raise, PriorityClass cls) override {
         if (raise) return session::raise(niceForClass(cls));
@@ -90,8 +96,8 @@ public:
 
     bool sessionsGrouped() override { return session::grouped(); }
 
-    bool lowerOtherSessions(bool lower) override {
-        if (lower) return sessions::lowerOthers();
+    bool lowerOtherSessions(std::optional<int> nice) override {
+        if (nice) return sessions::lowerOthers(*nice);
         sessions::restoreOthers();
         return false;
     }
@@ -101,7 +107,7 @@ public:
         return progress.settled && progress.waiting == 0;
     }
 
-    void setLaunchPriority(LaunchPriority priority) override { launching::setPriority(priority); }
+    void setLaunchStanding(const LaunchStanding& standing) override { launching::setStarterStanding(standing); }
 
     GroupStanding* groupStanding() override { return &platform::groupStanding(); }
     RunMeter* runMeter() override { return &platform::runMeter(); }
@@ -115,6 +121,13 @@ public:
             if (CPU_ISSET(cpu, &set)) cpus.push_back(cpu);
         return cpus;
     }
+
+private:
+    std::mutex stepsMutex_;
+    // Never destroyed before the process ends (the system control lives as
+    // long): threads may be made real-time through one at any time.
+    std::vector<std::unique_ptr<RightsStep>> steps_;
+    std::atomic<RightsStep*> realtimeStep_{nullptr};  // for the calling thread, as the engine chose
 };
 
 }  // namespace

@@ -41,10 +41,12 @@ struct SuspendableThread::State {
     std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
     std::atomic<int> cpu{-1};
     std::atomic<int> realtime{0};
+    std::atomic<RightsStep*> realtimeStep{nullptr};
     std::atomic<bool> highest{false};
-    int64_t realtimeAskedNs = 0;  // the thread's own, for keepRealtime
-    pthread_t self{};             // written by the thread before it becomes Running
-    pthread_t handle{};           // written by the starter, used to join
+    std::atomic<bool> besideRealtime{false};  // with highest
+    int64_t realtimeAskedNs = 0;              // the thread's own, for keepRealtime
+    pthread_t self{};                         // written by the thread before it becomes Running
+    pthread_t handle{};                       // written by the starter, used to join
     bool joined = false;
 };
 
@@ -61,6 +63,7 @@ constexpr int kSuspendFallback = SIGUSR1;
 constexpr int kResumeFallback = SIGUSR2;
 
 // The state of the suspendable thread running here; null on other threads.
+// The suspension signal's handler finds its thread's state through it.
 thread_local SuspendableThread::State* currentState = nullptr;
 
 // Runs on the suspended thread. The resume signals are blocked on entry
@@ -248,19 +251,22 @@ bool SuspendableThread::setPriority(ThreadPriority priority) {
     return priority::setThreadNice(tid, priority::niceFor(priority));
 }
 
-void SuspendableThread::setHighest() {
+void SuspendableThread::setHighest(bool besideRealtime) {
+    state_->besideRealtime.store(besideRealtime);
     state_->highest.store(true);
     const pid_t tid = state_->tid.load();
-    if (tid != 0 && !finished()) priority::setThreadHighest(tid);
+    if (tid != 0 && !finished()) priority::setThreadHighest(tid, state_->realtimeStep.load(), besideRealtime);
 }
 
 ThreadPriority SuspendableThread::priority() const { return state_->priority.load(); }
+
+void SuspendableThread::useRealtimeStep(RightsStep* step) { state_->realtimeStep.store(step); }
 
 bool SuspendableThread::setRealtime(int priority) {
     const int before = state_->realtime.exchange(priority);
     const pid_t tid = state_->tid.load();
     if (tid == 0 || finished() || priority == before) return true;
-    if (!priority::setThreadRealtime(tid, priority)) return false;
+    if (!priority::setThreadRealtime(tid, priority, state_->realtimeStep.load())) return false;
     return priority > 0 || priority::setThreadNice(tid, priority::niceFor(state_->priority.load()));
 }
 
@@ -280,7 +286,7 @@ void SuspendableThread::keepRealtime() {
     const sigset_t held = suspensionSignals();
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, &held, &before);
-    priority::setThreadRealtime(0, wanted);
+    priority::setThreadRealtime(0, wanted, state_->realtimeStep.load());
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
@@ -316,13 +322,13 @@ void* SuspendableThread::run(void* arg) {
     // is published first, so a concurrent setPriority() is applied by one
     // of the two.
     if (state.highest.load())
-        priority::setThreadHighest(0);
+        priority::setThreadHighest(0, state.realtimeStep.load(), state.besideRealtime.load());
     else
         priority::setThreadNice(0, priority::niceFor(state.priority.load()));
     // Burners sleep to absolute deadlines shared by all of them: wake on
     // time, not within the default 50 us slack of ordinary threads.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    if (state.realtime.load() > 0) priority::setThreadRealtime(0, state.realtime.load());
+    if (state.realtime.load() > 0) priority::setThreadRealtime(0, state.realtime.load(), state.realtimeStep.load());
     if (state.cpu.load() >= 0) pinToProcessor(0, state.cpu.load());
     state.phase.store(Phase::Running);
     // A suspend that came while starting found no thread to signal.

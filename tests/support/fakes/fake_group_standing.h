@@ -12,7 +12,7 @@ namespace platform {
 class FakeGroupStanding final : public GroupStanding {
 public:
     void prepare() override { calls += "prepare "; }
-    void raise() override { calls += "raise ", raised_ = true; }
+    void raise(unsigned long long) override { calls += "raise ", raised_ = true; }
     void lower() override { calls += "lower ", raised_ = false; }
     GroupFacts facts() const override {
         GroupFacts facts;

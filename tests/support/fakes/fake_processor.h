@@ -26,7 +26,6 @@ public:
     void setLeaf(uint32_t leaf, CpuidRegisters registers) { leaves_[leaf] = registers; }
     void setClassTests(bool is8086, bool is80286, bool is80386);
     // No counter: readTimeStamp gives nothing.
-    void removeTimeStampCounter() { hasCounter_ = false; }
     // A counter that returns `values` in order, then counts on from `next`
     // by `step` per reading.
     void setTimeStamps(std::vector<uint64_t> values, uint64_t next = 0, uint64_t step = 0);

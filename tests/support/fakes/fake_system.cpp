@@ -20,21 +20,28 @@ const char* levelName(ThreadPriority level) {
     return "?";
 }
 
+// One grant of the rights set, as a step of the system: named after what
+// granted it, and raising threads through the step set with it, if any.
+class GrantStep final : public RightsStep {
+public:
+    GrantStep(Grant realtime, Grant nice, RightsStep* raises)
+        : realtime_(std::move(realtime)), nice_(std::move(nice)), raises_(raises) {}
+    std::string name() const override { return realtime_.kind != GrantKind::Nothing ? realtime_.by : nice_.by; }
+    Grant realtime() override { return raises_ ? realtime_ : Grant{}; }
+    Grant nice() override { return nice_; }
+    bool makeRealtime(pid_t tid, int priority) override { return raises_ && raises_->makeRealtime(tid, priority); }
+
+private:
+    Grant realtime_;
+    Grant nice_;
+    RightsStep* raises_;
+};
+
 }  // namespace
 
 void FakeSystemControl::setMajorVersion(int major) {
     std::lock_guard lock(mutex_);
     major_ = major;
-}
-
-void FakeSystemControl::setPriorityAnswer(bool accepted) {
-    std::lock_guard lock(mutex_);
-    priorityAnswer_ = accepted;
-}
-
-void FakeSystemControl::setAllowedProcessors(std::vector<int> cpus) {
-    std::lock_guard lock(mutex_);
-    cpus_ = std::move(cpus);
 }
 
 std::vector<std::string> FakeSystemControl::calls() const {
@@ -62,20 +69,20 @@ bool FakeSystemControl::setProcessPriorityClass(PriorityClass cls) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::string("setProcessPriorityClass(") + className(cls) + ")");
     classes_.push_back(cls);
-    return priorityAnswer_;
+    return true;
 }
 
 bool FakeSystemControl::setCurrentThreadPriority(ThreadPriority priority) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::string("setCurrentThreadPriority(") + levelName(priority) + ")");
     priorities_.push_back(priority);
-    return priorityAnswer_;
+    return true;
 }
 
 std::vector<int> FakeSystemControl::allowedProcessors() {
     std::lock_guard lock(mutex_);
     calls_.emplace_back("allowedProcessors");
-    return cpus_;
+    return {0};
 }
 
 void FakeSystemControl::setRights(Rights rights) {
@@ -103,15 +110,22 @@ bool FakeSystemControl::sessionRaised() const {
     return sessionRaised_;
 }
 
-std::vector<LaunchPriority> FakeSystemControl::launchPriorities() const {
+std::vector<LaunchStanding> FakeSystemControl::launchStandings() const {
     std::lock_guard lock(mutex_);
-    return launchPriorities_;
+    return launchStandings_;
 }
 
-const Rights& FakeSystemControl::rights() {
+std::vector<RightsStep*> FakeSystemControl::rightsSteps(const RealtimeRunTime&) {
     std::lock_guard lock(mutex_);
-    calls_.emplace_back("rights");
-    return rights_;
+    calls_.emplace_back("rightsSteps");
+    steps_.push_back(std::make_unique<GrantStep>(rights_.realtime, Grant{}, rights_.realtimeStep));
+    steps_.push_back(std::make_unique<GrantStep>(Grant{}, rights_.nice, nullptr));
+    return {steps_[steps_.size() - 2].get(), steps_.back().get()};
+}
+
+void FakeSystemControl::useRealtimeStep(RightsStep*) {
+    std::lock_guard lock(mutex_);
+    calls_.emplace_back("useRealtimeStep");
 }
 
 bool FakeSystemControl::setCurrentThreadRealtime(int priority) {
@@ -121,6 +135,13 @@ bool FakeSystemControl::setCurrentThreadRealtime(int priority) {
     return rights_.realtime.kind == GrantKind::RealTime;
 }
 
+void FakeSystemControl::putGroupsBackOn(std::span<const int> waysOut) {
+    std::lock_guard lock(mutex_);
+    std::string call = "putGroupsBackOn(";
+    for (size_t i = 0; i < waysOut.size(); ++i) call += (i ? " " : "") + std::to_string(waysOut[i]);
+    calls_.push_back(call + ")");
+}
+
 bool FakeSystemControl::raiseSession(bool raise, PriorityClass) {
     std::lock_guard lock(mutex_);
     calls_.push_back(raise ? "raiseSession(true)" : "raiseSession(false)");
@@ -128,10 +149,10 @@ bool FakeSystemControl::raiseSession(bool raise, PriorityClass) {
     return sessionRaised_;
 }
 
-bool FakeSystemControl::lowerOtherSessions(bool lower) {
+bool FakeSystemControl::lowerOtherSessions(std::optional<int> nice) {
     std::lock_guard lock(mutex_);
-    calls_.push_back(lower ? "lowerOtherSessions(true)" : "lowerOtherSessions(false)");
-    return lower;
+    calls_.push_back(nice ? "lowerOtherSessions(" + std::to_string(*nice) + ")" : "lowerOtherSessions(none)");
+    return nice.has_value();
 }
 
 bool FakeSystemControl::sessionsGrouped() {
@@ -139,9 +160,9 @@ bool FakeSystemControl::sessionsGrouped() {
     return grouped_;
 }
 
-void FakeSystemControl::setLaunchPriority(LaunchPriority priority) {
+void FakeSystemControl::setLaunchStanding(const LaunchStanding& standing) {
     std::lock_guard lock(mutex_);
-    launchPriorities_.push_back(priority);
+    launchStandings_.push_back(standing);
 }
 
 }  // namespace platform

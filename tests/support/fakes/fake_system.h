@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A scripted SystemControl for tests: it answers what the test set and
-// records every call in order.
+// A scripted SystemControl for tests: it answers what the test set (every
+// priority is granted, processor 0 is the one allowed) and records every
+// call in order.
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,9 +15,7 @@ namespace platform {
 class FakeSystemControl : public SystemControl {
 public:
     void setMajorVersion(int major);                       // default 6
-    void setPriorityAnswer(bool accepted);                 // answer of both setters, default true
-    void setAllowedProcessors(std::vector<int> cpus);      // default {0}
-    void setRights(Rights rights);                         // default: nice values down to -20
+    void setRights(Rights rights);                         // offered as steps; default: nice values down to -20
     void setSessionAnswer(bool raised);                    // answer of raiseSession(true), default true
     void setSessionsGrouped(bool grouped);                 // default true
     void setRunMeter(RunMeter* meter) { meter_ = meter; }  // default none
@@ -23,33 +23,34 @@ public:
     // The calls in order: "majorVersion", "setProcessPriorityClass(High)",
     // "setProcessPriorityClass(Realtime)", "setCurrentThreadPriority(Normal)",
     // "setCurrentThreadPriority(AboveNormal)",
-    // "setCurrentThreadPriority(TimeCritical)", "allowedProcessors", "rights",
-    // "setCurrentThreadRealtime(N)", "raiseSession(true|false)", "lowerOtherSessions(true|false)".
+    // "setCurrentThreadPriority(TimeCritical)", "allowedProcessors", "rightsSteps", "useRealtimeStep",
+    // "setCurrentThreadRealtime(N)", "putGroupsBackOn(N ...)", "raiseSession(true|false)",
+    // "lowerOtherSessions(N|none)".
     std::vector<std::string> calls() const;
     std::vector<PriorityClass> priorityClasses() const;
     std::vector<ThreadPriority> threadPriorities() const;
     // Real-time priorities asked for the calling thread, in order.
     std::vector<int> threadRealtimes() const;
     bool sessionRaised() const;
-    std::vector<LaunchPriority> launchPriorities() const;
+    std::vector<LaunchStanding> launchStandings() const;
 
     int majorVersion() override;
     bool setProcessPriorityClass(PriorityClass cls) override;
     bool setCurrentThreadPriority(ThreadPriority priority) override;
     std::vector<int> allowedProcessors() override;
-    const Rights& rights() override;
+    std::vector<RightsStep*> rightsSteps(const RealtimeRunTime& runTime) override;
+    void useRealtimeStep(RightsStep* step) override;
     bool setCurrentThreadRealtime(int priority) override;
+    void putGroupsBackOn(std::span<const int> waysOut) override;
     bool raiseSession(bool raise, PriorityClass cls) override;
     bool sessionsGrouped() override;
-    bool lowerOtherSessions(bool lower) override;
-    void setLaunchPriority(LaunchPriority priority) override;
+    bool lowerOtherSessions(std::optional<int> nice) override;
+    void setLaunchStanding(const LaunchStanding& standing) override;
     RunMeter* runMeter() override { return meter_; }
 
 private:
     mutable std::mutex mutex_;
     int major_ = 6;
-    bool priorityAnswer_ = true;
-    std::vector<int> cpus_{0};
     std::vector<std::string> calls_;
     std::vector<PriorityClass> classes_;
     std::vector<ThreadPriority> priorities_;
@@ -58,7 +59,9 @@ private:
     bool sessionRaised_ = false;
     bool grouped_ = true;
     std::vector<int> realtimes_;
-    std::vector<LaunchPriority> launchPriorities_;
+    std::vector<LaunchStanding> launchStandings_;
+    // The rights as steps; those of earlier rights stay, for a ladder that still has them.
+    std::vector<std::unique_ptr<RightsStep>> steps_;
     RunMeter* meter_ = nullptr;
 };
 

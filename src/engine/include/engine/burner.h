@@ -37,6 +37,8 @@ public:
     void SetTrim(int32_t trimBp);
     int32_t Trim() const;
     void SetPriority(platform::ThreadPriority priority);
+    // The rights ladder's step through which burners and backups are raised.
+    void useRealtimeStep(platform::RightsStep* step);
     // Real-time scheduling at priority for every burner (0: nice values by
     // their priority level).
     void SetRealtime(int priority);

@@ -18,7 +18,9 @@
 #include "engine/busy_trim.h"
 #include "engine/factor.h"
 #include "engine/generator.h"
+#include "engine/rights_ladder.h"
 #include "engine/share_sampler.h"
+#include "engine/slowdown_policy.h"
 #include "engine/standing.h"
 #include "platform/clock.h"
 #include "platform/group_standing.h"
@@ -104,6 +106,8 @@ public:
     platform::GroupFacts groupFacts() const;
 
 private:
+    // The ladder's choice, climbed at the first call.
+    const platform::Rights& climbRights();
     void weighGroup(bool running);
     void applyTrim();
     platform::SystemControl& system_;
@@ -118,7 +122,10 @@ private:
     bool running_ = false;
     bool version5_ = false;
     std::atomic<bool> holdsOtherSessions_{true};
-    std::atomic<bool> lowerOtherSessions_{false};  // read by watchers in Resume
+    std::atomic<bool> lowerOtherSessions_{false};                      // read by watchers in Resume
+    std::atomic<int> otherSessionsNice_{kLowestStanding};              // as far as they are lowered
+    std::atomic<unsigned long long> scopeWeight_{kRaisedScopeWeight};  // of Lentora's scope while the burners run
+    std::optional<RightsLadder> ladder_;
     BusyTrim trim_;
     std::unique_ptr<ShareSampler> sampler_;  // none where the system measures nothing
     int windowRealtime_ = 0;                 // the window thread's real-time priority, 0: none

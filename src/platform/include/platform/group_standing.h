@@ -6,7 +6,8 @@
 // nice values count only inside Lentora's own scope. The user's service
 // manager lets the user weigh their own scopes without rights: Lentora asks
 // it for a transient scope of its own ("lentora-<pid>.scope", which ends with
-// its processes) and raises that scope's CPU weight while the slow-down runs.
+// its processes) and raises that scope's CPU weight, as far as the engine
+// asks, while the slow-down runs.
 // Programs Lentora launches start in the same scope, below the burners by
 // their nice value as everywhere else.
 #include <chrono>
@@ -39,15 +40,14 @@ public:
     // schedules, puts back what a killed Lentora left raised and, where the
     // desktop schedules by group, moves the process into a scope of its own.
     virtual void prepare() = 0;
-    // The slow-down runs: the scope's weight goes up. From any thread.
-    virtual void raise() = 0;
+    // The slow-down runs: the scope's weight goes up to weight. From any thread.
+    virtual void raise(unsigned long long weight) = 0;
     // It stops: the weight goes back. From any thread; nothing when not raised.
     virtual void lower() = 0;
     virtual GroupFacts facts() const = 0;
 };
 
-inline constexpr unsigned long long kRaisedCpuWeight = 10000;  // the highest systemd accepts
-inline constexpr unsigned long long kUsualCpuWeight = 100;     // every scope's default
+inline constexpr unsigned long long kUsualCpuWeight = 100;  // every scope's default
 // Every call to the service manager, the connection included, waits at most this long.
 inline constexpr std::chrono::milliseconds kUserManagerTimeout{250};
 

@@ -50,10 +50,10 @@ std::unique_ptr<RealtimeKit> realtimeKitAt(const std::string& busAddress,
 // Lowers RLIMIT_RTTIME's hard limit to at most `usec` microseconds, as the
 // service asks: the kernel then ends the whole process when one of its
 // real-time threads runs that long without sleeping. So that no such thread
-// ends the program, the soft limit goes to half of it, and a thread that
-// reaches the soft limit (SIGXCPU) is put back to the normal policy.
-// A lowered hard limit cannot be raised again without CAP_SYS_RESOURCE.
-// False when the limit could not be set.
-bool limitRealtimeRunTime(long long usec);
+// ends the program, the soft limit goes to the part 1/softDivisor of it, and
+// a thread that reaches the soft limit (SIGXCPU) is put back to the normal
+// policy. A lowered hard limit cannot be raised again without
+// CAP_SYS_RESOURCE. False when the limit could not be set.
+bool limitRealtimeRunTime(long long usec, int softDivisor);
 
 }  // namespace platform

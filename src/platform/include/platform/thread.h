@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/failure.h"
@@ -56,13 +57,19 @@ public:
     ThreadPriority priority() const;
     // The best ordinary priority there is for this thread, for good: nice
     // -20 where the rights allow it, else the real-time step's high priority
-    // (RealtimeKit's). Applied at once when running, otherwise at the start;
-    // later setPriority calls are then ignored.
-    void setHighest();
+    // (RealtimeKit's). besideRealtime: where real time runs in a cpu group
+    // above Lentora's, the thread goes there too. Applied at once when
+    // running, otherwise at the start; later setPriority calls are then
+    // ignored.
+    void setHighest(bool besideRealtime);
+    // The step of the rights ladder through which the thread goes under the
+    // real-time policy, or gets the step's high priority (none: real time is
+    // not granted). Used from the next setRealtime or setHighest on.
+    void useRealtimeStep(RightsStep* step);
     // Runs the thread under the real-time policy at priority (0: back to the
-    // normal policy at its priority level), through the rights ladder's
-    // real-time step. Applied at once when running, otherwise at the start.
-    // False when not granted.
+    // normal policy at its priority level), through the step in use.
+    // Applied at once when running, otherwise at the start. False when not
+    // granted.
     bool setRealtime(int priority);
     int realtime() const;
     // Called by the thread itself where it sleeps regularly: asks again for
@@ -114,24 +121,33 @@ public:
     // Processors this process may run on.
     virtual std::vector<int> allowedProcessors() = 0;
 
-    // What the rights ladder found (climbed once, at the first call).
-    virtual const Rights& rights() = 0;
-    // The calling thread under the real-time policy (0: back to normal).
+    // The system's steps to higher scheduling, in order, owned by the system
+    // control; made at the first call, with what real time must keep to.
+    virtual std::vector<RightsStep*> rightsSteps(const RealtimeRunTime& runTime) = 0;
+    // The step through which threads go under the real-time policy from now
+    // on (none: real time is not used), as the engine's ladder chose.
+    virtual void useRealtimeStep(RightsStep* step) = 0;
+    // The calling thread under the real-time policy (0: back to normal),
+    // through the step in use.
     virtual bool setCurrentThreadRealtime(int priority) = 0;
+    // The signals on which every scheduling group Lentora changed goes back
+    // as found (as at exit); asked before the groups are changed.
+    virtual void putGroupsBackOn(std::span<const int> waysOut) = 0;
     // The session's scheduling group raised to the process class's level
     // (raise) or put back as it was found; true when it is raised now.
     virtual bool raiseSession(bool raise, PriorityClass cls) = 0;
     // Whether the scheduler shares the processor between sessions first.
     virtual bool sessionsGrouped() = 0;
-    // The user's other sessions lowered as far as an owner may (lower) or
-    // put back as found, for burners that do not hold against them; where
-    // sessions don't decide, nothing. True when they are lowered now.
-    virtual bool lowerOtherSessions(bool lower) = 0;
+    // The user's other sessions lowered to nice (an owner may go down to 19)
+    // or, with none, put back as found, for burners that do not hold against
+    // them; where sessions don't decide, nothing. True when they are asked
+    // to be lowered now.
+    virtual bool lowerOtherSessions(std::optional<int> nice) = 0;
     // Whether what was last asked of the other sessions is done: the kernel
     // takes one change a tenth of a second, so it may take a while.
     virtual bool otherSessionsSettled() { return true; }
     // How programs are launched from now on.
-    virtual void setLaunchPriority(LaunchPriority priority) = 0;
+    virtual void setLaunchStanding(const LaunchStanding& standing) = 0;
     // The standing of Lentora's control group; none where nothing can be asked.
     virtual GroupStanding* groupStanding() { return nullptr; }
     // What threads really ran; none where nothing can be measured.

@@ -13,6 +13,7 @@
 #include "cpuid/cpuid.h"
 #include "engine/slowdown.h"
 #include "launch/launcher.h"
+#include "shell/exit_status.h"
 #include "shell/services.h"
 #include "shell/version.h"
 
@@ -29,13 +30,6 @@ class UnattendedDialogs;
 class TAboutBox;
 class WatchHostAdapter;
 
-// The exit status when Lentora itself fails (no display, no thread to watch a
-// program with, a start-up that cannot be completed): as for wrappers such as
-// env or timeout, apart from the program's own statuses and the shell's 126 and 127.
-inline constexpr int kOwnFailureStatus = 125;
-// The exit status after a refused command line, as shells and coreutils give
-// for wrong usage: nothing was started.
-inline constexpr int kRefusedCommandLineStatus = 2;
 inline constexpr int kClientWidth = 529;
 inline constexpr int kHeightLaunchBoxHidden = 196;
 inline constexpr int kHeightLaunchBoxShown = 360;
@@ -83,20 +77,11 @@ public:
     void Commandline1Click();
     void About1Click();
 
-    // State, read by the launch box and by tests.
-    launch::LaunchList& launchList() { return *launchList_; }
-    launch::waitforapplication* watcher() { return launches_->watch(); }
-    bool slowDownRunning() const { return slowDown_->Running(); }
-    int32_t benchmarkTime() const { return slowDown_->benchmarkTime(); }
-    bool processorUnknown() const { return settings_.processorUnknown; }
-    engine::TBurner& burner() { return slowDown_->Burner(); }
-    cpuid::TCPUID* cpuid() { return cpuid_.get(); }
-    int clientHeight() const;
     // The window's message boxes: on a start that runs by itself they go to
     // standard error and the status bar instead (see UnattendedDialogs).
     widgets::Dialogs& dialogs();
     // What the program's exit status is to be once the window closed.
-    int exitStatus() const { return exitStatus_; }
+    int exitStatus() const { return exit_.code(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -122,8 +107,13 @@ private:
     void createBurner();
     void finishStop(int32_t position);
     void keepRunningAfterFailedStop(int32_t position);
-    std::unique_ptr<WatchHostAdapter> makeWatchHost();
+    void connectWatchHost();
     void watchEnded(int32_t position, bool stopped);
+    void showWatchProgress(int percent);
+    void runTicker(bool running);
+    void hideTrayIcon();
+    void refreshSpeed();
+    void showError(const QString& text);
     void loadLaunchList();
     void endUnwatchedLaunch(int32_t position, bool close);
     void endAfterRefusedCommandLine();
@@ -144,10 +134,8 @@ private:
     // a start that runs by itself, in the order they came.
     bool startingUp_ = true;
     QStringList startupNotices_;
-    // Lentora's exit status: with "/CLOSE" the program's (see
-    // waitforapplication::exitStatus), kOwnFailureStatus when Lentora itself
-    // could not go on, kRefusedCommandLineStatus after a refused command line.
-    int exitStatus_ = 0;
+    // What the exit status is made of, told as it happens.
+    ExitStatus exit_;
     // A refused command line that held "/CLOSE": a launcher waits for Lentora,
     // which ends by itself once the status bar has said so.
     bool closeAfterRefusal_ = false;

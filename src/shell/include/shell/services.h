@@ -19,6 +19,10 @@ class Dialogs;
 class TrayShell;
 }  // namespace widgets
 
+namespace engine {
+class TSlowDown;
+}  // namespace engine
+
 namespace shell {
 
 class HelpViewer;
@@ -42,6 +46,11 @@ struct Services {
     // Processors to put burners on (empty: the ones the process may run on).
     std::vector<int> processors{};
     int tickIntervalMs = 1000;
+    // The slow-down the window drives; none: the window makes its own on the
+    // services above. One given here is the caller's to keep for the life of
+    // the process (its burners are never joined), and the caller may watch
+    // its burners while the window drives them.
+    engine::TSlowDown* slowDown = nullptr;
 };
 
 }  // namespace shell

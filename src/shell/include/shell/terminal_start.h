@@ -25,7 +25,7 @@ public:
     DisplayGuard& operator=(const DisplayGuard&) = delete;
 };
 
-// Starts the toolkit's own threads (see platform/toolkit_threads.h) right
+// Starts the toolkit's own threads (see toolkit_threads.h) right
 // after the application object exists; when the system refuses one, ends
 // the program with one line on standard error and kOwnFailureStatus.
 void startToolkitThreadsOrEnd();

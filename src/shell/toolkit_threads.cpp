@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/toolkit_threads.h"
+#include "toolkit_threads.h"
 
 #include <QDBusConnection>
 #include <QSemaphore>
@@ -10,7 +10,7 @@
 #include <system_error>
 #include <thread>
 
-namespace platform {
+namespace shell {
 namespace {
 
 // One painting thread, kept for good: a pool that lets its thread expire
@@ -48,11 +48,12 @@ bool dbusThreadRuns(std::chrono::milliseconds limit) {
 
 }  // namespace
 
-std::optional<Failure> startToolkitThreads(std::chrono::milliseconds limit) {
+std::optional<platform::Failure> startToolkitThreads(std::chrono::milliseconds limit) {
     const std::string why = " (the limit on this user's processes and threads may be reached)";
-    if (!paintingThreadRuns(limit)) return Failure{"the system did not start a thread to paint the window" + why};
-    if (!dbusThreadRuns(limit)) return Failure{"the system did not start the D-Bus connection thread" + why};
+    if (!paintingThreadRuns(limit))
+        return platform::Failure{"the system did not start a thread to paint the window" + why};
+    if (!dbusThreadRuns(limit)) return platform::Failure{"the system did not start the D-Bus connection thread" + why};
     return std::nullopt;
 }
 
-}  // namespace platform
+}  // namespace shell

@@ -1,22 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/rights.h"
+#include "engine/rights_ladder.h"
 
 #include <algorithm>
 
-namespace platform {
+namespace engine {
 
-RightsLadder::RightsLadder(std::vector<std::unique_ptr<RightsStep>> steps) : steps_(std::move(steps)) {}
+using platform::Grant;
+using platform::GrantKind;
 
-const Rights& RightsLadder::rights() {
+RightsLadder::RightsLadder(std::vector<platform::RightsStep*> steps) : steps_(std::move(steps)) {}
+
+const platform::Rights& RightsLadder::climb() {
     if (climbed_) return rights_;
     climbed_ = true;
-    for (auto& step : steps_) {
+    for (platform::RightsStep* step : steps_) {
         if (rights_.realtime.kind != GrantKind::RealTime) {
             Grant grant = step->realtime();
             if (grant.kind == GrantKind::RealTime && grant.level > 0) {
                 grant.by = step->name();
                 rights_.realtime = grant;
-                rights_.realtimeStep = step.get();
+                rights_.realtimeStep = step;
             }
         }
         Grant nice = step->nice();
@@ -29,7 +32,7 @@ const Rights& RightsLadder::rights() {
     return rights_;
 }
 
-SchedulingPlan planScheduling(const Rights& rights, bool burnersSleepEveryPeriod) {
+SchedulingPlan planScheduling(const platform::Rights& rights, bool burnersSleepEveryPeriod) {
     SchedulingPlan plan;
     plan.niceRaised = rights.nice.kind == GrantKind::Nice && rights.nice.level < 0;
     if (burnersSleepEveryPeriod && rights.realtime.kind == GrantKind::RealTime && rights.realtimeStep) {
@@ -44,9 +47,4 @@ bool holdsAgainstOtherSessions(const SchedulingPlan& plan, bool sessionRaised, b
     return plan.niceRaised && (sessionRaised || !sessionsGrouped);
 }
 
-LaunchPriority launchPriorityFor(const SchedulingPlan& plan, bool sessionRaised) {
-    if (plan.burnerRealtime == 0 && !plan.niceRaised) return LaunchPriority::Lowest;
-    return sessionRaised ? LaunchPriority::OrdinaryOwnSession : LaunchPriority::Ordinary;
-}
-
-}  // namespace platform
+}  // namespace engine

@@ -13,10 +13,10 @@
 
 #include "platform/failure.h"
 
-namespace platform {
+namespace shell {
 
 // Nothing when both threads run; otherwise what could not be started.
 // Call once, on the main thread, right after the application object exists.
-std::optional<Failure> startToolkitThreads(std::chrono::milliseconds limit);
+std::optional<platform::Failure> startToolkitThreads(std::chrono::milliseconds limit);
 
-}  // namespace platform
+}  // namespace shell
