@@ -32,6 +32,7 @@
 #include "engine/benchmark.h"
 #include "engine/burner.h"
 #include "engine/scheduling.h"
+#include "must.h"
 #include "platform/clock.h"
 #include "platform/cpu_group.h"
 #include "platform/thread.h"
@@ -113,9 +114,9 @@ void runConfiguration(const char* name, bool realtime, int shares, const std::ve
             const double base = victimRate(victim);
             burner.SetPriority(burnerPriorityFor(f));
             burner.SetFactor(f);
-            burner.Resume();
+            must(burner.Resume());
             const double slowed = victimRate(victim);
-            burner.Suspend();
+            must(burner.Suspend());
             std::printf(" %.1f %% |", base > 0 ? 100 * slowed / base : 0.0);
             std::fflush(stdout);
         }

@@ -63,6 +63,7 @@
 #include "engine/burner.h"
 #include "engine/scheduling.h"
 #include "launch/watcher.h"
+#include "must.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/thread.h"
@@ -267,9 +268,9 @@ public:
     void disableTicker() override {}
     void deactivateTrayIcon() override {}
     void repaintAndUpdateSpeedLabels() override {}
-    bool resumeBurnerFromWatcher() override { return burner_.Resume(); }
-    void reportResumeFailure(launch::ProgramFate) override {}
-    void stopSlowDownFromWatcher(int32_t) override { burner_.Suspend(); }
+    platform::Result<> resumeBurnerFromWatcher() override { return burner_.Resume(); }
+    void reportResumeFailure(launch::ProgramFate, const std::string&) override {}
+    void stopSlowDownFromWatcher(int32_t) override { must(burner_.Suspend()); }
     void restoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
     void reportStartFailure(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
 
@@ -295,7 +296,7 @@ Rates launchedRate(TBurner& burner, const LaunchPath& path, int factor, double d
     request.command = {path.victimBinary + " --victim=" + std::to_string(duration) + " --out=" + out};
     request.savedFactor = factor;
     waitforapplication watcher(std::move(request), timing, host, platform::processStarter());
-    watcher.resume();
+    must(watcher.resume());
     const auto deadline = Clock::now() + std::chrono::duration<double>(duration * 10 + 10);
     while (!watcher.finished() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::ifstream in(out);
@@ -403,10 +404,10 @@ Row measureRow(TBurner& burner, const LaunchPath& path, int f) {
         const Rates stopped = otherSessionRate(kind, kBaselineSeconds);
         burner.SetPriority(burnerPriorityFor(f));
         burner.SetFactor(f);
-        burner.Resume();
+        must(burner.Resume());
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         *cell = share(otherSessionRate(kind, seconds), stopped);
-        burner.Suspend();
+        must(burner.Suspend());
     }
     return row;
 }
@@ -455,9 +456,9 @@ void profile(const LaunchPath& path, int f) {
         const Rates stopped = otherSessionRate(kind, kBaselineSeconds);
         burner.SetPriority(burnerPriorityFor(f));
         burner.SetFactor(f);
-        burner.Resume();
+        must(burner.Resume());
         const Rates running = otherSessionRate(kind, seconds);
-        burner.Suspend();
+        must(burner.Suspend());
         rows.push_back({name, share(running, stopped)});
         for (double& v : slices.emplace_back(running).slices) v = ratio(v, stopped.total);
     }
@@ -484,10 +485,10 @@ void suspendLatency() {
     burner.SetPriority(burnerPriorityFor(50));
     std::vector<double> us;
     for (int i = 0; i < 1000; ++i) {
-        burner.Resume();
+        must(burner.Resume());
         std::this_thread::sleep_for(std::chrono::microseconds(500));
         const auto t0 = Clock::now();
-        burner.Suspend();
+        must(burner.Suspend());
         us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
     }
     std::sort(us.begin(), us.end());
@@ -543,9 +544,9 @@ void realtimeClassicCheck() {
     for (EngineMode mode : {EngineMode::Accurate, EngineMode::Classic}) {
         burner.SetMode(mode);  // the real-time policy stays, whatever the engine
         burner.SetFactor(98);
-        burner.Resume();
+        must(burner.Resume());
         const auto [worst, p99] = wakeUpLateness(6.0);
-        burner.Suspend();
+        must(burner.Suspend());
         std::printf("| %s | %.1f ms | %.1f ms |\n", mode == EngineMode::Accurate ? "accurate" : "classic", worst, p99);
     }
     std::printf("\n");

@@ -26,6 +26,7 @@
 #include "cpu_time.h"
 #include "engine/burner.h"
 #include "launch/watcher.h"
+#include "must.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/thread.h"
@@ -78,11 +79,11 @@ void suspendResumeSoak(int cycles) {
     int32_t lastFactor = 0;
     const auto start = Clock::now();
     for (int i = 0; i < cycles; ++i) {
-        burner.Resume();
+        must(burner.Resume());
         const auto runFor = std::chrono::microseconds(random() % 300);
         for (const auto until = Clock::now() + runFor; Clock::now() < until;) {}
         const auto t0 = Clock::now();
-        burner.Suspend();
+        must(burner.Suspend());
         suspendUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
         if (!allStopped(burner)) ++notStopped;
         if (burner.suspendCount() != 1) ++wrongCount;
@@ -120,10 +121,10 @@ public:
     void disableTicker() override { ++disables; }
     void deactivateTrayIcon() override {}
     void repaintAndUpdateSpeedLabels() override {}
-    bool resumeBurnerFromWatcher() override { return burner_.Resume(); }
-    void reportResumeFailure(launch::ProgramFate) override {}
+    platform::Result<> resumeBurnerFromWatcher() override { return burner_.Resume(); }
+    void reportResumeFailure(launch::ProgramFate, const std::string&) override {}
     void stopSlowDownFromWatcher(int32_t) override {
-        burner_.Suspend();
+        must(burner_.Suspend());
         ++stops;
     }
     void restoreFactor(int32_t factor) override { burner_.SetFactor(factor); }
@@ -192,7 +193,7 @@ bool watchOnce(int i, RecordingHost& host, TBurner& burner, LaunchTiming& timing
                                                         platform::processStarter());
     burner.SetFactor(50);
     ticked.set(watcher.get());
-    watcher->resume();
+    must(watcher->resume());
     const auto deadline = Clock::now() + 10s;
     while (!watcher->finished() && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
     ticked.set(nullptr);  // no tick may reach a watcher being destroyed

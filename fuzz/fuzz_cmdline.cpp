@@ -50,7 +50,8 @@ void parseOnce(const std::vector<std::string>& params, bool processorUnknown, do
     settings.processorUnknown = processorUnknown;
     int refusals = 0;
     const bool ok = parameters(
-        params, settings, speed, [&] { ++refusals; }, 98);
+                        params, settings, speed, [&] { ++refusals; }, 98)
+                        .empty();
     check(refusals == 0 || processorUnknown || hasNoCpuid(params));
     if (!ok) {
         CommandLineSettings defaults;

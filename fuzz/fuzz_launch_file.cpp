@@ -32,7 +32,7 @@ const std::filesystem::path& scratchFile() {
 }
 
 void throughAFile(const std::vector<LaunchEntry>& entries, bool withinLimits) {
-    const bool saved = !saveLaunchFile(scratchFile(), entries);
+    const bool saved = bool(saveLaunchFile(scratchFile(), entries));
     if (saved != withinLimits) std::abort();
     if (!withinLimits) return;
     const auto loaded = loadLaunchFile(scratchFile());
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string written = formatLaunchText(entries);
     if (parseLaunchText(written) != entries) std::abort();
     if (formatLaunchText(parseLaunchText(written)) != written) std::abort();
-    const bool withinLimits = !launchTextProblem(written);
-    if (!launchTextProblem(text) && entries.size() > kLaunchMaxEntries) std::abort();
+    const bool withinLimits = bool(checkLaunchText(written));
+    if (checkLaunchText(text) && entries.size() > kLaunchMaxEntries) std::abort();
     merges(entries);
     if (size % 16 == 0) throughAFile(entries, withinLimits);
     return 0;

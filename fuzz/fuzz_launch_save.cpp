@@ -70,8 +70,8 @@ pid_t startSave(const fs::path& file, const std::vector<LaunchEntry>& base, cons
     char ready;
     if (read(go, &ready, 1) != 1) _exit(3);
     const auto failure = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
-        return mergeLaunchEntries(base, copy.mine, copy.origins, onDisk);
-    });
+                             return mergeLaunchEntries(base, copy.mine, copy.origins, onDisk);
+                         }).failure();
     _exit(failure ? (failure->reason.empty() ? 2 : 1) : 0);  // a failure without a message is a fault
 }
 

@@ -49,8 +49,9 @@ size_t filesIn(const fs::path& dir) {
 int saveWhileExchanging(const std::string& value, const std::string& text, bool exists) {
     FolderExchange exchange(scratchDir(), "registry.reg", "kept.reg", exists ? &text : nullptr);
     exchange.start();
-    const auto failure =
-        platform::openRegFile(scratchDir() / "home" / "registry.reg")->writeString("Software\\Lentora", "fuzz", value);
+    const auto failure = platform::openRegFile(scratchDir() / "home" / "registry.reg")
+                             ->writeString("Software\\Lentora", "fuzz", value)
+                             .failure();
     exchange.stop();
     if (failure && failure->reason.empty()) std::abort();
     if (!exchange.outsideUntouched()) std::abort();  // the save landed in root's folder
@@ -83,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string before = exists ? bytesOf(real) : std::string();
 
     const auto registry = platform::openRegFile(store);
-    const auto failure = registry->writeString("Software\\Lentora", "fuzz", value);
+    const auto failure = registry->writeString("Software\\Lentora", "fuzz", value).failure();
     const bool saved = !failure;
     if (oversized || !platform::reg::fitsOnOneLine(value) || foreignLink) {
         // Refused: the message says why, and the file is as it was.
@@ -94,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!saved || registry->readString("Software\\Lentora", "fuzz") != value) std::abort();
     if (fs::is_symlink(store) != linked) std::abort();
     const std::string after = bytesOf(real);
-    if (registry->writeString("Software\\Lentora", "fuzz", value) || bytesOf(real) != after) std::abort();
+    if (!registry->writeString("Software\\Lentora", "fuzz", value) || bytesOf(real) != after) std::abort();
     if (filesIn(scratchDir()) != (linked ? 2u : 1u)) std::abort();
     return 0;
 }

@@ -110,29 +110,29 @@ static std::string rejectionReason(const std::string& typed) {
     return "not an option";
 }
 
-bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
-                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor,
-                std::vector<RejectedParameter>* rejected) {
+std::vector<RejectedParameter> parameters(const std::vector<std::string>& params, CommandLineSettings& settings,
+                                          double processorSpeed, const std::function<void()>& showVirtspeedRefused,
+                                          int32_t maxFactor) {
     const bool unknownAtStart = settings.processorUnknown;
     resetSettings(settings, unknownAtStart);
     ParseContext context{settings, processorSpeed, maxFactor, showVirtspeedRefused};
     bool optionsSeen = false;
-    bool ok = true;
+    std::vector<RejectedParameter> rejected;
     for (auto it = params.rbegin(); it != params.rend(); ++it) {
         const std::string& typed = *it;
         if (isOption(typed, context)) {
             optionsSeen = true;
         } else if (optionsSeen || (typed.starts_with('/') && !isPath(typed))) {
-            ok = false;  // keep going: each refused "/VIRTSPEED" still reports
-            if (rejected) rejected->insert(rejected->begin(), {typed, rejectionReason(typed)});
+            // Keep going: each refused "/VIRTSPEED" still reports.
+            rejected.insert(rejected.begin(), {typed, rejectionReason(typed)});
         } else {
             settings.application = quotedIfBlank(typed) + ' ' + settings.application;
             settings.arguments.push_back(typed);
         }
     }
     std::reverse(settings.arguments.begin(), settings.arguments.end());
-    if (!ok) resetSettings(settings, unknownAtStart);
-    return ok;
+    if (!rejected.empty()) resetSettings(settings, unknownAtStart);
+    return rejected;
 }
 
 bool startsUnattended(const std::vector<std::string>& params) {

@@ -30,19 +30,21 @@ int32_t MeasureBench(platform::Clock& clock, TGenerator& generator, int64_t draw
 }
 
 std::optional<int32_t> readStoredBench(platform::UserRegistry& registry) {
-    if (registry.createKey(kRegistryKey)) return std::nullopt;  // the store cannot even hold the key
+    if (!registry.createKey(kRegistryKey)) return std::nullopt;  // the store cannot even hold the key
     if (auto value = registry.readDword(kRegistryKey, kBenchValue)) return static_cast<int32_t>(*value);
     return std::nullopt;
 }
 
-std::optional<platform::Failure> storeDword(platform::UserRegistry& registry, const char* name, uint32_t value) {
-    auto failure = registry.createKey(kRegistryKey);
-    if (!failure) failure = registry.writeDword(kRegistryKey, name, value);
-    if (failure) failure->reason = std::string("Failed to set data for '") + name + "': " + failure->reason;
-    return failure;
+platform::Result<> storeDword(platform::UserRegistry& registry, const char* name, uint32_t value) {
+    auto stored = registry.createKey(kRegistryKey);
+    if (stored) stored = registry.writeDword(kRegistryKey, name, value);
+    if (const platform::Failure* failure = stored.failure())
+        return platform::Failure{std::string("Failed to set data for '") + name + "': " + failure->reason,
+                                 failure->error};
+    return stored;
 }
 
-std::optional<platform::Failure> storeBench(platform::UserRegistry& registry, int32_t benchmarkTime) {
+platform::Result<> storeBench(platform::UserRegistry& registry, int32_t benchmarkTime) {
     return storeDword(registry, kBenchValue, static_cast<uint32_t>(benchmarkTime));
 }
 

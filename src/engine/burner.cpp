@@ -26,24 +26,26 @@ TBurner::TBurner(platform::Clock& clock, const std::atomic<int32_t>& benchmarkTi
 namespace {
 
 // All threads or none: a thread that cannot be reached undoes the others, so
-// the suspend counts stay equal and the caller's state stays true. Nobody is
-// shown why: the window keeps its state, so only whether it worked is kept.
-bool resumeAll(const std::vector<TKillThread*>& threads) {
+// the suspend counts stay equal and the caller's state stays true; the first
+// thread's reason is the one the user reads.
+platform::Result<> resumeAll(const std::vector<TKillThread*>& threads) {
     for (size_t i = 0; i < threads.size(); ++i) {
-        if (!threads[i]->resume()) continue;
-        while (i-- > 0) threads[i]->suspend();
-        return false;
+        auto resumed = threads[i]->resume();
+        if (resumed) continue;
+        while (i-- > 0) (void)threads[i]->suspend();  // best effort: it was running a moment ago
+        return resumed;
     }
-    return true;
+    return platform::done();
 }
 
-bool suspendAll(const std::vector<TKillThread*>& threads) {
+platform::Result<> suspendAll(const std::vector<TKillThread*>& threads) {
     for (size_t i = 0; i < threads.size(); ++i) {
-        if (!threads[i]->suspend()) continue;
-        while (i-- > 0) threads[i]->resume();
-        return false;
+        auto suspended = threads[i]->suspend();
+        if (suspended) continue;
+        while (i-- > 0) (void)threads[i]->resume();  // best effort: they were suspended a moment ago
+        return suspended;
     }
-    return true;
+    return platform::done();
 }
 
 std::vector<TKillThread*> pointers(const std::vector<std::unique_ptr<TKillThread>>& a,
@@ -57,9 +59,9 @@ std::vector<TKillThread*> pointers(const std::vector<std::unique_ptr<TKillThread
 
 }  // namespace
 
-bool TBurner::Resume() { return resumeAll(pointers(threads_, backupsActive_ ? &backups_ : nullptr)); }
+platform::Result<> TBurner::Resume() { return resumeAll(pointers(threads_, backupsActive_ ? &backups_ : nullptr)); }
 
-bool TBurner::Suspend() { return suspendAll(pointers(threads_, backupsActive_ ? &backups_ : nullptr)); }
+platform::Result<> TBurner::Suspend() { return suspendAll(pointers(threads_, backupsActive_ ? &backups_ : nullptr)); }
 
 bool TBurner::running() const { return threads_.front()->suspendCount() == 0; }
 
@@ -67,8 +69,8 @@ bool TBurner::running() const { return threads_.front()->suspendCount() == 0; }
 void TBurner::activateBackups(bool active) {
     if (active == backupsActive_) return;
     if (running()) {
-        const bool done = active ? resumeAll(pointers(backups_)) : suspendAll(pointers(backups_));
-        if (!done) return;  // as before: the backups keep their state
+        if (!(active ? resumeAll(pointers(backups_)) : suspendAll(pointers(backups_))))
+            return;  // as before: the backups keep their state
     }
     backupsActive_ = active;
 }

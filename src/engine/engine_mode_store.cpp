@@ -10,7 +10,7 @@ EngineMode readStoredMode(platform::UserRegistry& registry) {
     return value == 0u ? EngineMode::Classic : EngineMode::Accurate;
 }
 
-std::optional<platform::Failure> storeMode(platform::UserRegistry& registry, EngineMode mode) {
+platform::Result<> storeMode(platform::UserRegistry& registry, EngineMode mode) {
     return storeDword(registry, kAccurateValue, mode == EngineMode::Accurate ? 1u : 0u);
 }
 

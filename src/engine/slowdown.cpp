@@ -33,7 +33,7 @@ int32_t TSlowDown::loadBenchmark(const std::function<void()>& measure) {
     return benchmarkTime_.load();
 }
 
-std::optional<platform::Failure> TSlowDown::measureBenchmark(int64_t draws) {
+platform::Result<> TSlowDown::measureBenchmark(int64_t draws) {
     // The measurement runs a second or more without sleeping: not under a
     // real-time policy, where it would hold a processor against everything
     // (and, granted by RealtimeKit, overrun RLIMIT_RTTIME).
@@ -71,7 +71,7 @@ const platform::Rights& TSlowDown::climbRights() {
     return ladder_->climb();
 }
 
-std::optional<platform::Failure> TSlowDown::chooseEngineMode(EngineMode mode) {
+platform::Result<> TSlowDown::chooseEngineMode(EngineMode mode) {
     applyEngineMode(mode);
     return storeMode(registry_, mode);
 }
@@ -153,9 +153,9 @@ std::optional<ProgramTotals> TSlowDown::programTotals() const {
     return sampler_ ? sampler_->programTotals() : std::nullopt;
 }
 
-bool TSlowDown::Resume() {
+platform::Result<> TSlowDown::Resume() {
     weighGroup(true);
-    const bool resumed = burner_->Resume();
+    auto resumed = burner_->Resume();
     // Burners that don't hold against other sessions get them lowered instead
     // (after the burners: without rights the kernel takes one such change a
     // tenth of a second, and the slow-down should not wait for them).
@@ -163,14 +163,14 @@ bool TSlowDown::Resume() {
     return resumed;
 }
 
-bool TSlowDown::Stop() {
-    if (!suspendNow()) return false;
-    running_ = false;
-    return true;
+platform::Result<> TSlowDown::Stop() {
+    auto stopped = suspendNow();
+    if (stopped) running_ = false;
+    return stopped;
 }
 
-bool TSlowDown::suspendNow() {
-    const bool suspended = burner_->Suspend();
+platform::Result<> TSlowDown::suspendNow() {
+    auto suspended = burner_->Suspend();
     if (suspended) {
         weighGroup(false);
         system_.lowerOtherSessions(std::nullopt);
@@ -181,7 +181,7 @@ bool TSlowDown::suspendNow() {
 void TSlowDown::restoreFactor(int32_t factor) { burner_->SetFactor(clampFactor(factor)); }
 
 void TSlowDown::Release() {
-    if (burner_) burner_->Suspend();
+    if (burner_) (void)burner_->Suspend();  // at the end nobody is left to tell
     system_.lowerOtherSessions(std::nullopt);
     system_.raiseSession(false, designedPriorityClass());
     weighGroup(false);

@@ -50,35 +50,35 @@ std::string tooLarge() {
     return "File too large: it holds more than " + std::to_string(kLaunchFileMaxBytes) + " bytes" + limitsText();
 }
 
-// Why one line cannot be a value: nothing when it can.
-std::optional<Failure> lineProblem(std::string_view line, size_t number) {
+// Whether one line can be a value, and why not.
+Result<> checkLine(std::string_view line, size_t number) {
     if (line.size() > kLaunchLineMaxBytes)
         return Failure{"Line " + std::to_string(number) + " is longer than " + std::to_string(kLaunchLineMaxBytes) +
                        " bytes" + limitsText()};
     // No name, path or number can hold one, and a program's path would end there.
     if (line.find('\0') != std::string_view::npos)
         return Failure{"It holds a NUL byte on line " + std::to_string(number) + "; a launch list is text."};
-    return std::nullopt;
+    return platform::done();
 }
 
 }  // namespace
 
-std::optional<Failure> launchTextProblem(std::string_view text) {
+Result<> checkLaunchText(std::string_view text) {
     if (text.size() > kLaunchFileMaxBytes) return Failure{tooLarge(), EFBIG};
     size_t lines = 0;
-    std::optional<Failure> problem;
+    Result<> checked;
     forEachLine(text, [&](std::string_view line) {
-        problem = lineProblem(line, ++lines);
-        return !problem;
+        checked = checkLine(line, ++lines);
+        return bool(checked);
     });
-    if (problem) return problem;
+    if (!checked) return checked;
     if (lines / kColumnCount > kLaunchMaxEntries)
         return Failure{"It holds more than " + std::to_string(kLaunchMaxEntries) + " entries" + limitsText()};
     // Which column a stray line belongs to cannot be told, and a save would drop it.
     if (lines % kColumnCount != 0)
         return Failure{"It holds " + std::to_string(lines) + " lines, which do not make whole entries of " +
                        std::to_string(kColumnCount) + " lines each."};
-    return std::nullopt;
+    return platform::done();
 }
 
 std::vector<LaunchEntry> parseLaunchText(std::string_view text) {
@@ -109,25 +109,27 @@ Result<std::vector<LaunchEntry>> loadLaunchFile(const std::filesystem::path& fil
     const Result<platform::FileText> read = platform::readFileSafely(file, kLaunchFileMaxBytes);
     if (const Failure* failure = read.failure()) return *failure;
     if (!read->complete) return platform::fileFailure("read", file, tooLarge(), EFBIG);
-    if (auto problem = launchTextProblem(read->text)) return platform::fileFailure("read", file, problem->reason);
+    if (auto problem = checkLaunchText(read->text).failure())
+        return platform::fileFailure("read", file, problem->reason);
     return parseLaunchText(read->text);
 }
 
-std::optional<Failure> updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit) {
+Result<> updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit) {
     // A new file gets the usual mode of a user's files; a rewrite keeps the old one.
     const platform::FileRules rules{kLaunchFileMaxBytes, 0666, true};
     return platform::updateFileSafely(
         file, rules, [&](const std::string& current, bool) -> Result<std::optional<std::string>> {
             // A file beyond the limits did not load either: it is not replaced.
-            if (auto problem = launchTextProblem(current)) return platform::fileFailure("write", file, problem->reason);
+            if (auto problem = checkLaunchText(current).failure())
+                return platform::fileFailure("write", file, problem->reason);
             std::string text = formatLaunchText(edit(parseLaunchText(current)));
-            if (auto problem = launchTextProblem(text))
+            if (auto problem = checkLaunchText(text).failure())
                 return platform::fileFailure("write", file, "The list could not be read back: " + problem->reason);
             return std::optional(std::move(text));
         });
 }
 
-std::optional<Failure> saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries) {
+Result<> saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries) {
     return updateLaunchFile(file, [&](std::vector<LaunchEntry>) { return entries; });
 }
 

@@ -48,20 +48,20 @@ void LaunchList::setEntries(std::vector<LaunchEntry> entries) {
     endResetModel();
 }
 
-std::optional<platform::Failure> LaunchList::save(const std::filesystem::path& file) {
+platform::Result<> LaunchList::save(const std::filesystem::path& file) {
     std::vector<LaunchEntry> written;
-    auto failure = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
+    auto saved = updateLaunchFile(file, [&](std::vector<LaunchEntry> onDisk) {
         written = mergeLaunchEntries(base_, entries_, origins_, onDisk);
         return written;
     });
-    if (failure) return failure;
+    if (!saved) return saved;
     if (written == entries_) {
         base_ = std::move(written);
         std::iota(origins_.begin(), origins_.end(), 0);
     } else {
         setEntries(std::move(written));
     }
-    return std::nullopt;
+    return platform::done();
 }
 
 const std::vector<LaunchEntry>& LaunchList::entries() const { return entries_; }

@@ -34,14 +34,14 @@ void Launcher::setSeconds(int32_t waitSeconds, int32_t runForSeconds) {
     state_->timing.runForSeconds = runForSeconds;
 }
 
-std::optional<platform::Failure> Launcher::start(LaunchRequest request, WatchHost& host) {
+platform::Result<> Launcher::start(LaunchRequest request, WatchHost& host) {
     state_->watch.reset();  // the previous watch has ended: no launch starts before
     state_->watch = std::make_unique<waitforapplication>(std::move(request), state_->timing, host, processes_);
-    auto failure = state_->watch->resume();
-    if (!failure) return std::nullopt;
+    auto started = state_->watch->resume();
+    if (started) return started;
     setSeconds(0, 0);
     state_->watch->terminateRequest = state_->watch->request().closeFlag;
-    return failure;
+    return started;
 }
 
 bool Launcher::Tick() {

@@ -83,8 +83,8 @@ std::unique_ptr<platform::Process> waitforapplication::startApplication() {
 void waitforapplication::Execute() {
     terminateRequest = false;
     std::unique_ptr<platform::Process> app;
-    bool resumed = true;
-    const auto resume = [&] { toHost([&](WatchHost& h) { resumed = h.resumeBurnerFromWatcher(); }); };
+    std::optional<platform::Failure> resumeFailure;
+    const auto resume = [&] { toHost([&](WatchHost& h) { resumeFailure = h.resumeBurnerFromWatcher().failure(); }); };
     if (timing_.waitSeconds != 0) {
         app = startApplication();
         waitPhase(app.get());
@@ -95,11 +95,11 @@ void waitforapplication::Execute() {
     }
     // Only now is the program's fate known: at a process limit neither the
     // burners nor the program may start.
-    if (!resumed) {
+    if (resumeFailure) {
         const ProgramFate fate = !app             ? ProgramFate::NotStarted
                                  : app->running() ? ProgramFate::Runs
                                                   : ProgramFate::Ended;
-        toHost([fate](WatchHost& h) { h.reportResumeFailure(fate); });
+        toHost([&](WatchHost& h) { h.reportResumeFailure(fate, resumeFailure->reason); });
     }
     runForPhase(app.get());
     if (timing_.runForSeconds == 0 && app) app->waitForEnd();

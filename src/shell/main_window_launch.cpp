@@ -50,7 +50,7 @@ void Tform1::launchapp(const ApplicationCommand& command, int32_t factor, bool m
     ui_->Button1->setEnabled(false);
     ui_->TrackBar1->setEnabled(false);
     repaint();
-    if (const auto failure = launches_->start(LaunchRequest{command, close, position}, *watchHost_)) {
+    if (const auto failure = launches_->start(LaunchRequest{command, close, position}, *watchHost_).failure()) {
         watchHost_->reportStartFailure(launch::startFailureText(command.text, failure->reason));
         endUnwatchedLaunch(position, close);
     }
@@ -93,9 +93,18 @@ void Tform1::sectickerTimer() {
     close();  // FormClose ends the program
 }
 
-void Tform1::watchEnded(int32_t position, bool stopped) {
-    stopped ? finishStop(position) : keepRunningAfterFailedStop(position);
-    // A watch that leaves Lentora open hands the window back to its user.
+void Tform1::watchEnded(int32_t position) {
+    finishStop(position);
+    handBackAfterWatch();
+}
+
+void Tform1::watchStopFailed(int32_t position, const QString& reason) {
+    keepRunningAfterFailedStop(position, reason);
+    handBackAfterWatch();
+}
+
+// A watch that leaves Lentora open hands the window back to its user.
+void Tform1::handBackAfterWatch() {
     if (!launches_->closesProgram()) dialogs_->setUnattended(false);
 }
 
@@ -105,6 +114,7 @@ void Tform1::connectWatchHost() {
     const WatchHostAdapter* host = watchHost_.get();
     const auto queued = Qt::QueuedConnection;
     connect(host, &WatchHostAdapter::slowDownEnded, this, &Tform1::watchEnded, queued);
+    connect(host, &WatchHostAdapter::stopFailed, this, &Tform1::watchStopFailed, queued);
     connect(host, &WatchHostAdapter::progressChanged, this, &Tform1::showWatchProgress, queued);
     connect(host, &WatchHostAdapter::tickerWanted, this, &Tform1::runTicker, queued);
     connect(host, &WatchHostAdapter::trayIconOff, this, &Tform1::hideTrayIcon, queued);

@@ -31,27 +31,27 @@ void Tform1::StartSlowDown(int32_t factor) {
 
 namespace {
 const char* const kStopFailed =
-    "The slow-down could not be stopped: the system did not pass the request on to the burner threads. "
+    "The slow-down could not be stopped: the system did not pass the request on to the burner threads (%1). "
     "It is still running; press \"Stop!!!\" again, or close Lentora to end it.";
 constexpr int kSessionsLookMs = 500;
 const char* const kStartFailed =
-    "The slow-down could not be started: the system did not pass the request on to the burner threads.";
+    "The slow-down could not be started: the system did not pass the request on to the burner threads (%1).";
 }  // namespace
 
 void Tform1::StopSlowDown(int32_t position) {
-    if (slowDown_->Stop())
-        finishStop(position);
+    if (auto failure = slowDown_->Stop().failure())
+        keepRunningAfterFailedStop(position, QString::fromLocal8Bit(failure->reason));
     else
-        keepRunningAfterFailedStop(position);
+        finishStop(position);
 }
 
 // The burners still burn, so the window goes on saying so, and the button
 // stays there to try again.
-void Tform1::keepRunningAfterFailedStop(int32_t position) {
+void Tform1::keepRunningAfterFailedStop(int32_t position, const QString& reason) {
     ui_->Button1->setEnabled(true);
     ui_->TrackBar1->setEnabled(true);
     ui_->TrackBar1->setValue(position);
-    dialogs_->error(this, kStopFailed);
+    dialogs_->error(this, QString(kStopFailed).arg(reason));
 }
 
 void Tform1::finishStop(int32_t position) {
@@ -71,9 +71,9 @@ void Tform1::Button1Click() {
         StopSlowDown(ui_->TrackBar1->value());
     } else {
         StartSlowDown(ui_->TrackBar1->value());
-        if (!slowDown_->Resume()) {
+        if (auto failure = slowDown_->Resume().failure()) {
             finishStop(ui_->TrackBar1->value());
-            dialogs_->error(this, kStartFailed);
+            dialogs_->error(this, QString(kStartFailed).arg(QString::fromLocal8Bit(failure->reason)));
         } else {
             QTimer::singleShot(kSessionsLookMs, this, [this] { followSessionLowering(false); });
         }
@@ -118,7 +118,7 @@ void Tform1::loadBenchmark() {
 void Tform1::RunBenchmark() {
     setWindowTitle("Calculating your system speed , Please wait a little ....");
     setEnabled(false);
-    const auto failure = slowDown_->measureBenchmark(services_.benchmarkDraws);
+    const auto failure = slowDown_->measureBenchmark(services_.benchmarkDraws).failure();
     ui_->benchtime->setText(QString::number(slowDown_->benchmarkTime()));
     if (failure) {
         // The new time is in use; it only could not be kept for the next start.
@@ -134,7 +134,7 @@ void Tform1::TunetoyourCPU1Click() { RunBenchmark(); }
 
 void Tform1::AccurateSlowdown1Click() {
     const EngineMode mode = ui_->AccurateSlowdown1->isChecked() ? EngineMode::Accurate : EngineMode::Classic;
-    const auto failure = slowDown_->chooseEngineMode(mode);
+    const auto failure = slowDown_->chooseEngineMode(mode).failure();
     if (!rightsNote().isEmpty()) ui_->StatusBar1->setText(rightsNote());
     updateRightsIndicator();
     if (failure) dialogs_->error(this, QString::fromLocal8Bit(failure->reason));

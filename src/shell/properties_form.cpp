@@ -292,7 +292,7 @@ void TProperties::btnOkClick() {
     storeEntry();
     // The list in memory stays as it is when the file cannot be written, so
     // a later OK can still save it.
-    if (auto failure = list_.save(launchFile_)) dialogs_.error(this, QString::fromLocal8Bit(failure->reason));
+    if (auto failure = list_.save(launchFile_).failure()) dialogs_.error(this, QString::fromLocal8Bit(failure->reason));
     enableMainWindow();
 }
 

@@ -16,12 +16,11 @@ std::unique_ptr<cpuid::TCPUID> identifyProcessor(Services& services) {
 
 bool readCommandLine(const std::vector<std::string>& parameters, cmdline::CommandLineSettings& settings,
                      double processorSpeed, const std::function<void()>& virtualSpeedRefused) {
-    std::vector<cmdline::RejectedParameter> rejected;
-    const bool ok =
-        cmdline::parameters(parameters, settings, processorSpeed, virtualSpeedRefused, engine::kMaxFactor, &rejected);
+    const std::vector<cmdline::RejectedParameter> rejected =
+        cmdline::parameters(parameters, settings, processorSpeed, virtualSpeedRefused, engine::kMaxFactor);
     for (const cmdline::RejectedParameter& r : rejected)
         std::fprintf(stderr, "lentora: invalid parameter \"%s\": %s\n", r.parameter.c_str(), r.reason.c_str());
-    return ok;
+    return rejected.empty();
 }
 
 }  // namespace shell

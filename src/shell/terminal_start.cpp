@@ -80,7 +80,7 @@ DisplayGuard::~DisplayGuard() {
 
 void startToolkitThreadsOrEnd() {
     // A toolkit thread may be stuck for good; nothing was raised yet.
-    if (const auto failure = startToolkitThreads(std::chrono::seconds(5)))
+    if (const auto failure = startToolkitThreads(std::chrono::seconds(5)).failure())
         endBeforeTheWindow("cannot start: " + QString::fromLocal8Bit(failure->reason));
 }
 

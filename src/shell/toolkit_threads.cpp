@@ -48,12 +48,12 @@ bool dbusThreadRuns(std::chrono::milliseconds limit) {
 
 }  // namespace
 
-std::optional<platform::Failure> startToolkitThreads(std::chrono::milliseconds limit) {
+platform::Result<> startToolkitThreads(std::chrono::milliseconds limit) {
     const std::string why = " (the limit on this user's processes and threads may be reached)";
     if (!paintingThreadRuns(limit))
         return platform::Failure{"the system did not start a thread to paint the window" + why};
     if (!dbusThreadRuns(limit)) return platform::Failure{"the system did not start the D-Bus connection thread" + why};
-    return std::nullopt;
+    return platform::done();
 }
 
 }  // namespace shell

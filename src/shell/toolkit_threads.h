@@ -17,6 +17,6 @@ namespace shell {
 
 // Nothing when both threads run; otherwise what could not be started.
 // Call once, on the main thread, right after the application object exists.
-std::optional<platform::Failure> startToolkitThreads(std::chrono::milliseconds limit);
+platform::Result<> startToolkitThreads(std::chrono::milliseconds limit);
 
 }  // namespace shell

@@ -7,21 +7,24 @@ namespace shell {
 
 WatchHostAdapter::WatchHostAdapter(engine::TSlowDown& slowDown) : slowDown_(slowDown) {}
 
-bool WatchHostAdapter::resumeBurnerFromWatcher() { return slowDown_.Resume(); }
+platform::Result<> WatchHostAdapter::resumeBurnerFromWatcher() { return slowDown_.Resume(); }
 
-void WatchHostAdapter::reportResumeFailure(launch::ProgramFate program) {
+void WatchHostAdapter::reportResumeFailure(launch::ProgramFate program, const std::string& reason) {
     // No burner thread could be created or reached: the watch goes on, unslowed, and says so.
     const char* const fate = program == launch::ProgramFate::Runs    ? " The program runs at full speed."
                              : program == launch::ProgramFate::Ended ? " The program has ended."
                                                                      : " The program did not start either.";
-    emit resumeFailed(
-        QString("The slow-down could not be started: the system did not create or reach the burner threads.") + fate);
+    emit resumeFailed(QString("The slow-down could not be started: the system did not create or reach the burner "
+                              "threads (%1).%2")
+                          .arg(QString::fromLocal8Bit(reason), fate));
 }
 
 void WatchHostAdapter::stopSlowDownFromWatcher(int32_t position) {
     // The slow-down ends now, not when the window gets to it.
-    const bool stopped = slowDown_.suspendNow();
-    emit slowDownEnded(position, stopped);
+    if (auto failure = slowDown_.suspendNow().failure())
+        emit stopFailed(position, QString::fromLocal8Bit(failure->reason));
+    else
+        emit slowDownEnded(position);
 }
 
 void WatchHostAdapter::restoreFactor(int32_t factor) { slowDown_.restoreFactor(factor); }

@@ -20,8 +20,8 @@ class WatchHostAdapter : public QObject, public launch::WatchHost {
 public:
     explicit WatchHostAdapter(engine::TSlowDown& slowDown);
 
-    bool resumeBurnerFromWatcher() override;
-    void reportResumeFailure(launch::ProgramFate program) override;
+    platform::Result<> resumeBurnerFromWatcher() override;
+    void reportResumeFailure(launch::ProgramFate program, const std::string& reason) override;
     void stopSlowDownFromWatcher(int32_t position) override;
     void restoreFactor(int32_t factor) override;
     void setProgress(int percent) override;
@@ -32,8 +32,10 @@ public:
     void reportStartFailure(const std::string& message) override;
 
 signals:
-    // The watch ended the slow-down; stopped is false when the burners could not be stopped.
-    void slowDownEnded(int position, bool stopped);
+    // The watch ended the slow-down.
+    void slowDownEnded(int position);
+    // The watch's end found burners it could not stop, for the reason given.
+    void stopFailed(int position, const QString& reason);
     void progressChanged(int percent);
     void tickerWanted(bool running);
     void trayIconOff();

@@ -32,7 +32,8 @@ TEST_P(Parse, GivesSettings) {
     settings.processorUnknown = c.unknownOnEntry;
     int refusals = 0;
     const bool ok = parameters(
-        c.params, settings, c.speed, [&] { ++refusals; }, 98);
+                        c.params, settings, c.speed, [&] { ++refusals; }, 98)
+                        .empty();
 
     EXPECT_EQ(ok, c.ok);
     EXPECT_EQ(refusals, c.refusals);
@@ -214,14 +215,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ParseCallback, EmptyCallbackIsAllowed) {
     CommandLineSettings settings;
     settings.processorUnknown = true;
-    EXPECT_FALSE(parameters({"/VIRTSPEED=5"}, settings, 450.0, {}, 98));
+    EXPECT_EQ(parameters({"/VIRTSPEED=5"}, settings, 450.0, {}, 98).size(), 1u);
     EXPECT_TRUE(settings.processorUnknown);
 }
 
 TEST(ParseReset, EarlierSettingsDoNotSurvive) {
     CommandLineSettings settings{
         .minimize = true, .close = true, .waitSeconds = 9, .runForSeconds = 9, .factor = 9, .application = "OLD "};
-    EXPECT_TRUE(parameters({"NEW"}, settings, 450.0, {}, 98));
+    EXPECT_TRUE(parameters({"NEW"}, settings, 450.0, {}, 98).empty());
     EXPECT_FALSE(settings.minimize);
     EXPECT_FALSE(settings.close);
     EXPECT_EQ(settings.waitSeconds, 0);
@@ -234,20 +235,19 @@ TEST(ParseReset, EarlierSettingsDoNotSurvive) {
 
 TEST(QuotedParameters, AParameterWithBlanksStaysOneArgumentOfTheApplication) {
     CommandLineSettings settings;
-    ASSERT_TRUE(parameters({"/SPEED=10", "/opt/old games/run", "a", "b c"}, settings, 0.0, nullptr, 98));
+    ASSERT_TRUE(parameters({"/SPEED=10", "/opt/old games/run", "a", "b c"}, settings, 0.0, nullptr, 98).empty());
     EXPECT_EQ(settings.application, "\"/opt/old games/run\" a \"b c\" ");
     EXPECT_EQ(settings.arguments, (std::vector<std::string>{"/opt/old games/run", "a", "b c"}));
     // Unquoted words are joined as they stand.
-    ASSERT_TRUE(parameters({"C:\\OLD", "GAMES\\RUN.EXE"}, settings, 0.0, nullptr, 98));
+    ASSERT_TRUE(parameters({"C:\\OLD", "GAMES\\RUN.EXE"}, settings, 0.0, nullptr, 98).empty());
     EXPECT_EQ(settings.application, "C:\\OLD GAMES\\RUN.EXE ");
 }
 
 // Standard error names each parameter the parse refused, in command-line order.
 TEST(Rejections, NameEachRefusedParameterAndWhy) {
     CommandLineSettings settings;
-    std::vector<RejectedParameter> rejected;
-    EXPECT_FALSE(
-        parameters({"prog", "/SPEED=50", "/SPEED=99", "/BOGUS", "app"}, settings, 0.0, nullptr, 98, &rejected));
+    const std::vector<RejectedParameter> rejected =
+        parameters({"prog", "/SPEED=50", "/SPEED=99", "/BOGUS", "app"}, settings, 0.0, nullptr, 98);
     ASSERT_EQ(rejected.size(), 3u);
     EXPECT_EQ(rejected[0].parameter, "prog");
     EXPECT_EQ(rejected[0].reason, "the program and its arguments must come after the options");

@@ -58,13 +58,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StatusTextFromParse, SummaryOfATypicalCommandLine) {
     CommandLineSettings settings{};
-    const bool ok = parameters({"/SPEED=40", "/WAIT=5", "/usr/bin/true"}, settings, 450.0, {}, 98);
+    const bool ok = parameters({"/SPEED=40", "/WAIT=5", "/usr/bin/true"}, settings, 450.0, {}, 98).empty();
     EXPECT_EQ(startupStatusText(ok, settings), "runforever   wait:5   speed:40   APP:/usr/bin/true ");
 }
 
 TEST(StatusTextFromParse, BadCommandLine) {
     CommandLineSettings settings{};
-    const bool ok = parameters({"/SPEED=99", "/usr/bin/true"}, settings, 450.0, {}, 98);
+    const bool ok = parameters({"/SPEED=99", "/usr/bin/true"}, settings, 450.0, {}, 98).empty();
     EXPECT_EQ(startupStatusText(ok, settings), "Error in command line parameters");
 }
 

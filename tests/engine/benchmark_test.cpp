@@ -43,7 +43,7 @@ TEST(BenchmarkStore, FirstStartMeasuresAndLaterStartsReadTheStoredTime) {
     int runs = 0;
     auto measure = [&] {
         ++runs;
-        storeBench(*registry, 42);
+        EXPECT_TRUE(storeBench(*registry, 42));
         return 42;
     };
     EXPECT_EQ(loadBenchmarkTime(*registry, measure), 42);
@@ -59,22 +59,22 @@ TEST(BenchmarkStore, TextZeroOrDamagedValueIsMeasuredAgainAndReplaced) {
     const uint32_t damaged[] = {0, 0xffffffffu, 0x80000000u, 0x7fffffffu, kLongestBenchmarkMs + 1};
     const uint32_t usable[] = {1, 70, kLongestBenchmarkMs};
     auto registry = platform::fakeUserRegistry();
-    registry->createKey(kRegistryKey);
+    EXPECT_TRUE(registry->createKey(kRegistryKey));
     int runs = 0;
     auto measure = [&] {
         ++runs;
-        storeBench(*registry, 77);
+        EXPECT_TRUE(storeBench(*registry, 77));
         return 77;
     };
-    registry->writeString(kRegistryKey, kBenchValue, "50");
+    EXPECT_TRUE(registry->writeString(kRegistryKey, kBenchValue, "50"));
     EXPECT_EQ(loadBenchmarkTime(*registry, measure), 77);
     for (uint32_t value : damaged) {
-        registry->writeDword(kRegistryKey, kBenchValue, value);
+        EXPECT_TRUE(registry->writeDword(kRegistryKey, kBenchValue, value));
         EXPECT_EQ(loadBenchmarkTime(*registry, measure), 77) << value;
         EXPECT_EQ(registry->readDword(kRegistryKey, kBenchValue), 77u) << value;
     }
     for (uint32_t value : usable) {
-        registry->writeDword(kRegistryKey, kBenchValue, value);
+        EXPECT_TRUE(registry->writeDword(kRegistryKey, kBenchValue, value));
         EXPECT_EQ(loadBenchmarkTime(*registry, measure), int32_t(value));
     }
     EXPECT_EQ(runs, 1 + std::size(damaged)) << "usable values are not measured again";
@@ -91,8 +91,8 @@ TEST(BenchmarkStore, AMeasurementOfZeroIsRetriedOnce) {
 
 TEST(BenchmarkStore, AFailedWriteIsReported) {
     auto registry = platform::fakeUserRegistry(true);
-    auto failure = storeBench(*registry, 10);
-    ASSERT_TRUE(failure.has_value());
+    auto failure = storeBench(*registry, 10).failure();
+    ASSERT_TRUE(failure);
     EXPECT_NE(failure->reason.find("Failed to set data for 'bench'"), std::string::npos);
     EXPECT_EQ(failure->error, ENOSPC) << "the store's error number is kept";
 }

@@ -25,11 +25,11 @@ TEST(Burner, ResumeBurnsEveryProcessorAndSuspendStops) {
     TBurner burner(platform::systemClock(), benchmark, platform::systemControl().allowedProcessors());
     ASSERT_GE(burner.size(), 1u);
     burner.SetFactor(90);
-    burner.Resume();
+    EXPECT_TRUE(burner.Resume());
     // Until they used 60 ms, however busy the machine is (a fixed wait of
     // 400 ms saw 10 ms used while the machine was full of compilers).
     waitFor([&] { return totalCpuMs(burner) > 60; }, std::chrono::seconds(20), std::chrono::milliseconds(50));
-    burner.Suspend();
+    EXPECT_TRUE(burner.Suspend());
     const long used = totalCpuMs(burner);
     EXPECT_GT(used, 60L);
 
@@ -55,16 +55,16 @@ TEST(Burner, FactorAndPriorityReachEveryThread) {
 TEST(Burner, SuspendsNestAcrossTheGroup) {
     std::atomic<int32_t> benchmark{50};
     TBurner burner(platform::systemClock(), benchmark, {0});
-    burner.Resume();
-    burner.Suspend();
-    burner.Suspend();
-    burner.Resume();
+    EXPECT_TRUE(burner.Resume());
+    EXPECT_TRUE(burner.Suspend());
+    EXPECT_TRUE(burner.Suspend());
+    EXPECT_TRUE(burner.Resume());
     EXPECT_EQ(burner.suspendCount(), 1);
     // A thread suspended while it was starting stops itself once it runs.
     EXPECT_TRUE(waitFor([&] { return burner.thread(0).isStopped(); }));
-    burner.Resume();
+    EXPECT_TRUE(burner.Resume());
     EXPECT_EQ(burner.suspendCount(), 0);
-    burner.Suspend();
+    EXPECT_TRUE(burner.Suspend());
 }
 
 // The backups hold the processors where the kernel withholds real time; they
@@ -77,15 +77,15 @@ TEST(Burner, BackupsRunWithTheBurnersOnlyUnderRealTime) {
     EXPECT_FALSE(burner.backupsActive()) << "no backup without real time";
     burner.SetRealtime(5);  // asked before the threads run: applied when they start
     EXPECT_TRUE(burner.backupsActive());
-    burner.Resume();
+    EXPECT_TRUE(burner.Resume());
     EXPECT_EQ(burner.backup(0).suspendCount(), 0) << "resumed with the burners";
     EXPECT_EQ(burner.backup(0).factor.load(), 50);
     burner.SetRealtime(0);  // switched while they run
     EXPECT_FALSE(burner.backupsActive());
     EXPECT_EQ(burner.backup(0).suspendCount(), 1) << "left the running burners";
-    burner.Suspend();
-    burner.Resume();
+    EXPECT_TRUE(burner.Suspend());
+    EXPECT_TRUE(burner.Resume());
     EXPECT_EQ(burner.backup(0).suspendCount(), 1) << "stays out while there is no real time";
-    burner.Suspend();
+    EXPECT_TRUE(burner.Suspend());
     burner.SetFactor(0);
 }

@@ -90,9 +90,9 @@ TEST(BurnersAtTheTop, HoldEverySecondAgainstAnotherSession) {  // label: timed
             applyScheduling(system, ladder.climb(), burner, EngineMode::Accurate, platform::PriorityClass::High, 98);
         if (outcome.plan.burnerRealtime == 0) return std::string("skip: no real time here");
         burner.SetFactor(98);
-        burner.Resume();
+        EXPECT_TRUE(burner.Resume());
         const std::vector<double> running = victimShares(3.2);  // three real-time periods and more
-        burner.Suspend();
+        EXPECT_TRUE(burner.Suspend());
         system.raiseSession(false, platform::PriorityClass::Realtime);
         if (running.size() < 4) return std::string("no figures");
         const double share = running[1];

@@ -35,7 +35,7 @@ void writeBytes(const fs::path& file, const std::string& bytes) { std::ofstream(
 
 // The message of a save or a load, "" when it worked: what a child process
 // hands back, and what the cases below look for.
-std::string messageOf(const std::optional<platform::Failure>& failure) { return failure ? failure->reason : ""; }
+std::string messageOf(const platform::Result<>& outcome) { return outcome ? "" : outcome.failure()->reason; }
 std::string messageOf(const platform::Result<std::vector<LaunchEntry>>& loaded) {
     return loaded.failure() ? loaded.failure()->reason : "";
 }
@@ -75,7 +75,7 @@ private:
 // --- the two-entry example ---
 
 TEST_F(LaunchFile, ExampleIsWrittenLineByLineAndReadColumnByColumn) {
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame, kSlowTool}), std::nullopt);
+    ASSERT_TRUE(saveLaunchFile(file(), {kOldGame, kSlowTool}));
     EXPECT_EQ(readBytes(file()), crlfLines(kExampleLines));
     writeBytes(file(), crlfLines(kExampleLines));
     const auto loaded = loadLaunchFile(file());
@@ -92,33 +92,33 @@ TEST_F(LaunchFile, RoundTripKeepsBytesExactly) {
         {"", "", "", "", "", "", ""},
         {"caf\xE9 latin-1", "/home/\xC3\xBC/sp\xC3\xA9l", "$1F", "30", "2", "Close", "weird"},
         {"\ttab", "a\"quoted\" path", "-5", "0x10", "007", "noclose", "notminimized"}};
-    ASSERT_EQ(saveLaunchFile(file(), entries), std::nullopt);
+    ASSERT_TRUE(saveLaunchFile(file(), entries));
     const std::string written = readBytes(file());
     const auto loaded = loadLaunchFile(file());
     ASSERT_TRUE(loaded) << messageOf(loaded);
     EXPECT_EQ(flatten(*loaded), flatten(entries));
-    ASSERT_EQ(saveLaunchFile(file(), *loaded), std::nullopt);
+    ASSERT_TRUE(saveLaunchFile(file(), *loaded));
     EXPECT_EQ(readBytes(file()), written);
 }
 
 TEST_F(LaunchFile, EmptyListWritesEmptyFile) {
     writeBytes(file(), crlfLines(kExampleLines));
-    ASSERT_EQ(saveLaunchFile(file(), {}), std::nullopt);
+    ASSERT_TRUE(saveLaunchFile(file(), {}));
     EXPECT_TRUE(fs::exists(file()));
     EXPECT_EQ(fs::file_size(file()), 0u);
     EXPECT_EQ(entryCount(loadLaunchFile(file())), 0u);
 }
 
 TEST_F(LaunchFile, SaveLeavesNoTemporaryFiles) {
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), std::nullopt);
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame, kSlowTool}), std::nullopt);
+    ASSERT_TRUE(saveLaunchFile(file(), {kOldGame}));
+    ASSERT_TRUE(saveLaunchFile(file(), {kOldGame, kSlowTool}));
     EXPECT_EQ(filesInDir(), 1u);
 }
 
 TEST_F(LaunchFile, ReplacingKeepsThePermissions) {
     writeBytes(file(), crlfLines(kExampleLines));
     fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), std::nullopt);
+    ASSERT_TRUE(saveLaunchFile(file(), {kOldGame}));
     EXPECT_EQ(fs::status(file()).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
@@ -226,7 +226,7 @@ TEST_P(LaunchLimits, LoadWithinBoundedMemory) {
     EXPECT_NE(seen.find(GetParam().error), std::string::npos) << seen;
     EXPECT_LT(growthKb, 32 * 1024) << seen;
     if (!GetParam().error.empty()) {
-        EXPECT_NE(saveLaunchFile(file(), {kOldGame}), std::nullopt);
+        EXPECT_FALSE(saveLaunchFile(file(), {kOldGame}));
         EXPECT_EQ(readBytes(file()), GetParam().text) << "a file that did not load is not replaced";
     }
 }
@@ -387,12 +387,12 @@ TEST_F(LaunchFile, FirstSavesOfSeveralCopiesKeepEveryEntry) {
             copies.push_back(pid);
             continue;
         }
-        const auto failure = updateLaunchFile(file(), [&](std::vector<LaunchEntry> onDisk) {
+        const auto saved = updateLaunchFile(file(), [&](std::vector<LaunchEntry> onDisk) {
             std::this_thread::sleep_for(std::chrono::milliseconds(30));  // every copy reads before one writes
             onDisk.push_back({name, "/bin/true", "50", "0", "0", "noclose", "notminimized"});
             return onDisk;
         });
-        _exit(failure ? 1 : 0);
+        _exit(saved ? 0 : 1);
     }
     int status = 0;
     for (const pid_t pid : copies) EXPECT_TRUE(waitpid(pid, &status, 0) == pid && status == 0);
@@ -413,7 +413,7 @@ TEST_F(LaunchFile, StaleLeftoversOfACrashedSaveAreRemoved) {
         if (name != ".lentora.ini.XyZ789") fs::last_write_time(dir() / name, hourAgo);
     }
     if (geteuid() == 0) own(dir() / ".lentora.ini.Qq1234", kNobody, 0600);
-    ASSERT_EQ(saveLaunchFile(file(), {kOldGame}), std::nullopt);
+    ASSERT_TRUE(saveLaunchFile(file(), {kOldGame}));
     for (const auto& [name, stays] : files) EXPECT_EQ(fs::exists(dir() / name), stays) << name;
 }
 

@@ -23,14 +23,16 @@ using Calls = std::vector<std::string>;
 
 class RecordingHost : public WatchHost {
 public:
-    bool resumeBurnerFromWatcher() override {
+    platform::Result<> resumeBurnerFromWatcher() override {
         add("resume");
-        return resumes;
+        if (resumes) return platform::done();
+        return platform::systemFailure(EAGAIN);
     }
-    void reportResumeFailure(ProgramFate fate) override {
-        add(fate == ProgramFate::Runs    ? "no burners, program runs"
-            : fate == ProgramFate::Ended ? "no burners, program ended"
-                                         : "no burners, program not started");
+    void reportResumeFailure(ProgramFate fate, const std::string& reason) override {
+        add((fate == ProgramFate::Runs    ? "no burners, program runs: "
+             : fate == ProgramFate::Ended ? "no burners, program ended: "
+                                          : "no burners, program not started: ") +
+            reason);
     }
     bool resumes = true;
     void stopSlowDownFromWatcher(int32_t position) override { add("stop " + std::to_string(position)); }
@@ -87,7 +89,7 @@ struct Watching : testing::TestWithParam<Case> {
         timing.waitSeconds = wait;
         timing.runForSeconds = runFor;
         watcher = std::make_unique<waitforapplication>(LaunchRequest{{"prog"}, close, 12}, timing, host, starter);
-        if (auto failure = watcher->resume()) FAIL() << failure->reason;
+        if (auto failure = watcher->resume().failure()) FAIL() << failure->reason;
     }
     ~Watching() override { starter.endProgram(); }  // no watcher is left waiting for it
 };
@@ -179,8 +181,9 @@ TEST(WatchWithoutBurners, AFailedBurnerStartSaysWhatBecameOfTheProgram) {  // la
         if (!starts) starter.failure = platform::Failure{"no processes left", EAGAIN};
         LaunchTiming timing;
         waitforapplication watcher(LaunchRequest{{"prog"}, false, 12}, timing, host, starter);
-        ASSERT_EQ(watcher.resume(), std::nullopt);
-        const std::string said = starts ? "no burners, program runs" : "no burners, program not started";
+        ASSERT_TRUE(watcher.resume());
+        const std::string said =
+            (starts ? "no burners, program runs: " : "no burners, program not started: ") + platform::errorText(EAGAIN);
         EXPECT_TRUE(waitFor([&] { return host.saw(said); })) << said;
         starter.endProgram();
         ASSERT_TRUE(waitFor([&] { return watcher.finished(); }));
@@ -208,7 +211,7 @@ TEST(Launcher, LeavesARunningLaunchAtCloseToEndAlone) {
     FakeProcessStarter starter;
     auto launcher = std::make_unique<Launcher>(starter);
     launcher->setSeconds(0, 0);
-    ASSERT_EQ(launcher->start(LaunchRequest{{"prog"}, false, 12}, host), std::nullopt);
+    ASSERT_TRUE(launcher->start(LaunchRequest{{"prog"}, false, 12}, host));
     ASSERT_TRUE(waitFor([&] { return starter.starts() == 1; }));
     waitforapplication* watch = launcher->watch();
     const auto closing = std::chrono::steady_clock::now();
@@ -228,7 +231,7 @@ TEST(Launcher, TicksEndTheProgramOnceAClosingWatchEnded) {  // label: threads
     Launcher launcher(starter);
     EXPECT_FALSE(launcher.Tick()) << "no launch yet";
     launcher.setSeconds(0, 0);
-    ASSERT_EQ(launcher.start(LaunchRequest{{"prog"}, true, 12}, host), std::nullopt);
+    ASSERT_TRUE(launcher.start(LaunchRequest{{"prog"}, true, 12}, host));
     EXPECT_TRUE(launcher.closesProgram());
     ASSERT_TRUE(waitFor([&] { return starter.starts() == 1; }));
     EXPECT_FALSE(launcher.Tick()) << "the program still runs";

@@ -136,13 +136,13 @@ protected:
 
 TEST(SystemClock, LocalTimeNeverWaitsForAStoppedReseed) {
     Reseeder burner;
-    burner.resume();
+    EXPECT_TRUE(burner.resume());
     for (int i = 0; i < 300; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(50 + i % 7 * 30));
-        burner.suspend();
+        EXPECT_TRUE(burner.suspend());
         auto local = std::async(std::launch::async, [] { return platform::systemClock().localTime(); });
         const bool answered = local.wait_for(2s) == std::future_status::ready;
-        burner.resume();  // frees whatever it held, so a blocked reading ends too
+        EXPECT_TRUE(burner.resume());  // frees whatever it held, so a blocked reading ends too
         local.wait();
         ASSERT_TRUE(answered) << "localTime() blocked while the reseeding thread was stopped (round " << i << ")";
     }

@@ -41,16 +41,17 @@ protected:
 };
 
 // A failure with the system's error and its text.
-void expectSystemReason(const std::optional<platform::Failure>& failure, int error) {
-    ASSERT_NE(failure, std::nullopt);
+void expectSystemReason(const platform::Result<>& outcome, int error) {
+    const platform::Failure* failure = outcome.failure();
+    ASSERT_TRUE(failure);
     EXPECT_EQ(failure->error, error);
     EXPECT_NE(failure->reason.find(std::strerror(error)), std::string::npos) << failure->reason;
 }
 
 TEST_F(RegFileTest, WritesRegeditFormatAndReadsItBack) {
     auto reg = openRegFile(file_);
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
-    ASSERT_EQ(reg->writeString(kKey, "name", "hello world"), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
+    ASSERT_TRUE(reg->writeString(kKey, "name", "hello world"));
 
     EXPECT_EQ(slurp(file_),
               "Windows Registry Editor Version 5.00\n\n"
@@ -70,10 +71,10 @@ TEST_F(RegFileTest, FileAndMemoryStoresKeepEachValuesTypeAndIgnoreCase) {
     std::unique_ptr<platform::UserRegistry> stores[] = {openRegFile(file_), platform::fakeUserRegistry()};
     for (const auto& reg : stores) {
         EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
-        ASSERT_EQ(reg->writeString(kKey, "bench", "1234"), std::nullopt);
+        ASSERT_TRUE(reg->writeString(kKey, "bench", "1234"));
         EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
         EXPECT_EQ(reg->readString(kKey, "bench"), "1234");
-        ASSERT_EQ(reg->writeDword("SOFTWARE\\HALVIX\\LENTORA!!!", "Bench", 0xffffffffu), std::nullopt);
+        ASSERT_TRUE(reg->writeDword("SOFTWARE\\HALVIX\\LENTORA!!!", "Bench", 0xffffffffu));
         EXPECT_EQ(reg->readString(kKey, "bench"), std::nullopt);
         EXPECT_EQ(reg->readDword(kKey, "BENCH"), 0xffffffffu);
     }
@@ -81,10 +82,10 @@ TEST_F(RegFileTest, FileAndMemoryStoresKeepEachValuesTypeAndIgnoreCase) {
 
 TEST_F(RegFileTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
     auto reg = openRegFile(file_);
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 1), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 1));
     EXPECT_EQ(reg->readDword("SOFTWARE\\halvix\\LENTORA!!!", "BENCH"), 1u);
 
-    ASSERT_EQ(reg->writeDword("Software\\HALVIX\\lentora!!!", "Bench", 2), std::nullopt);
+    ASSERT_TRUE(reg->writeDword("Software\\HALVIX\\lentora!!!", "Bench", 2));
     EXPECT_EQ(reg->readDword(kKey, "bench"), 2u);
     const std::string text = slurp(file_);
     EXPECT_NE(text.find("[HKEY_CURRENT_USER\\software\\Halvix\\Lentora!!!]\n\"bench\"=dword:00000002\n"),
@@ -96,7 +97,7 @@ TEST_F(RegFileTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
 TEST_F(RegFileTest, EscapesBackslashesAndQuotes) {
     auto reg = openRegFile(file_);
     const std::string tricky = "C:\\old \"games\"\\=x";
-    ASSERT_EQ(reg->writeString(kKey, "a\"b\\c", tricky), std::nullopt);
+    ASSERT_TRUE(reg->writeString(kKey, "a\"b\\c", tricky));
     EXPECT_NE(slurp(file_).find("\"a\\\"b\\\\c\"=\"C:\\\\old \\\"games\\\"\\\\=x\"\n"), std::string::npos);
     EXPECT_EQ(openRegFile(file_)->readString(kKey, "a\"b\\c"), tricky);
 }
@@ -120,8 +121,8 @@ TEST_F(RegFileTest, ReadsAFileWrittenByHand) {
 
 TEST_F(RegFileTest, CreateKeyMakesDirectoryAndSectionOnce) {
     auto reg = openRegFile(file_);
-    ASSERT_EQ(reg->createKey(kKey), std::nullopt);
-    ASSERT_EQ(reg->createKey("SOFTWARE\\Halvix\\Lentora!!!"), std::nullopt);
+    ASSERT_TRUE(reg->createKey(kKey));
+    ASSERT_TRUE(reg->createKey("SOFTWARE\\Halvix\\Lentora!!!"));
     EXPECT_EQ(slurp(file_),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\software\\Halvix\\Lentora!!!]\n\n");
@@ -130,8 +131,8 @@ TEST_F(RegFileTest, CreateKeyMakesDirectoryAndSectionOnce) {
 TEST_F(RegFileTest, CreateKeyFailsWhereTheDirectoryCannotBeMade) {
     spit(dir_ / "lentora", "a file where the directory should be");
     auto reg = openRegFile(file_);
-    EXPECT_NE(reg->createKey(kKey), std::nullopt);
-    EXPECT_NE(reg->writeDword(kKey, "bench", 1), std::nullopt);
+    EXPECT_FALSE(reg->createKey(kKey));
+    EXPECT_FALSE(reg->writeDword(kKey, "bench", 1));
 }
 
 TEST_F(RegFileTest, GarbageReadsAsMissingAndIsReplacedByAWrite) {
@@ -145,7 +146,7 @@ TEST_F(RegFileTest, GarbageReadsAsMissingAndIsReplacedByAWrite) {
 
     auto reg = openRegFile(file_);
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 5), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 5));
     EXPECT_EQ(reg->readDword(kKey, "bench"), 5u);
     EXPECT_EQ(slurp(file_).rfind(garbage.substr(0, 4096), 0), 0u) << "what is not understood is kept";
 }
@@ -165,7 +166,7 @@ TEST_F(RegFileTest, TruncatedLinesReadAsMissingAndTheRestIsKept) {
     EXPECT_EQ(reg->readString(kKey, "name"), std::nullopt);
     EXPECT_EQ(reg->readString(kKey, "other"), std::nullopt);
 
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 9), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 9));
     EXPECT_EQ(reg->readDword(kKey, "kept"), 1u);
     EXPECT_EQ(reg->readDword(kKey, "bench"), 9u);
 }
@@ -193,7 +194,7 @@ TEST_F(RegFileTest, HugeFileIsReadOnlyAsFarAsTheLimit) {
 // leaves the old file as it was.
 TEST_F(RegFileTest, FailedWriteKeepsTheOldFile) {
     auto reg = openRegFile(file_);
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
     const std::string before = slurp(file_);
 
     rlimit saved{};
@@ -215,14 +216,14 @@ TEST_F(RegFileTest, FailedWriteKeepsTheOldFile) {
 TEST_F(RegFileTest, StoreInPlaceOfADirectoryFailsAndKeepsIt) {
     fs::create_directories(file_ / "inside");
     auto reg = openRegFile(file_);
-    EXPECT_NE(reg->writeDword(kKey, "bench", 1), std::nullopt);
+    EXPECT_FALSE(reg->writeDword(kKey, "bench", 1));
     EXPECT_TRUE(fs::is_directory(file_ / "inside"));
     EXPECT_EQ(reg->readDword(kKey, "bench"), std::nullopt);
 }
 
 TEST_F(RegFileTest, ReadOnlyDirectoryFailsTheWrite) {
     auto reg = openRegFile(file_);
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
     const std::string before = slurp(file_);
     chmod(file_.parent_path().c_str(), 0555);
     if (access(file_.parent_path().c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write to a read-only directory";
@@ -232,9 +233,9 @@ TEST_F(RegFileTest, ReadOnlyDirectoryFailsTheWrite) {
 
 TEST_F(RegFileTest, LineBreaksAreRefusedRatherThanCorruptingTheFile) {
     auto reg = openRegFile(file_);
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
-    EXPECT_NE(reg->writeString(kKey, "name", "two\nlines"), std::nullopt);
-    EXPECT_NE(reg->writeDword(kKey, "new\nline", 1), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
+    EXPECT_FALSE(reg->writeString(kKey, "name", "two\nlines"));
+    EXPECT_FALSE(reg->writeDword(kKey, "new\nline", 1));
     EXPECT_EQ(reg->readDword(kKey, "bench"), 42u);
 }
 
@@ -256,10 +257,10 @@ TEST_F(RegFileTest, WritesChangeOnlyTheirOwnLines) {
     const std::string tail = "\"big\"=hex(b):00,00,00,00,00,00,00,00\r\n";
     spit(file_, head + "\"bench\" = dword:00000001\r\n" + tail);
     auto reg = openRegFile(file_);
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 42), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 42));
     EXPECT_EQ(slurp(file_), head + "\"bench\" = dword:0000002a\r\n" + tail);
-    ASSERT_EQ(reg->writeString(kKey, "new", "v"), std::nullopt);
-    ASSERT_EQ(reg->writeDword("software\\Third", "n", 1), std::nullopt);
+    ASSERT_TRUE(reg->writeString(kKey, "new", "v"));
+    ASSERT_TRUE(reg->writeDword("software\\Third", "n", 1));
     EXPECT_EQ(slurp(file_), head + "\"bench\" = dword:0000002a\r\n" + tail + "\"new\"=\"v\"\r\n" +
                                 "[HKEY_CURRENT_USER\\software\\Third]\r\n\"n\"=dword:00000001\r\n\r\n");
     EXPECT_EQ(reg->readDword("software\\Other", "bench"), 9u);
@@ -297,17 +298,17 @@ TEST(DefaultUserRegistryPath, FollowsXdgConfigHomeThenHome) {
 
 TEST(FakeUserRegistry, FailingWritesReportAReasonAndChangeNothing) {
     auto reg = platform::fakeUserRegistry();
-    ASSERT_EQ(reg->writeDword(kKey, "bench", 1), std::nullopt);
+    ASSERT_TRUE(reg->writeDword(kKey, "bench", 1));
     reg->setFailWrites(true);
-    EXPECT_EQ(reg->createKey(kKey), std::nullopt);  // an existing key opens without a write
-    EXPECT_NE(reg->createKey("software\\new"), std::nullopt);
-    EXPECT_NE(reg->writeDword(kKey, "bench", 2), std::nullopt);
+    EXPECT_TRUE(reg->createKey(kKey));  // an existing key opens without a write
+    EXPECT_FALSE(reg->createKey("software\\new"));
+    EXPECT_FALSE(reg->writeDword(kKey, "bench", 2));
     EXPECT_EQ(reg->readDword(kKey, "bench"), 1u);
     reg->setFailWrites(false);
-    EXPECT_EQ(reg->writeDword(kKey, "bench", 2), std::nullopt);
+    EXPECT_TRUE(reg->writeDword(kKey, "bench", 2));
     EXPECT_EQ(reg->readDword(kKey, "bench"), 2u);
 
-    EXPECT_NE(platform::fakeUserRegistry(true)->writeString(kKey, "bench", "x"), std::nullopt);
+    EXPECT_FALSE(platform::fakeUserRegistry(true)->writeString(kKey, "bench", "x"));
 }
 
 }  // namespace

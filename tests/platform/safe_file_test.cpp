@@ -49,7 +49,7 @@ void make(const fs::path& file, const std::string& text, uid_t owner, mode_t mod
     if (chown(file.c_str(), owner, owner) != 0 || chmod(file.c_str(), mode) != 0) ADD_FAILURE() << file;
 }
 
-std::optional<platform::Failure> save(const fs::path& file, const std::string& text) {
+platform::Result<> save(const fs::path& file, const std::string& text) {
     return platform::updateFileSafely(file, {4096, 0666, true}, [&](const std::string&, bool) {
         return Result<std::optional<std::string>>(std::optional(text));
     });
@@ -82,7 +82,7 @@ TEST(RedirectedSave, FolderSwappedForALinkMidSaveLandsNothingOutside) {
     int saves = 0, saved = 0;
     for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
          std::chrono::steady_clock::now() < end; ++saves)
-        saved += !save(home / "lentora.ini", "save " + std::to_string(saves) + "\n");
+        saved += bool(save(home / "lentora.ini", "save " + std::to_string(saves) + "\n"));
     stop = true;
     swapper.join();
     EXPECT_EQ(outside.names(), "") << saved << " of " << saves << " saves got through";
@@ -120,7 +120,7 @@ TEST(RefusedSave, TouchesNothingBesideTheLinksTarget) {
         ASSERT_TRUE(chown(home.c_str(), c.folderOwner, c.folderOwner) == 0 && chmod(home.c_str(), c.folderMode) == 0 &&
                     lchown((home / "lentora.ini").c_str(), c.linkOwner, c.linkOwner) == 0);
         const FolderEvents beside(target.parent_path());
-        const auto failure = save(home / "lentora.ini", "new");
+        const auto failure = save(home / "lentora.ini", "new").failure();
         EXPECT_NE(failure.value_or(platform::Failure{}).reason.find(c.error), std::string::npos);
         EXPECT_EQ(beside.names(), "") << "the empty lock file there must stay, and nothing appear";
     }

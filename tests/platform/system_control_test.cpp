@@ -159,7 +159,7 @@ TEST(SystemControl, WithoutRightsEverythingRunsAtNormalPriority) {  // label: fo
         if (control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != found) return 3;
         FlagThread thread;
         if (!thread.setPriority(ThreadPriority::TimeCritical)) return 4;  // not running yet: only stored
-        thread.resume();
+        EXPECT_TRUE(thread.resume());
         thread.terminateAndWait();
         if (thread.nice.load() != found) return 5;
         return 0;
@@ -179,7 +179,7 @@ TEST(SystemControl, LimitedRightsGiveTheBestLevelAllowed) {
         if (!control.setProcessPriorityClass(PriorityClass::High) || niceOf(getpid()) != -5) return 4;
         // Normal follows the level the process reached.
         FlagThread thread;
-        thread.resume();
+        EXPECT_TRUE(thread.resume());
         thread.terminateAndWait();
         if (thread.nice.load() != -5) return 5;
         return 0;

@@ -92,7 +92,7 @@ TEST(SuspendableThread, CreatedSuspendedDoesNotRunUntilResumed) {
     EXPECT_TRUE(thread.isStopped());
     EXPECT_EQ(thread.threadId(), 0);
 
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_TRUE(thread.ran.load());
     EXPECT_EQ(thread.threadId(), thread.ownId.load());
@@ -101,76 +101,76 @@ TEST(SuspendableThread, CreatedSuspendedDoesNotRunUntilResumed) {
 
 TEST(SuspendableThread, ExtraSuspendBeforeStartNeedsExtraResume) {
     OnceThread thread([](OnceThread&) {});
-    thread.suspend();
-    thread.resume();
+    EXPECT_TRUE(thread.suspend());
+    EXPECT_TRUE(thread.resume());
     std::this_thread::sleep_for(50ms);
     EXPECT_FALSE(thread.ran.load());
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     EXPECT_TRUE(waitFor([&] { return thread.finished(); }));
 }
 
 TEST(SuspendableThread, SuspendedBusyThreadUsesNoProcessor) {  // label: timed
     BusyThread thread;
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(thread.runs());
     ASSERT_TRUE(thread.clockReady.load());
 
-    thread.suspend();
+    EXPECT_TRUE(thread.suspend());
     const auto before = thread.cpuTime();
     std::this_thread::sleep_for(300ms);
     const auto gained = thread.cpuTime() - before;
     EXPECT_LT(gained, 20ms);
 
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     const uint64_t atResume = thread.passes.load();
     EXPECT_TRUE(waitFor([&] { return thread.passes.load() > atResume; }));
 }
 
 TEST(SuspendableThread, SuspendStopsTheThreadBeforeItReturns) {  // label: timed
     BusyThread thread;
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(thread.runs());
     for (int round = 0; round < 5; ++round) {
         const auto start = Steady::now();
-        thread.suspend();
+        EXPECT_TRUE(thread.suspend());
         const auto took = Steady::now() - start;
         EXPECT_LT(took, 100ms);
         EXPECT_TRUE(thread.isStopped());
         EXPECT_TRUE(thread.standsStill(30ms)) << "round " << round;
-        thread.resume();
+        EXPECT_TRUE(thread.resume());
         EXPECT_TRUE(waitFor([&] { return !thread.isStopped(); }));
     }
 }
 
 TEST(SuspendableThread, SuspendsNest) {  // label: timed
     BusyThread thread;
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(thread.runs());
-    thread.suspend();
-    thread.suspend();
+    EXPECT_TRUE(thread.suspend());
+    EXPECT_TRUE(thread.suspend());
     EXPECT_EQ(thread.suspendCount(), 2);
 
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     EXPECT_EQ(thread.suspendCount(), 1);
     EXPECT_TRUE(thread.standsStill(100ms));
 
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     const uint64_t atResume = thread.passes.load();
     EXPECT_TRUE(waitFor([&] { return thread.passes.load() > atResume; }));
 }
 
 TEST(SuspendableThread, ResumingARunningThreadDoesNothing) {
     BusyThread thread;
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(thread.runs());
-    thread.resume();
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
+    EXPECT_TRUE(thread.resume());
     EXPECT_EQ(thread.suspendCount(), 0);
 
     // One suspend is enough: the extra resumes were not saved up.
-    thread.suspend();
+    EXPECT_TRUE(thread.suspend());
     EXPECT_TRUE(thread.standsStill(50ms));
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
 }
 
 TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {  // label: timed
@@ -184,15 +184,15 @@ TEST(SuspendableThread, SuspensionDuringASleepDoesNotShortenIt) {  // label: tim
         sleptUs.store(std::chrono::duration_cast<microseconds>(end - start).count());
         wokeAt.store(end.time_since_epoch().count());
     });
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(waitFor([&] { return thread.ran.load(); }));
     std::this_thread::sleep_for(100ms);
-    thread.suspend();
+    EXPECT_TRUE(thread.suspend());
     const auto suspendedAt = Steady::now();
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(sleptUs.load(), -1) << "the sleep ended while the thread was suspended";
     const auto resumedAt = Steady::now();
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
 
     ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_GE(wokeAt.load(), resumedAt.time_since_epoch().count());
@@ -206,16 +206,16 @@ TEST(SuspendableThread, ThreadCanSuspendItself) {
     std::atomic<int> step{0};
     OnceThread thread([&](OnceThread& self) {
         step.store(1);
-        self.suspend();
+        EXPECT_TRUE(self.suspend());
         step.store(2);
     });
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(waitFor([&] { return step.load() == 1 && thread.isStopped(); }));
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(step.load(), 1);
     EXPECT_EQ(thread.suspendCount(), 1);
 
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_EQ(step.load(), 2);
 }
@@ -223,8 +223,8 @@ TEST(SuspendableThread, ThreadCanSuspendItself) {
 TEST(SuspendableThread, QuickResumeSuspendPairsLeaveItStopped) {  // label: timed
     BusyThread thread;
     for (int round = 0; round < 200; ++round) {
-        thread.resume();
-        thread.suspend();
+        EXPECT_TRUE(thread.resume());
+        EXPECT_TRUE(thread.suspend());
     }
     EXPECT_EQ(thread.suspendCount(), 1);
     EXPECT_TRUE(thread.isStopped());
@@ -233,10 +233,10 @@ TEST(SuspendableThread, QuickResumeSuspendPairsLeaveItStopped) {  // label: time
 
 TEST(SuspendableThread, TerminateAndWaitEndsASuspendedThread) {
     BusyThread thread;
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(thread.runs());
-    thread.suspend();
-    thread.suspend();
+    EXPECT_TRUE(thread.suspend());
+    EXPECT_TRUE(thread.suspend());
     thread.terminateAndWait();
     EXPECT_TRUE(thread.finished());
     EXPECT_TRUE(thread.terminated());
@@ -253,7 +253,7 @@ TEST(SuspendableThread, DestroyingAnUnstartedThreadNeverRunsIt) {
 
 TEST(SuspendableThread, AnEscapingExceptionEndsOnlyTheThread) {
     OnceThread thread([](OnceThread&) { throw std::runtime_error("burnt"); });
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     EXPECT_TRUE(waitFor([&] { return thread.finished(); }));
 }
 
@@ -273,7 +273,7 @@ TEST(SuspendableThread, PriorityIsAppliedAtStartAndWhileRunning) {
     });
     EXPECT_TRUE(thread.setPriority(ThreadPriority::TimeCritical));
     EXPECT_EQ(thread.priority(), ThreadPriority::TimeCritical);
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(waitFor([&] { return niceAtStart.load() != 100; }));
     EXPECT_EQ(niceAtStart.load(), -20);
 
@@ -292,7 +292,7 @@ TEST(SuspendableThread, NormalThreadDoesNotInheritItsCreatorsLevel) {
     // The creator runs raised, as the window's thread does.
     std::thread creator([&] {
         setpriority(PRIO_PROCESS, 0, -15);
-        thread.resume();
+        EXPECT_TRUE(thread.resume());
     });
     creator.join();
     ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
@@ -314,7 +314,7 @@ TEST(SuspendableThread, SetProcessorPinsTheThread) {
         seenOn.store(CPU_COUNT(&mine) == 1 && CPU_ISSET(last, &mine) ? sched_getcpu() : -2);
     });
     thread.setProcessor(last);
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(waitFor([&] { return thread.finished(); }));
     EXPECT_EQ(seenOn.load(), last);
 }
@@ -349,9 +349,9 @@ TEST(SuspendableThreadRealtime, ASuspensionWaitsUntilTheAskForRealTimeIsAnswered
     } thread;
     thread.useRealtimeStep(&step);
     thread.setRealtime(5);
-    thread.resume();
+    EXPECT_TRUE(thread.resume());
     ASSERT_TRUE(waitFor([&] { return step.asking.load(); }));
-    thread.suspend();
+    EXPECT_TRUE(thread.suspend());
     EXPECT_TRUE(waitFor([&] { return thread.isStopped(); }));
     EXPECT_TRUE(step.answered.load()) << "the thread stopped in the middle of asking";
     thread.terminateAndWait();

@@ -242,3 +242,18 @@ TEST_F(Launching, AWatchThatCannotStartEndsTheLaunch) {  // label: threads
     EXPECT_TRUE(ui(f).secticker->isActive()) << "the next tick ends the program";
     EXPECT_EQ(f.exitStatus(), kOwnFailureStatus);
 }
+
+// The fault: a burner that could not be started gave a fixed text; the
+// system's reason now reaches the error box, and the window stays stopped.
+TEST_F(Launching, AStartWithoutBurnersSaysWhy) {  // label: threads
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to limit one thread";
+    Tform1& f = open({});
+    {
+        ThreadLimitReached limit;
+        f.Button1Click();
+    }
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_TRUE(dialogs.shown.back().text.contains("burner threads (Resource temporarily unavailable)."))
+        << dialogs.shown.back().text.toStdString();
+    EXPECT_EQ(ui(f).Button1->text(), "Start!!!");
+}

@@ -172,7 +172,8 @@ TEST_F(SlowDownControl, AccurateByDefaultClassicStoredAsZeroAndUsedAtTheNextStar
 // What the window says and does with each answer of the rights ladder.
 TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaunchedPrograms) {
     using platform::GrantKind;
-    const platform::LaunchStanding ordinary{}, ownSession{.nice = std::nullopt, .ownSession = true}, lowest{.nice = engine::kLowestStanding};
+    const platform::LaunchStanding ordinary{}, ownSession{.nice = std::nullopt, .ownSession = true},
+        lowest{.nice = engine::kLowestStanding};
     platform::FakeRightsStep ownRealtime("own rights", {GrantKind::RealTime, 99, {}});
     platform::FakeRightsStep service("RealtimeKit", {GrantKind::RealTime, 20, {}});
     struct Case {
@@ -208,7 +209,7 @@ TEST_F(SlowDownControl, RightsDecideTheNoteTheIndicatorTheSessionGroupAndTheLaun
         SCOPED_TRACE(c.name);
         system.setRights(c.rights);
         system.setSessionAnswer(c.sessionAnswer);
-        storeMode(*registry, c.mode);
+        ASSERT_TRUE(storeMode(*registry, c.mode));
         Tform1& f = open({"/SPEED=20", "/bin/true"});
         EXPECT_EQ(ui(f).StatusBar1->text().contains("may not raise its priority"), c.note)
             << ui(f).StatusBar1->text().toStdString();

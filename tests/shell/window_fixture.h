@@ -97,8 +97,8 @@ struct WindowFixture : ::testing::Test {
     int tickIntervalMs = 40;
 
     WindowFixture() {
-        registry->createKey(engine::kRegistryKey);
-        registry->writeDword(engine::kRegistryKey, engine::kBenchValue, 400);  // short burner cycles
+        EXPECT_TRUE(registry->createKey(engine::kRegistryKey));
+        EXPECT_TRUE(registry->writeDword(engine::kRegistryKey, engine::kBenchValue, 400));  // short burner cycles
     }
 
     ~WindowFixture() override {

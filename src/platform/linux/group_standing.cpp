@@ -35,11 +35,11 @@ bool leftOver(pid_t owner) { return owner == getpid() || (owner > 0 && kill(owne
 class UserManagerStanding final : public GroupStanding {
 public:
     UserManagerStanding(std::string busAddress, bool schedulesByGroup, std::chrono::milliseconds timeout,
-                        std::optional<Failure> refusal)
+                        const Result<>& weighable)
         : busAddress_(std::move(busAddress)),
           schedulesByGroup_(schedulesByGroup),
           timeout_(timeout),
-          refusal_(refusal ? std::move(refusal->reason) : std::string()) {}
+          refusal_(weighable ? std::string() : weighable.failure()->reason) {}
 
     void prepare() override {
         std::lock_guard lock(mutex_);
@@ -47,29 +47,28 @@ public:
         prepared_ = true;
         if (!refusal_.empty()) return;
         auto manager = UserManager::connect(busAddress_, timeout_);
-        if (!manager) return remember(failureOf(manager));
+        if (!manager) return remember(withoutValue(manager));
         manager_ = std::move(*manager);
         putBackLeftovers();
         scope_ = scopeName(getpid());
-        const auto failure = manager_->startScope(scope_, getpid());
-        obtained_ = !failure;
-        remember(failure);
+        const auto started = manager_->startScope(scope_, getpid());
+        obtained_ = bool(started);
+        remember(started);
     }
 
     void raise(unsigned long long weight) override {
         std::lock_guard lock(mutex_);
         if (!obtained_ || raised_) return;
-        const auto failure = manager_->setCpuWeight(scope_, weight);
-        raised_ = !failure;
-        remember(failure);
+        const auto weighed = manager_->setCpuWeight(scope_, weight);
+        raised_ = bool(weighed);
+        remember(weighed);
     }
 
     void lower() override {
         std::lock_guard lock(mutex_);
         if (!raised_) return;
         raised_ = false;
-        const auto failure = manager_->setCpuWeight(scope_, kUsualCpuWeight);
-        remember(failure);
+        remember(manager_->setCpuWeight(scope_, kUsualCpuWeight));
     }
 
     GroupFacts facts() const override {
@@ -91,15 +90,15 @@ public:
 
 private:
     // The latest refusal is the one the rights note gives.
-    void remember(const std::optional<Failure>& failure) {
-        if (failure) refusal_ = failure->reason;
+    void remember(const Result<>& outcome) {
+        if (const Failure* failure = outcome.failure()) refusal_ = failure->reason;
     }
 
     void putBackLeftovers() {
         const auto units = manager_->unitsMatching(std::string(kScopePrefix) + "*.scope");
-        if (!units) return remember(*units.failure());
+        if (!units) return remember(withoutValue(units));
         for (const std::string& unit : *units) {
-            if (leftOver(scopeOwner(unit))) manager_->setCpuWeight(unit, kUsualCpuWeight);  // best effort
+            if (leftOver(scopeOwner(unit))) (void)manager_->setCpuWeight(unit, kUsualCpuWeight);  // best effort
         }
     }
 
@@ -125,20 +124,20 @@ std::string sessionBusAddress() {
     return std::filesystem::exists(socket, error) ? "unix:path=" + socket : std::string();
 }
 
-// Why the user's service manager cannot weigh Lentora's group: nothing when it may.
-std::optional<Failure> refusalFor(const cpugroup::Place& place, const std::string& busAddress) {
+// Whether the user's service manager can weigh Lentora's group, and why not.
+Result<> weighable(const cpugroup::Place& place, const std::string& busAddress) {
     if (place.hierarchy != cpugroup::Hierarchy::V2)
         return Failure{
             "the cpu controller is in a version 1 hierarchy, which the user's service manager does not weigh"};
     if (busAddress.empty()) return Failure{"no session bus"};
-    return std::nullopt;
+    return done();
 }
 
 }  // namespace
 
 std::unique_ptr<GroupStanding> groupStandingAt(const std::string& busAddress, bool schedulesByGroup,
                                                std::chrono::milliseconds timeout) {
-    return std::make_unique<UserManagerStanding>(busAddress, schedulesByGroup, timeout, std::nullopt);
+    return std::make_unique<UserManagerStanding>(busAddress, schedulesByGroup, timeout, done());
 }
 
 GroupStanding& groupStanding() {
@@ -148,7 +147,7 @@ GroupStanding& groupStanding() {
         const cpugroup::Place& place = cpugroup::ownPlace();
         const std::string address = sessionBusAddress();
         return new UserManagerStanding(address, cpugroup::weighted(place), kUserManagerTimeout,
-                                       refusalFor(place, address));
+                                       weighable(place, address));
     }();
     return *standing;
 }

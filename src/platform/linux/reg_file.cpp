@@ -25,7 +25,7 @@ class RegFile final : public UserRegistry {
 public:
     explicit RegFile(std::filesystem::path file) : file_(std::move(file)) {}
 
-    std::optional<Failure> createKey(const std::string& key) override {
+    Result<> createKey(const std::string& key) override {
         return change(key, {}, [&](const std::string& text) -> std::optional<std::string> {
             if (reg::parseRegText(text).find(key)) return std::nullopt;
             return reg::addKeyToText(text, key);
@@ -46,12 +46,11 @@ public:
         return std::nullopt;
     }
 
-    std::optional<Failure> writeDword(const std::string& key, const std::string& name, uint32_t value) override {
+    Result<> writeDword(const std::string& key, const std::string& name, uint32_t value) override {
         return writeValue(key, name, value);
     }
 
-    std::optional<Failure> writeString(const std::string& key, const std::string& name,
-                                       const std::string& value) override {
+    Result<> writeString(const std::string& key, const std::string& name, const std::string& value) override {
         if (!reg::fitsOnOneLine(value)) return Failure{"A value holding a line break or NUL cannot be stored"};
         return writeValue(key, name, value);
     }
@@ -66,14 +65,14 @@ private:
         return reg::parseRegText(file->text);
     }
 
-    std::optional<Failure> writeValue(const std::string& key, const std::string& name, reg::Data data) {
+    Result<> writeValue(const std::string& key, const std::string& name, reg::Data data) {
         return change(key, name, [&](const std::string& text) -> std::optional<std::string> {
             return reg::setValueInText(text, key, name, data);
         });
     }
 
     template <class Edit>
-    std::optional<Failure> change(const std::string& key, const std::string& name, Edit edit) {
+    Result<> change(const std::string& key, const std::string& name, Edit edit) {
         if (!reg::fitsOnOneLine(key) || !reg::fitsOnOneLine(name))
             return Failure{"A key or value name holding a line break or NUL cannot be stored"};
         // The folders too are made on the way, by descriptor, as the save's own steps.

@@ -202,7 +202,7 @@ public:
     int oldFd = -1;
     std::string oldText;
 
-    std::optional<Failure> write(const std::string& text) {
+    Result<> write(const std::string& text) {
         // A read-only file stays as it is, also for root, who may write any file.
         if (old && (!mayWrite(oldFd) || (old->st_mode & 0222) == 0)) return fileFailure("write", file_, EACCES);
         const bool keepLinks = old && old->st_nlink > 1;
@@ -212,7 +212,7 @@ public:
 
 private:
     // The usual way: a temporary file beside the old one, renamed over it.
-    std::optional<Failure> writeAside(const std::string& text) {
+    Result<> writeAside(const std::string& text) {
         std::string temp;
         Fd fd;
         for (int attempt = 0; attempt < kAttempts && fd.fd < 0; ++attempt) {
@@ -238,7 +238,7 @@ private:
             return fileFailure("write", file_, error);
         }
         syncFolder(folder_);
-        return std::nullopt;
+        return done();
     }
 
     // Gives the temporary file the old file's mode and owner. False when
@@ -261,7 +261,7 @@ private:
     // Over the old bytes, of the very file that was read. The new length is
     // reserved first, so that a full disk or a size limit fails before
     // anything is overwritten.
-    std::optional<Failure> writeInPlace(const std::string& text) {
+    Result<> writeInPlace(const std::string& text) {
         const Fd fd(openIn(folder_, name_, O_WRONLY | O_NONBLOCK));
         if (fd.fd < 0) return fileFailure("write", file_, errno);
         struct stat opened {};
@@ -279,7 +279,7 @@ private:
             if (writeAll(fd.fd, oldText, 0) && ftruncate(fd.fd, oldSize) == 0) fsync(fd.fd);
             return fileFailure("write", file_, error);
         }
-        return std::nullopt;
+        return done();
     }
 
     const fs::path& file_;
@@ -340,20 +340,20 @@ Failure pinFailure(const fs::path& file, const PinnedFile& pinned, const FileRul
 // the folder's owner to that owner's files (which the user must be allowed
 // to write as well). Nobody can make the program write, or create, a file
 // that they could not write themselves.
-std::optional<Failure> linkRefusal(const fs::path& file, const PinnedFile& target, const struct stat* found) {
-    if (!target.viaLink) return std::nullopt;
+Result<> linkAllowed(const fs::path& file, const PinnedFile& target, const struct stat* found) {
+    if (!target.viaLink) return done();
     const bool own = target.linkOwner == geteuid();
     if (target.ownersDiffer || (!found && !own) || (found && found->st_uid != target.linkOwner))
         return fileFailure("write", file, own ? kForeignTarget : kLinkToOthers);
-    return std::nullopt;
+    return done();
 }
 
 // What stands at the pinned name, as opened (fd, or -1 with errno): a failure
 // when it must not be read or replaced.
-std::optional<Failure> judge(const fs::path& file, const PinnedFile& pinned, int fd, struct stat& st) {
+Result<> mayUse(const fs::path& file, const PinnedFile& pinned, int fd, struct stat& st) {
     if (fd < 0 && !missing(errno)) return unreadable(file, errno);
     if (fd >= 0 && fstat(fd, &st) != 0) return fileFailure("write", file, errno);
-    return linkRefusal(file, pinned, fd >= 0 ? &st : nullptr);
+    return linkAllowed(file, pinned, fd >= 0 ? &st : nullptr);
 }
 
 }  // namespace
@@ -382,7 +382,7 @@ Result<FileText> readFileSafely(const fs::path& file, std::size_t maxBytes) {
     return readOpen(fd.fd, file, maxBytes);
 }
 
-std::optional<Failure> updateFileSafely(const fs::path& file, const FileRules& rules, const FileEdit& edit) {
+Result<> updateFileSafely(const fs::path& file, const FileRules& rules, const FileEdit& edit) {
     ActingUser actor;  // every step below with the rights of whom the save acts for
     const PinnedFile pinned = pinFile(file, actor, {rules.makeFolders});
     if (pinned.folder.fd < 0) return pinFailure(file, pinned, rules);
@@ -391,12 +391,12 @@ std::optional<Failure> updateFileSafely(const fs::path& file, const FileRules& r
     // lock file beside its target, nor takes one away.
     if (pinned.viaLink) {
         const Fd look(openForReading(pinned));
-        if (auto refusal = judge(file, pinned, look.fd, st)) return refusal;
+        if (auto allowed = mayUse(file, pinned, look.fd, st); !allowed) return allowed;
     }
     Save save(file, pinned, rules);
     const SaveLock lock(pinned, rules.newFileMode);
     const Fd fd(openLocked(pinned));
-    if (auto refusal = judge(file, pinned, fd.fd, st)) return refusal;
+    if (auto allowed = mayUse(file, pinned, fd.fd, st); !allowed) return allowed;
     if (fd.fd >= 0) {
         if (S_ISDIR(st.st_mode)) return fileFailure("create", file, EISDIR);
         if (!S_ISREG(st.st_mode)) return fileFailure("create", file, "Not a regular file");
@@ -409,11 +409,11 @@ std::optional<Failure> updateFileSafely(const fs::path& file, const FileRules& r
     }
     const Result<std::optional<std::string>> text = edit(save.oldText, save.old != nullptr);
     if (const Failure* failure = text.failure()) return *failure;
-    if (!*text) return std::nullopt;
+    if (!*text) return done();
     if ((*text)->size() > rules.maxBytes) return fileFailure("write", file, EFBIG);
-    std::optional<Failure> failure = save.write(**text);
-    if (!failure) removeLeftovers(pinned, actor.uid());
-    return failure;
+    auto written = save.write(**text);
+    if (written) removeLeftovers(pinned, actor.uid());
+    return written;
 }
 
 }  // namespace platform

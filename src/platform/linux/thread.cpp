@@ -182,40 +182,40 @@ SuspendableThread::SuspendableThread() : state_(std::make_unique<State>()) {
 SuspendableThread::~SuspendableThread() { terminateAndWait(); }
 
 // A failure when the system could not create the thread.
-std::optional<Failure> SuspendableThread::start() {
+Result<> SuspendableThread::start() {
     State& state = *state_;
     Phase expected = Phase::NotStarted;
-    if (!state.phase.compare_exchange_strong(expected, Phase::Starting)) return std::nullopt;
+    if (!state.phase.compare_exchange_strong(expected, Phase::Starting)) return done();
     const int error = pthread_create(&state.handle, nullptr, run, &state);
-    if (error == 0) return std::nullopt;
+    if (error == 0) return done();
     // No thread: stay suspended, a later resume tries again.
     state.count.fetch_add(1);
     state.phase.store(Phase::NotStarted);
     return systemFailure(error);
 }
 
-std::optional<Failure> SuspendableThread::resume() {
+Result<> SuspendableThread::resume() {
     State& state = *state_;
     int count = state.count.load();
     do {
-        if (count == 0) return std::nullopt;
+        if (count == 0) return done();
     } while (!state.count.compare_exchange_weak(count, count - 1));
-    if (count != 1) return std::nullopt;
+    if (count != 1) return done();
     const Phase phase = state.phase.load();
     if (phase == Phase::NotStarted) return start();
-    if (phase != Phase::Running) return std::nullopt;  // Starting: the new thread tests the count once Running
+    if (phase != Phase::Running) return done();  // Starting: the new thread tests the count once Running
     if (const int error = send(state, resumeSignal())) {
         state.count.fetch_add(1);  // still suspended: say so
         return systemFailure(error);
     }
-    return std::nullopt;
+    return done();
 }
 
-std::optional<Failure> SuspendableThread::suspend() {
+Result<> SuspendableThread::suspend() {
     State& state = *state_;
-    if (state.count.fetch_add(1) != 0) return std::nullopt;
+    if (state.count.fetch_add(1) != 0) return done();
     // A starting thread tests the count before it runs Execute.
-    if (state.phase.load() != Phase::Running) return std::nullopt;
+    if (state.phase.load() != Phase::Running) return done();
     if (const int error = send(state, suspendSignal())) {
         state.count.fetch_sub(1);  // it still runs: say so
         return systemFailure(error);
@@ -223,7 +223,7 @@ std::optional<Failure> SuspendableThread::suspend() {
     // To itself the signal is delivered before the send returns, so the
     // thread is already past its suspension here.
     if (!pthread_equal(state.self, pthread_self())) awaitAcknowledgement(state);
-    return std::nullopt;
+    return done();
 }
 
 int SuspendableThread::suspendCount() const { return state_->count.load(); }

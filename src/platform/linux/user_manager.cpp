@@ -36,16 +36,16 @@ Result<std::unique_ptr<UserManager>> UserManager::connect(const std::string& bus
     return std::unique_ptr<UserManager>(new UserManager(std::move(*bus)));
 }
 
-std::optional<Failure> UserManager::startScope(const std::string& name, pid_t pid) {
+Result<> UserManager::startScope(const std::string& name, pid_t pid) {
     // Gone with its processes, even when one of them failed.
-    return failureOf(bus_.call(kStartTransientUnit, "ssa(sv)a(sa(sv))", name.c_str(), "fail", 3, "Description", "s",
-                               "Lentora", "PIDs", "au", 1, static_cast<uint32_t>(pid), "CollectMode", "s",
-                               "inactive-or-failed", 0));
+    return withoutValue(bus_.call(kStartTransientUnit, "ssa(sv)a(sa(sv))", name.c_str(), "fail", 3, "Description", "s",
+                                  "Lentora", "PIDs", "au", 1, static_cast<uint32_t>(pid), "CollectMode", "s",
+                                  "inactive-or-failed", 0));
 }
 
-std::optional<Failure> UserManager::setCpuWeight(const std::string& unit, unsigned long long weight) {
+Result<> UserManager::setCpuWeight(const std::string& unit, unsigned long long weight) {
     // runtime: the setting goes with the unit instead of into the user's configuration.
-    return failureOf(
+    return withoutValue(
         bus_.call(kSetUnitProperties, "sba(sv)", unit.c_str(), 1, 1, "CPUWeight", "t", static_cast<uint64_t>(weight)));
 }
 

@@ -26,9 +26,9 @@ public:
                                                         std::chrono::milliseconds timeout);
 
     // A scope named name holding process pid; it ends when its processes do.
-    std::optional<Failure> startScope(const std::string& name, pid_t pid);
+    Result<> startScope(const std::string& name, pid_t pid);
     // The unit's CPUWeight for as long as it lives (not kept across its end).
-    std::optional<Failure> setCpuWeight(const std::string& unit, unsigned long long weight);
+    Result<> setCpuWeight(const std::string& unit, unsigned long long weight);
     // The names of the loaded units that match a shell-style pattern.
     Result<std::vector<std::string>> unitsMatching(const std::string& pattern);
 

@@ -17,11 +17,11 @@ public:
 
     void setFailWrites(bool fail) override { failWrites_ = fail; }
 
-    std::optional<Failure> createKey(const std::string& key) override {
-        if (document_.find(key)) return std::nullopt;
-        if (auto failure = refusal(key, {}, {})) return failure;
+    Result<> createKey(const std::string& key) override {
+        if (document_.find(key)) return done();
+        if (auto allowed = mayStore(key, {}, {}); !allowed) return allowed;
         document_.ensure(key);
-        return std::nullopt;
+        return done();
     }
 
     std::optional<uint32_t> readDword(const std::string& key, const std::string& name) override {
@@ -36,26 +36,25 @@ public:
         return std::nullopt;
     }
 
-    std::optional<Failure> writeDword(const std::string& key, const std::string& name, uint32_t value) override {
-        if (auto failure = refusal(key, name, {})) return failure;
+    Result<> writeDword(const std::string& key, const std::string& name, uint32_t value) override {
+        if (auto allowed = mayStore(key, name, {}); !allowed) return allowed;
         document_.set(key, name, value);
-        return std::nullopt;
+        return done();
     }
 
-    std::optional<Failure> writeString(const std::string& key, const std::string& name,
-                                       const std::string& value) override {
-        if (auto failure = refusal(key, name, value)) return failure;
+    Result<> writeString(const std::string& key, const std::string& name, const std::string& value) override {
+        if (auto allowed = mayStore(key, name, value); !allowed) return allowed;
         document_.set(key, name, value);
-        return std::nullopt;
+        return done();
     }
 
 private:
     // The same refusals as the file store, so tests see the same behaviour.
-    std::optional<Failure> refusal(const std::string& key, const std::string& name, const std::string& value) const {
+    Result<> mayStore(const std::string& key, const std::string& name, const std::string& value) const {
         if (!reg::fitsOnOneLine(key) || !reg::fitsOnOneLine(name) || !reg::fitsOnOneLine(value))
             return Failure{"A name or value holding a line break or NUL cannot be stored"};
         if (failWrites_) return systemFailure(ENOSPC);
-        return std::nullopt;
+        return done();
     }
 
     reg::Document document_;

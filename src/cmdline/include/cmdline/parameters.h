@@ -30,19 +30,19 @@ struct RejectedParameter {
 };
 
 // Parses the program's parameters (argv without the program name) into
-// settings and returns whether every parameter was understood. On entry
-// settings.processorUnknown is the flag start-up gave; on failure every field
-// is back at its default and processorUnknown at its entry value.
+// settings and returns those it did not understand, in the order they stand
+// on the command line: none when every one was. On entry
+// settings.processorUnknown is the flag start-up gave; after a refusal every
+// field is back at its default and processorUnknown at its entry value.
 // processorSpeed (MHz, 0 = unknown) is used by "/VIRTSPEED" only.
 // showVirtspeedRefused is called once per "/VIRTSPEED" refused because the
 // processor is unknown at that moment (the caller shows the message box).
 // maxFactor is the highest factor "/SPEED" accepts: the top of the range the
 // engine runs (the command line depends on no other library).
-// rejected, when given, receives each parameter not understood, in the order
-// they stand on the command line.
-bool parameters(const std::vector<std::string>& params, CommandLineSettings& settings, double processorSpeed,
-                const std::function<void()>& showVirtspeedRefused, int32_t maxFactor,
-                std::vector<RejectedParameter>* rejected = nullptr);
+[[nodiscard]] std::vector<RejectedParameter> parameters(const std::vector<std::string>& params,
+                                                        CommandLineSettings& settings, double processorSpeed,
+                                                        const std::function<void()>& showVirtspeedRefused,
+                                                        int32_t maxFactor);
 
 // Whether a start with these parameters is meant to run by itself: it names a
 // program to launch, or asks Lentora to minimize or close. Such a start shows

@@ -27,10 +27,10 @@ int32_t elapsedMs(const platform::TimeOfDay& from, const platform::TimeOfDay& to
 // The stored benchmark time: nothing when the key or a REG_DWORD "bench" is missing.
 std::optional<int32_t> readStoredBench(platform::UserRegistry& registry);
 // Stores the time as REG_DWORD "bench"; nothing when stored.
-std::optional<platform::Failure> storeBench(platform::UserRegistry& registry, int32_t benchmarkTime);
+platform::Result<> storeBench(platform::UserRegistry& registry, int32_t benchmarkTime);
 // Stores a REG_DWORD beside it, creating the key; a failure says
 // "Failed to set data for '<name>': " and why.
-std::optional<platform::Failure> storeDword(platform::UserRegistry& registry, const char* name, uint32_t value);
+platform::Result<> storeDword(platform::UserRegistry& registry, const char* name, uint32_t value);
 
 // The longest benchmark time taken as true: one minute. This machine takes
 // about 70 ms, and a 1 GHz in-order processor of 2008 about a second; a

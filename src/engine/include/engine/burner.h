@@ -28,8 +28,8 @@ public:
             platform::FineClock& fine = platform::systemFineClock());
 
     // False when a thread could not be reached; all are then as before.
-    bool Resume();
-    bool Suspend();
+    platform::Result<> Resume();
+    platform::Result<> Suspend();
     void SetFactor(int32_t factor);
     int32_t Factor() const;
     // The accurate engine's trim of the busy part, in hundredths of a

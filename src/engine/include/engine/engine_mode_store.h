@@ -17,6 +17,6 @@ inline constexpr const char* kAccurateValue = "accurate";
 
 EngineMode readStoredMode(platform::UserRegistry& registry);
 // Nothing when stored.
-std::optional<platform::Failure> storeMode(platform::UserRegistry& registry, EngineMode mode);
+platform::Result<> storeMode(platform::UserRegistry& registry, EngineMode mode);
 
 }  // namespace engine

@@ -43,7 +43,7 @@ public:
     int32_t loadBenchmark(const std::function<void()>& measure);
     // Measures with draws draws, keeps the time in use and stores it; on a
     // failed store returns why (the new time is in use all the same).
-    std::optional<platform::Failure> measureBenchmark(int64_t draws);
+    platform::Result<> measureBenchmark(int64_t draws);
     int32_t benchmarkTime() const { return benchmarkTime_.load(); }
 
     // One burner per processor (none given: those the process may run on),
@@ -56,7 +56,7 @@ public:
     // Applies the mode's priorities at once.
     void applyEngineMode(EngineMode mode);
     // The user's choice: applied and stored; on a failed store why not.
-    std::optional<platform::Failure> chooseEngineMode(EngineMode mode);
+    platform::Result<> chooseEngineMode(EngineMode mode);
     // What the slow-down holds against, from what was granted and how the
     // kernel shares the processors (engine/standing.h), and its texts: the
     // note on the start-up line (empty where nothing needs saying), the
@@ -76,12 +76,12 @@ public:
     // measurement afresh; the burners are resumed separately (a launch
     // resumes them only once its program started).
     void markRunning();
-    bool Resume();
+    platform::Result<> Resume();
     // Suspends the burners; on success the running state ends.
-    bool Stop();
+    platform::Result<> Stop();
     // From any thread: the burners stop now; the caller ends the running
     // state on the window's thread with markStopped once it succeeded.
-    bool suspendNow();
+    platform::Result<> suspendNow();
     void markStopped() { running_ = false; }
     // A watcher puts back the factor it found, clamped like every other.
     void restoreFactor(int32_t factor);

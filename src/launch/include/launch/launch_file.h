@@ -41,19 +41,18 @@ platform::Result<std::vector<LaunchEntry>> loadLaunchFile(const std::filesystem:
 // leaves the old file as it was (see platform/safe_file.h). Nothing when
 // saved, else the message.
 using LaunchEdit = std::function<std::vector<LaunchEntry>(std::vector<LaunchEntry> onDisk)>;
-std::optional<platform::Failure> updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit);
+platform::Result<> updateLaunchFile(const std::filesystem::path& file, const LaunchEdit& edit);
 // Writes exactly these entries.
-std::optional<platform::Failure> saveLaunchFile(const std::filesystem::path& file,
-                                                const std::vector<LaunchEntry>& entries);
+platform::Result<> saveLaunchFile(const std::filesystem::path& file, const std::vector<LaunchEntry>& entries);
 
-// Why a text is not a launch list that can be read and saved again without
-// losing a byte (beyond the limits, a NUL byte, lines that do not make whole
-// entries); nothing when it is one.
-std::optional<platform::Failure> launchTextProblem(std::string_view text);
+// Whether a text is a launch list that can be read and saved again without
+// losing a byte, and why not (beyond the limits, a NUL byte, lines that do
+// not make whole entries).
+platform::Result<> checkLaunchText(std::string_view text);
 
 // The text form on its own. A line ends at CR, LF or CR LF; every other byte
 // belongs to the value; lines after the last complete group of seven are
-// ignored (launchTextProblem refuses such a text).
+// ignored (checkLaunchText refuses such a text).
 std::vector<LaunchEntry> parseLaunchText(std::string_view text);
 // Every value followed by CR LF; an empty list gives an empty text.
 std::string formatLaunchText(const std::vector<LaunchEntry>& entries);

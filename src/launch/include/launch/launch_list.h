@@ -39,7 +39,7 @@ public:
     // file holds now (see launch_merge.h), so entries that another copy of
     // the program saved meanwhile are kept, and the list then shows them.
     // Nothing when saved, else the message; the list is unchanged then.
-    std::optional<platform::Failure> save(const std::filesystem::path& file);
+    platform::Result<> save(const std::filesystem::path& file);
 
     // One row per entry; Qt::DisplayRole is the name, decoded from the
     // system's 8-bit encoding.

@@ -29,7 +29,7 @@ public:
     // Watches a launch once the previous watch has ended. Without a thread to
     // watch it, the launch ends at once: its seconds are cleared, with the
     // close flag the next tick ends the program, and the errno is returned.
-    std::optional<platform::Failure> start(LaunchRequest request, WatchHost& host);
+    platform::Result<> start(LaunchRequest request, WatchHost& host);
     // A tick of the window's one-second timer. True once the program is to
     // end; the watch is not ticked then.
     bool Tick();

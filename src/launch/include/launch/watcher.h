@@ -43,10 +43,11 @@ class WatchHost {
 public:
     virtual ~WatchHost() = default;
     // The slow-down begins now: the burners are resumed on the calling
-    // thread. False when they could not be.
-    virtual bool resumeBurnerFromWatcher() = 0;
-    // The burners could not be resumed; said once the program's fate is known.
-    virtual void reportResumeFailure(ProgramFate program) = 0;
+    // thread.
+    virtual platform::Result<> resumeBurnerFromWatcher() = 0;
+    // The burners could not be resumed, for the reason given; said once the
+    // program's fate is known.
+    virtual void reportResumeFailure(ProgramFate program, const std::string& reason) = 0;
     // Stops the burners at once; the window's part follows on its thread.
     virtual void stopSlowDownFromWatcher(int32_t position) = 0;
     // The burners' factor, at once (they are suspended by then).

@@ -16,15 +16,14 @@ class UserRegistry {
 public:
     virtual ~UserRegistry() = default;
     // Opens key, creating it when missing. Nothing when done, else why it could not be created.
-    virtual std::optional<Failure> createKey(const std::string& key) = 0;
+    virtual Result<> createKey(const std::string& key) = 0;
     // The value when it exists and is a REG_DWORD; otherwise (a store that
     // cannot be read too) nothing.
     virtual std::optional<uint32_t> readDword(const std::string& key, const std::string& name) = 0;
     virtual std::optional<std::string> readString(const std::string& key, const std::string& name) = 0;
     // Nothing when the value was stored, else why not.
-    virtual std::optional<Failure> writeDword(const std::string& key, const std::string& name, uint32_t value) = 0;
-    virtual std::optional<Failure> writeString(const std::string& key, const std::string& name,
-                                               const std::string& value) = 0;
+    virtual Result<> writeDword(const std::string& key, const std::string& name, uint32_t value) = 0;
+    virtual Result<> writeString(const std::string& key, const std::string& name, const std::string& value) = 0;
 };
 
 // The store kept in one .reg file; every write rewrites the file atomically.

@@ -63,8 +63,7 @@ struct FileRules {
 using FileEdit = std::function<Result<std::optional<std::string>>(const std::string& current, bool exists)>;
 
 // Nothing when the file was saved (or the edit changed nothing).
-std::optional<Failure> updateFileSafely(const std::filesystem::path& file, const FileRules& rules,
-                                        const FileEdit& edit);
+Result<> updateFileSafely(const std::filesystem::path& file, const FileRules& rules, const FileEdit& edit);
 
 // The message form shared by both files.
 std::string fileMessage(const char* verb, const std::filesystem::path& file, const std::string& reason);

@@ -37,14 +37,14 @@ public:
     // Resuming a thread that is not suspended does nothing. A failure when
     // the request could not reach the thread, or the system could not create
     // it: it stays suspended, count unchanged.
-    std::optional<Failure> resume();
+    Result<> resume();
     // Increments the suspend count; the first suspend stops the thread within
     // about a millisecond and returns once the thread acknowledged it (or
     // after 100 ms without an acknowledgement; the thread then stops as soon
     // as the system delivers the request). A thread may suspend itself.
     // A failure when the request could not reach the thread: it goes on
     // running, count unchanged.
-    std::optional<Failure> suspend();
+    Result<> suspend();
     int suspendCount() const;
     // True while the thread is stopped in its suspension (or not started yet).
     bool isStopped() const;
@@ -98,7 +98,7 @@ protected:
     bool Terminated() const { return terminated(); }
 
 private:
-    std::optional<Failure> start();
+    Result<> start();
     static void* run(void* state);
     std::unique_ptr<State> state_;
 };

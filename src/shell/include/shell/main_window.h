@@ -106,9 +106,11 @@ private:
     void setClientHeight(int height);
     void createBurner();
     void finishStop(int32_t position);
-    void keepRunningAfterFailedStop(int32_t position);
+    void keepRunningAfterFailedStop(int32_t position, const QString& reason);
     void connectWatchHost();
-    void watchEnded(int32_t position, bool stopped);
+    void watchEnded(int32_t position);
+    void watchStopFailed(int32_t position, const QString& reason);
+    void handBackAfterWatch();
     void showWatchProgress(int percent);
     void runTicker(bool running);
     void hideTrayIcon();
