@@ -198,12 +198,14 @@ int openGroupOf(long id) {
         if (pid <= 0) continue;
         char path[64];
         std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
-        struct stat status {};
-        if (stat(path, &status) != 0 || status.st_uid != geteuid()) continue;
+        // Its owner is asked of the file opened: a number reused between
+        // a look by path and the opening would mix two processes.
         const int file = open(path, O_RDWR | O_CLOEXEC);
+        struct stat status {};
         long group = 0;
         int nice = 0;
-        if (file >= 0 && readGroup(file, group, nice) && group == id)
+        if (file >= 0 && fstat(file, &status) == 0 && status.st_uid == geteuid() && readGroup(file, group, nice) &&
+            group == id)
             found = file;
         else if (file >= 0)
             close(file);
