@@ -52,9 +52,10 @@ struct Worker {
     std::mutex mutex;
     std::condition_variable wake;
     bool started = false;
-    bool wanted = false;  // lowered, as last asked
-    int nice = 0;         // to what
-    bool asked = false;   // asked since the worker last looked
+    bool wanted = false;          // lowered, as last asked
+    int nice = 0;                 // to what
+    SessionRule takes = nullptr;  // which groups
+    bool asked = false;           // asked since the worker last looked
     Progress progress;
 };
 Worker& worker() {
@@ -67,9 +68,8 @@ std::atomic<bool> busy{false};    // the worker is changing a group
 
 // What one pass over /proc tells of each group.
 struct GroupFacts {
-    bool allOurs = true;
-    bool leaderSeen = false;  // the session's leader is one of the group's, and ours
-    Fd file;                  // the group's file of one of ours in it, open for writing
+    SessionFacts facts;
+    Fd file;  // the group's file of one of ours in it, open for writing
 };
 
 // What one process tells, all read through one descriptor of its folder:
@@ -78,7 +78,7 @@ struct GroupFacts {
 struct ProcessFacts {
     long id = 0;  // its group
     int nice = 0;
-    bool ours = false;
+    bool ours = false;    // real and effective user both the user's
     bool leader = false;  // it leads its session
     bool changeable = false;
     Fd file;  // its group's file, open for writing where changeable
@@ -93,7 +93,7 @@ long ownGroup() {
     return id;
 }
 
-// Real and effective user both the user's (a set-user-ID program is not).
+// A set-user-ID program is not the user's.
 bool ownedByUser(int dir) {
     char text[2048];
     if (!proc::readSmallAt(dir, "status", text, sizeof text)) return false;
@@ -120,7 +120,7 @@ bool readProcess(int dir, long pid, ProcessFacts& facts) {
     if (facts.file.fd < 0) facts.file.reset(openat(dir, "autogroup", O_RDONLY | O_CLOEXEC));
     if (facts.file.fd < 0 || !groups::readGroup(facts.file.fd, facts.id, facts.nice)) return false;
     facts.ours = ownedByUser(dir);
-    facts.leader = facts.ours && leadsSession(dir, pid);
+    facts.leader = leadsSession(dir, pid);
     return true;
 }
 
@@ -136,10 +136,7 @@ groups::Held* freeSlot() {
     return nullptr;
 }
 
-// Every group of the machine not held yet, with what decides whether it is
-// wholly the user's: a group is a session's, and a root session holding one
-// process of the user's (after "sudo -u user cmd &") is root's. A process
-// that is not visible (hidepid) leaves its session's leader unseen.
+// Every group of the machine not held yet, with what it holds.
 std::map<long, GroupFacts> scanGroups(long own) {
     std::map<long, GroupFacts> found;
     DIR* processes = opendir("/proc");
@@ -149,10 +146,12 @@ std::map<long, GroupFacts> scanGroups(long own) {
         const Fd dir(pid > 0 ? openat(dirfd(processes), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
         ProcessFacts process;
         if (dir.fd < 0 || !readProcess(dir.fd, pid, process) || process.id == own || alreadyHeld(process.id)) continue;
-        GroupFacts& facts = found[process.id];
-        if (!process.ours || process.nice < 0) facts.allOurs = false;  // raised by somebody: theirs
-        if (process.ours && process.changeable) facts.file = std::move(process.file);
-        if (process.leader) facts.leaderSeen = true;
+        GroupFacts& group = found[process.id];
+        group.facts.processes += 1;
+        group.facts.usersOwn += process.ours ? 1 : 0;
+        group.facts.leaderSeen = group.facts.leaderSeen || process.leader;
+        group.facts.nice = process.nice;
+        if (process.ours && process.changeable) group.file = std::move(process.file);
     }
     closedir(processes);
     return found;
@@ -174,15 +173,15 @@ bool guarded(const Change& change) {
 }
 
 // Holds the group behind file (of one of ours in it, kept from the scan)
-// and lowers it. One already at the lowest is held too: another Lentora may
-// have lowered it, and must not put it back while this one runs. True when
-// it is worth trying again (the records' lock or the kernel's turn was
-// taken; not for a process gone, or gone to another group).
-bool lowerLater(Fd& file, long id, int lowest) {
+// and lowers it, if takes still takes it at its value now. One already at
+// the lowest is held too: another Lentora may have lowered it, and must not
+// put it back while this one runs. True when it is worth trying again (the
+// records' lock or the kernel's turn was taken; not for a process gone, or
+// gone to another group).
+bool lowerLater(Fd& file, long id, SessionFacts facts, SessionRule takes, int lowest) {
     long now = 0;
-    int nice = 0;
     groups::Held* slot = freeSlot();
-    if (slot == nullptr || !groups::readGroup(file.fd, now, nice) || now != id || nice < 0) return false;
+    if (slot == nullptr || !groups::readGroup(file.fd, now, facts.nice) || now != id || !takes(facts)) return false;
     if (!guarded([&] { return groups::hold(*slot, file.fd); })) return true;
     file.fd = -1;  // the slot's now
     return !guarded([&] { return groups::change(*slot, lowest, groups::patienceOf(kTurnWaitMs, &ending)); });
@@ -200,15 +199,15 @@ bool lowerHeldLater(groups::Held& held, int lowest) {
 
 // One pass: every group of the user's not yet at lowest. Returns those left
 // waiting.
-int lowerPass(int lowest) {
+int lowerPass(int lowest, SessionRule takes) {
     int waiting = 0;
     for (groups::Held& held : lowered)
         if (held.groupFile >= 0 && held.written != lowest && stillWanted(true) && lowerHeldLater(held, lowest))
             ++waiting;
-    for (auto& [id, facts] : scanGroups(ownGroup())) {
-        if (!facts.allOurs || !facts.leaderSeen || facts.file.fd < 0) continue;
+    for (auto& [id, group] : scanGroups(ownGroup())) {
+        if (group.file.fd < 0 || !takes(group.facts)) continue;
         if (!stillWanted(true)) break;
-        if (lowerLater(facts.file, id, lowest)) ++waiting;
+        if (lowerLater(group.file, id, group.facts, takes, lowest)) ++waiting;
     }
     return waiting;
 }
@@ -243,8 +242,9 @@ void work() {
         w.asked = false;
         const bool lower = w.wanted;
         const int lowest = w.nice;
+        const SessionRule takes = w.takes;
         lock.unlock();
-        const int waiting = lower ? lowerPass(lowest) : restorePass();
+        const int waiting = lower ? lowerPass(lowest, takes) : restorePass();
         const int atLowest = heldAt(lowest);
         lock.lock();
         w.progress = {.settled = !w.asked, .lowered = atLowest, .waiting = waiting};
@@ -273,7 +273,7 @@ bool startWorker() {
     return started;
 }
 
-void ask(bool lower, int nice) {
+void ask(bool lower, int nice, SessionRule takes) {
     Worker& w = worker();
     std::lock_guard lock(w.mutex);
     if (!w.started && !lower) return;
@@ -283,7 +283,10 @@ void ask(bool lower, int nice) {
     }
     w.started = true;
     w.wanted = lower;
-    if (lower) w.nice = nice;
+    if (lower) {
+        w.nice = nice;
+        w.takes = takes;
+    }
     w.asked = true;
     w.progress.settled = false;
     w.wake.notify_all();
@@ -350,14 +353,14 @@ bool autogroupsDecide() {
     return true;
 }
 
-bool lowerOthers(int nice) {
-    if (ending.load() || !autogroupsDecide() || ownGroup() < 0) return false;
+bool lowerOthers(int nice, SessionRule takes) {
+    if (takes == nullptr || ending.load() || !autogroupsDecide() || ownGroup() < 0) return false;
     session::arrangeWaysOut();
-    ask(true, nice);
+    ask(true, nice, takes);
     return true;
 }
 
-void restoreOthers() { ask(false, 0); }
+void restoreOthers() { ask(false, 0, nullptr); }
 
 Progress progress() {
     Worker& w = worker();

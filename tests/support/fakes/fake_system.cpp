@@ -65,6 +65,11 @@ int FakeSystemControl::majorVersion() {
     return major_;
 }
 
+void FakeSystemControl::useClassNice(const ClassNice& levels) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back("useClassNice(" + std::to_string(levels.high) + " " + std::to_string(levels.realtime) + ")");
+}
+
 bool FakeSystemControl::setProcessPriorityClass(PriorityClass cls) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::string("setProcessPriorityClass(") + className(cls) + ")");
@@ -149,10 +154,10 @@ bool FakeSystemControl::raiseSession(bool raise, PriorityClass) {
     return sessionRaised_;
 }
 
-bool FakeSystemControl::lowerOtherSessions(std::optional<int> nice) {
+bool FakeSystemControl::lowerOtherSessions(std::optional<SessionsLowering> ask) {
     std::lock_guard lock(mutex_);
-    calls_.push_back(nice ? "lowerOtherSessions(" + std::to_string(*nice) + ")" : "lowerOtherSessions(none)");
-    return nice.has_value();
+    calls_.push_back(ask ? "lowerOtherSessions(" + std::to_string(ask->nice) + ")" : "lowerOtherSessions(none)");
+    return ask.has_value();
 }
 
 bool FakeSystemControl::sessionsGrouped() {

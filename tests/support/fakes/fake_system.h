@@ -24,7 +24,7 @@ public:
     // "setProcessPriorityClass(Realtime)", "setCurrentThreadPriority(Normal)",
     // "setCurrentThreadPriority(AboveNormal)",
     // "setCurrentThreadPriority(TimeCritical)", "allowedProcessors", "rightsSteps", "useRealtimeStep",
-    // "setCurrentThreadRealtime(N)", "putGroupsBackOn(N ...)", "raiseSession(true|false)",
+    // "setCurrentThreadRealtime(N)", "putGroupsBackOn(N ...)", "useClassNice(N N)", "raiseSession(true|false)",
     // "lowerOtherSessions(N|none)".
     std::vector<std::string> calls() const;
     std::vector<PriorityClass> priorityClasses() const;
@@ -35,6 +35,7 @@ public:
     std::vector<LaunchStanding> launchStandings() const;
 
     int majorVersion() override;
+    void useClassNice(const ClassNice& levels) override;
     bool setProcessPriorityClass(PriorityClass cls) override;
     bool setCurrentThreadPriority(ThreadPriority priority) override;
     std::vector<int> allowedProcessors() override;
@@ -44,7 +45,7 @@ public:
     void putGroupsBackOn(std::span<const int> waysOut) override;
     bool raiseSession(bool raise, PriorityClass cls) override;
     bool sessionsGrouped() override;
-    bool lowerOtherSessions(std::optional<int> nice) override;
+    bool lowerOtherSessions(std::optional<SessionsLowering> ask) override;
     void setLaunchStanding(const LaunchStanding& standing) override;
     RunMeter* runMeter() override { return meter_; }
 
