@@ -136,11 +136,20 @@ groups::Held* freeSlot() {
     return nullptr;
 }
 
-// Every group of the machine not held yet, with what it holds.
+int freeSlots() {
+    int count = 0;
+    for (const groups::Held& held : lowered) count += held.groupFile < 0 ? 1 : 0;
+    return count;
+}
+
+// Every group of the machine not held yet, with what it holds. The file of
+// one of ours in each is kept for the change, as many as there are slots to
+// hold them: no more descriptors than the held groups may take.
 std::map<long, GroupFacts> scanGroups(long own) {
     std::map<long, GroupFacts> found;
     DIR* processes = opendir("/proc");
     if (processes == nullptr) return found;
+    int room = freeSlots();
     while (const dirent* entry = readdir(processes)) {
         const long pid = std::strtol(entry->d_name, nullptr, 10);
         const Fd dir(pid > 0 ? openat(dirfd(processes), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
@@ -151,7 +160,10 @@ std::map<long, GroupFacts> scanGroups(long own) {
         group.facts.usersOwn += process.ours ? 1 : 0;
         group.facts.leaderSeen = group.facts.leaderSeen || process.leader;
         group.facts.nice = process.nice;
-        if (process.ours && process.changeable) group.file = std::move(process.file);
+        if (process.ours && process.changeable && group.file.fd < 0 && room > 0) {
+            group.file = std::move(process.file);
+            --room;
+        }
     }
     closedir(processes);
     return found;
