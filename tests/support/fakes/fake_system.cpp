@@ -68,13 +68,14 @@ int FakeSystemControl::majorVersion() {
 void FakeSystemControl::useClassNice(const ClassNice& levels) {
     std::lock_guard lock(mutex_);
     calls_.push_back("useClassNice(" + std::to_string(levels.high) + " " + std::to_string(levels.realtime) + ")");
+    classNiceGiven_ = true;
 }
 
 bool FakeSystemControl::setProcessPriorityClass(PriorityClass cls) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::string("setProcessPriorityClass(") + className(cls) + ")");
     classes_.push_back(cls);
-    return true;
+    return classNiceGiven_;  // as the system's: a class stands for nothing until then
 }
 
 bool FakeSystemControl::setCurrentThreadPriority(ThreadPriority priority) {
@@ -150,7 +151,7 @@ void FakeSystemControl::putGroupsBackOn(std::span<const int> waysOut) {
 bool FakeSystemControl::raiseSession(bool raise, PriorityClass) {
     std::lock_guard lock(mutex_);
     calls_.push_back(raise ? "raiseSession(true)" : "raiseSession(false)");
-    sessionRaised_ = raise && sessionAnswer_;
+    sessionRaised_ = raise && sessionAnswer_ && classNiceGiven_;
     return sessionRaised_;
 }
 

@@ -14,10 +14,10 @@ namespace platform {
 
 class FakeSystemControl : public SystemControl {
 public:
-    void setMajorVersion(int major);                       // default 6
-    void setRights(Rights rights);                         // offered as steps; default: nice values down to -20
-    void setSessionAnswer(bool raised);                    // answer of raiseSession(true), default true
-    void setSessionsGrouped(bool grouped);                 // default true
+    void setMajorVersion(int major);        // default 6
+    void setRights(Rights rights);          // offered as steps; default: nice values down to -20
+    void setSessionAnswer(bool raised);     // answer of raiseSession(true) once useClassNice came, default true
+    void setSessionsGrouped(bool grouped);  // default true
     void setRunMeter(RunMeter* meter) { meter_ = meter; }  // default none
 
     // The calls in order: "majorVersion", "setProcessPriorityClass(High)",
@@ -57,6 +57,7 @@ private:
     std::vector<ThreadPriority> priorities_;
     Rights rights_{.realtime = {}, .nice = {GrantKind::Nice, -20, "fake"}, .realtimeStep = nullptr};
     bool sessionAnswer_ = true;
+    bool classNiceGiven_ = false;
     bool sessionRaised_ = false;
     bool grouped_ = true;
     std::vector<int> realtimes_;

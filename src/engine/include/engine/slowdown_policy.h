@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the slow-down asks of the system, in one value: the scheduling plan
-// and the priorities (and the nice value each class stands for), the session's group and the other sessions' (and which
-// of them), the weight of Lentora's scope, how programs are launched, and what real time from a service must keep to.
-// The engine decides it (engine/scheduling.h applies it); the platform only carries it out and reports what it found.
+// and the priorities (and the nice value each class stands for), the
+// session's group and the other sessions' (and which of them), the weight
+// of Lentora's scope, how programs are launched, and what real time from a
+// service must keep to. The engine decides it (engine/scheduling.h applies
+// it); the platform only carries it out and reports what it found.
 #include <csignal>
 #include <span>
 
