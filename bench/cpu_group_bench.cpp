@@ -101,6 +101,7 @@ void runConfiguration(const char* name, bool realtime, int shares, const std::ve
     if (pid == 0) {
         burners.enter();
         platform::SystemControl& system = platform::systemControl();
+        system.useClassNice(kClassNice);
         system.setProcessPriorityClass(platform::PriorityClass::High);
         system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
         std::atomic<int32_t> benchmarkTime{0};

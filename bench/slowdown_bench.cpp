@@ -378,6 +378,7 @@ struct StartedBurners {
     std::unique_ptr<TBurner> burner;
 
     StartedBurners() {
+        system.useClassNice(kClassNice);
         system.setProcessPriorityClass(platform::PriorityClass::High);
         system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
         TGenerator generator;
@@ -476,6 +477,7 @@ void profile(const LaunchPath& path, int f) {
 // With the priorities Lentora takes: the suspending thread is the window's.
 void suspendLatency() {
     platform::SystemControl& system = platform::systemControl();
+    system.useClassNice(kClassNice);
     system.setProcessPriorityClass(platform::PriorityClass::High);
     system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     std::atomic<int32_t> benchmarkTime{500};

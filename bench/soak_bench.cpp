@@ -25,6 +25,7 @@
 
 #include "cpu_time.h"
 #include "engine/burner.h"
+#include "engine/slowdown_policy.h"
 #include "launch/watcher.h"
 #include "must.h"
 #include "platform/clock.h"
@@ -266,6 +267,7 @@ int main(int argc, char** argv) {
     // As start-up does: the window's thread, which suspends the burners, is
     // never below them.
     auto& system = platform::systemControl();
+    system.useClassNice(kClassNice);
     const bool raised = system.setProcessPriorityClass(platform::PriorityClass::High) &&
                         system.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     std::printf("Main thread at time-critical priority: %s\n", raised ? "yes" : "no (not allowed)");

@@ -8,6 +8,10 @@ platform::LaunchStanding launchStandingFor(const SchedulingPlan& plan, bool sess
     return {.nice = std::nullopt, .ownSession = sessionRaised};
 }
 
+bool whollyTheUsers(const platform::SessionFacts& group) {
+    return group.processes > 0 && group.usersOwn == group.processes && group.leaderSeen && group.nice >= 0;
+}
+
 SlowDownPolicy applyScheduling(platform::SystemControl& system, const platform::Rights& rights, TBurner& burner,
                                EngineMode mode, platform::PriorityClass designed, int32_t factor) {
     burner.SetMode(mode);
@@ -15,6 +19,7 @@ SlowDownPolicy applyScheduling(platform::SystemControl& system, const platform::
     burner.useRealtimeStep(rights.realtimeStep);
     SlowDownPolicy policy;
     system.putGroupsBackOn(policy.waysOut);
+    system.useClassNice(policy.classNice);
     policy.plan = planScheduling(rights, mode == EngineMode::Accurate);
     // The accurate engine sleeps the rest of every period, so it can take the
     // strongest class without starving anything; with the designed class the

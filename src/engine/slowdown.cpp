@@ -16,6 +16,7 @@ TSlowDown::TSlowDown(platform::SystemControl& system, platform::UserRegistry& re
 
 void TSlowDown::applyStartupPriorities() {
     version5_ = system_.majorVersion() >= 5;
+    system_.useClassNice(kClassNice);
     system_.setProcessPriorityClass(designedPriorityClass());
     system_.setCurrentThreadPriority(platform::ThreadPriority::TimeCritical);
     if (platform::GroupStanding* standing = system_.groupStanding()) standing->prepare();
@@ -57,7 +58,8 @@ void TSlowDown::applyEngineMode(EngineMode mode) {
     const SlowDownPolicy policy = applyScheduling(system_, rights, *burner_, mode, designedPriorityClass(), factor_);
     holdsOtherSessions_ = policy.holdsOtherSessions;
     lowerOtherSessions_ = policy.lowerOtherSessions;
-    otherSessionsNice_ = policy.otherSessionsNice;
+    otherSessionsNice_ = policy.otherSessions.nice;
+    otherSessionsRule_ = policy.otherSessions.takes;
     scopeWeight_ = policy.scopeWeight;
     windowRealtime_ = policy.plan.windowRealtime;
     trim_.setRealtime(policy.plan.burnerRealtime > 0);
@@ -159,7 +161,9 @@ platform::Result<> TSlowDown::Resume() {
     // Burners that don't hold against other sessions get them lowered instead
     // (after the burners: without rights the kernel takes one such change a
     // tenth of a second, and the slow-down should not wait for them).
-    if (resumed && lowerOtherSessions_) system_.lowerOtherSessions(otherSessionsNice_.load());
+    if (resumed && lowerOtherSessions_)
+        system_.lowerOtherSessions(
+            platform::SessionsLowering{.nice = otherSessionsNice_.load(), .takes = otherSessionsRule_.load()});
     return resumed;
 }
 

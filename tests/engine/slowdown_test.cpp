@@ -140,6 +140,17 @@ TEST_F(SlowDownRules, OtherSessionsAreLoweredOnlyWhileBurnersThatDoNotHoldRun) {
     EXPECT_EQ(lowerings(), "LBLBBBLBBB");
 }
 
+// The faults: a session root raised was lowered, and so was a root session
+// holding one process of the user's ("sudo -u user cmd &").
+TEST(OtherSessionsRule, OnlyAGroupWhollyTheUsersAndNotRaisedIsLowered) {
+    const struct {
+        platform::SessionFacts group;
+        bool lowered;
+    } cases[] = {{{3, 3, true, 0}, true},  {{3, 3, true, 5}, true},   {{3, 3, true, -5}, false},
+                 {{3, 2, true, 0}, false}, {{3, 3, false, 0}, false}, {{0, 0, false, 0}, false}};
+    for (const auto& c : cases) EXPECT_EQ(engine::whollyTheUsers(c.group), c.lowered) << c.group.usersOwn;
+}
+
 // An own step and a service below it (where a desktop service such as
 // RealtimeKit goes): the first real-time grant wins, and its step raises threads.
 TEST(RightsLadder, FirstRealTimeGrantWinsAndItsStepRaisesThreads) {

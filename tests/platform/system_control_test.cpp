@@ -115,6 +115,7 @@ TEST(SystemControl, PriorityClassRaisesEveryThreadAndTheSessionGroupOnlyWhenAske
         if (setsid() < 0) return 1;
         IdleThread other;
         auto& control = platform::systemControl();
+        control.useClassNice({.high = -10, .realtime = -20});
         if (!control.setProcessPriorityClass(PriorityClass::High)) return 2;
         if (niceOf(getpid()) != -10 || niceOf(other.tid()) != -10) return 3;
         const bool grouped = autogroupNice() != 100;
@@ -155,6 +156,7 @@ TEST(SystemControl, WithoutRightsEverythingRunsAtNormalPriority) {  // label: fo
         const int found = niceOf(0);
         if (!becomeOrdinaryUser(0)) return 1;
         auto& control = platform::systemControl();
+        control.useClassNice({.high = -10, .realtime = -20});
         if (control.setProcessPriorityClass(PriorityClass::High) || niceOf(0) != found) return 2;
         if (control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != found) return 3;
         FlagThread thread;
@@ -174,6 +176,7 @@ TEST(SystemControl, LimitedRightsGiveTheBestLevelAllowed) {
         if (!becomeOrdinaryUser(25))  // down to nice -5
             return errno == EPERM ? kCannotRaiseLimit : 1;
         auto& control = platform::systemControl();
+        control.useClassNice({.high = -10, .realtime = -20});
         if (!control.setCurrentThreadPriority(ThreadPriority::TimeCritical) || niceOf(0) != -5) return 2;
         if (!control.setCurrentThreadPriority(ThreadPriority::AboveNormal) || niceOf(0) != -1) return 3;
         if (!control.setProcessPriorityClass(PriorityClass::High) || niceOf(getpid()) != -5) return 4;

@@ -75,7 +75,13 @@ std::string mountedFolder(std::string_view mountinfoText, Hierarchy hierarchy, s
 
 std::string parentOf(const std::string& directory) { return directory.substr(0, directory.rfind('/')); }
 
-std::atomic<RealtimeByGroup> realtimeOutcome{RealtimeByGroup::NotRefused};
+// What real time met in the cpu groups: a fact of the whole process, which
+// the rights steps note and every new thread and launched program reads
+// (returnToOwnGroup) wherever it starts, so it is kept here, once.
+std::atomic<RealtimeByGroup>& realtimeOutcome() {
+    static std::atomic<RealtimeByGroup> outcome{RealtimeByGroup::NotRefused};
+    return outcome;
+}
 
 }  // namespace
 
@@ -142,11 +148,11 @@ std::string budgetedAncestor(const Place& place) {
     return {};
 }
 
-RealtimeByGroup realtimeByGroup() { return realtimeOutcome.load(); }
+RealtimeByGroup realtimeByGroup() { return realtimeOutcome().load(); }
 
 void noteRefusedByGroup() {
     auto expected = RealtimeByGroup::NotRefused;
-    realtimeOutcome.compare_exchange_strong(expected, RealtimeByGroup::Refused);
+    realtimeOutcome().compare_exchange_strong(expected, RealtimeByGroup::Refused);
 }
 
 bool rightsAllowRealtime(int priority) {
@@ -160,28 +166,29 @@ bool rightsAllowRealtime(int priority) {
 }
 
 void returnToOwnGroup() {
-    if (realtimeOutcome.load() == RealtimeByGroup::GrantedAncestor) moveThread(gettid(), ownPlace().directory);
+    if (realtimeOutcome().load() == RealtimeByGroup::GrantedAncestor) moveThread(gettid(), ownPlace().directory);
 }
 
-bool realtimeDespiteGroup(pid_t tid, int priority, bool (*set)(pid_t tid, int priority)) {
+bool realtimeDespiteGroup(pid_t tid, int priority, int (*set)(pid_t tid, int priority)) {
     const Place& place = ownPlace();
     const pid_t thread = tid == 0 ? gettid() : tid;
     if (priority <= 0) {
-        const bool set0 = set(tid, 0);
-        if (realtimeOutcome.load() == RealtimeByGroup::GrantedAncestor) moveThread(thread, place.directory);
+        const bool set0 = set(tid, 0) == 0;
+        if (realtimeOutcome().load() == RealtimeByGroup::GrantedAncestor) moveThread(thread, place.directory);
         return set0;
     }
-    if (set(tid, priority)) return true;
+    const int error = set(tid, priority);
+    if (error == 0) return true;
     // An ordinary user without real-time rights meets the same EPERM: the
     // group is not why then, and the rights note must not say it is.
-    if (errno != EPERM || realtimeBudget(place) != 0 || !rightsAllowRealtime(priority)) return false;
+    if (error != EPERM || realtimeBudget(place) != 0 || !rightsAllowRealtime(priority)) return false;
     const std::string ancestor = budgetedAncestor(place);
-    if (ancestor.empty() || !moveThread(thread, ancestor) || !set(tid, priority)) {
+    if (ancestor.empty() || !moveThread(thread, ancestor) || set(tid, priority) != 0) {
         noteRefusedByGroup();
         if (!ancestor.empty()) moveThread(thread, place.directory);
         return false;
     }
-    realtimeOutcome.store(RealtimeByGroup::GrantedAncestor);
+    realtimeOutcome().store(RealtimeByGroup::GrantedAncestor);
     return true;
 }
 

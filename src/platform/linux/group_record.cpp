@@ -27,13 +27,27 @@ constexpr int kGuardWaitInHandlerMs = 100;
 
 enum class PutBack { Done, Later };
 
-std::mutex order;  // one holder or repair at a time in this process
-std::once_flag folderOnce;
-// Opened and read once; the ways out's signal handler puts groups back
-// through them (letGo), so they are plain values it can reach.
-int folderFile = -1;
-int guardFile = -1;
-char bootId[kBootIdLength + 1] = {};
+// One holder or repair at a time in this process (never waited for in a
+// signal handler): every group the process holds shares the folder.
+std::mutex& order() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// The records' folder, its lock file and the boot's id, opened and read
+// once for the whole process, before its first group is held. The ways
+// out's signal handler puts groups back through them (letGo), so they are
+// plain values in static storage, set up without a guard a handler could
+// meet half taken.
+struct Records {
+    int folder = -1;
+    int guard = -1;
+    char bootId[kBootIdLength + 1] = {};
+};
+Records& records() {
+    static Records opened;
+    return opened;
+}
 
 void pauseMs(long milliseconds) {
     const timespec pause{0, milliseconds * 1'000'000};
@@ -126,25 +140,27 @@ int recordsFolder() {
 bool readBootId() {
     const int file = open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
     if (file < 0) return false;
-    const ssize_t n = read(file, bootId, kBootIdLength);
+    const ssize_t n = read(file, records().bootId, kBootIdLength);
     close(file);
     return n == static_cast<ssize_t>(kBootIdLength);
 }
 
 bool folderReady() {
-    std::call_once(folderOnce, [] {
+    static std::once_flag once;
+    std::call_once(once, [] {
         if (!readBootId()) return;
-        folderFile = recordsFolder();
-        if (folderFile >= 0)
-            guardFile = openat(folderFile, "groups.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        Records& opened = records();
+        opened.folder = recordsFolder();
+        if (opened.folder >= 0)
+            opened.guard = openat(opened.folder, "groups.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     });
-    return guardFile >= 0;
+    return records().guard >= 0;
 }
 
 // The folder's lock, held briefly by whoever holds or lets go.
 bool takeGuard(int milliseconds) {
     const long long until = nowNs() + milliseconds * 1'000'000LL;
-    while (flock(guardFile, LOCK_EX | LOCK_NB) != 0) {
+    while (flock(records().guard, LOCK_EX | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || nowNs() >= until) return false;
         pauseMs(5);
     }
@@ -155,7 +171,8 @@ bool takeGuard(int milliseconds) {
 bool readRecord(int record, int& found, int& written) {
     char text[64] = {};
     const ssize_t n = pread(record, text, sizeof text - 1, 0);
-    if (n <= static_cast<ssize_t>(kBootIdLength) || std::strncmp(text, bootId, kBootIdLength) != 0) return false;
+    if (n <= static_cast<ssize_t>(kBootIdLength) || std::strncmp(text, records().bootId, kBootIdLength) != 0)
+        return false;
     const char* p = text + kBootIdLength;
     long first = 0;
     long second = 0;
@@ -168,7 +185,7 @@ bool readRecord(int record, int& found, int& written) {
 
 void writeRecord(int record, int found, int written) {
     char text[64];
-    const int length = std::snprintf(text, sizeof text, "%s %d %d\n", bootId, found, written);
+    const int length = std::snprintf(text, sizeof text, "%s %d %d\n", records().bootId, found, written);
     if (ftruncate(record, 0) == 0 && length > 0) (void)!pwrite(record, text, static_cast<std::size_t>(length), 0);
 }
 
@@ -198,12 +215,14 @@ int openGroupOf(long id) {
         if (pid <= 0) continue;
         char path[64];
         std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
-        struct stat status {};
-        if (stat(path, &status) != 0 || status.st_uid != geteuid()) continue;
+        // Its owner is asked of the file opened: a number reused between
+        // a look by path and the opening would mix two processes.
         const int file = open(path, O_RDWR | O_CLOEXEC);
+        struct stat status {};
         long group = 0;
         int nice = 0;
-        if (file >= 0 && readGroup(file, group, nice) && group == id)
+        if (file >= 0 && fstat(file, &status) == 0 && status.st_uid == geteuid() && readGroup(file, group, nice) &&
+            group == id)
             found = file;
         else if (file >= 0)
             close(file);
@@ -235,7 +254,7 @@ PutBack putBack(Held& held, int found, int written, const Patience& patience, bo
 }
 
 void repairRecord(const char* name) {
-    const int record = openat(folderFile, name, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    const int record = openat(records().folder, name, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (record < 0) return;
     if (flock(record, LOCK_EX | LOCK_NB) == 0) {  // nobody holds it
         int found = 0;
@@ -246,7 +265,7 @@ void repairRecord(const char* name) {
             putBack(left, found, written, patienceOf(1000), false);
             close(left.groupFile);
         }
-        unlinkat(folderFile, name, 0);
+        unlinkat(records().folder, name, 0);
     }
     close(record);
 }
@@ -290,7 +309,7 @@ bool hold(Held& held, int groupFile) {
     long id = 0;
     int nice = 0;
     if (!readGroup(groupFile, id, nice)) return false;
-    std::lock_guard lock(order);
+    std::lock_guard lock(order());
     held.id = id;
     held.found = nice;
     held.written = kNotWritten;
@@ -299,7 +318,7 @@ bool hold(Held& held, int groupFile) {
     if (recorded && !takeGuard(kGuardWaitMs)) return false;
     if (recorded) {
         std::snprintf(held.recordName, sizeof held.recordName, "%s%ld", kPrefix, held.id);
-        const int record = openat(folderFile, held.recordName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int record = openat(records().folder, held.recordName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (record >= 0) {
             const bool alone = flock(record, LOCK_EX | LOCK_NB) == 0;
             int found = nice;
@@ -313,7 +332,7 @@ bool hold(Held& held, int groupFile) {
             held.recordFile = record;
             held.found = found;
         }
-        flock(guardFile, LOCK_UN);
+        flock(records().guard, LOCK_UN);
     }
     held.groupFile = groupFile;  // last: a signal handler looks at it
     return true;
@@ -326,13 +345,13 @@ bool change(Held& held, int nice, const Patience& patience) {
     if (held.recordFile >= 0) {
         // Noted first: a Lentora killed right after the write still leaves
         // what it wrote for the next start to compare.
-        std::lock_guard lock(order);
+        std::lock_guard lock(order());
         const bool guarded = takeGuard(kGuardWaitMs);
         int found = held.found;
         int written = kNotWritten;
         readRecord(held.recordFile, found, written);
         writeRecord(held.recordFile, found, nice);
-        if (guarded) flock(guardFile, LOCK_UN);
+        if (guarded) flock(records().guard, LOCK_UN);
     }
     // One already at the value (another Lentora lowered it) costs no turn.
     if (now != nice && !writeNice(held.groupFile, nice, patience)) return false;
@@ -343,7 +362,7 @@ bool change(Held& held, int nice, const Patience& patience) {
 bool letGo(Held& held, const Patience& patience, bool inSignalHandler, bool keepTrying) {
     // A signal handler may not wait for a mutex; it can only interrupt this
     // process's own holding, after which the process ends anyway.
-    std::unique_lock lock(order, std::defer_lock);
+    std::unique_lock lock(order(), std::defer_lock);
     if (!inSignalHandler) lock.lock();
     if (held.groupFile < 0) return true;
     const int savedErrno = errno;
@@ -363,16 +382,16 @@ bool letGo(Held& held, const Patience& patience, bool inSignalHandler, bool keep
             if (putBack(held, found, written, patience, inSignalHandler) == PutBack::Later) {
                 if (keepTrying) {
                     flock(held.recordFile, LOCK_SH);
-                    if (guarded) flock(guardFile, LOCK_UN);
+                    if (guarded) flock(records().guard, LOCK_UN);
                     return errno = savedErrno, false;
                 }
             } else {
-                unlinkat(folderFile, held.recordName, 0);
+                unlinkat(records().folder, held.recordName, 0);
             }
         }
         close(held.recordFile);
         held.recordFile = -1;
-        if (guarded) flock(guardFile, LOCK_UN);
+        if (guarded) flock(records().guard, LOCK_UN);
     }
     close(held.groupFile);
     held.groupFile = -1;
@@ -388,16 +407,16 @@ void forget(Held& held) {
 }
 
 void repairLeftovers() {
-    std::lock_guard lock(order);
+    std::lock_guard lock(order());
     if (!folderReady() || !takeGuard(kGuardWaitMs)) return;
-    const int listing = dup(folderFile);
+    const int listing = dup(records().folder);
     if (DIR* folder = listing >= 0 ? fdopendir(listing) : nullptr) {
         rewinddir(folder);
         while (const dirent* entry = readdir(folder))
             if (std::strncmp(entry->d_name, kPrefix, sizeof kPrefix - 1) == 0) repairRecord(entry->d_name);
         closedir(folder);
     }
-    flock(guardFile, LOCK_UN);
+    flock(records().guard, LOCK_UN);
 }
 
 }  // namespace platform::groups

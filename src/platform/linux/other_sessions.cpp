@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "group_record.h"
+#include "pinned_file.h"  // Fd
 #include "proc_stat.h"
 #include "session_group.h"
 
@@ -51,9 +52,10 @@ struct Worker {
     std::mutex mutex;
     std::condition_variable wake;
     bool started = false;
-    bool wanted = false;  // lowered, as last asked
-    int nice = 0;         // to what
-    bool asked = false;   // asked since the worker last looked
+    bool wanted = false;          // lowered, as last asked
+    int nice = 0;                 // to what
+    SessionRule takes = nullptr;  // which groups
+    bool asked = false;           // asked since the worker last looked
     Progress progress;
 };
 Worker& worker() {
@@ -66,9 +68,20 @@ std::atomic<bool> busy{false};    // the worker is changing a group
 
 // What one pass over /proc tells of each group.
 struct GroupFacts {
-    bool allOurs = true;
-    bool leaderSeen = false;  // the session's leader is one of the group's, and ours
-    long pid = 0;             // one of ours in it
+    SessionFacts facts;
+    Fd file;  // the group's file of one of ours in it, open for writing
+};
+
+// What one process tells, all read through one descriptor of its folder:
+// every fact is of that one process, and a file of one that ended (its
+// number reused or not) reads as nothing.
+struct ProcessFacts {
+    long id = 0;  // its group
+    int nice = 0;
+    bool ours = false;    // real and effective user both the user's
+    bool leader = false;  // it leads its session
+    bool changeable = false;
+    Fd file;  // its group's file, open for writing where changeable
 };
 
 long ownGroup() {
@@ -80,70 +93,35 @@ long ownGroup() {
     return id;
 }
 
-// The session from /proc/PID/stat.
-long sessionOf(long pid) {
+// A set-user-ID program is not the user's.
+bool ownedByUser(int dir) {
+    char text[2048];
+    if (!proc::readSmallAt(dir, "status", text, sizeof text)) return false;
+    const char* line = std::strstr(text, "\nUid:");
+    unsigned real = 0;
+    unsigned effective = 0;
+    return line != nullptr && std::sscanf(line + 1, "Uid: %u %u", &real, &effective) == 2 && real == geteuid() &&
+           effective == geteuid();
+}
+
+bool leadsSession(int dir, long pid) {
     char text[1024];
     long long session = -1;
-    if (!proc::readSmall("/proc/" + std::to_string(pid) + "/stat", text, sizeof text) ||
-        !proc::statFields(text, 6, 1, &session))
-        return -1;
-    return static_cast<long>(session);
+    return proc::readSmallAt(dir, "stat", text, sizeof text) && proc::statFields(text, 6, 1, &session) &&
+           session == pid;
 }
 
-// Real and effective user both the user's (a set-user-ID program is not).
-bool ownedByUser(long pid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/status", pid);
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        unsigned real = 0;
-        unsigned effective = 0;
-        if (std::sscanf(line.c_str(), "Uid: %u %u", &real, &effective) == 2)
-            return real == geteuid() && effective == geteuid();
-    }
-    return false;
-}
-
-// Its autogroup file is the user's (not so for a process that made itself
-// undumpable, such as ssh-agent): the group can be changed through it.
-bool writable(long pid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
+// The group can be changed through its file where the file is the user's
+// (not so for a process that made itself undumpable, such as ssh-agent).
+bool readProcess(int dir, long pid, ProcessFacts& facts) {
+    facts.file.reset(openat(dir, "autogroup", O_RDWR | O_CLOEXEC));
     struct stat status {};
-    return stat(path, &status) == 0 && status.st_uid == geteuid();
-}
-
-bool groupOf(long pid, long& id, int& nice) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
-    const int file = open(path, O_RDONLY | O_CLOEXEC);
-    const bool read = file >= 0 && groups::readGroup(file, id, nice);
-    if (file >= 0) close(file);
-    return read;
-}
-
-// Every group of the machine with what decides whether it is wholly the
-// user's: a group is a session's, and a root session holding one process
-// of the user's (after "sudo -u user cmd &") is root's. A process that is
-// not visible (hidepid) leaves its session's leader unseen.
-std::map<long, GroupFacts> scanGroups(long own) {
-    std::map<long, GroupFacts> found;
-    DIR* processes = opendir("/proc");
-    if (processes == nullptr) return found;
-    while (const dirent* entry = readdir(processes)) {
-        const long pid = std::strtol(entry->d_name, nullptr, 10);
-        long id = 0;
-        int nice = 0;
-        if (pid <= 0 || !groupOf(pid, id, nice) || id == own) continue;
-        GroupFacts& facts = found[id];
-        const bool ours = ownedByUser(pid);
-        if (!ours || nice < 0) facts.allOurs = false;  // raised by somebody: theirs
-        if (ours && writable(pid)) facts.pid = pid;
-        if (ours && sessionOf(pid) == pid) facts.leaderSeen = true;
-    }
-    closedir(processes);
-    return found;
+    facts.changeable = facts.file.fd >= 0 && fstat(facts.file.fd, &status) == 0 && status.st_uid == geteuid();
+    if (facts.file.fd < 0) facts.file.reset(openat(dir, "autogroup", O_RDONLY | O_CLOEXEC));
+    if (facts.file.fd < 0 || !groups::readGroup(facts.file.fd, facts.id, facts.nice)) return false;
+    facts.ours = ownedByUser(dir);
+    facts.leader = leadsSession(dir, pid);
+    return true;
 }
 
 bool alreadyHeld(long id) {
@@ -156,6 +134,39 @@ groups::Held* freeSlot() {
     for (groups::Held& held : lowered)
         if (held.groupFile < 0) return &held;
     return nullptr;
+}
+
+int freeSlots() {
+    int count = 0;
+    for (const groups::Held& held : lowered) count += held.groupFile < 0 ? 1 : 0;
+    return count;
+}
+
+// Every group of the machine not held yet, with what it holds. The file of
+// one of ours in each is kept for the change, as many as there are slots to
+// hold them: no more descriptors than the held groups may take.
+std::map<long, GroupFacts> scanGroups(long own) {
+    std::map<long, GroupFacts> found;
+    DIR* processes = opendir("/proc");
+    if (processes == nullptr) return found;
+    int room = freeSlots();
+    while (const dirent* entry = readdir(processes)) {
+        const long pid = std::strtol(entry->d_name, nullptr, 10);
+        const Fd dir(pid > 0 ? openat(dirfd(processes), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
+        ProcessFacts process;
+        if (dir.fd < 0 || !readProcess(dir.fd, pid, process) || process.id == own || alreadyHeld(process.id)) continue;
+        GroupFacts& group = found[process.id];
+        group.facts.processes += 1;
+        group.facts.usersOwn += process.ours ? 1 : 0;
+        group.facts.leaderSeen = group.facts.leaderSeen || process.leader;
+        group.facts.nice = process.nice;
+        if (process.ours && process.changeable && group.file.fd < 0 && room > 0) {
+            group.file = std::move(process.file);
+            --room;
+        }
+    }
+    closedir(processes);
+    return found;
 }
 
 bool stillWanted(bool lower) {
@@ -173,25 +184,18 @@ bool guarded(const Change& change) {
     return done;
 }
 
-// Holds the group of pid (one of ours in it) and lowers it. One already at
+// Holds the group behind file (of one of ours in it, kept from the scan)
+// and lowers it, if takes still takes it at its value now. One already at
 // the lowest is held too: another Lentora may have lowered it, and must not
 // put it back while this one runs. True when it is worth trying again (the
-// records' lock or the kernel's turn was taken; not for a process gone).
-bool lowerLater(long pid, long id, int lowest) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%ld/autogroup", pid);
-    const int file = open(path, O_RDWR | O_CLOEXEC);
+// records' lock or the kernel's turn was taken; not for a process gone, or
+// gone to another group).
+bool lowerLater(Fd& file, long id, SessionFacts facts, SessionRule takes, int lowest) {
     long now = 0;
-    int nice = 0;
     groups::Held* slot = freeSlot();
-    if (file < 0 || slot == nullptr || !groups::readGroup(file, now, nice) || now != id || nice < 0) {
-        if (file >= 0) close(file);
-        return false;
-    }
-    if (!guarded([&] { return groups::hold(*slot, file); })) {
-        close(file);
-        return true;
-    }
+    if (slot == nullptr || !groups::readGroup(file.fd, now, facts.nice) || now != id || !takes(facts)) return false;
+    if (!guarded([&] { return groups::hold(*slot, file.fd); })) return true;
+    file.fd = -1;  // the slot's now
     return !guarded([&] { return groups::change(*slot, lowest, groups::patienceOf(kTurnWaitMs, &ending)); });
 }
 
@@ -207,15 +211,15 @@ bool lowerHeldLater(groups::Held& held, int lowest) {
 
 // One pass: every group of the user's not yet at lowest. Returns those left
 // waiting.
-int lowerPass(int lowest) {
+int lowerPass(int lowest, SessionRule takes) {
     int waiting = 0;
     for (groups::Held& held : lowered)
         if (held.groupFile >= 0 && held.written != lowest && stillWanted(true) && lowerHeldLater(held, lowest))
             ++waiting;
-    for (const auto& [id, facts] : scanGroups(ownGroup())) {
-        if (!facts.allOurs || !facts.leaderSeen || facts.pid == 0 || alreadyHeld(id)) continue;
+    for (auto& [id, group] : scanGroups(ownGroup())) {
+        if (group.file.fd < 0 || !takes(group.facts)) continue;
         if (!stillWanted(true)) break;
-        if (lowerLater(facts.pid, id, lowest)) ++waiting;
+        if (lowerLater(group.file, id, group.facts, takes, lowest)) ++waiting;
     }
     return waiting;
 }
@@ -250,8 +254,9 @@ void work() {
         w.asked = false;
         const bool lower = w.wanted;
         const int lowest = w.nice;
+        const SessionRule takes = w.takes;
         lock.unlock();
-        const int waiting = lower ? lowerPass(lowest) : restorePass();
+        const int waiting = lower ? lowerPass(lowest, takes) : restorePass();
         const int atLowest = heldAt(lowest);
         lock.lock();
         w.progress = {.settled = !w.asked, .lowered = atLowest, .waiting = waiting};
@@ -280,7 +285,7 @@ bool startWorker() {
     return started;
 }
 
-void ask(bool lower, int nice) {
+void ask(bool lower, int nice, SessionRule takes) {
     Worker& w = worker();
     std::lock_guard lock(w.mutex);
     if (!w.started && !lower) return;
@@ -290,7 +295,10 @@ void ask(bool lower, int nice) {
     }
     w.started = true;
     w.wanted = lower;
-    if (lower) w.nice = nice;
+    if (lower) {
+        w.nice = nice;
+        w.takes = takes;
+    }
     w.asked = true;
     w.progress.settled = false;
     w.wake.notify_all();
@@ -357,14 +365,14 @@ bool autogroupsDecide() {
     return true;
 }
 
-bool lowerOthers(int nice) {
-    if (ending.load() || !autogroupsDecide() || ownGroup() < 0) return false;
+bool lowerOthers(int nice, SessionRule takes) {
+    if (takes == nullptr || ending.load() || !autogroupsDecide() || ownGroup() < 0) return false;
     session::arrangeWaysOut();
-    ask(true, nice);
+    ask(true, nice, takes);
     return true;
 }
 
-void restoreOthers() { ask(false, 0); }
+void restoreOthers() { ask(false, 0, nullptr); }
 
 Progress progress() {
     Worker& w = worker();

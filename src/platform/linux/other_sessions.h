@@ -12,17 +12,20 @@
 // thread), and anybody may take those turns. So a worker thread does the
 // changes, within the kernel's rate, and retries in the background where the
 // turns are taken; asking returns at once.
+#include "platform/thread.h"
+
 namespace platform::sessions {
 
 // Autogroups decide only for a process in the root cpu control group (on a
 // desktop that schedules by control group, they do nothing).
 bool autogroupsDecide();
 
-// Asks for every session group that is wholly the user's (its leader and
-// every process in it) to go to nice, but Lentora's own and those somebody
-// raised (negative nice), keeping their values in records (group_record.h).
-// Does nothing where autogroups don't decide; true when the worker was asked.
-bool lowerOthers(int nice);
+// Asks for every session group but Lentora's own that takes judges the
+// user's to go to nice, keeping their values in records (group_record.h).
+// The worker judges each group when it finds it and again right before its
+// change. Does nothing where autogroups don't decide; true when the worker
+// was asked.
+bool lowerOthers(int nice, SessionRule takes);
 // Asks for every group to go back (the last Lentora holding each does).
 void restoreOthers();
 

@@ -30,10 +30,11 @@ Grant onOwnThread(Probe probe) {
     return grant;
 }
 
-bool setSchedFifo(pid_t tid, int priority) {
+// 0, or the system's error number.
+int setSchedFifo(pid_t tid, int priority) {
     sched_param param{};
     param.sched_priority = priority;
-    return sched_setscheduler(tid, SCHED_FIFO, &param) == 0;
+    return sched_setscheduler(tid, SCHED_FIFO, &param) == 0 ? 0 : errno;
 }
 
 // Where the kernel schedules real time by group and Lentora's group has no
@@ -92,7 +93,7 @@ public:
             // thread begin at the normal policy instead of inheriting it. Only
             // a privileged thread may clear the flag, so it stays on the way back.
             const int policy = level > 0 ? SCHED_FIFO : SCHED_OTHER;
-            return sched_setscheduler(thread, policy | SCHED_RESET_ON_FORK, &param) == 0;
+            return sched_setscheduler(thread, policy | SCHED_RESET_ON_FORK, &param) == 0 ? 0 : errno;
         });
     }
 };

@@ -20,8 +20,6 @@ namespace {
 // More links than this on the way is a loop, as for the kernel.
 constexpr int kMaxLinks = 40;
 
-std::atomic<bool> openat2Missing{false};
-
 }  // namespace
 
 void Fd::reset(int f) {
@@ -34,6 +32,9 @@ void Fd::reset(int f) {
 // O_NOFOLLOW is then the same, as no name given here holds a "/".
 int openIn(int folder, const std::string& name, int flags, mode_t mode) {
     flags |= O_NOFOLLOW | O_CLOEXEC;
+    // Whether the running kernel lacks it: one fact for the whole process,
+    // found at the first call that meets ENOSYS.
+    static std::atomic<bool> openat2Missing{false};
     if (!openat2Missing.load(std::memory_order_relaxed)) {
         open_how how{};
         how.flags = std::uint64_t(flags);

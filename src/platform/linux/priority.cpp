@@ -16,7 +16,14 @@ constexpr int kHighestNice = -20;
 constexpr int kLowestNice = 19;
 constexpr int kUnset = 1000;
 
-std::atomic<int> processNiceValue{kUnset};
+// The level Normal stands for: the process's own, which Linux does not keep
+// (every thread has a nice value of its own, the window's at -20). One value
+// for the whole process, set where the class is set and read by every
+// thread that takes Normal.
+std::atomic<int>& processNiceValue() {
+    static std::atomic<int> nice{kUnset};
+    return nice;
+}
 
 // The main thread's nice; its thread id is the process id.
 int readNice() {
@@ -33,7 +40,9 @@ int lowestAllowedNice() {
     return 20 - static_cast<int>(cur);
 }
 
-// Read when the program is loaded, before any of its code raised anything.
+// Read when the program is loaded, before any of its code raised anything;
+// a constant, and at namespace scope because a function's would be read at
+// its first call, after the raise.
 const int niceAtStart = readNice();
 
 bool refusedForRights(int error) { return error == EACCES || error == EPERM; }
@@ -58,16 +67,17 @@ bool setThreadHighest(pid_t tid, RightsStep* step, bool besideRealtime) {
 }
 
 int processNice() {
-    int nice = processNiceValue.load();
+    std::atomic<int>& value = processNiceValue();
+    int nice = value.load();
     if (nice == kUnset) {
         int expected = kUnset;
-        processNiceValue.compare_exchange_strong(expected, readNice());
-        nice = processNiceValue.load();
+        value.compare_exchange_strong(expected, readNice());
+        nice = value.load();
     }
     return nice;
 }
 
-void setProcessNice(int nice) { processNiceValue.store(std::clamp(nice, kHighestNice, kLowestNice)); }
+void setProcessNice(int nice) { processNiceValue().store(std::clamp(nice, kHighestNice, kLowestNice)); }
 
 int niceFor(ThreadPriority priority) {
     switch (priority) {

@@ -9,7 +9,11 @@
 namespace platform::proc {
 
 bool readSmall(const std::string& path, char* buf, std::size_t size) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return readSmallAt(AT_FDCWD, path.c_str(), buf, size);
+}
+
+bool readSmallAt(int dir, const char* name, char* buf, std::size_t size) {
+    const int fd = ::openat(dir, name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     const ssize_t n = ::read(fd, buf, size - 1);
     ::close(fd);

@@ -29,8 +29,6 @@ int leadingNumber(const char* text) {
     return static_cast<int>(std::strtol(text, nullptr, 10));
 }
 
-int niceForClass(PriorityClass cls) { return cls == PriorityClass::Realtime ? -20 : -10; }
-
 // Linux keeps a nice value per thread, so the whole process means every
 // thread it has. Threads that ended meanwhile don't count.
 bool setEveryThreadNice(int nice) {
@@ -57,9 +55,15 @@ public:
         return leadingNumber(names.release);
     }
 
+    void useClassNice(const ClassNice& levels) override {
+        std::lock_guard lock(classMutex_);
+        classNice_ = levels;
+    }
+
     bool setProcessPriorityClass(PriorityClass cls) override {
-        const int nice = niceForClass(cls);
-        const bool set = setEveryThreadNice(nice);
+        const std::optional<int> nice = niceOf(cls);
+        if (!nice) return false;
+        const bool set = setEveryThreadNice(*nice);
         // Normal threads follow the level reached, which may be less than
         // asked when the user's rights did not allow more.
         errno = 0;
@@ -89,15 +93,18 @@ public:
     void putGroupsBackOn(std::span<const int> waysOut) override { session::setWaysOut(waysOut); }
 
     bool raiseSession(bool raise, PriorityClass cls) override {
-        if (raise) return session::raise(niceForClass(cls));
-        session::restore();
-        return false;
+        if (!raise) {
+            session::restore();
+            return false;
+        }
+        const std::optional<int> nice = niceOf(cls);
+        return nice && session::raise(*nice);
     }
 
     bool sessionsGrouped() override { return session::grouped(); }
 
-    bool lowerOtherSessions(std::optional<int> nice) override {
-        if (nice) return sessions::lowerOthers(*nice);
+    bool lowerOtherSessions(std::optional<SessionsLowering> ask) override {
+        if (ask) return sessions::lowerOthers(ask->nice, ask->takes);
         sessions::restoreOthers();
         return false;
     }
@@ -123,6 +130,13 @@ public:
     }
 
 private:
+    std::optional<int> niceOf(PriorityClass cls) {
+        std::lock_guard lock(classMutex_);
+        return classNice_ ? std::optional(classNice_->of(cls)) : std::nullopt;
+    }
+
+    std::mutex classMutex_;
+    std::optional<ClassNice> classNice_;  // as the engine handed it in
     std::mutex stepsMutex_;
     // Never destroyed before the process ends (the system control lives as
     // long): threads may be made real-time through one at any time.

@@ -65,11 +65,17 @@ int FakeSystemControl::majorVersion() {
     return major_;
 }
 
+void FakeSystemControl::useClassNice(const ClassNice& levels) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back("useClassNice(" + std::to_string(levels.high) + " " + std::to_string(levels.realtime) + ")");
+    classNiceGiven_ = true;
+}
+
 bool FakeSystemControl::setProcessPriorityClass(PriorityClass cls) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::string("setProcessPriorityClass(") + className(cls) + ")");
     classes_.push_back(cls);
-    return true;
+    return classNiceGiven_;  // as the system's: a class stands for nothing until then
 }
 
 bool FakeSystemControl::setCurrentThreadPriority(ThreadPriority priority) {
@@ -145,14 +151,14 @@ void FakeSystemControl::putGroupsBackOn(std::span<const int> waysOut) {
 bool FakeSystemControl::raiseSession(bool raise, PriorityClass) {
     std::lock_guard lock(mutex_);
     calls_.push_back(raise ? "raiseSession(true)" : "raiseSession(false)");
-    sessionRaised_ = raise && sessionAnswer_;
+    sessionRaised_ = raise && sessionAnswer_ && classNiceGiven_;
     return sessionRaised_;
 }
 
-bool FakeSystemControl::lowerOtherSessions(std::optional<int> nice) {
+bool FakeSystemControl::lowerOtherSessions(std::optional<SessionsLowering> ask) {
     std::lock_guard lock(mutex_);
-    calls_.push_back(nice ? "lowerOtherSessions(" + std::to_string(*nice) + ")" : "lowerOtherSessions(none)");
-    return nice.has_value();
+    calls_.push_back(ask ? "lowerOtherSessions(" + std::to_string(ask->nice) + ")" : "lowerOtherSessions(none)");
+    return ask.has_value();
 }
 
 bool FakeSystemControl::sessionsGrouped() {

@@ -14,17 +14,17 @@ namespace platform {
 
 class FakeSystemControl : public SystemControl {
 public:
-    void setMajorVersion(int major);                       // default 6
-    void setRights(Rights rights);                         // offered as steps; default: nice values down to -20
-    void setSessionAnswer(bool raised);                    // answer of raiseSession(true), default true
-    void setSessionsGrouped(bool grouped);                 // default true
+    void setMajorVersion(int major);        // default 6
+    void setRights(Rights rights);          // offered as steps; default: nice values down to -20
+    void setSessionAnswer(bool raised);     // answer of raiseSession(true) once useClassNice came, default true
+    void setSessionsGrouped(bool grouped);  // default true
     void setRunMeter(RunMeter* meter) { meter_ = meter; }  // default none
 
     // The calls in order: "majorVersion", "setProcessPriorityClass(High)",
     // "setProcessPriorityClass(Realtime)", "setCurrentThreadPriority(Normal)",
     // "setCurrentThreadPriority(AboveNormal)",
     // "setCurrentThreadPriority(TimeCritical)", "allowedProcessors", "rightsSteps", "useRealtimeStep",
-    // "setCurrentThreadRealtime(N)", "putGroupsBackOn(N ...)", "raiseSession(true|false)",
+    // "setCurrentThreadRealtime(N)", "putGroupsBackOn(N ...)", "useClassNice(N N)", "raiseSession(true|false)",
     // "lowerOtherSessions(N|none)".
     std::vector<std::string> calls() const;
     std::vector<PriorityClass> priorityClasses() const;
@@ -35,6 +35,7 @@ public:
     std::vector<LaunchStanding> launchStandings() const;
 
     int majorVersion() override;
+    void useClassNice(const ClassNice& levels) override;
     bool setProcessPriorityClass(PriorityClass cls) override;
     bool setCurrentThreadPriority(ThreadPriority priority) override;
     std::vector<int> allowedProcessors() override;
@@ -44,7 +45,7 @@ public:
     void putGroupsBackOn(std::span<const int> waysOut) override;
     bool raiseSession(bool raise, PriorityClass cls) override;
     bool sessionsGrouped() override;
-    bool lowerOtherSessions(std::optional<int> nice) override;
+    bool lowerOtherSessions(std::optional<SessionsLowering> ask) override;
     void setLaunchStanding(const LaunchStanding& standing) override;
     RunMeter* runMeter() override { return meter_; }
 
@@ -56,6 +57,7 @@ private:
     std::vector<ThreadPriority> priorities_;
     Rights rights_{.realtime = {}, .nice = {GrantKind::Nice, -20, "fake"}, .realtimeStep = nullptr};
     bool sessionAnswer_ = true;
+    bool classNiceGiven_ = false;
     bool sessionRaised_ = false;
     bool grouped_ = true;
     std::vector<int> realtimes_;

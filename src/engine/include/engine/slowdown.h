@@ -122,9 +122,10 @@ private:
     bool running_ = false;
     bool version5_ = false;
     std::atomic<bool> holdsOtherSessions_{true};
-    std::atomic<bool> lowerOtherSessions_{false};                      // read by watchers in Resume
-    std::atomic<int> otherSessionsNice_{kLowestStanding};              // as far as they are lowered
-    std::atomic<unsigned long long> scopeWeight_{kRaisedScopeWeight};  // of Lentora's scope while the burners run
+    std::atomic<bool> lowerOtherSessions_{false};                           // read by watchers in Resume
+    std::atomic<int> otherSessionsNice_{kLowestStanding};                   // as far as they are lowered
+    std::atomic<platform::SessionRule> otherSessionsRule_{whollyTheUsers};  // which of them
+    std::atomic<unsigned long long> scopeWeight_{kRaisedScopeWeight};       // of Lentora's scope while the burners run
     std::optional<RightsLadder> ladder_;
     BusyTrim trim_;
     std::unique_ptr<ShareSampler> sampler_;  // none where the system measures nothing

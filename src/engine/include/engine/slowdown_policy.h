@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the slow-down asks of the system, in one value: the scheduling plan
-// and the priorities, the session's group and the other sessions', the
-// weight of Lentora's scope, how programs are launched, and what real time
-// from a service must keep to. The engine decides it (engine/scheduling.h
-// applies it); the platform only carries it out and reports what it found.
+// and the priorities (and the nice value each class stands for), the
+// session's group and the other sessions' (and which of them), the weight
+// of Lentora's scope, how programs are launched, and what real time from a
+// service must keep to. The engine decides it (engine/scheduling.h applies
+// it); the platform only carries it out and reports what it found.
 #include <csignal>
 #include <span>
 
@@ -51,6 +52,20 @@ inline constexpr int kWaysOut[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 // 100 ms slices of 35 %).
 inline constexpr bool kBackupsBesideRealtime = true;
 
+// The nice value each priority class stands for: the process's threads
+// take it, and the session's group where it is raised. Realtime, the
+// accurate engine's, is the strongest there is; High leaves the window's
+// thread (TimeCritical, -20) above the burners.
+inline constexpr platform::ClassNice kClassNice{.high = -10, .realtime = -20};
+
+// Which of the user's other sessions are lowered: a group wholly the user's,
+// every process in it and its session's leader seen among them, and not
+// raised (a negative value is what somebody with the rights chose). A group
+// is a session's: a root session that holds one process of the user's
+// (after "sudo -u user cmd &") is root's, and one whose leader is not seen
+// (hidepid) is not known to be the user's.
+bool whollyTheUsers(const platform::SessionFacts& group);
+
 struct SlowDownPolicy {
     SchedulingPlan plan;
     // The class every thread of the process starts from.
@@ -64,7 +79,8 @@ struct SlowDownPolicy {
     // top of the range, 95-98 %) have nice values that count only inside the
     // session.
     bool lowerOtherSessions = false;
-    int otherSessionsNice = kLowestStanding;
+    platform::SessionsLowering otherSessions{.nice = kLowestStanding, .takes = whollyTheUsers};
+    platform::ClassNice classNice = kClassNice;  // handed in before the class is set
     platform::LaunchStanding launch;
     unsigned long long scopeWeight = kRaisedScopeWeight;
     std::span<const int> waysOut = kWaysOut;

@@ -58,11 +58,12 @@ void noteRefusedByGroup();
 bool rightsAllowRealtime(int priority);
 
 // Puts the calling thread (tid: 0) or another one under SCHED_FIFO through
-// set; where real-time group scheduling refuses it for want of budget, the
-// thread moves into the nearest group above that has one (possible for root)
-// and set is tried again. Priority 0 puts the thread back to the normal
-// policy and back into Lentora's group.
-bool realtimeDespiteGroup(pid_t tid, int priority, bool (*set)(pid_t tid, int priority));
+// set (which returns 0, or the system's error number); where real-time group
+// scheduling refuses it for want of budget (EPERM), the thread moves into
+// the nearest group above that has one (possible for root) and set is tried
+// again. Priority 0 puts the thread back to the normal policy and back into
+// Lentora's group.
+bool realtimeDespiteGroup(pid_t tid, int priority, int (*set)(pid_t tid, int priority));
 // A new thread or process starts in its creator's group: one created by a
 // thread that real time moved above comes back into Lentora's own group
 // with this (called by the new thread at its start; nothing otherwise).

@@ -109,11 +109,41 @@ class RunMeter;
 // Priorities of the whole process and of the calling thread.
 enum class PriorityClass { High, Realtime };
 
+// The nice value each priority class stands for, as the engine decides
+// (engine::kClassNice): every thread of the process takes it, and the
+// session's group where it is raised.
+struct ClassNice {
+    int high = 0;
+    int realtime = 0;
+    int of(PriorityClass cls) const { return cls == PriorityClass::Realtime ? realtime : high; }
+};
+
+// What one look over the processes tells of a scheduling group (autogroup)
+// of one of the user's other sessions, for the engine's rule to judge.
+struct SessionFacts {
+    int processes = 0;        // seen in the group (hidepid may hide some)
+    int usersOwn = 0;         // of them, the user's: real and effective user both
+    bool leaderSeen = false;  // the session's leader is one of them
+    int nice = 0;             // the group's value now
+};
+// The engine's rule: whether the group is the user's to lower.
+using SessionRule = bool (*)(const SessionFacts&);
+
+// The user's other sessions' groups that rule takes, lowered to nice.
+struct SessionsLowering {
+    int nice = 0;
+    SessionRule takes = nullptr;
+};
+
 class SystemControl {
 public:
     virtual ~SystemControl() = default;
     // Major number of the operating system release; 0 when the query fails.
     virtual int majorVersion() = 0;
+    // The nice value each class stands for, from now on; handed in before
+    // the first class is set (until then a class stands for nothing, and
+    // setting one or raising the session to it does nothing).
+    virtual void useClassNice(const ClassNice& levels) = 0;
     // Raises every thread of the process; false when the system refused
     // (failures are harmless: everything then runs at normal priority).
     virtual bool setProcessPriorityClass(PriorityClass cls) = 0;
@@ -138,11 +168,11 @@ public:
     virtual bool raiseSession(bool raise, PriorityClass cls) = 0;
     // Whether the scheduler shares the processor between sessions first.
     virtual bool sessionsGrouped() = 0;
-    // The user's other sessions lowered to nice (an owner may go down to 19)
-    // or, with none, put back as found, for burners that do not hold against
-    // them; where sessions don't decide, nothing. True when they are asked
-    // to be lowered now.
-    virtual bool lowerOtherSessions(std::optional<int> nice) = 0;
+    // The groups of the user's other sessions that the engine's rule takes,
+    // lowered (an owner may go down to 19) or, with none, put back as found,
+    // for burners that do not hold against them; where sessions don't
+    // decide, nothing. True when they are asked to be lowered now.
+    virtual bool lowerOtherSessions(std::optional<SessionsLowering> ask) = 0;
     // Whether what was last asked of the other sessions is done: the kernel
     // takes one change a tenth of a second, so it may take a while.
     virtual bool otherSessionsSettled() { return true; }
