@@ -56,16 +56,4 @@ INSTANTIATE_TEST_SUITE_P(
                    "runforever   wait:-3   speed:0   APP:A "}),
     [](const auto& info) { return info.param.name; });
 
-TEST(StatusTextFromParse, SummaryOfATypicalCommandLine) {
-    CommandLineSettings settings{};
-    const bool ok = parameters({"/SPEED=40", "/WAIT=5", "/usr/bin/true"}, settings, 450.0, {}, 98);
-    EXPECT_EQ(startupStatusText(ok, settings), "runforever   wait:5   speed:40   APP:/usr/bin/true ");
-}
-
-TEST(StatusTextFromParse, BadCommandLine) {
-    CommandLineSettings settings{};
-    const bool ok = parameters({"/SPEED=99", "/usr/bin/true"}, settings, 450.0, {}, 98);
-    EXPECT_EQ(startupStatusText(ok, settings), "Error in command line parameters");
-}
-
 }  // namespace

@@ -93,7 +93,7 @@ TEST_F(TaskIconRules, DeletesWithTheRecordAsLastFilled) {
     EXPECT_FALSE(icon.active());
 }
 
-TEST_F(TaskIconRules, ModifiesOnlyWhileShown) {
+TEST_F(TaskIconRules, ModifiesOnlyWhileShownAndForChangedValues) {
     icon.setToolTip("tip");
     icon.setIcon(colouredIcon(Qt::blue));
     icon.setTaskIconID(9);
@@ -107,16 +107,11 @@ TEST_F(TaskIconRules, ModifiesOnlyWhileShown) {
     EXPECT_STREQ(shell->requests[1].data.szTip, "new tip");
     EXPECT_EQ(shell->requests[2].data.hIcon, static_cast<quintptr>(icon.icon().cacheKey()));
     EXPECT_EQ(shell->requests[3].data.uID, 10u);
-}
-
-TEST_F(TaskIconRules, SendsNothingForUnchangedValues) {
-    icon.setToolTip("same");
-    icon.setTaskIconID(4);
-    icon.setActive(true);
-    icon.setToolTip("same");
-    icon.setTaskIconID(4);
+    // Unchanged values send nothing.
+    icon.setToolTip("new tip");
+    icon.setTaskIconID(10);
     icon.setIcon(icon.icon());  // its own object
-    EXPECT_EQ(shell->requests.size(), 1u);
+    EXPECT_EQ(shell->requests.size(), 4u);
 }
 
 // The sent tooltip is cut at a whole character (é takes two bytes).
