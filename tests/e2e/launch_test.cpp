@@ -7,10 +7,10 @@
 #include <unistd.h>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <thread>
 
+#include "file_text.h"
 #include "lentora_process.h"
 #include "sandbox.h"
 
@@ -193,8 +193,7 @@ TEST(CommandLineLaunch, ClosingLaunchSaysWhatShareTheProgramRanAt) {
     const auto status = lentora.waitForExit(30s);
     reapAdopted(ownChildren());  // the busy program, one process that outlives the watch
     ASSERT_TRUE(status && WIFEXITED(*status)) << "Lentora did not end after the watch";
-    std::ifstream in(errors);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = slurp(errors);
     std::smatch m;
     const std::regex line(
         R"(lentora: the program ran at ([0-9]+\.[0-9]) % of a processor \([^)]*\) over ([0-9]+\.[0-9]) s; )"
