@@ -3,7 +3,6 @@
 // and sleeps of the normal and the heavy cycle.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <tuple>
 #include <vector>

@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QTemporaryDir>
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <iterator>

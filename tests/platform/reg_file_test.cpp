@@ -16,8 +16,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using platform::openRegFile;

@@ -6,8 +6,6 @@
 #include <sys/resource.h>
 #include <algorithm>
 #include <csignal>
-#include <fstream>
-#include <sstream>
 
 #include "file_text.h"
 #include "test_paths.h"

@@ -33,21 +33,18 @@ protected:
     TTaskIcon icon{nullptr, shell};
 };
 
-TEST_F(TaskIconRules, StartsHiddenAndAddsOnceWhenActivatedTwice) {
+// It starts hidden, and activated twice it adds its icon once.
+TEST_F(TaskIconRules, StartsHiddenAndAddsOnceWithTheRecordFilledForTheShell) {
     EXPECT_FALSE(icon.active());
-    EXPECT_TRUE(shell->requests.empty()) << "a new icon told the shell";
+    icon.setIcon(colouredIcon(Qt::red));
+    icon.setToolTip("Lentora 2.05");
+    icon.setTaskIconID(3);
+    EXPECT_TRUE(shell->requests.empty()) << "a hidden icon told the shell";
     icon.setActive(true);
     icon.setActive(true);
     ASSERT_EQ(shell->requests.size(), 1u);
     EXPECT_EQ(shell->requests[0].op, Op::Add);
     EXPECT_TRUE(icon.active());
-}
-
-TEST_F(TaskIconRules, FillsTheRecordForTheShell) {
-    icon.setIcon(colouredIcon(Qt::red));
-    icon.setToolTip("Lentora 2.05");
-    icon.setTaskIconID(3);
-    icon.setActive(true);
     const NotifyIconData& sent = shell->requests.at(0).data;
     EXPECT_EQ(sent.cbSize, 88u);
     EXPECT_NE(sent.hWnd, 0u);
