@@ -140,24 +140,19 @@ TEST_F(ClockSpeed, RegistryLookupWithoutAPerformanceCounter) {
     }
 }
 
-TEST_F(ClockSpeed, WithoutCpuidTheRegistryValueIsUsedAndNothingIsMeasured) {
+// Without CPUID, or with it but without the time-stamp flag, the machine
+// key's value is used and nothing is measured.
+TEST_F(ClockSpeed, WithoutATimeStampCounterTheRegistryValueIsUsedAndNothingIsMeasured) {
     platform::FakeProcessor bare;
-    bare.setTimeStamps({}, 0, 1);
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 133}});
-    TCPUID cpu(bare, clock, registry);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 133.0);
-    EXPECT_EQ(bare.count("rdtsc"), 0u);
-    EXPECT_EQ(clock.performanceFrequencyReads() + clock.performanceCounterReads() + clock.tickCountReads(), 0);
-}
-
-TEST_F(ClockSpeed, CpuidWithoutTheTimeStampFlagUsesTheRegistry) {
     processor.setLeaf(1, {0x0543, 0, 0, kFpuBit});
-    processor.setTimeStamps({}, 0, 1);
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 266}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 266.0);
-    EXPECT_EQ(processor.count("rdtsc"), 0u);
-    EXPECT_EQ(clock.performanceCounterReads(), 0);
+    for (platform::FakeProcessor* p : {&bare, &processor}) {
+        p->setTimeStamps({}, 0, 1);
+        platform::FakeMachineRegistry registry = registryWith(k450);
+        TCPUID cpu(*p, clock, registry);
+        EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 450.0);
+        EXPECT_EQ(p->count("rdtsc"), 0u);
+        EXPECT_EQ(clock.performanceFrequencyReads() + clock.performanceCounterReads() + clock.tickCountReads(), 0);
+    }
 }
 
 TEST_F(ClockSpeed, OneSecondCountReadsTheCounterEvenWithoutCpuid) {
