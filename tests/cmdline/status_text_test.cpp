@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 using namespace cmdline;
 
@@ -55,17 +54,5 @@ INSTANTIATE_TEST_SUITE_P(
                    {.waitSeconds = -3, .application = "A "},
                    "runforever   wait:-3   speed:0   APP:A "}),
     [](const auto& info) { return info.param.name; });
-
-TEST(StatusTextFromParse, SummaryOfATypicalCommandLine) {
-    CommandLineSettings settings{};
-    const bool ok = parameters({"/SPEED=40", "/WAIT=5", "/usr/bin/true"}, settings, 450.0, {}, 98).empty();
-    EXPECT_EQ(startupStatusText(ok, settings), "runforever   wait:5   speed:40   APP:/usr/bin/true ");
-}
-
-TEST(StatusTextFromParse, BadCommandLine) {
-    CommandLineSettings settings{};
-    const bool ok = parameters({"/SPEED=99", "/usr/bin/true"}, settings, 450.0, {}, 98).empty();
-    EXPECT_EQ(startupStatusText(ok, settings), "Error in command line parameters");
-}
 
 }  // namespace

@@ -24,21 +24,30 @@ struct ClockSpeed : testing::Test {
         clock.setPerformanceStep(10);
         clock.setTickCount(5000);
     }
+
+    // TCPUID on the processor with these time stamps and a machine key with
+    // these values (none: it cannot be opened).
+    std::optional<platform::FakeMachineRegistry> registry;
+    std::unique_ptr<TCPUID> create(std::vector<uint64_t> stamps, std::optional<std::map<std::string, uint32_t>> values,
+                                   uint64_t next = 0, uint64_t step = 0) {
+        processor.setTimeStamps(std::move(stamps), next, step);
+        registry.emplace(std::move(values));
+        return std::make_unique<TCPUID>(processor, clock, *registry);
+    }
 };
+const std::map<std::string, uint32_t> k450{{"~MHz", 450}};
 
 }  // namespace
 
 TEST_F(ClockSpeed, MeasurementGivesTheSpeedWithItsFractionalDigits) {
-    processor.setTimeStamps({7, 1'000, 451'033'118});
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(cpu.CyclesPerSecond(), 451'032'118);
-    EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), 451.032118);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 451.032118);
-    EXPECT_EQ(cpu.StartStamp(), 1'000u);
-    EXPECT_EQ(cpu.StopStamp(), 451'033'118u);
-    EXPECT_EQ(cpu.ElapsedTicks(), 451'032'118);
-    EXPECT_TRUE(registry.journal.empty());
+    const auto cpu = create({7, 1'000, 451'033'118}, k450);
+    EXPECT_EQ(cpu->CyclesPerSecond(), 451'032'118);
+    EXPECT_DOUBLE_EQ(cpu->measuredSpeed(), 451.032118);
+    EXPECT_DOUBLE_EQ(cpu->ProcessorSpeed(), 451.032118);
+    EXPECT_EQ(cpu->StartStamp(), 1'000u);
+    EXPECT_EQ(cpu->StopStamp(), 451'033'118u);
+    EXPECT_EQ(cpu->ElapsedTicks(), 451'032'118);
+    EXPECT_TRUE(registry->journal.empty());
     EXPECT_EQ(clock.tickCountReads(), 0);
     // Refresh, then the timer's two readings, each asking leaf 1 afresh.
     EXPECT_EQ(processor.calls(),
@@ -46,9 +55,7 @@ TEST_F(ClockSpeed, MeasurementGivesTheSpeedWithItsFractionalDigits) {
 }
 
 TEST_F(ClockSpeed, MeasurementWaitsUntilTheCounterReachesTheTarget) {
-    processor.setTimeStamps({0, 0, 1000});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
+    const auto cpu = create({0, 0, 1000}, std::nullopt);
     // c0 = 0, 10 after the start stamp, target 1,000,000: readings 20 ..
     // 1,000,000, the last one equal to it, then one after the stop stamp.
     EXPECT_EQ(clock.performanceCounterReads(), 2 + 99'999 + 1);
@@ -58,34 +65,28 @@ TEST_F(ClockSpeed, MeasurementWaitsUntilTheCounterReachesTheTarget) {
 // passes the target, here for 30 ms: the ticks of that time do not count.
 TEST_F(ClockSpeed, LateEndOfTheWaitIsCountedAgainstTheCountersTime) {
     clock.queuePerformanceCounts({0, 10, 500'000, 1'030'000, 1'030'010});
-    processor.setTimeStamps({7, 1'000, 1'000 + 2'575'000'000});  // 1.03 s at 2500 MHz
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(cpu.ElapsedTicks(), 2'575'000'000);
-    EXPECT_EQ(cpu.CyclesPerSecond(), 2'500'000'000);
+    const auto cpu = create({7, 1'000, 1'000 + 2'575'000'000}, std::nullopt);  // 1.03 s at 2500 MHz
+    EXPECT_EQ(cpu->ElapsedTicks(), 2'575'000'000);
+    EXPECT_EQ(cpu->CyclesPerSecond(), 2'500'000'000);
 }
 
 TEST_F(ClockSpeed, NegativeMeasurementIsKnownButGivesZero) {
-    processor.setTimeStamps({0, 1'000, 500});
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(cpu.ElapsedTicks(), -500);
-    EXPECT_EQ(cpu.CyclesPerSecond(), -500);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 0.0);
-    EXPECT_TRUE(registry.journal.empty());
+    const auto cpu = create({0, 1'000, 500}, k450);
+    EXPECT_EQ(cpu->ElapsedTicks(), -500);
+    EXPECT_EQ(cpu->CyclesPerSecond(), -500);
+    EXPECT_DOUBLE_EQ(cpu->ProcessorSpeed(), 0.0);
+    EXPECT_TRUE(registry->journal.empty());
     EXPECT_EQ(clock.tickCountReads(), 0);
 }
 
 TEST_F(ClockSpeed, NoPerformanceCounterFallsBackToTheRegistry) {
     clock.setPerformanceFrequency(0);
-    processor.setTimeStamps({}, 99, 1);
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 450}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(cpu.CyclesPerSecond(), 450'000'000);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 450.0);
-    EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), 0.0);
+    const auto cpu = create({}, k450, 99, 1);
+    EXPECT_EQ(cpu->CyclesPerSecond(), 450'000'000);
+    EXPECT_DOUBLE_EQ(cpu->ProcessorSpeed(), 450.0);
+    EXPECT_DOUBLE_EQ(cpu->measuredSpeed(), 0.0);
     EXPECT_EQ(clock.performanceCounterReads(), 0);
-    EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "close"}));
+    EXPECT_EQ(registry->journal, (Journal{"open", "read ~MHz", "close"}));
     EXPECT_EQ(processor.count("rdtsc"), 1u);  // the refresh only
 }
 
@@ -139,24 +140,19 @@ TEST_F(ClockSpeed, RegistryLookupWithoutAPerformanceCounter) {
     }
 }
 
-TEST_F(ClockSpeed, WithoutCpuidTheRegistryValueIsUsedAndNothingIsMeasured) {
+// Without CPUID, or with it but without the time-stamp flag, the machine
+// key's value is used and nothing is measured.
+TEST_F(ClockSpeed, WithoutATimeStampCounterTheRegistryValueIsUsedAndNothingIsMeasured) {
     platform::FakeProcessor bare;
-    bare.setTimeStamps({}, 0, 1);
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 133}});
-    TCPUID cpu(bare, clock, registry);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 133.0);
-    EXPECT_EQ(bare.count("rdtsc"), 0u);
-    EXPECT_EQ(clock.performanceFrequencyReads() + clock.performanceCounterReads() + clock.tickCountReads(), 0);
-}
-
-TEST_F(ClockSpeed, CpuidWithoutTheTimeStampFlagUsesTheRegistry) {
     processor.setLeaf(1, {0x0543, 0, 0, kFpuBit});
-    processor.setTimeStamps({}, 0, 1);
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 266}});
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 266.0);
-    EXPECT_EQ(processor.count("rdtsc"), 0u);
-    EXPECT_EQ(clock.performanceCounterReads(), 0);
+    for (platform::FakeProcessor* p : {&bare, &processor}) {
+        p->setTimeStamps({}, 0, 1);
+        platform::FakeMachineRegistry registry = registryWith(k450);
+        TCPUID cpu(*p, clock, registry);
+        EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 450.0);
+        EXPECT_EQ(p->count("rdtsc"), 0u);
+        EXPECT_EQ(clock.performanceFrequencyReads() + clock.performanceCounterReads() + clock.tickCountReads(), 0);
+    }
 }
 
 TEST_F(ClockSpeed, OneSecondCountReadsTheCounterEvenWithoutCpuid) {
@@ -178,32 +174,21 @@ TEST_F(ClockSpeed, NoCounterAndNoRegistryValueMakesCreationFail) {
     EXPECT_EQ(bare.count("rdtsc"), 1u);
 }
 
+// From the tick count t0: the edge at t0 + 1, the window until the first
+// reading at t0 + 1000 or later, also where the tick count wraps (256 ms in).
 TEST_F(ClockSpeed, OneSecondCountSpansFromTheEdgeToOneSecondAfterTheFirstReading) {
     clock.setPerformanceFrequency(0);
-    clock.setTickCount(5000);
-    clock.setTickStep(1);
-    processor.setTimeStamps({0, 10, 20});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
-    // t0 = 5000, edge at 5001, window until the first reading >= 6000.
-    EXPECT_EQ(clock.lastTickCount(), 6000u);
-    EXPECT_EQ(clock.tickCountReads(), 1001);
-}
-
-TEST_F(ClockSpeed, OneSecondCountSurvivesTheTickCountWrapping) {
-    clock.setPerformanceFrequency(0);
-    clock.setTickCount(0xFFFFFF00);  // wraps 256 ms into the window
-    processor.setTimeStamps({0, 10, 20});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(clock.lastTickCount(), uint32_t(0xFFFFFF00 + 1000));
-    EXPECT_EQ(clock.tickCountReads(), 1001);
+    for (const uint32_t t0 : {5000u, 0xFFFFFF00u}) {
+        clock.setTickCount(t0);
+        const int reads = clock.tickCountReads();
+        const auto cpu = create({0, 10, 20}, std::nullopt);
+        EXPECT_EQ(clock.lastTickCount(), uint32_t(t0 + 1000));
+        EXPECT_EQ(clock.tickCountReads() - reads, 1001);
+    }
 }
 
 TEST_F(ClockSpeed, GetTicksPerSecondDividesByTheIterationsRoundingTiesToEven) {
-    processor.setTimeStamps({0, 0, 1'000});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
+    const auto cpu = create({0, 0, 1'000}, std::nullopt);
 
     struct Case {
         uint64_t elapsed;
@@ -212,58 +197,41 @@ TEST_F(ClockSpeed, GetTicksPerSecondDividesByTheIterationsRoundingTiesToEven) {
     for (Case c : {Case{5, 2}, Case{7, 4}, Case{9, 4}, Case{11, 6}, Case{600'000'001, 300'000'000}}) {
         processor.setTimeStamps({100, 100 + c.elapsed});
         int readsBefore = clock.performanceCounterReads();
-        EXPECT_EQ(cpu.GetTicksPerSecond(2), c.expected) << c.elapsed;
+        EXPECT_EQ(cpu->GetTicksPerSecond(2), c.expected) << c.elapsed;
         // Two seconds of counter time: c0 and one after the start stamp,
         // readings up to c0 + 2,000,000, one after the stop stamp.
         EXPECT_EQ(clock.performanceCounterReads() - readsBefore, 2 + 199'999 + 1);
-        EXPECT_EQ(cpu.ElapsedTicks(), int64_t(c.elapsed));
-        EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), double(c.expected) / 1e6);
+        EXPECT_EQ(cpu->ElapsedTicks(), int64_t(c.elapsed));
+        EXPECT_DOUBLE_EQ(cpu->measuredSpeed(), double(c.expected) / 1e6);
     }
     // A later measurement leaves the speed found at creation alone.
-    EXPECT_DOUBLE_EQ(cpu.ProcessorSpeed(), 0.001);
+    EXPECT_DOUBLE_EQ(cpu->ProcessorSpeed(), 0.001);
 }
 
-TEST_F(ClockSpeed, GetTicksPerSecondWithoutPerformanceCounterKeepsEverything) {
-    processor.setTimeStamps({0, 0, 1'000});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
-    clock.setPerformanceFrequency(0);
-    EXPECT_EQ(cpu.GetTicksPerSecond(1), 0);
-    EXPECT_DOUBLE_EQ(cpu.measuredSpeed(), 0.001);
-    EXPECT_EQ(cpu.ElapsedTicks(), 1'000);
-    EXPECT_EQ(processor.count("rdtsc"), 3u);
-}
-
-TEST_F(ClockSpeed, GetTicksPerSecondRefusesZeroIterationsBeforeMeasuring) {
-    processor.setTimeStamps({0, 0, 1'000});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
-    int reads = clock.performanceCounterReads() + clock.performanceFrequencyReads();
-    EXPECT_THROW(cpu.GetTicksPerSecond(0), std::invalid_argument);
+// GetCPUSpeed gives the count found at creation without measuring; a
+// measurement refused (no iterations) or impossible (no counter) keeps it all.
+TEST_F(ClockSpeed, GetCPUSpeedAndFailedMeasurementsKeepWhatCreationFound) {
+    const auto cpu = create({0, 0, 2'000'000}, std::nullopt);
+    const int reads = clock.performanceCounterReads() + clock.performanceFrequencyReads();
+    EXPECT_EQ(cpu->GetCPUSpeed(), 2'000'000);
+    EXPECT_THROW(cpu->GetTicksPerSecond(0), std::invalid_argument);
     EXPECT_EQ(clock.performanceCounterReads() + clock.performanceFrequencyReads(), reads);
-}
-
-TEST_F(ClockSpeed, GetCPUSpeedReturnsTheStoredValueWithoutMeasuring) {
-    processor.setTimeStamps({0, 0, 2'000'000});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
-    int reads = clock.performanceCounterReads();
-    EXPECT_EQ(cpu.GetCPUSpeed(), 2'000'000);
-    EXPECT_EQ(clock.performanceCounterReads(), reads);
+    clock.setPerformanceFrequency(0);
+    EXPECT_EQ(cpu->GetTicksPerSecond(1), 0);
+    EXPECT_DOUBLE_EQ(cpu->measuredSpeed(), 2.0);
+    EXPECT_EQ(cpu->ElapsedTicks(), 2'000'000);
     EXPECT_EQ(processor.count("rdtsc"), 3u);
 }
 
 TEST_F(ClockSpeed, TimerStartClearsStopAndElapsed) {
-    processor.setTimeStamps({0, 0, 2'000'000});
-    platform::FakeMachineRegistry registry = registryWith(std::nullopt);
-    TCPUID cpu(processor, clock, registry);
+    const auto cpu = create({0, 0, 2'000'000}, std::nullopt);
     processor.setTimeStamps({500, 300});
-    cpu.StartTimer();
-    EXPECT_EQ(cpu.StartStamp(), 500u);
-    EXPECT_EQ(cpu.StopStamp(), 0u);
-    EXPECT_EQ(cpu.ElapsedTicks(), 0);
-    cpu.StopTimer();
-    EXPECT_EQ(cpu.ElapsedTicks(), -200);
+    cpu->StartTimer();
+    EXPECT_EQ(cpu->StartStamp(), 500u);
+    EXPECT_EQ(cpu->StopStamp(), 0u);
+    EXPECT_EQ(cpu->ElapsedTicks(), 0);
+    cpu->StopTimer();
+    EXPECT_EQ(cpu->ElapsedTicks(), -200);
 }
 
 TEST(ClockSpeedArithmetic, DivisionRoundsHalfToEvenForBothSigns) {
@@ -276,10 +244,4 @@ TEST(ClockSpeedArithmetic, DivisionRoundsHalfToEvenForBothSigns) {
     EXPECT_EQ(DivideRoundingToEven(-11, 3), -4);
     EXPECT_EQ(DivideRoundingToEven(123, 1), 123);
     EXPECT_THROW(DivideRoundingToEven(1, 0), std::invalid_argument);
-}
-
-TEST(ClockSpeedArithmetic, RegistryLookupStopsAtTheFirstFailedRead) {
-    platform::FakeMachineRegistry registry = registryWith(std::map<std::string, uint32_t>{{"~MHz", 0}, {"~mhz", 99}});
-    EXPECT_EQ(RegistryMHz(registry), 0);
-    EXPECT_EQ(registry.journal, (Journal{"open", "read ~MHz", "read ~Mhz", "close"}));
 }

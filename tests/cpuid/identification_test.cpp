@@ -42,12 +42,6 @@ TEST_F(Identification, WithoutCpuidTheLastPositiveClassTestNamesTheProcessor) {
     EXPECT_EQ(cpu.ProcessorDescription(), "80386 Processor");
 }
 
-TEST_F(Identification, WithoutCpuidOnly80386Positive) {
-    processor.setClassTests(false, false, true);
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(cpu.ProcessorDescription(), "80386 Processor");
-}
-
 TEST_F(Identification, LeafOneFillsTheSignatureAndFlags) {
     giveCpuid(processor, 0xFFFFD543, 0x80000000 | kFpuBit | kApicBit);
     processor.setLeaf(1, {0xFFFFD543, 0x01020304, 0xFEDCBA98, 0x80000000 | kFpuBit | kApicBit});
@@ -86,20 +80,6 @@ TEST_F(Identification, VendorWithAZeroByteEndsThereButKeepsAllBytes) {
     EXPECT_EQ(cpu.vendorBytesRead()[3], 0);
     EXPECT_EQ(cpu.vendorBytesRead()[11], '!');
     EXPECT_EQ(cpu.ProcessorDescription(), "Intel 486 DX4");
-}
-
-TEST_F(Identification, ExtendedFamilyIsIgnored) {
-    giveCpuid(processor, 0x00A00F12, 0);  // base family 15, extended family 10
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(cpu.ProcessorFamily(), 15);
-    EXPECT_EQ(cpu.ProcessorModel(), 1);
-    EXPECT_EQ(cpu.ProcessorDescription(), "Unknown Type");
-}
-
-TEST_F(Identification, Family6UnknownModelOverdrive) {
-    giveCpuid(processor, 0x1680, 0);
-    TCPUID cpu(processor, clock, registry);
-    EXPECT_EQ(cpu.ProcessorDescription(), "Unknown Type Overdrive");
 }
 
 TEST_F(Identification, CreationRefreshesTheTimeStampWords) {

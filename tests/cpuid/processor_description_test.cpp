@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "fakes/fake_processor.h"
 #include "processor_description.h"
 
@@ -36,24 +38,21 @@ TEST(SignatureDescription, Family6EveryModel) {
                  {u, "Intel Pentium Pro", u, "Intel Pentium II", u, "Intel Pentium P6", u, u, u, u, u, u, u, u, u, u});
 }
 
-TEST(SignatureDescription, OverdriveComesBeforeTheModelSuffix) {
-    EXPECT_EQ(describeSignature(4, 3, 1), "Intel 486 Overdrive DX2");
-    EXPECT_EQ(describeSignature(4, 8, 0), "Intel 486 DX4");
-    EXPECT_EQ(describeSignature(5, 2, 0), "Intel Pentium 75-200 Mhz");
-    EXPECT_EQ(describeSignature(5, 4, 1), "Intel Pentium Overdrive MMX 166/200 Mhz");
-    EXPECT_EQ(describeSignature(5, 0, 1), "Intel Pentium Overdrive");
-}
-
-TEST(SignatureDescription, Family6OverdriveFollowsTheNameEvenWhenUnknown) {
-    EXPECT_EQ(describeSignature(6, 3, 1), "Intel Pentium II Overdrive");
-    EXPECT_EQ(describeSignature(6, 8, 1), "Unknown Type Overdrive");
-    EXPECT_EQ(describeSignature(6, 1, 1), "Intel Pentium Pro Overdrive");
-}
-
-TEST(SignatureDescription, OnlyTypeOneIsOverdrive) {
-    EXPECT_EQ(describeSignature(4, 2, 2), "Intel 486 SX");
-    EXPECT_EQ(describeSignature(5, 1, 3), "Intel Pentium 60/66 Mhz");
-    EXPECT_EQ(describeSignature(6, 5, 2), "Intel Pentium P6");
+// Only type 1 is an overdrive: named before the model's suffix, and in
+// family 6 after the name, an unknown one too. Cases: family, model, type.
+TEST(SignatureDescription, OnlyTypeOneIsOverdriveNamedBeforeTheSuffix) {
+    const std::pair<std::array<int32_t, 3>, const char*> cases[] = {
+        {{4, 3, 1}, "Intel 486 Overdrive DX2"},
+        {{5, 4, 1}, "Intel Pentium Overdrive MMX 166/200 Mhz"},
+        {{5, 0, 1}, "Intel Pentium Overdrive"},
+        {{6, 3, 1}, "Intel Pentium II Overdrive"},
+        {{6, 8, 1}, "Unknown Type Overdrive"},
+        {{6, 1, 1}, "Intel Pentium Pro Overdrive"},
+        {{4, 2, 2}, "Intel 486 SX"},
+        {{5, 1, 3}, "Intel Pentium 60/66 Mhz"},
+        {{6, 5, 2}, "Intel Pentium P6"}};
+    for (const auto& [s, description] : cases)
+        EXPECT_EQ(describeSignature(s[0], s[1], s[2]), description) << s[0] << " " << s[1] << " " << s[2];
 }
 
 TEST(SignatureDescription, OtherFamiliesAreUnknownWithoutOverdrive) {

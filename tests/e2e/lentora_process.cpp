@@ -80,12 +80,15 @@ std::optional<std::string> statField(const std::string& statPath, int index) {
     return std::nullopt;
 }
 
-std::map<pid_t, char> childrenListedIn(const fs::path& childrenFile) {
+// The children of every thread of a process, with their state letter.
+std::map<pid_t, char> childrenOf(pid_t pid) {
     std::map<pid_t, char> result;
-    std::ifstream in(childrenFile);
-    for (pid_t child; in >> child;) {
-        const auto state = statField("/proc/" + std::to_string(child) + "/stat", 3);
-        result[child] = state ? state->front() : '?';
+    for (pid_t tid : threadsOf(pid)) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/children");
+        for (pid_t child; in >> child;) {
+            const auto state = statField("/proc/" + std::to_string(child) + "/stat", 3);
+            result[child] = state ? state->front() : '?';
+        }
     }
     return result;
 }
@@ -186,15 +189,7 @@ std::optional<int> autogroupNice(const std::string& pid) {
     return nice;
 }
 
-std::map<pid_t, char> LentoraProcess::children() const {
-    std::map<pid_t, char> all;
-    for (pid_t tid : threadsOf(pid_)) {
-        const auto some =
-            childrenListedIn("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(tid) + "/children");
-        all.insert(some.begin(), some.end());
-    }
-    return all;
-}
+std::map<pid_t, char> LentoraProcess::children() const { return childrenOf(pid_); }
 
 long totalCpu(const std::map<pid_t, long>& cpu) {
     long total = 0;
@@ -211,15 +206,7 @@ std::map<pid_t, long> cpuSince(const std::map<pid_t, long>& earlier, const std::
     return used;
 }
 
-std::map<pid_t, char> ownChildren() {
-    std::map<pid_t, char> all;
-    const std::string self = std::to_string(getpid());
-    for (pid_t tid : threadsOf(getpid())) {
-        const auto some = childrenListedIn("/proc/" + self + "/task/" + std::to_string(tid) + "/children");
-        all.insert(some.begin(), some.end());
-    }
-    return all;
-}
+std::map<pid_t, char> ownChildren() { return childrenOf(getpid()); }
 
 void killAndReap(pid_t pid) {
     kill(pid, SIGKILL);

@@ -3,7 +3,6 @@
 // and sleeps of the normal and the heavy cycle.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <tuple>
 #include <vector>
@@ -115,20 +114,12 @@ TEST_F(CycleFixture, NonPositiveBenchmarkTimeOnlySleeps) {
     }
 }
 
-// Whenever a cycle starts, it ends on the beat every burner shares, so all
-// burners are idle at the same moments.
-TEST_F(CycleFixture, AccurateFactorZeroOnlySleeps) {
-    burner.mode = EngineMode::Accurate;
-    burner.factor = 0;
-    const CycleReport r = burner.runCycle();
-    EXPECT_EQ(r.passes, 0);
-    EXPECT_EQ(r.sleeps, 1);
-}
-
 // The accurate cycle on a clock that moves 1 ms per reading: busy until the
 // factor's share of the 10 ms beat the start falls in, then asleep until the
 // beat's end; a start past the share burns nothing and owes nothing to the
-// next cycle; a factor above 100 holds at most the whole period.
+// next cycle; a factor above 100 holds at most the whole period. Whenever a
+// cycle starts, it ends on the beat every burner shares, so all burners are
+// idle at the same moments.
 TEST(AccurateCycle, BusyForTheSharePerBeatOnAScriptedClock) {
     const struct {
         int32_t factor, startMs;

@@ -43,15 +43,4 @@ INSTANTIATE_TEST_SUITE_P(
                     TokenCase{"notminimized ", false, false, false, true}, TokenCase{"", false, false, false, true}),
     tokenName);
 
-// The bytes written are pinned where the dialog saves an entry
-// (tests/shell/properties_test.cpp).
-TEST(TokenWriting, WrittenTokensReadBack) {
-    for (bool flag : {false, true}) {
-        EXPECT_EQ(launchCloses(closeToken(flag)), flag);
-        EXPECT_EQ(dialogClosesChecked(closeToken(flag)), flag);
-        EXPECT_EQ(launchMinimizes(minimizeToken(flag)), flag);
-        EXPECT_EQ(dialogMinimizeChecked(minimizeToken(flag)), flag);
-    }
-}
-
 }  // namespace

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <functional>
 #include <mutex>
 #include <thread>
 

@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "file_text.h"
 #include "temp_dir.h"
 
 #include <unistd.h>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -22,8 +21,6 @@ const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
 
 class StoreFaults : public ::testing::Test {
 protected:
-    void spit(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
-
     // Seconds that reading "bench", storing it and reading it back take.
     double readWriteRead(uint32_t value) {
         const auto start = std::chrono::steady_clock::now();
@@ -45,7 +42,7 @@ protected:
 TEST_F(StoreFaults, TensOfThousandsOfValuesReadInBoundedTime) {
     std::string text = kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n";
     for (int i = 0; text.size() < (1u << 20) - 64; ++i) text += "\"v" + std::to_string(i) + "\"=dword:00000001\n";
-    spit(text);
+    spit(file_, text);
     EXPECT_LT(readWriteRead(400), 20.0);
     EXPECT_EQ(platform::openRegFile(file_)->readDword(kKey, "v40000"), 1u) << "the other values are kept";
 }
@@ -55,7 +52,7 @@ TEST_F(StoreFaults, TensOfThousandsOfValuesReadInBoundedTime) {
 TEST_F(StoreFaults, StoreThatWouldGrowPastTheReadLimitRefusesTheWrite) {
     std::string text = kHeader;
     for (int i = 0; text.size() < (1u << 20) - 64; ++i) text += "[HKEY_CURRENT_USER\\k" + std::to_string(i) + "]\n";
-    spit(text);
+    spit(file_, text);
     const auto start = std::chrono::steady_clock::now();
     auto store = platform::openRegFile(file_);
     EXPECT_EQ(store->readDword(kKey, "bench"), std::nullopt);
@@ -63,29 +60,23 @@ TEST_F(StoreFaults, StoreThatWouldGrowPastTheReadLimitRefusesTheWrite) {
     ASSERT_NE(failure, std::nullopt);
     EXPECT_NE(failure->reason.find("File too large"), std::string::npos) << failure->reason;
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
-    std::ifstream in(file_, std::ios::binary);
-    std::ostringstream kept;
-    kept << in.rdbuf();
-    EXPECT_EQ(kept.str(), text);
+    EXPECT_EQ(slurp(file_), text);
 }
 
 TEST_F(StoreFaults, ValueNamesDifferingInCaseOnlyAreOneValue) {
-    spit(kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"BENCH\"=dword:00000001\n[hkey_current_user\\" + kKey +
-         "]\n\"Bench\"=dword:00000002\n");
+    spit(file_, kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"BENCH\"=dword:00000001\n[hkey_current_user\\" + kKey +
+                    "]\n\"Bench\"=dword:00000002\n");
     auto store = platform::openRegFile(file_);
     EXPECT_EQ(store->readDword(kKey, "bench"), 2u);
     ASSERT_TRUE(store->writeDword(kKey, "bEnCh", 3));
-    std::ifstream in(file_, std::ios::binary);
-    std::ostringstream written;
-    written << in.rdbuf();
-    EXPECT_EQ(written.str(), kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"BENCH\"=dword:00000001\n" +
-                                 "[hkey_current_user\\" + kKey + "]\n\"Bench\"=dword:00000003\n")
+    EXPECT_EQ(slurp(file_), kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"BENCH\"=dword:00000001\n" +
+                                "[hkey_current_user\\" + kKey + "]\n\"Bench\"=dword:00000003\n")
         << "the line read is the line written, in its own spelling; the rest is kept";
 }
 
 TEST_F(StoreFaults, NulBytesAndAnEndWithoutLineBreakReadAsMissing) {
     using namespace std::string_literals;
-    spit(kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"bench\"=dword:000\0\0190\n\"kept\"=dword:00000007"s);
+    spit(file_, kHeader + "[HKEY_CURRENT_USER\\" + kKey + "]\n\"bench\"=dword:000\0\0190\n\"kept\"=dword:00000007"s);
     auto store = platform::openRegFile(file_);
     EXPECT_EQ(store->readDword(kKey, "bench"), std::nullopt);
     EXPECT_EQ(store->readDword(kKey, "kept"), 7u);

@@ -175,19 +175,6 @@ TEST_F(Launching, CommandLineLaunchesOnTheFirstActivationOnly) {  // label: thre
               (QStringList{"arg=x", "cwd=" + QFileInfo(QString::fromStdString(testChildPath())).path(), "end"}));
 }
 
-TEST_F(Launching, TheRealOneSecondTimerPacesTheRunFor) {  // label: threads
-    setenv("LENTORA_CHILD_SLEEP_MS", "5000", 1);
-    tickIntervalMs = 1000;
-    Tform1& f = openWithEntry(entry(testChildPath(), "10", "2", "0"));
-    const auto start = std::chrono::steady_clock::now();
-    f.LaunchClick();
-    ASSERT_TRUE(watchEnded(f));
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_GE(ms.count(), 900);
-    EXPECT_LT(ms.count(), 4000);
-    kill(childPid(), SIGKILL);
-}
-
 TEST(ApplicationDirectory, IsTheResolvedProgramsOwnDirectoryWhateverTheArguments) {
     const std::string child = testChildPath();
     const std::string childDir = child.substr(0, child.rfind('/') + 1);

@@ -146,10 +146,7 @@ TEST_F(MainWindow, AboutBoxLinksGoToTheDesktopsDefaultAction) {
 TEST(HelpFile, TopicsAreFoundByContextNumberAndAMissingFileIsReported) {
     QTemporaryDir dir;
     const QString path = dir.path() + "/help.hlp";
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("header\n@topic 10 Command line\n<p>options</p>\n@topic 20 Using\n<p>use</p>\n");
-    file.close();
+    spit(path.toStdString(), "header\n@topic 10 Command line\n<p>options</p>\n@topic 20 Using\n<p>use</p>\n");
     const HelpFile help = readHelpFile(path);
     ASSERT_EQ(help.topics.size(), 2u);
     EXPECT_TRUE(helpPage(help, HELP_CONTEXT, 10).contains("options"));
@@ -206,12 +203,9 @@ TEST_F(MainWindow, HelpStaysUsableWhileADialogIsOpen) {
 }
 
 TEST_F(MainWindow, StartUpLoadsTheLaunchListIntoTheListBox) {
-    QFile file(dir.path() + "/lentora.ini");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(
-        "Old game\r\nSlow tool\r\n/games/old\r\n/tools/slow\r\n60\r\n40\r\n0\r\n300\r\n5\r\n0\r\n"
-        "close\r\nnoclose\r\nminimized\r\nnotminimized\r\n");
-    file.close();
+    spit(launchFile,
+         "Old game\r\nSlow tool\r\n/games/old\r\n/tools/slow\r\n60\r\n40\r\n0\r\n300\r\n5\r\n0\r\n"
+         "close\r\nnoclose\r\nminimized\r\nnotminimized\r\n");
     Tform1& f = open();
     ASSERT_EQ(ui(f).ListBox1->model()->rowCount(), 2);
     EXPECT_EQ(ui(f).ListBox1->model()->index(0, 0).data().toString(), "Old game");

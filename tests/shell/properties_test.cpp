@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "file_text.h"
 #include "launch/launch_file.h"
 #include "window_fixture.h"
 
@@ -35,10 +36,7 @@ void cancel(TProperties& p) { p.btnCancel->click(); }
 struct PropertiesButtons : WindowFixture {
     QString file() const { return dir.path() + "/lentora.ini"; }
 
-    QByteArray fileBytes() const {
-        QFile f(file());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray fileBytes() const { return QByteArray::fromStdString(slurp(file().toStdString())); }
     std::vector<LaunchEntry> fileEntries() const {
         const auto loaded = loadLaunchFile(file().toStdString());
         return loaded ? *loaded : std::vector<LaunchEntry>{};
@@ -49,11 +47,7 @@ struct PropertiesButtons : WindowFixture {
     }
     // One entry with LF line ends, as another editor writes it: any save of
     // the program's own (CR LF) changes the bytes.
-    void writeForeignFile() {
-        QFile f(file());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("kept\n/opt/kept\n10\n0\n0\nnoclose\nnotminimized\n");
-    }
+    void writeForeignFile() { spit(file().toStdString(), "kept\n/opt/kept\n10\n0\n0\nnoclose\nnotminimized\n"); }
 
     // What the user does while the dialog is open; counts the openings.
     int shownTimes = 0;
@@ -299,9 +293,7 @@ TEST_F(PropertiesButtons, RemoveChangesMemoryOnlyUntilTheNextOk) {
 }
 
 TEST_F(PropertiesButtons, FailedSaveIsReportedKeepsTheEntryAndEnablesTheWindow) {
-    QFile blocker(dir.path() + "/not-a-directory");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    spit(root() / "not-a-directory", "");
     launchFile = (dir.path() + "/not-a-directory/lentora.ini").toStdString();
     Tform1& f = open();
     add(f, "/opt/game");

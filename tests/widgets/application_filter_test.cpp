@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <set>
 
+#include "file_text.h"
 #include "widgets/dialogs.h"
 
 using namespace widgets;
@@ -28,11 +29,8 @@ struct FilterFiles : ::testing::Test {
 
     QString make(const QString& name, QFile::Permissions permissions) {
         const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n");
-        file.close();
-        EXPECT_TRUE(file.setPermissions(permissions));
+        spit(path.toStdString(), "#!/bin/sh\n");
+        EXPECT_TRUE(QFile::setPermissions(path, permissions));
         return path;
     }
     static constexpr QFile::Permissions kPlain = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;

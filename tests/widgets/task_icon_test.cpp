@@ -33,21 +33,18 @@ protected:
     TTaskIcon icon{nullptr, shell};
 };
 
-TEST_F(TaskIconRules, StartsHiddenAndAddsOnceWhenActivatedTwice) {
+// It starts hidden, and activated twice it adds its icon once.
+TEST_F(TaskIconRules, StartsHiddenAndAddsOnceWithTheRecordFilledForTheShell) {
     EXPECT_FALSE(icon.active());
-    EXPECT_TRUE(shell->requests.empty()) << "a new icon told the shell";
+    icon.setIcon(colouredIcon(Qt::red));
+    icon.setToolTip("Lentora 2.05");
+    icon.setTaskIconID(3);
+    EXPECT_TRUE(shell->requests.empty()) << "a hidden icon told the shell";
     icon.setActive(true);
     icon.setActive(true);
     ASSERT_EQ(shell->requests.size(), 1u);
     EXPECT_EQ(shell->requests[0].op, Op::Add);
     EXPECT_TRUE(icon.active());
-}
-
-TEST_F(TaskIconRules, FillsTheRecordForTheShell) {
-    icon.setIcon(colouredIcon(Qt::red));
-    icon.setToolTip("Lentora 2.05");
-    icon.setTaskIconID(3);
-    icon.setActive(true);
     const NotifyIconData& sent = shell->requests.at(0).data;
     EXPECT_EQ(sent.cbSize, 88u);
     EXPECT_NE(sent.hWnd, 0u);
@@ -93,7 +90,7 @@ TEST_F(TaskIconRules, DeletesWithTheRecordAsLastFilled) {
     EXPECT_FALSE(icon.active());
 }
 
-TEST_F(TaskIconRules, ModifiesOnlyWhileShown) {
+TEST_F(TaskIconRules, ModifiesOnlyWhileShownAndForChangedValues) {
     icon.setToolTip("tip");
     icon.setIcon(colouredIcon(Qt::blue));
     icon.setTaskIconID(9);
@@ -107,16 +104,11 @@ TEST_F(TaskIconRules, ModifiesOnlyWhileShown) {
     EXPECT_STREQ(shell->requests[1].data.szTip, "new tip");
     EXPECT_EQ(shell->requests[2].data.hIcon, static_cast<quintptr>(icon.icon().cacheKey()));
     EXPECT_EQ(shell->requests[3].data.uID, 10u);
-}
-
-TEST_F(TaskIconRules, SendsNothingForUnchangedValues) {
-    icon.setToolTip("same");
-    icon.setTaskIconID(4);
-    icon.setActive(true);
-    icon.setToolTip("same");
-    icon.setTaskIconID(4);
+    // Unchanged values send nothing.
+    icon.setToolTip("new tip");
+    icon.setTaskIconID(10);
     icon.setIcon(icon.icon());  // its own object
-    EXPECT_EQ(shell->requests.size(), 1u);
+    EXPECT_EQ(shell->requests.size(), 4u);
 }
 
 // The sent tooltip is cut at a whole character (é takes two bytes).

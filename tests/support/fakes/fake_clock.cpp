@@ -19,59 +19,9 @@ void FakeClock::queueLocalTimes(const std::vector<TimeOfDay>& times) {
     localQueue_.insert(localQueue_.end(), times.begin(), times.end());
 }
 
-void FakeClock::setSystemTime(TimeOfDay time) {
-    std::lock_guard lock(mutex_);
-    system_ = time;
-}
-
-void FakeClock::setTickCount(uint32_t value) {
-    std::lock_guard lock(mutex_);
-    tick_ = value;
-}
-
-void FakeClock::setTickStep(uint32_t step) {
-    std::lock_guard lock(mutex_);
-    tickStep_ = step;
-}
-
-void FakeClock::setPerformanceFrequency(int64_t countsPerSecond) {
-    std::lock_guard lock(mutex_);
-    frequency_ = countsPerSecond;
-}
-
-void FakeClock::setPerformanceStep(int64_t step) {
-    std::lock_guard lock(mutex_);
-    counterStep_ = step;
-}
-
 void FakeClock::queuePerformanceCounts(const std::vector<int64_t>& values) {
     std::lock_guard lock(mutex_);
     counterQueue_.insert(counterQueue_.end(), values.begin(), values.end());
-}
-
-std::vector<uint32_t> FakeClock::sleeps() const {
-    std::lock_guard lock(mutex_);
-    return sleeps_;
-}
-
-int FakeClock::tickCountReads() const {
-    std::lock_guard lock(mutex_);
-    return tickReads_;
-}
-
-int FakeClock::performanceFrequencyReads() const {
-    std::lock_guard lock(mutex_);
-    return frequencyReads_;
-}
-
-uint32_t FakeClock::lastTickCount() const {
-    std::lock_guard lock(mutex_);
-    return lastTick_;
-}
-
-int FakeClock::performanceCounterReads() const {
-    std::lock_guard lock(mutex_);
-    return counterReads_;
 }
 
 TimeOfDay FakeClock::localTime() {

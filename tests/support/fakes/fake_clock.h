@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -19,23 +20,23 @@ class FakeClock : public Clock {
 public:
     // Time of day; by default 00:00:00.000.
     void queueLocalTimes(const std::vector<TimeOfDay>& times);
-    void setSystemTime(TimeOfDay time);
+    void setSystemTime(TimeOfDay time) { set(system_, time); }
 
     // Tick count; by default 0 with step 0. Arithmetic wraps at 2^32.
-    void setTickCount(uint32_t value);
-    void setTickStep(uint32_t step);  // added after every reading
+    void setTickCount(uint32_t value) { set(tick_, value); }
+    void setTickStep(uint32_t step) { set(tickStep_, step); }  // added after every reading
 
     // Performance counter; by default frequency 1,000,000,000, counter 0,
     // step 0. Frequency 0 means the machine has no such counter.
-    void setPerformanceFrequency(int64_t countsPerSecond);
-    void setPerformanceStep(int64_t step);  // added after every reading
+    void setPerformanceFrequency(int64_t countsPerSecond) { set(frequency_, countsPerSecond); }
+    void setPerformanceStep(int64_t step) { set(counterStep_, step); }  // added after every reading
     void queuePerformanceCounts(const std::vector<int64_t>& values);
 
-    std::vector<uint32_t> sleeps() const;
-    int tickCountReads() const;
-    int performanceFrequencyReads() const;
-    int performanceCounterReads() const;
-    uint32_t lastTickCount() const;  // the last value tickCount() returned
+    std::vector<uint32_t> sleeps() const { return get(sleeps_); }
+    int tickCountReads() const { return get(tickReads_); }
+    int performanceFrequencyReads() const { return get(frequencyReads_); }
+    int performanceCounterReads() const { return get(counterReads_); }
+    uint32_t lastTickCount() const { return get(lastTick_); }  // the last value tickCount() returned
 
     TimeOfDay localTime() override;
     TimeOfDay systemTime() override;
@@ -45,6 +46,17 @@ public:
     void sleep(uint32_t ms) override;
 
 private:
+    template <typename T>
+    void set(T& field, T value) {
+        std::lock_guard lock(mutex_);
+        field = std::move(value);
+    }
+    template <typename T>
+    T get(const T& field) const {
+        std::lock_guard lock(mutex_);
+        return field;
+    }
+
     mutable std::mutex mutex_;
     TimeOfDay system_{};
     std::deque<TimeOfDay> localQueue_;

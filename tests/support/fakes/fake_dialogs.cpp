@@ -12,11 +12,9 @@ void FakeDialogs::error(QWidget*, const QString& text) { shown.push_back({"error
 std::optional<QString> FakeDialogs::openFile(QWidget*, const QString& filter) {
     fileFilters.push_back(filter);
     if (fileAnswers.empty()) return std::nullopt;
-    const bool chosen = fileAnswers.front().has_value();
-    const QString path = chosen ? *fileAnswers.front() : QString();
+    const std::optional<QString> answer = fileAnswers.front();
     fileAnswers.erase(fileAnswers.begin());
-    if (!chosen) return std::nullopt;
-    return path;
+    return answer;
 }
 
 }  // namespace widgets

@@ -42,11 +42,6 @@ void FakeProcessor::setTimeStamps(std::vector<uint64_t> values, uint64_t next, u
 
 std::size_t FakeProcessor::count(std::string_view call) const { return std::count(calls_.begin(), calls_.end(), call); }
 
-bool FakeProcessor::idFlagToggles() {
-    calls_.emplace_back("idflag");
-    return idFlagToggles_;
-}
-
 CpuidRegisters FakeProcessor::cpuid(uint32_t leaf) {
     calls_.push_back("cpuid " + std::to_string(leaf));
     auto found = leaves_.find(leaf);
@@ -60,21 +55,6 @@ std::optional<uint64_t> FakeProcessor::readTimeStamp() {
     uint64_t value = next_;
     next_ += step_;
     return value;
-}
-
-bool FakeProcessor::test8086() {
-    calls_.emplace_back("8086");
-    return is8086_;
-}
-
-bool FakeProcessor::test80286() {
-    calls_.emplace_back("80286");
-    return is80286_;
-}
-
-bool FakeProcessor::test80386() {
-    calls_.emplace_back("80386");
-    return is80386_;
 }
 
 }  // namespace platform

@@ -35,14 +35,18 @@ public:
     const std::vector<std::string>& calls() const { return calls_; }
     std::size_t count(std::string_view call) const;
 
-    bool idFlagToggles() override;
+    bool idFlagToggles() override { return asked("idflag", idFlagToggles_); }
     CpuidRegisters cpuid(uint32_t leaf) override;
     std::optional<uint64_t> readTimeStamp() override;
-    bool test8086() override;
-    bool test80286() override;
-    bool test80386() override;
+    bool test8086() override { return asked("8086", is8086_); }
+    bool test80286() override { return asked("80286", is80286_); }
+    bool test80386() override { return asked("80386", is80386_); }
 
 private:
+    bool asked(const char* call, bool answer) {
+        calls_.emplace_back(call);
+        return answer;
+    }
     bool idFlagToggles_ = false;
     std::map<uint32_t, CpuidRegisters> leaves_;
     bool is8086_ = false, is80286_ = false, is80386_ = false;
