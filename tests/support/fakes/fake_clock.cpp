@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/fake_clock.h"
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -29,9 +31,13 @@ TimeOfDay FakeClock::localTime() {
     return takeQueuedOr(localQueue_, TimeOfDay{});
 }
 
+void FakeClock::setSystemTime(TimeOfDay t) {
+    systemMs_ = ((int64_t(t.hour) * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
+}
+
 TimeOfDay FakeClock::systemTime() {
-    std::lock_guard lock(mutex_);
-    return system_;
+    const int64_t ms = systemMs_.load();
+    return {int(ms / 3'600'000), int(ms / 60'000 % 60), int(ms / 1000 % 60), int(ms % 1000)};
 }
 
 uint32_t FakeClock::tickCount() {
@@ -58,8 +64,13 @@ int64_t FakeClock::performanceCounter() {
 }
 
 void FakeClock::sleep(uint32_t ms) {
-    std::lock_guard lock(mutex_);
-    sleeps_.push_back(ms);
+    if (const size_t i = sleepCount_.fetch_add(1); i < kSleepsKept) sleeps_[i] = ms;
+}
+
+std::vector<uint32_t> FakeClock::sleeps() const {
+    std::vector<uint32_t> kept(std::min(sleepCount_.load(), kSleepsKept));
+    for (size_t i = 0; i < kept.size(); ++i) kept[i] = sleeps_[i];
+    return kept;
 }
 
 }  // namespace platform

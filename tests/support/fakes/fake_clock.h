@@ -6,6 +6,8 @@
 // of sleeping. Safe to use from several
 // threads (it locks a mutex, so don't read it while a thread that uses it
 // is suspended).
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -20,7 +22,7 @@ class FakeClock : public Clock {
 public:
     // Time of day; by default 00:00:00.000.
     void queueLocalTimes(const std::vector<TimeOfDay>& times);
-    void setSystemTime(TimeOfDay time) { set(system_, time); }
+    void setSystemTime(TimeOfDay time);
 
     // Tick count; by default 0 with step 0. Arithmetic wraps at 2^32.
     void setTickCount(uint32_t value) { set(tick_, value); }
@@ -32,7 +34,7 @@ public:
     void setPerformanceStep(int64_t step) { set(counterStep_, step); }  // added after every reading
     void queuePerformanceCounts(const std::vector<int64_t>& values);
 
-    std::vector<uint32_t> sleeps() const { return get(sleeps_); }
+    std::vector<uint32_t> sleeps() const;  // the first kSleepsKept
     int tickCountReads() const { return get(tickReads_); }
     int performanceFrequencyReads() const { return get(frequencyReads_); }
     int performanceCounterReads() const { return get(counterReads_); }
@@ -58,7 +60,13 @@ private:
     }
 
     mutable std::mutex mutex_;
-    TimeOfDay system_{};
+    // Without a lock or an allocation: burners reseed and sleep every cycle,
+    // and a burner suspended while it held a lock would stop every other
+    // burner, and the test with it.
+    std::atomic<int64_t> systemMs_{0};
+    static constexpr size_t kSleepsKept = 4096;
+    std::array<std::atomic<uint32_t>, kSleepsKept> sleeps_{};
+    std::atomic<size_t> sleepCount_{0};
     std::deque<TimeOfDay> localQueue_;
     uint32_t tick_ = 0;
     uint32_t tickStep_ = 0;
@@ -66,7 +74,6 @@ private:
     int64_t counter_ = 0;
     int64_t counterStep_ = 0;
     std::deque<int64_t> counterQueue_;
-    std::vector<uint32_t> sleeps_;
     int tickReads_ = 0;
     int frequencyReads_ = 0;
     int counterReads_ = 0;
