@@ -20,6 +20,7 @@ std::vector<std::unique_ptr<State>>& keptWatches() {
 Launcher::~Launcher() {
     if (!state_->watch || state_->watch->finished()) return;
     state_->watch->detachHost();
+    joinEndedWatches();  // those of earlier windows that ended since are let go first
     keptWatches<State>().push_back(std::move(state_));
 }
 

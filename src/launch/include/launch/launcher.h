@@ -19,7 +19,8 @@ public:
     // end. What it still uses (its seconds) is kept with it.
     ~Launcher();
     // Joins the watches kept so since they ended; returns how many still
-    // run. A process that ends in order (or a test) leaves no thread behind.
+    // run. A launcher that goes calls it first, and a test that must leave
+    // no thread behind waits on it.
     static int joinEndedWatches();
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
